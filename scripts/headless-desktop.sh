@@ -1,0 +1,100 @@
+# Sourced by scripts/test and scripts/demo: a private headless desktop for the
+# program and its tests. desktop_start brings up, in this order, private XDG
+# folders, an X server, a D-Bus session, an unlocked keyring, a window manager
+# and an audio server with a virtual microphone; desktop_stop ends each process
+# it started, by PID, in reverse order. Nothing touches the user's own session,
+# settings or keyring.
+
+DESKTOP_PIDS=()
+DESKTOP_DIR=""
+
+desktop_log() { echo "desktop: $*" >&2; }
+
+# Waits up to $1 tenths of a second for the command that follows to succeed.
+desktop_wait_for() {
+    local tries=$1; shift
+    while ! "$@" >/dev/null 2>&1; do
+        tries=$((tries - 1))
+        [ "$tries" -gt 0 ] || return 1
+        sleep 0.1
+    done
+}
+
+desktop_start() {
+    DESKTOP_DIR=$(mktemp -d /tmp/quillwren-desktop.XXXXXX)
+    chmod 700 "$DESKTOP_DIR"
+    local d
+    for d in runtime data config cache; do mkdir -m 700 "$DESKTOP_DIR/$d"; done
+    export XDG_RUNTIME_DIR="$DESKTOP_DIR/runtime"
+    export XDG_DATA_HOME="$DESKTOP_DIR/data"
+    export XDG_CONFIG_HOME="$DESKTOP_DIR/config"
+    export XDG_CACHE_HOME="$DESKTOP_DIR/cache"
+
+    # X server; it writes its display number to fd 3 once it accepts clients.
+    Xvfb -displayfd 3 -screen 0 2560x1440x24 -nolisten tcp \
+        3>"$DESKTOP_DIR/display" >"$DESKTOP_DIR/xvfb.log" 2>&1 &
+    DESKTOP_PIDS+=($!)
+    desktop_wait_for 100 test -s "$DESKTOP_DIR/display" || { desktop_log "Xvfb did not start"; return 1; }
+    export DISPLAY=":$(head -n1 "$DESKTOP_DIR/display")"
+    desktop_wait_for 50 xdpyinfo || { desktop_log "X display $DISPLAY does not answer"; return 1; }
+
+    # D-Bus before any Qt program runs, or each would start a bus of its own.
+    eval "$(dbus-launch --sh-syntax)"
+    DESKTOP_PIDS+=("$DBUS_SESSION_BUS_PID")
+
+    # An unlocked keyring: otherwise a write opens an unlock prompt and hangs.
+    printf 'quillwren-test' | gnome-keyring-daemon --unlock --components=secrets \
+        >"$DESKTOP_DIR/keyring.env" 2>"$DESKTOP_DIR/keyring.log"
+    local keyring_pid=""
+    desktop_wait_for 50 desktop_keyring_pid || { desktop_log "the keyring did not start"; return 1; }
+    keyring_pid=$(desktop_keyring_pid)
+    DESKTOP_PIDS+=("$keyring_pid")
+
+    # A window manager gives an active window and a system tray.
+    jwm >"$DESKTOP_DIR/jwm.log" 2>&1 &
+    DESKTOP_PIDS+=($!)
+
+    # An audio server with a virtual microphone "vmic" that tests speak into
+    # through the sink vmic_sink, and a null speaker.
+    pulseaudio --daemonize=yes --exit-idle-time=-1 --log-target="file:$DESKTOP_DIR/pulse.log" \
+        >/dev/null 2>&1 || { desktop_log "pulseaudio did not start"; return 1; }
+    desktop_wait_for 50 pactl info || { desktop_log "pulseaudio does not answer"; return 1; }
+    DESKTOP_PIDS+=("$(cat "$XDG_RUNTIME_DIR/pulse/pid")")
+    pactl unload-module module-suspend-on-idle >/dev/null 2>&1 || true
+    pactl load-module module-null-sink sink_name=vmic_sink rate=16000 channels=1 >/dev/null
+    pactl load-module module-remap-source master=vmic_sink.monitor source_name=vmic \
+        source_properties=device.description=VirtualMic >/dev/null
+    pactl load-module module-null-sink sink_name=speaker >/dev/null
+    pactl set-default-source vmic
+    pactl set-default-sink speaker
+    # A silent stream keeps the microphone's path awake, so that audio played
+    # into it arrives at once rather than up to two seconds late.
+    pacat --playback --device=vmic_sink --format=s16le --rate=16000 --channels=1 /dev/zero \
+        >/dev/null 2>&1 &
+    DESKTOP_PIDS+=($!)
+    sleep 2
+    desktop_log "up: DISPLAY=$DISPLAY, D-Bus, keyring, jwm, pulseaudio with source vmic"
+}
+
+desktop_keyring_pid() {
+    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.GetConnectionUnixProcessID string:org.freedesktop.secrets 2>/dev/null |
+        awk '/uint32/ { print $2; found = 1 } END { exit !found }'
+}
+
+desktop_stop() {
+    local i pid
+    for ((i = ${#DESKTOP_PIDS[@]} - 1; i >= 0; i--)); do
+        pid=${DESKTOP_PIDS[$i]}
+        kill "$pid" 2>/dev/null || true
+    done
+    for pid in "${DESKTOP_PIDS[@]}"; do
+        for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+        kill -9 "$pid" 2>/dev/null || true
+    done
+    DESKTOP_PIDS=()
+    if [ -n "$DESKTOP_DIR" ]; then
+        rm -rf "$DESKTOP_DIR"
+        DESKTOP_DIR=""
+    fi
+}

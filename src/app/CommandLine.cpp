@@ -1,0 +1,89 @@
+#include "CommandLine.h"
+
+#include "ConfigCommand.h"
+#include "Console.h"
+#include "KeyCommand.h"
+#include "KeychainManager.h"
+#include "SettingsStore.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+namespace CommandLine {
+namespace {
+
+// Awaits the command, then ends the event loop with its exit status. A plain
+// function, not a capturing lambda: a lambda's captures die with the lambda
+// object at the first suspension.
+QCoro::Task<> finishWith(std::function<QCoro::Task<int>()> command, int *status)
+{
+    *status = co_await command();
+    QCoreApplication::exit(*status);
+}
+
+// Runs an asynchronous command on the event loop and returns its exit status.
+int runTask(QCoreApplication &app, std::function<QCoro::Task<int>()> command)
+{
+    int status = Console::Failure;
+    // Started from the running loop, so that a command finishing at once can still quit it.
+    QTimer::singleShot(0, &app, [&] { finishWith(command, &status); });
+    app.exec();
+    return status;
+}
+
+} // namespace
+
+QString usage()
+{
+    return QStringLiteral(
+        "usage: quillwren COMMAND [ARGS]\n"
+        "\n"
+        "A desktop voice assistant: hold a modifier key to dictate, to ask, or to draft a reply.\n"
+        "\n"
+        "Commands:\n"
+        "  key set                  store the DashScope API key read from standard input\n"
+        "  key status               say whether a key is stored (exit status 1 when not)\n"
+        "  config show              print the shortcut and model settings as JSON\n"
+        "  config set FIELD VALUE   change one setting, e.g. `config set llmModel qwen-plus`\n"
+        "                           or `config set voiceInput.modifier shift`\n"
+        "  --help, -h               show this text\n"
+        "  --version                show the version\n"
+        "\n"
+        "Settings fields: llmModel, compatibleBaseURL, asrModel, ttsModel, ttsVoice, vlModel,\n"
+        "enableLLMPolish (true|false), and MODE.modifier (option|control|command|shift) and\n"
+        "MODE.enabled (true|false) for MODE voiceInput, chatAssistant, bffReply.\n"
+        "Keys: option = Alt, control = Ctrl, command = Super, shift = Shift.\n"
+        "\n"
+        "Exit status: 0 success, 1 failure, 2 bad command line (nothing changed).");
+}
+
+int run(QCoreApplication &app, const QStringList &args)
+{
+    if (args.isEmpty()) {
+        Console::err(usage());
+        return Console::UsageError;
+    }
+    const QString &command = args.first();
+    const QStringList rest = args.mid(1);
+
+    if (command == QLatin1String("--help") || command == QLatin1String("-h")
+        || command == QLatin1String("help")) {
+        Console::out(usage());
+        return Console::Success;
+    }
+    if (command == QLatin1String("--version")) {
+        Console::out(QStringLiteral("quillwren ") + QStringLiteral(QUILLWREN_VERSION));
+        return Console::Success;
+    }
+    if (command == QLatin1String("config"))
+        return ConfigCommand(SettingsStore::shared()).run(rest);
+    if (command == QLatin1String("key")) {
+        KeyCommand key(KeychainManager::shared());
+        return runTask(app, [&] { return key.run(rest); });
+    }
+
+    Console::err(QStringLiteral("quillwren: unknown command \"%1\" (see quillwren --help)").arg(command));
+    return Console::UsageError;
+}
+
+} // namespace CommandLine

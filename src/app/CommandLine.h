@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QStringList>
+
+class QCoreApplication;
+
+// The `quillwren` command line: one job per subcommand, run headless with the
+// same services the tray application uses.
+namespace CommandLine {
+
+// args: the arguments after the program name. Returns the exit status.
+int run(QCoreApplication &app, const QStringList &args);
+
+QString usage();
+
+} // namespace CommandLine

@@ -1,0 +1,113 @@
+#include "ConfigCommand.h"
+
+#include "Console.h"
+#include "Json.h"
+#include "SettingsStore.h"
+
+#include <QJsonDocument>
+
+namespace {
+const QString kModifier = QStringLiteral("modifier");
+
+QString fieldList(const QJsonObject &appConfig, const QJsonObject &shortcuts)
+{
+    QStringList fields = appConfig.keys();
+    for (const QString &mode : shortcuts.keys()) {
+        for (const QString &member : shortcuts.value(mode).toObject().keys())
+            fields << mode + QLatin1Char('.') + member;
+    }
+    return fields.join(QStringLiteral(", "));
+}
+
+// The new value of a member, of the same JSON type as the current one.
+std::optional<QJsonValue> parseValue(const QString &member, const QJsonValue &current,
+                                     const QString &text, QString *problem)
+{
+    if (current.isBool()) {
+        if (text == QLatin1String("true") || text == QLatin1String("false"))
+            return QJsonValue(text == QLatin1String("true"));
+        *problem = QStringLiteral("expects true or false");
+        return std::nullopt;
+    }
+    if (member == kModifier && !ModifierKeys::fromRawValue(text)) {
+        *problem = QStringLiteral("expects one of option, control, command, shift");
+        return std::nullopt;
+    }
+    return QJsonValue(text);
+}
+} // namespace
+
+ConfigCommand::ConfigCommand(SettingsStore &store) : m_store(store) {}
+
+int ConfigCommand::run(const QStringList &args)
+{
+    if (args == QStringList{QStringLiteral("show")})
+        return show();
+    if (args.size() == 3 && args.first() == QLatin1String("set"))
+        return set(args.at(1), args.at(2));
+    Console::err(QStringLiteral("usage: quillwren config show | quillwren config set FIELD VALUE"));
+    return Console::UsageError;
+}
+
+int ConfigCommand::show()
+{
+    const QByteArray json = Json::ObjectWriter()
+                                .addRaw(QString::fromLatin1(SettingsStore::kShortcutConfigKey),
+                                        m_store.loadShortcutConfig().toJson())
+                                .addRaw(QString::fromLatin1(SettingsStore::kAppConfigKey),
+                                        m_store.loadAppConfig().toJson())
+                                .bytes();
+    Console::out(QString::fromUtf8(json));
+    return Console::Success;
+}
+
+int ConfigCommand::set(const QString &field, const QString &value)
+{
+    // Fields are the records' own JSON members ("llmModel", "voiceInput.enabled"):
+    // the value is put into the record's JSON and the record decoded strictly
+    // again, so nothing the loader would reject can be stored.
+    AppConfig appConfig = m_store.loadAppConfig();
+    ShortcutConfig shortcuts = m_store.loadShortcutConfig();
+    QJsonObject appObject = *Json::parseObject(appConfig.toJson());
+    QJsonObject shortcutObject = *Json::parseObject(shortcuts.toJson());
+
+    const QStringList path = field.split(QLatin1Char('.'));
+    const bool isAppField = path.size() == 1 && appObject.contains(field);
+    const bool isShortcutField = path.size() == 2 && shortcutObject.contains(path[0])
+                                 && shortcutObject.value(path[0]).toObject().contains(path[1]);
+    if (!isAppField && !isShortcutField) {
+        Console::err(QStringLiteral("Unknown field \"%1\"; nothing was stored. Fields: %2")
+                         .arg(field, fieldList(appObject, shortcutObject)));
+        return Console::UsageError;
+    }
+
+    QString problem;
+    if (isAppField) {
+        const auto parsed = parseValue(field, appObject.value(field), value, &problem);
+        if (parsed) {
+            appObject.insert(field, *parsed);
+            appConfig = *AppConfig::fromJson(QJsonDocument(appObject).toJson());
+            m_store.saveAppConfig(appConfig);
+        }
+    } else {
+        QJsonObject mode = shortcutObject.value(path[0]).toObject();
+        const auto parsed = parseValue(path[1], mode.value(path[1]), value, &problem);
+        if (parsed) {
+            mode.insert(path[1], *parsed);
+            shortcutObject.insert(path[0], mode);
+            shortcuts = *ShortcutConfig::fromJson(QJsonDocument(shortcutObject).toJson());
+            m_store.saveShortcutConfig(shortcuts);
+        }
+    }
+    if (!problem.isEmpty()) {
+        Console::err(QStringLiteral("Invalid value \"%1\" for %2: %3; nothing was stored.")
+                         .arg(value, field, problem));
+        return Console::UsageError;
+    }
+
+    Console::out(QStringLiteral("%1 = %2").arg(field, value));
+    const QString warning = ShortcutConfig::conflictWarning(shortcuts.conflicts());
+    if (!warning.isEmpty())
+        Console::err(warning);
+    return Console::Success;
+}

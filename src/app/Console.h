@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// Plain text for the command line's user: results on standard output,
+// complaints on standard error, both UTF-8 and flushed at once so that they
+// interleave correctly with log lines.
+namespace Console {
+
+void out(const QString &text);
+void err(const QString &text);
+
+// The exit statuses of every command.
+enum ExitStatus { Success = 0, Failure = 1, UsageError = 2 };
+
+// Reads a secret from standard input: one line typed without echo when it is a
+// terminal, else everything up to end of input. The final line break is dropped;
+// blanks are kept. Nothing when the input cannot be read.
+std::optional<QString> readSecret(const QString &prompt);
+
+} // namespace Console

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// The model settings. Stored as JSON under "appConfig". All strings are free
+// text: nothing is validated when set or saved.
+struct AppConfig
+{
+    static constexpr auto kDefaultLlmModel = "qwen3.5-flash";
+    static constexpr auto kDefaultCompatibleBaseURL =
+        "https://dashscope.aliyuncs.com/compatible-mode/v1";
+    static constexpr auto kDefaultAsrModel = "fun-asr-realtime";
+    static constexpr auto kDefaultTtsModel = "cosyvoice-v3-flash";
+    static constexpr auto kDefaultTtsVoice = "longanyang";
+    static constexpr auto kDefaultVlModel = "qwen-vl-max";
+
+    QString llmModel = QString::fromLatin1(kDefaultLlmModel);
+    QString compatibleBaseURL = QString::fromLatin1(kDefaultCompatibleBaseURL);
+    // Shown and edited only: recognition always asks for "fun-asr-realtime".
+    QString asrModel = QString::fromLatin1(kDefaultAsrModel);
+    QString ttsModel = QString::fromLatin1(kDefaultTtsModel);
+    QString ttsVoice = QString::fromLatin1(kDefaultTtsVoice);
+    QString vlModel = QString::fromLatin1(kDefaultVlModel);
+    // Stored and reset with the record; nothing reads it.
+    bool enableLLMPolish = false;
+
+    friend bool operator==(const AppConfig &, const AppConfig &) = default;
+
+    static AppConfig defaults() { return {}; }
+
+    // Compact JSON, members in field order.
+    QByteArray toJson() const;
+    // Strict: all seven members required with their JSON types; extra members ignored.
+    static std::optional<AppConfig> fromJson(const QByteArray &json);
+};

@@ -1,0 +1,40 @@
+#include "AppMode.h"
+
+namespace AppModes {
+
+QString rawValue(AppMode mode)
+{
+    switch (mode) {
+    case AppMode::VoiceInput:
+        return QStringLiteral("voice_input");
+    case AppMode::ChatAssistant:
+        return QStringLiteral("chat_assistant");
+    case AppMode::BffReply:
+        return QStringLiteral("bff_reply");
+    }
+    Q_UNREACHABLE();
+}
+
+std::optional<AppMode> fromRawValue(const QString &raw)
+{
+    for (AppMode mode : allAppModes) {
+        if (rawValue(mode) == raw)
+            return mode;
+    }
+    return std::nullopt;
+}
+
+QString messageName(AppMode mode)
+{
+    switch (mode) {
+    case AppMode::VoiceInput:
+        return QStringLiteral("语音输入法");
+    case AppMode::ChatAssistant:
+        return QStringLiteral("聊天助手");
+    case AppMode::BffReply:
+        return QStringLiteral("BFF智能回复");
+    }
+    Q_UNREACHABLE();
+}
+
+} // namespace AppModes

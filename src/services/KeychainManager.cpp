@@ -1,0 +1,123 @@
+#include "KeychainManager.h"
+
+#include "Log.h"
+
+#include <QStringDecoder>
+#include <QCoroSignal>
+
+#include <qt6keychain/keychain.h>
+
+#include <memory>
+
+namespace {
+// Jobs that finished are deleted after the awaiting code has read them.
+struct JobDeleter
+{
+    void operator()(QKeychain::Job *job) const { job->deleteLater(); }
+};
+template <typename T>
+using JobPtr = std::unique_ptr<T, JobDeleter>;
+
+QString describe(const QKeychain::Job &job)
+{
+    return QStringLiteral("（错误 %1：%2）").arg(int(job.error())).arg(job.errorString());
+}
+} // namespace
+
+KeychainManager::KeychainManager(std::chrono::milliseconds timeout)
+    : KeychainManager(QString::fromLatin1(kServiceName), QString::fromLatin1(kAccountName), timeout)
+{
+}
+
+KeychainManager::KeychainManager(QString serviceName, QString accountName,
+                                 std::chrono::milliseconds timeout)
+    : m_serviceName(std::move(serviceName)), m_accountName(std::move(accountName)), m_timeout(timeout)
+{
+}
+
+KeychainManager &KeychainManager::shared()
+{
+    static KeychainManager instance;
+    return instance;
+}
+
+QCoro::Task<bool> KeychainManager::runJob(QKeychain::Job *job, const char *operation)
+{
+    job->setAutoDelete(false);
+    // Never fall back to a plain file when no secret store is reachable.
+    job->setInsecureFallback(false);
+    job->setKey(m_accountName);
+    // Listen before starting, so an immediate answer cannot be missed.
+    auto finished = qCoro(job, &QKeychain::Job::finished, m_timeout);
+    job->start();
+    if (!(co_await std::move(finished))) {
+        job->setAutoDelete(true);
+        Log::line(QStringLiteral("⚠️ [Keychain] %1 API Key 超时（%2 ms），按未完成处理")
+                      .arg(QString::fromUtf8(operation))
+                      .arg(m_timeout.count()));
+        co_return false;
+    }
+    co_return true;
+}
+
+QCoro::Task<bool> KeychainManager::save(QString key)
+{
+    // The Secret Service replaces an item with the same attributes in one
+    // step, so nothing is deleted first and a failed write keeps the old key.
+    JobPtr<QKeychain::WritePasswordJob> job(new QKeychain::WritePasswordJob(m_serviceName));
+    // Stored as text: the item's secret is the key's UTF-8 bytes, as other
+    // tools (secret-tool, a keyring browser) show it.
+    job->setTextData(key);
+    if (!co_await runJob(job.get(), "保存")) {
+        (void)job.release();
+        co_return false;
+    }
+    if (job->error() != QKeychain::NoError) {
+        Log::line(QStringLiteral("❌ [Keychain] 保存 API Key 失败") + describe(*job));
+        co_return false;
+    }
+    co_return true;
+}
+
+QCoro::Task<std::optional<QString>> KeychainManager::read()
+{
+    JobPtr<QKeychain::ReadPasswordJob> job(new QKeychain::ReadPasswordJob(m_serviceName));
+    if (!co_await runJob(job.get(), "读取")) {
+        (void)job.release();
+        co_return std::nullopt;
+    }
+    if (job->error() == QKeychain::EntryNotFound)
+        co_return std::nullopt;
+    if (job->error() != QKeychain::NoError) {
+        Log::line(QStringLiteral("❌ [Keychain] 读取 API Key 失败") + describe(*job));
+        co_return std::nullopt;
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString key = utf8.decode(job->binaryData());
+    if (utf8.hasError())
+        co_return std::nullopt;
+    co_return key;
+}
+
+QCoro::Task<bool> KeychainManager::remove()
+{
+    JobPtr<QKeychain::DeletePasswordJob> job(new QKeychain::DeletePasswordJob(m_serviceName));
+    if (!co_await runJob(job.get(), "删除")) {
+        (void)job.release();
+        co_return false;
+    }
+    if (job->error() == QKeychain::NoError || job->error() == QKeychain::EntryNotFound)
+        co_return true;
+    Log::line(QStringLiteral("❌ [Keychain] 删除 API Key 失败") + describe(*job));
+    co_return false;
+}
+
+QCoro::Task<bool> KeychainManager::hasConfiguredKey()
+{
+    co_return isConfigured(co_await read());
+}
+
+bool KeychainManager::isConfigured(const std::optional<QString> &key)
+{
+    return key.has_value() && !key->isEmpty();
+}

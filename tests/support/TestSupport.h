@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcessEnvironment>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <QCoroTask>
+
+#include <functional>
+
+namespace TestSupport {
+
+// Runs a coroutine to completion on a local event loop. Only tests do this:
+// the program itself never spins a nested loop.
+template <typename T>
+T await(QCoro::Task<T> &&task)
+{
+    return QCoro::waitFor(std::move(task));
+}
+
+// Collects the log lines written while it lives.
+class LogCapture
+{
+public:
+    LogCapture();
+    ~LogCapture();
+    const QStringList &lines() const { return m_lines; }
+
+private:
+    QStringList m_lines;
+};
+
+struct ProcessResult
+{
+    int exitCode = -1;
+    bool crashed = false;
+    QString out;
+    QString err;
+};
+
+// Runs the quillwren binary with the given arguments, standard input and
+// environment; fails the current test when it does not end within the bound.
+ProcessResult runQuillwren(const QStringList &args, const QProcessEnvironment &env,
+                           const QByteArray &input = {}, int timeoutMs = 30000);
+
+// An environment whose settings live in a fresh folder (XDG_CONFIG_HOME), so
+// that the program never touches the user's own.
+QProcessEnvironment isolatedEnvironment(const QTemporaryDir &configHome);
+
+} // namespace TestSupport

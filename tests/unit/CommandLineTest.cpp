@@ -1,0 +1,167 @@
+#include "ShortcutConfig.h"
+#include "TestSupport.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+using TestSupport::runQuillwren;
+
+namespace {
+
+class CommandLine : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(home.isValid());
+        env = TestSupport::isolatedEnvironment(home);
+        // No Secret Service here: the key commands must answer without one.
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent"));
+    }
+
+    TestSupport::ProcessResult run(const QStringList &args, const QByteArray &input = {})
+    {
+        return runQuillwren(args, env, input);
+    }
+
+    QByteArray settingsFile() const
+    {
+        QFile file(home.filePath(QStringLiteral("orvo/Quillwren.conf")));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QJsonObject shownConfig()
+    {
+        const auto result = run({QStringLiteral("config"), QStringLiteral("show")});
+        EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+        return QJsonDocument::fromJson(result.out.toUtf8()).object();
+    }
+
+    QTemporaryDir home;
+    QProcessEnvironment env;
+};
+
+TEST_F(CommandLine, HelpVersionAndUnknownCommands)
+{
+    auto help = run({QStringLiteral("--help")});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains(QStringLiteral("config set FIELD VALUE")));
+    EXPECT_TRUE(help.out.contains(QStringLiteral("option = Alt")));
+
+    auto version = run({QStringLiteral("--version")});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(version.out.startsWith(QStringLiteral("quillwren 0."))) << version.out.toStdString();
+
+    for (const QStringList &args : {QStringList{}, QStringList{QStringLiteral("frobnicate")},
+                                    QStringList{QStringLiteral("config")},
+                                    QStringList{QStringLiteral("key"), QStringLiteral("show")}}) {
+        auto result = run(args);
+        EXPECT_EQ(result.exitCode, 2) << args.join(QLatin1Char(' ')).toStdString();
+        EXPECT_FALSE(result.err.isEmpty());
+        EXPECT_FALSE(result.crashed);
+    }
+    EXPECT_TRUE(settingsFile().isEmpty());
+}
+
+TEST_F(CommandLine, ShowPrintsBothRecordsAndWritesNothing)
+{
+    const QJsonObject shown = shownConfig();
+    EXPECT_EQ(QJsonDocument(shown.value(QStringLiteral("shortcutConfigV2")).toObject()).toJson(QJsonDocument::Compact),
+              QJsonDocument::fromJson(ShortcutConfig::defaults().toJson()).toJson(QJsonDocument::Compact));
+    const QJsonObject app = shown.value(QStringLiteral("appConfig")).toObject();
+    EXPECT_EQ(app.value(QStringLiteral("llmModel")).toString(), QStringLiteral("qwen3.5-flash"));
+    EXPECT_EQ(app.size(), 7);
+    EXPECT_TRUE(settingsFile().isEmpty());
+}
+
+TEST_F(CommandLine, SetStoresOneFieldOfEitherRecord)
+{
+    EXPECT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("llmModel"),
+                   QStringLiteral("qwen-plus")}).exitCode, 0);
+    EXPECT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("enableLLMPolish"),
+                   QStringLiteral("true")}).exitCode, 0);
+    EXPECT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("bffReply.enabled"),
+                   QStringLiteral("false")}).exitCode, 0);
+    EXPECT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("chatAssistant.modifier"),
+                   QStringLiteral("shift")}).exitCode, 0);
+
+    const QJsonObject shown = shownConfig();
+    const QJsonObject app = shown.value(QStringLiteral("appConfig")).toObject();
+    EXPECT_EQ(app.value(QStringLiteral("llmModel")).toString(), QStringLiteral("qwen-plus"));
+    EXPECT_TRUE(app.value(QStringLiteral("enableLLMPolish")).toBool());
+    EXPECT_EQ(app.value(QStringLiteral("vlModel")).toString(), QStringLiteral("qwen-vl-max"));
+    const QJsonObject shortcuts = shown.value(QStringLiteral("shortcutConfigV2")).toObject();
+    EXPECT_FALSE(shortcuts.value(QStringLiteral("bffReply")).toObject().value(QStringLiteral("enabled")).toBool());
+    EXPECT_EQ(shortcuts.value(QStringLiteral("chatAssistant")).toObject().value(QStringLiteral("modifier")).toString(),
+              QStringLiteral("shift"));
+}
+
+TEST_F(CommandLine, SettingASharedModifierWarnsButStores)
+{
+    auto result = run({QStringLiteral("config"), QStringLiteral("set"),
+                       QStringLiteral("voiceInput.modifier"), QStringLiteral("control")});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_TRUE(result.err.contains(QStringLiteral("⚠️ 快捷键冲突：语音输入法 与 聊天助手 使用了相同的修饰键")))
+        << result.err.toStdString();
+}
+
+TEST_F(CommandLine, BadFieldsAndValuesChangeNothing)
+{
+    ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("ttsVoice"),
+                   QStringLiteral("longanhuan")}).exitCode, 0);
+    const QByteArray before = settingsFile();
+    ASSERT_FALSE(before.isEmpty());
+
+    const QList<QStringList> bad{
+        {QStringLiteral("nosuchField"), QStringLiteral("x")},
+        {QStringLiteral("voice_input.modifier"), QStringLiteral("shift")},
+        {QStringLiteral("voiceInput"), QStringLiteral("shift")},
+        {QStringLiteral("voiceInput.colour"), QStringLiteral("red")},
+        {QStringLiteral("voiceInput.modifier"), QStringLiteral("Shift")},
+        {QStringLiteral("voiceInput.modifier"), QStringLiteral("alt")},
+        {QStringLiteral("voiceInput.enabled"), QStringLiteral("yes")},
+        {QStringLiteral("enableLLMPolish"), QStringLiteral("1")},
+        {QStringLiteral("llmModel.name"), QStringLiteral("x")},
+    };
+    for (const QStringList &fieldValue : bad) {
+        auto result = run(QStringList{QStringLiteral("config"), QStringLiteral("set")} + fieldValue);
+        EXPECT_EQ(result.exitCode, 2) << fieldValue.join(QLatin1Char(' ')).toStdString();
+        EXPECT_TRUE(result.err.contains(QStringLiteral("nothing was stored"))) << result.err.toStdString();
+    }
+    auto extra = run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("llmModel"),
+                      QStringLiteral("a"), QStringLiteral("b")});
+    EXPECT_EQ(extra.exitCode, 2);
+    EXPECT_EQ(settingsFile(), before);
+}
+
+TEST_F(CommandLine, KeyCommandsWithoutASecretServiceFailClearlyAndQuickly)
+{
+    QElapsedTimer timer;
+    timer.start();
+    auto status = run({QStringLiteral("key"), QStringLiteral("status")});
+    EXPECT_EQ(status.exitCode, 1);
+    EXPECT_TRUE(status.out.contains(QStringLiteral("not configured")));
+
+    auto set = run({QStringLiteral("key"), QStringLiteral("set")}, "sk-abcdefghijklmnop\n");
+    EXPECT_EQ(set.exitCode, 1);
+    EXPECT_TRUE(set.err.contains(QStringLiteral("Could not store")));
+    EXPECT_FALSE((set.out + set.err).contains(QStringLiteral("sk-abcdefghijklmnop")))
+        << "the key is never printed whole";
+    EXPECT_LT(timer.elapsed(), 15000);
+    EXPECT_TRUE(settingsFile().isEmpty()) << "no key in a plain file";
+}
+
+TEST_F(CommandLine, KeySetRefusesAnEmptyOrMultiLineKey)
+{
+    for (const QByteArray &input : {QByteArray(), QByteArray("\n"), QByteArray("sk-a\nsk-b\n")}) {
+        auto result = run({QStringLiteral("key"), QStringLiteral("set")}, input);
+        EXPECT_EQ(result.exitCode, 2) << input.constData();
+        EXPECT_TRUE(result.err.contains(QStringLiteral("nothing was stored")));
+    }
+}
+
+} // namespace
