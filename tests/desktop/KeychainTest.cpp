@@ -1,0 +1,129 @@
+#include "KeychainManager.h"
+#include "KeyringControl.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+using TestSupport::await;
+
+namespace {
+
+// What another program sees in the keyring: secret-tool is an independent witness.
+QStringList secretTool(const QStringList &args)
+{
+    QProcess tool;
+    tool.start(QStringLiteral("secret-tool"), args);
+    tool.waitForFinished(10000);
+    return QString::fromUtf8(tool.readAllStandardOutput()).split(QLatin1Char('\n'));
+}
+
+QStringList itemAttributes()
+{
+    return {QStringLiteral("server"), QString::fromLatin1(KeychainManager::kServiceName),
+            QStringLiteral("user"), QString::fromLatin1(KeychainManager::kAccountName)};
+}
+
+QString storedSecret()
+{
+    return secretTool(QStringList{QStringLiteral("lookup")} + itemAttributes()).join(QLatin1Char('\n'));
+}
+
+int storedItemCount()
+{
+    const QStringList lines =
+        secretTool(QStringList{QStringLiteral("search"), QStringLiteral("--all")} + itemAttributes());
+    return int(std::count_if(lines.begin(), lines.end(),
+                             [](const QString &line) { return line.startsWith(QLatin1Char('[')); }));
+}
+
+class Keychain : public ::testing::Test
+{
+protected:
+    // Cleared with secret-tool, which no stuck job of this process can hold up.
+    void SetUp() override { secretTool(QStringList{QStringLiteral("clear")} + itemAttributes()); }
+    void TearDown() override { SetUp(); }
+
+    KeychainManager keychain;
+};
+
+TEST_F(Keychain, SaveReplacesTheOneItemAndReadsItBack)
+{
+    EXPECT_EQ(await(keychain.read()), std::nullopt);
+    EXPECT_FALSE(await(keychain.hasConfiguredKey()));
+
+    ASSERT_TRUE(await(keychain.save(QStringLiteral("sk-first-0123456789"))));
+    EXPECT_EQ(await(keychain.read()), QStringLiteral("sk-first-0123456789"));
+    EXPECT_EQ(storedSecret(), QStringLiteral("sk-first-0123456789")) << "the secret is the key's bytes";
+
+    ASSERT_TRUE(await(keychain.save(QStringLiteral("sk-second-abcdefghij"))));
+    EXPECT_EQ(await(keychain.read()), QStringLiteral("sk-second-abcdefghij"));
+    EXPECT_TRUE(await(keychain.hasConfiguredKey()));
+    EXPECT_EQ(storedItemCount(), 1);
+}
+
+TEST_F(Keychain, RemovingTwiceSucceedsAndLeavesNoKey)
+{
+    ASSERT_TRUE(await(keychain.save(QStringLiteral("sk-0123456789"))));
+    EXPECT_TRUE(await(keychain.remove()));
+    EXPECT_TRUE(await(keychain.remove()));
+    EXPECT_EQ(await(keychain.read()), std::nullopt);
+    EXPECT_EQ(storedItemCount(), 0);
+}
+
+TEST_F(Keychain, KeysAreStoredByteForByte)
+{
+    for (const QString &key : {QStringLiteral("  sk-with blanks\t "), QStringLiteral("密钥-ключ-🔑")}) {
+        ASSERT_TRUE(await(keychain.save(key)));
+        EXPECT_EQ(await(keychain.read()), key);
+    }
+}
+
+TEST_F(Keychain, AnEmptyKeyIsNeverConfigured)
+{
+    ASSERT_TRUE(await(keychain.save(QStringLiteral("sk-0123456789"))));
+    await(keychain.save(QString()));
+    EXPECT_FALSE(KeychainManager::isConfigured(await(keychain.read())));
+    EXPECT_FALSE(await(keychain.hasConfiguredKey()));
+}
+
+TEST_F(Keychain, ASaveTheKeyringRefusesKeepsTheEarlierKey)
+{
+    ASSERT_TRUE(await(keychain.save(QStringLiteral("sk-earlier-0123456789"))));
+    ASSERT_TRUE(KeyringControl::lock());
+
+    KeychainManager impatient{std::chrono::milliseconds(1500)};
+    TestSupport::LogCapture log;
+    EXPECT_FALSE(await(impatient.save(QStringLiteral("sk-later-0123456789"))));
+    EXPECT_EQ(await(impatient.read()), std::nullopt) << "a locked keyring reads as no key";
+    for (const QString &line : log.lines())
+        EXPECT_FALSE(line.contains(QStringLiteral("sk-later"))) << "the key is never logged";
+
+    ASSERT_TRUE(KeyringControl::unlock(KeyringControl::testPassword()));
+    // Read by another program: this process's keyring jobs queue behind the
+    // abandoned ones, which wait on an unlock prompt nobody answers.
+    EXPECT_EQ(storedSecret(), QStringLiteral("sk-earlier-0123456789"));
+}
+
+TEST_F(Keychain, CommandLineStoresTheKeyOnlyInTheKeyring)
+{
+    QTemporaryDir home;
+    const auto env = TestSupport::isolatedEnvironment(home);
+    auto set = TestSupport::runQuillwren({QStringLiteral("key"), QStringLiteral("set")}, env,
+                                         " sk-from-stdin-0123456789\n");
+    EXPECT_EQ(set.exitCode, 0) << set.err.toStdString();
+    EXPECT_EQ(set.out, QStringLiteral("API key stored:  sk-****6789\n"));
+    EXPECT_EQ(await(keychain.read()), QStringLiteral(" sk-from-stdin-0123456789"))
+        << "only the line break is dropped";
+
+    auto status = TestSupport::runQuillwren({QStringLiteral("key"), QStringLiteral("status")}, env);
+    EXPECT_EQ(status.exitCode, 0);
+    EXPECT_TRUE(status.out.contains(QStringLiteral("configured ( sk-****6789, 25 characters)")))
+        << status.out.toStdString();
+    EXPECT_TRUE(QDir(home.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
+        << "nothing is written to the settings folder";
+}
+
+} // namespace
