@@ -39,8 +39,12 @@ desktop_start() {
     desktop_wait_for 50 xdpyinfo || { desktop_log "X display $DISPLAY does not answer"; return 1; }
 
     # D-Bus before any Qt program runs, or each would start a bus of its own.
-    eval "$(dbus-launch --sh-syntax)"
-    DESKTOP_PIDS+=("$DBUS_SESSION_BUS_PID")
+    # (dbus-daemon itself: dbus-launch would leave records under ~/.dbus.)
+    dbus-daemon --session --fork --print-address=3 --print-pid=4 \
+        3>"$DESKTOP_DIR/dbus.address" 4>"$DESKTOP_DIR/dbus.pid" || { desktop_log "dbus-daemon did not start"; return 1; }
+    DESKTOP_PIDS+=("$(head -n1 "$DESKTOP_DIR/dbus.pid")")
+    DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$DESKTOP_DIR/dbus.address")
+    export DBUS_SESSION_BUS_ADDRESS
 
     # An unlocked keyring: otherwise a write opens an unlock prompt and hangs.
     printf 'quillwren-test' | gnome-keyring-daemon --unlock --components=secrets \
@@ -93,8 +97,24 @@ desktop_stop() {
         kill -9 "$pid" 2>/dev/null || true
     done
     DESKTOP_PIDS=()
+    desktop_stop_stragglers
     if [ -n "$DESKTOP_DIR" ]; then
         rm -rf "$DESKTOP_DIR"
         DESKTOP_DIR=""
     fi
+}
+
+# Processes the session bus started on demand (the accessibility bus, say) or
+# that a test left behind know the desktop by its private runtime folder.
+desktop_stop_stragglers() {
+    [ -n "$DESKTOP_DIR" ] || return 0
+    local environ pid
+    for environ in /proc/[0-9]*/environ; do
+        pid=${environ#/proc/}; pid=${pid%/environ}
+        [ "$pid" != "$$" ] && [ "$pid" != "$BASHPID" ] || continue
+        if tr '\0' '\n' <"$environ" 2>/dev/null | grep -qx "XDG_RUNTIME_DIR=$DESKTOP_DIR/runtime"; then
+            desktop_log "stopping leftover process $pid: $(tr '\0' ' ' </proc/"$pid"/cmdline 2>/dev/null)"
+            kill -9 "$pid" 2>/dev/null || true
+        fi
+    done
 }
