@@ -87,6 +87,8 @@ desktop_keyring_pid() {
 }
 
 desktop_stop() {
+    # A second Ctrl+C must not cut the clean-up short.
+    trap '' INT TERM
     local i pid
     for ((i = ${#DESKTOP_PIDS[@]} - 1; i >= 0; i--)); do
         pid=${DESKTOP_PIDS[$i]}
@@ -112,7 +114,7 @@ desktop_stop_stragglers() {
     for environ in /proc/[0-9]*/environ; do
         pid=${environ#/proc/}; pid=${pid%/environ}
         [ "$pid" != "$$" ] && [ "$pid" != "$BASHPID" ] || continue
-        if tr '\0' '\n' <"$environ" 2>/dev/null | grep -qx "XDG_RUNTIME_DIR=$DESKTOP_DIR/runtime"; then
+        if tr '\0' '\n' 2>/dev/null <"$environ" | grep -qx "XDG_RUNTIME_DIR=$DESKTOP_DIR/runtime"; then
             desktop_log "stopping leftover process $pid: $(tr '\0' ' ' </proc/"$pid"/cmdline 2>/dev/null)"
             kill -9 "$pid" 2>/dev/null || true
         fi

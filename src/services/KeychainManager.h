@@ -18,7 +18,9 @@ class Job;
 // The secret store may block (an unlock prompt, a hung daemon), so every
 // operation is awaited with its own time-out, after which it answers as if the
 // store had said no: absent for a read, false for a save or a removal. The key
-// is never written anywhere else, and never logged.
+// is never written anywhere else, and never logged. QtKeychain runs one job at
+// a time per process, so after a time-out later operations wait behind the
+// abandoned job; each of them is still bounded by its own time-out.
 class KeychainManager
 {
 public:
