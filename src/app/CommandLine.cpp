@@ -4,6 +4,7 @@
 #include "Console.h"
 #include "KeyCommand.h"
 #include "KeychainManager.h"
+#include "MonitorKeysCommand.h"
 #include "SettingsStore.h"
 
 #include <QCoreApplication>
@@ -46,6 +47,8 @@ QString usage()
         "  config show              print the shortcut and model settings as JSON\n"
         "  config set FIELD VALUE   change one setting, e.g. `config set llmModel qwen-plus`\n"
         "                           or `config set voiceInput.modifier shift`\n"
+        "  monitor-keys             watch the mode keys and print each press, activation,\n"
+        "                           release and cancellation until interrupted\n"
         "  --help, -h               show this text\n"
         "  --version                show the version\n"
         "\n"
@@ -77,6 +80,8 @@ int run(QCoreApplication &app, const QStringList &args)
     }
     if (command == QLatin1String("config"))
         return ConfigCommand(SettingsStore::shared()).run(rest);
+    if (command == QLatin1String("monitor-keys"))
+        return MonitorKeysCommand(SettingsStore::shared()).run(app, rest);
     if (command == QLatin1String("key")) {
         KeyCommand key(KeychainManager::shared());
         return runTask(app, [&] { return key.run(rest); });

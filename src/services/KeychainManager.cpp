@@ -51,10 +51,17 @@ QCoro::Task<bool> KeychainManager::runJob(QKeychain::Job *job, const char *opera
     auto finished = qCoro(job, &QKeychain::Job::finished, m_timeout);
     job->start();
     if (!(co_await std::move(finished))) {
+        const QString what = QString::fromUtf8(operation);
+        Log::line(QStringLiteral("⚠️ [Keychain] %1 API Key 超时（%2 ms），按未完成处理").arg(what).arg(m_timeout.count()));
+        // The store may still answer (say, once the user has answered an
+        // unlock prompt), and a save may then land after all: say so.
+        QObject::connect(job, &QKeychain::Job::finished, job, [what](QKeychain::Job *late) {
+            if (late->error() == QKeychain::NoError)
+                Log::line(QStringLiteral("ℹ️ [Keychain] 超时的%1操作随后已完成").arg(what));
+            else
+                Log::line(QStringLiteral("ℹ️ [Keychain] 超时的%1操作随后失败").arg(what) + describe(*late));
+        });
         job->setAutoDelete(true);
-        Log::line(QStringLiteral("⚠️ [Keychain] %1 API Key 超时（%2 ms），按未完成处理")
-                      .arg(QString::fromUtf8(operation))
-                      .arg(m_timeout.count()));
         co_return false;
     }
     co_return true;

@@ -1,5 +1,7 @@
 #include "KeyringControl.h"
 
+#include "TestSupport.h"
+
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -53,6 +55,17 @@ bool unlock(const QString &password)
         QStringLiteral("UnlockWithMasterPassword"));
     unlock << QVariant::fromValue(defaultCollection()) << QVariant::fromValue(secret);
     return bus.call(unlock).type() == QDBusMessage::ReplyMessage;
+}
+
+bool dismissPrompt()
+{
+    const QStringList findPrompt{QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                 QStringLiteral("--class"), QStringLiteral("gcr-prompter")};
+    if (!TestSupport::waitUntil([&] { return TestSupport::runTool(QStringLiteral("xdotool"), findPrompt) == 0; }))
+        return false;
+    // The prompt holds the keyboard grab, so the key goes to it.
+    TestSupport::runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")});
+    return TestSupport::waitUntil([&] { return TestSupport::runTool(QStringLiteral("xdotool"), findPrompt) != 0; });
 }
 
 QString testPassword()

@@ -12,6 +12,9 @@ constexpr auto kCollection = "/org/freedesktop/secrets/aliases/default";
 bool lock();
 // gnome-keyring's own unlock-with-password call; true when unlocked.
 bool unlock(const QString &password);
+// Waits for the keyring's password prompt on the X display and cancels it
+// with Escape, as a user would; true when a prompt was there and is gone.
+bool dismissPrompt();
 // The password scripts/headless-desktop.sh unlocks the keyring with.
 QString testPassword();
 

@@ -2,7 +2,10 @@
 
 #include "Log.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QProcess>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -16,6 +19,16 @@ LogCapture::LogCapture()
 LogCapture::~LogCapture()
 {
     Log::setSink({});
+}
+
+QStringList LogCapture::linesStartingWith(const QString &prefix) const
+{
+    QStringList result;
+    for (const QString &line : m_lines) {
+        if (line.startsWith(prefix))
+            result << line;
+    }
+    return result;
 }
 
 ProcessResult runQuillwren(const QStringList &args, const QProcessEnvironment &env,
@@ -39,6 +52,31 @@ ProcessResult runQuillwren(const QStringList &args, const QProcessEnvironment &e
     result.out = QString::fromUtf8(process.readAllStandardOutput());
     result.err = QString::fromUtf8(process.readAllStandardError());
     return result;
+}
+
+bool waitUntil(const std::function<bool()> &predicate, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!predicate()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+int runTool(const QString &program, const QStringList &args, int timeoutMs)
+{
+    QProcess tool;
+    tool.start(program, args);
+    if (!tool.waitForFinished(timeoutMs)) {
+        ADD_FAILURE() << program.toStdString() << " did not finish";
+        tool.kill();
+        tool.waitForFinished();
+        return -1;
+    }
+    return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
 }
 
 QProcessEnvironment isolatedEnvironment(const QTemporaryDir &configHome)

@@ -26,6 +26,9 @@ public:
     LogCapture();
     ~LogCapture();
     const QStringList &lines() const { return m_lines; }
+    void clear() { m_lines.clear(); }
+    // The lines that start with the prefix.
+    QStringList linesStartingWith(const QString &prefix) const;
 
 private:
     QStringList m_lines;
@@ -43,6 +46,12 @@ struct ProcessResult
 // environment; fails the current test when it does not end within the bound.
 ProcessResult runQuillwren(const QStringList &args, const QProcessEnvironment &env,
                            const QByteArray &input = {}, int timeoutMs = 30000);
+
+// Processes events until the predicate holds or the time is up; answers the predicate.
+bool waitUntil(const std::function<bool()> &predicate, int timeoutMs = 5000);
+
+// Runs a program to completion (xdotool, secret-tool, ...); its exit code.
+int runTool(const QString &program, const QStringList &args, int timeoutMs = 10000);
 
 // An environment whose settings live in a fresh folder (XDG_CONFIG_HOME), so
 // that the program never touches the user's own.

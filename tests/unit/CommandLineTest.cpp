@@ -164,4 +164,20 @@ TEST_F(CommandLine, KeySetRefusesAnEmptyOrMultiLineKey)
     }
 }
 
+TEST_F(CommandLine, MonitorKeysWithoutADisplayRetriesThenEndsWithAReason)
+{
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("QUILLWREN_PLATFORM"));
+    QElapsedTimer timer;
+    timer.start();
+    auto result = run({QStringLiteral("monitor-keys")});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_GE(timer.elapsed(), 2900) << "three checks, one second apart, from one second on";
+    EXPECT_TRUE(result.out.contains(QStringLiteral("🔄 尝试设置事件监听 (尝试 3/3)...")));
+    EXPECT_TRUE(result.out.trimmed().endsWith(QStringLiteral("❌ 超过最大重试次数，请手动在系统设置中授权")));
+    EXPECT_TRUE(result.err.contains(QStringLiteral("X11 session"))) << result.err.toStdString();
+
+    EXPECT_EQ(run({QStringLiteral("monitor-keys"), QStringLiteral("now")}).exitCode, 2);
+}
+
 } // namespace

@@ -1,0 +1,80 @@
+#include "MonitorKeysCommand.h"
+
+#include "Console.h"
+#include "HotkeyMonitorService.h"
+#include "InterruptWatcher.h"
+#include "KeyEventSource.h"
+#include "PlatformFactory.h"
+#include "SettingsStore.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QHash>
+
+MonitorKeysCommand::MonitorKeysCommand(SettingsStore &store) : m_store(store) {}
+
+int MonitorKeysCommand::run(QCoreApplication &app, const QStringList &args)
+{
+    if (!args.isEmpty()) {
+        Console::err(QStringLiteral("usage: quillwren monitor-keys  (runs until interrupted)"));
+        return Console::UsageError;
+    }
+
+    const auto backend = PlatformFactory::detectBackend();
+    auto source = PlatformFactory::createKeyEventSource();
+    auto local = PlatformFactory::createLocalKeyEventSource();
+
+    // Press times per modifier bit, taken before the monitor sees the change.
+    QElapsedTimer clock;
+    clock.start();
+    QHash<std::uint64_t, qint64> pressedAt;
+    std::uint64_t lastFlags = 0;
+    QObject::connect(source.get(), &KeyEventSource::flagsChanged, [&](std::uint64_t flags) {
+        for (ModifierKey key : allModifierKeys) {
+            const std::uint64_t mask = ModifierKeys::mask(key);
+            if ((flags & mask) && !(lastFlags & mask))
+                pressedAt[mask] = clock.nsecsElapsed();
+        }
+        lastFlags = flags;
+    });
+
+    HotkeyMonitorService monitor(*source, *local, m_store.loadShortcutConfig());
+    monitor.onKeyDown = [](AppMode mode) {
+        Console::out(QStringLiteral("onKeyDown ") + AppModes::rawValue(mode));
+    };
+    monitor.onKeyDownCancelled = [](AppMode mode) {
+        Console::out(QStringLiteral("onKeyDownCancelled ") + AppModes::rawValue(mode));
+    };
+    QObject::connect(&monitor, &HotkeyMonitorService::currentModeChanged, [&](std::optional<AppMode> mode) {
+        if (!mode) {
+            Console::out(QStringLiteral("currentMode none"));
+            return;
+        }
+        const std::uint64_t mask = ModifierKeys::mask(monitor.shortcutConfig().config(*mode).modifier);
+        const double afterMs = (clock.nsecsElapsed() - pressedAt.value(mask)) / 1e6;
+        Console::out(QStringLiteral("currentMode %1 (+%2 ms after the press)")
+                         .arg(AppModes::rawValue(*mode))
+                         .arg(afterMs, 0, 'f', 1));
+    });
+
+    int status = Console::Success;
+    QObject::connect(&monitor, &HotkeyMonitorService::monitoringStateChanged,
+                     [&](HotkeyMonitorService::MonitoringState state) {
+                         using State = HotkeyMonitorService::MonitoringState;
+                         if (state != State::GivenUp && state != State::LocalFallback)
+                             return;
+                         // This command has no window of its own, so the local fallback sees nothing either.
+                         Console::err(QStringLiteral("Global key events are unavailable on this desktop (%1): %2")
+                                          .arg(PlatformFactory::backendName(backend), source->untrustedReason()));
+                         status = Console::Failure;
+                         QCoreApplication::exit(status);
+                     });
+
+    InterruptWatcher interrupt;
+    QObject::connect(&interrupt, &InterruptWatcher::interrupted, [] { QCoreApplication::exit(0); });
+
+    Console::err(QStringLiteral("Watching the keyboard (%1 backend); hold a mode's key. Ctrl+C stops.")
+                     .arg(PlatformFactory::backendName(backend)));
+    status = app.exec();
+    return status;
+}

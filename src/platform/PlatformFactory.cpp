@@ -1,0 +1,39 @@
+#include "PlatformFactory.h"
+
+#include "LocalKeyEventSource.h"
+#include "NullKeyEventSource.h"
+#include "x11/X11KeyEventSource.h"
+
+#include <QtGlobal>
+
+namespace PlatformFactory {
+
+Backend detectBackend()
+{
+    const QByteArray forced = qgetenv("QUILLWREN_PLATFORM");
+    if (forced == "x11")
+        return Backend::X11;
+    if (forced == "null")
+        return Backend::Null;
+    return qEnvironmentVariableIsEmpty("DISPLAY") ? Backend::Null : Backend::X11;
+}
+
+QString backendName(Backend backend)
+{
+    return backend == Backend::X11 ? QStringLiteral("x11") : QStringLiteral("null");
+}
+
+std::unique_ptr<KeyEventSource> createKeyEventSource()
+{
+    if (detectBackend() == Backend::X11)
+        return std::make_unique<X11KeyEventSource>();
+    return std::make_unique<NullKeyEventSource>(
+        QStringLiteral("no supported desktop: global keys need an X11 session"));
+}
+
+std::unique_ptr<KeyEventSource> createLocalKeyEventSource()
+{
+    return std::make_unique<LocalKeyEventSource>();
+}
+
+} // namespace PlatformFactory

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class KeyEventSource;
+
+// Chooses the platform backends at run time: X11 when $DISPLAY names an X
+// server, else the null backends that report "unavailable". The environment
+// variable QUILLWREN_PLATFORM ("x11" or "null") forces a choice.
+namespace PlatformFactory {
+
+enum class Backend { X11, Null };
+
+Backend detectBackend();
+QString backendName(Backend backend);
+
+// The global key-event source of the chosen backend.
+std::unique_ptr<KeyEventSource> createKeyEventSource();
+// The application's own key events (the fallback of the global source).
+std::unique_ptr<KeyEventSource> createLocalKeyEventSource();
+
+} // namespace PlatformFactory

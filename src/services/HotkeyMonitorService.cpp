@@ -1,0 +1,231 @@
+#include "HotkeyMonitorService.h"
+
+#include "KeyEventSource.h"
+#include "Log.h"
+#include "Scheduler.h"
+
+namespace {
+QString name(AppMode mode)
+{
+    return AppModes::messageName(mode);
+}
+} // namespace
+
+HotkeyMonitorService::HotkeyMonitorService(KeyEventSource &source, KeyEventSource &localFallback,
+                                           ShortcutConfig config,
+                                           std::unique_ptr<Scheduler> scheduler, QObject *parent)
+    : QObject(parent)
+    , m_source(source)
+    , m_localFallback(localFallback)
+    , m_scheduler(scheduler ? std::move(scheduler) : std::make_unique<QtScheduler>(this))
+    , m_shortcutConfig(config)
+{
+    for (KeyEventSource *events : {&m_source, &m_localFallback}) {
+        connect(events, &KeyEventSource::flagsChanged, this, &HotkeyMonitorService::handleFlagsChanged);
+        connect(events, &KeyEventSource::keyDown, this, &HotkeyMonitorService::handleKeyDown);
+    }
+    m_setupTimer = m_scheduler->schedule(kFirstSetupDelay, [this] { setupWithRetry(0); });
+}
+
+HotkeyMonitorService::~HotkeyMonitorService()
+{
+    stopMonitoring();
+}
+
+void HotkeyMonitorService::setupWithRetry(int attempt)
+{
+    Log::line(QStringLiteral("🔄 尝试设置事件监听 (尝试 %1/%2)...").arg(attempt + 1).arg(kMaxSetupAttempts));
+    if (m_source.isTrusted()) {
+        setupEventTap();
+        return;
+    }
+    Log::line(QStringLiteral("⚠️ 辅助功能权限未授权，等待 %1 秒后重试...")
+                  .arg(QString::number(kSetupRetryDelay.count() / 1000.0, 'f', 1)));
+    ++attempt;
+    if (attempt < kMaxSetupAttempts) {
+        setMonitoringState(MonitoringState::Retrying);
+        m_setupTimer = m_scheduler->schedule(kSetupRetryDelay, [this, attempt] { setupWithRetry(attempt); });
+    } else {
+        Log::line(QStringLiteral("❌ 超过最大重试次数，请手动在系统设置中授权"));
+        setMonitoringState(MonitoringState::GivenUp);
+    }
+}
+
+void HotkeyMonitorService::setupEventTap()
+{
+    Log::line(QStringLiteral("🎯 开始设置事件监听..."));
+    if (m_source.start()) {
+        setMonitoringState(MonitoringState::Tapping);
+        Log::line(QStringLiteral("🟢 事件监听已启用，快捷键监听就绪"));
+        printCurrentConfig();
+        return;
+    }
+    Log::line(QStringLiteral("❌ 事件监听创建失败，尝试备用本地监听"));
+    // The fallback stays for the life of the process. Starting it again is a
+    // no-op, so repeated failures never deliver each event twice.
+    m_localFallback.start();
+    setMonitoringState(MonitoringState::LocalFallback);
+    Log::line(QStringLiteral("⚠️  本地监听已启用（仅在应用激活时有效）"));
+}
+
+void HotkeyMonitorService::stopMonitoring()
+{
+    if (m_source.isActive())
+        m_source.stop();
+}
+
+void HotkeyMonitorService::handleFlagsChanged(std::uint64_t flags)
+{
+    const std::uint64_t old = m_currentFlags;
+    m_currentFlags = flags;
+    for (AppMode mode : allAppModes) {
+        const HotkeyConfig &hotkey = m_shortcutConfig.config(mode);
+        if (!hotkey.enabled)
+            continue;
+        const std::uint64_t mask = ModifierKeys::mask(hotkey.modifier);
+        const bool isDown = flags & mask;
+        const bool wasDown = old & mask;
+        if (isDown && !wasDown && !m_pressedModes.contains(mode)) {
+            m_pressedModes.insert(mode);
+            handleModifierPressed(mode);
+        } else if (!isDown && wasDown && m_pressedModes.contains(mode)) {
+            m_pressedModes.erase(mode);
+            handleModifierReleased(mode);
+        }
+    }
+}
+
+void HotkeyMonitorService::handleModifierPressed(AppMode mode)
+{
+    Log::line(QStringLiteral("⬇️ [%1] 修饰键按下：%2")
+                  .arg(name(mode), ModifierKeys::label(m_shortcutConfig.config(mode).modifier)));
+    // BFF reply records nothing, so there is nothing to warm up.
+    if (mode != AppMode::BffReply) {
+        auto callback = onKeyDown;
+        m_scheduler->post([callback, mode] {
+            if (callback)
+                callback(mode);
+        });
+    }
+    startLongPressTimer(mode);
+}
+
+void HotkeyMonitorService::startLongPressTimer(AppMode mode)
+{
+    if (m_longPressTimer)
+        m_longPressTimer->invalidate();
+    m_longPressTimerMode = mode;
+    m_longPressTimer = m_scheduler->schedule(kLongPressDelay, [this, mode] {
+        m_scheduler->post([this, mode] { handleLongPressFired(mode); });
+    });
+}
+
+void HotkeyMonitorService::handleLongPressFired(AppMode mode)
+{
+    if (!m_pressedModes.contains(mode)) {
+        Log::line(QStringLiteral("❌ 按键已提前释放，取消激活：") + name(mode));
+        return;
+    }
+    Log::line(QStringLiteral("✅ 长按检测成功，激活模式：") + name(mode));
+    setCurrentMode(mode);
+    setHotkeyPressed(true);
+}
+
+void HotkeyMonitorService::handleModifierReleased(AppMode mode)
+{
+    Log::line(QStringLiteral("⬆️ [%1] 修饰键释放").arg(name(mode)));
+    // Decided now, before disarming: was the press still waiting for its timer?
+    const bool wasPending =
+        m_longPressTimerMode == mode && m_longPressTimer && m_longPressTimer->isValid();
+    cancelLongPressTimer(mode);
+    m_scheduler->post([this, mode, wasPending] {
+        if (m_currentMode == mode) {
+            Log::line(QStringLiteral("🔚 释放快捷键，关闭模式：") + name(mode));
+            setCurrentMode(std::nullopt);
+            setHotkeyPressed(false);
+        } else if (wasPending) {
+            Log::line(QStringLiteral("⚡️ 短按取消，通知取消预热：") + name(mode));
+            if (onKeyDownCancelled)
+                onKeyDownCancelled(mode);
+        }
+    });
+}
+
+void HotkeyMonitorService::cancelLongPressTimer(AppMode mode)
+{
+    if (m_longPressTimerMode != mode)
+        return;
+    m_longPressTimer.reset();
+    m_longPressTimerMode.reset();
+}
+
+void HotkeyMonitorService::handleKeyDown(std::int32_t keyCode)
+{
+    // Only a pending BFF-reply press is cancelled, so that copy and paste made
+    // with its modifier do not trigger it; an activated mode is never cancelled.
+    const AppMode mode = AppMode::BffReply;
+    if (!m_pressedModes.contains(mode) || m_currentMode == mode)
+        return;
+    Log::line(QStringLiteral("⚡️ %1 检测到组合键（keyCode: %2），取消长按计时器").arg(name(mode)).arg(keyCode));
+    cancelLongPressTimer(mode);
+    m_pressedModes.erase(mode);
+    if (onKeyDownCancelled)
+        onKeyDownCancelled(mode);
+}
+
+void HotkeyMonitorService::updateShortcutConfig(const ShortcutConfig &config)
+{
+    m_shortcutConfig = config;
+    m_longPressTimer.reset();
+    m_longPressTimerMode.reset();
+    m_pressedModes.clear();
+    m_currentFlags = 0;
+    stopMonitoring();
+    setupEventTap();
+}
+
+void HotkeyMonitorService::resetPressState()
+{
+    m_longPressTimer.reset();
+    m_pressedModes.clear();
+    m_scheduler->post([this] { setHotkeyPressed(false); });
+}
+
+void HotkeyMonitorService::printCurrentConfig() const
+{
+    Log::line(QStringLiteral("⌨️ 当前快捷键配置："));
+    const std::pair<AppMode, QString> lines[] = {
+        {AppMode::VoiceInput, QStringLiteral("   语音输入法：长按 ")},
+        {AppMode::ChatAssistant, QStringLiteral("   聊天助手：长按 ")},
+        {AppMode::BffReply, QStringLiteral("   BFF回复：长按 ")},
+    };
+    for (const auto &[mode, prefix] : lines) {
+        const HotkeyConfig &hotkey = m_shortcutConfig.config(mode);
+        Log::line(prefix + ModifierKeys::label(hotkey.modifier)
+                  + (hotkey.enabled ? QString() : QStringLiteral("（已禁用）")));
+    }
+}
+
+void HotkeyMonitorService::setCurrentMode(std::optional<AppMode> mode)
+{
+    if (m_currentMode == mode)
+        return;
+    m_currentMode = mode;
+    Q_EMIT currentModeChanged(mode);
+}
+
+void HotkeyMonitorService::setHotkeyPressed(bool pressed)
+{
+    if (m_isHotkeyPressed == pressed)
+        return;
+    m_isHotkeyPressed = pressed;
+    Q_EMIT isHotkeyPressedChanged(pressed);
+}
+
+void HotkeyMonitorService::setMonitoringState(MonitoringState state)
+{
+    if (m_monitoringState == state)
+        return;
+    m_monitoringState = state;
+    Q_EMIT monitoringStateChanged(state);
+}

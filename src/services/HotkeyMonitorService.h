@@ -1,0 +1,103 @@
+#pragma once
+
+#include "AppMode.h"
+#include "Scheduler.h"
+#include "ShortcutConfig.h"
+
+#include <QObject>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+
+class KeyEventSource;
+
+// Turns a long press of a mode's modifier key, anywhere on the desktop, into
+// the activation of that mode. Fed with held-modifier words and key-downs by a
+// KeyEventSource; everything runs on the main thread.
+//
+// A press notifies onKeyDown at once (so recognition can warm up), arms the
+// one 0.3 s timer, and becomes currentMode when the timer fires with the key
+// still held. Releasing the key ends the mode, or cancels a press that never
+// became long. Another key pressed with the BFF-reply modifier (copy, paste)
+// cancels that press; the other modes ignore other keys.
+class HotkeyMonitorService : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(std::optional<AppMode> currentMode READ currentMode NOTIFY currentModeChanged)
+    Q_PROPERTY(bool isHotkeyPressed READ isHotkeyPressed NOTIFY isHotkeyPressedChanged)
+
+public:
+    static constexpr std::chrono::milliseconds kLongPressDelay{300};
+    static constexpr std::chrono::milliseconds kFirstSetupDelay{1000};
+    static constexpr std::chrono::milliseconds kSetupRetryDelay{1000};
+    static constexpr int kMaxSetupAttempts = 3;
+
+    enum class MonitoringState { WaitingForFirstCheck, Retrying, Tapping, LocalFallback, GivenUp };
+    Q_ENUM(MonitoringState)
+
+    // source: global key events; localFallback: the application's own key
+    // events, used when the global source cannot start. The scheduler
+    // defaults to the Qt event loop. Setup starts 1.0 s after construction.
+    HotkeyMonitorService(KeyEventSource &source, KeyEventSource &localFallback,
+                         ShortcutConfig config, std::unique_ptr<Scheduler> scheduler = {},
+                         QObject *parent = nullptr);
+    ~HotkeyMonitorService() override;
+
+    std::optional<AppMode> currentMode() const { return m_currentMode; }
+    bool isHotkeyPressed() const { return m_isHotkeyPressed; }
+    MonitoringState monitoringState() const { return m_monitoringState; }
+    const ShortcutConfig &shortcutConfig() const { return m_shortcutConfig; }
+    const std::set<AppMode> &pressedModes() const { return m_pressedModes; }
+    std::optional<AppMode> longPressTimerMode() const { return m_longPressTimerMode; }
+
+    // A modifier of a mode went down (not called for BFF reply).
+    std::function<void(AppMode)> onKeyDown;
+    // That press ended before it became long, or a combination key cancelled it.
+    std::function<void(AppMode)> onKeyDownCancelled;
+
+    void handleFlagsChanged(std::uint64_t flags);
+    void handleKeyDown(std::int32_t keyCode);
+
+    // Applies a new configuration and restarts the listener at once, without
+    // the permission check. Pending presses are dropped; an active mode stays.
+    void updateShortcutConfig(const ShortcutConfig &config);
+    // Drops pending presses (the controller is still busy with the last run).
+    void resetPressState();
+
+    void setupEventTap();
+    void stopMonitoring();
+    void printCurrentConfig() const;
+
+Q_SIGNALS:
+    void currentModeChanged(std::optional<AppMode> mode);
+    void isHotkeyPressedChanged(bool pressed);
+    void monitoringStateChanged(HotkeyMonitorService::MonitoringState state);
+
+private:
+    void setupWithRetry(int attempt);
+    void handleModifierPressed(AppMode mode);
+    void handleModifierReleased(AppMode mode);
+    void handleLongPressFired(AppMode mode);
+    void startLongPressTimer(AppMode mode);
+    void cancelLongPressTimer(AppMode mode);
+    void setCurrentMode(std::optional<AppMode> mode);
+    void setHotkeyPressed(bool pressed);
+    void setMonitoringState(MonitoringState state);
+
+    KeyEventSource &m_source;
+    KeyEventSource &m_localFallback;
+    std::unique_ptr<Scheduler> m_scheduler;
+    ShortcutConfig m_shortcutConfig;
+    std::optional<AppMode> m_currentMode;
+    bool m_isHotkeyPressed = false;
+    MonitoringState m_monitoringState = MonitoringState::WaitingForFirstCheck;
+    std::set<AppMode> m_pressedModes;
+    std::unique_ptr<ScheduledTimer> m_longPressTimer;
+    std::optional<AppMode> m_longPressTimerMode;
+    std::uint64_t m_currentFlags = 0;
+    std::unique_ptr<ScheduledTimer> m_setupTimer;
+};

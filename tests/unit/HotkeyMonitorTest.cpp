@@ -1,0 +1,341 @@
+#include "FakeKeyEventSource.h"
+#include "HotkeyMonitorService.h"
+#include "ManualScheduler.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr std::uint64_t Option = ModifierMask::Option;
+constexpr std::uint64_t Command = ModifierMask::Command;
+constexpr std::uint64_t Shift = ModifierMask::Shift;
+
+class HotkeyMonitor : public ::testing::Test
+{
+protected:
+    void SetUp() override { create(ShortcutConfig::defaults()); }
+
+    // A monitor whose first setup has run (the source is trusted unless the
+    // test says otherwise before calling).
+    void create(const ShortcutConfig &config, bool runSetup = true)
+    {
+        monitor.reset();
+        source.startCalls = source.stopCalls = local.startCalls = local.stopCalls = 0;
+        events.clear();
+        auto manual = std::make_unique<ManualScheduler>();
+        scheduler = manual.get();
+        monitor = std::make_unique<HotkeyMonitorService>(source, local, config, std::move(manual));
+        monitor->onKeyDown = [this](AppMode mode) { events << QStringLiteral("down:") + AppModes::rawValue(mode); };
+        monitor->onKeyDownCancelled = [this](AppMode mode) {
+            events << QStringLiteral("cancel:") + AppModes::rawValue(mode);
+        };
+        QObject::connect(monitor.get(), &HotkeyMonitorService::currentModeChanged, [this](auto mode) {
+            events << QStringLiteral("mode:") + (mode ? AppModes::rawValue(*mode) : QStringLiteral("none"));
+        });
+        QObject::connect(monitor.get(), &HotkeyMonitorService::isHotkeyPressedChanged, [this](bool pressed) {
+            events << QStringLiteral("pressed:") + (pressed ? QStringLiteral("true") : QStringLiteral("false"));
+        });
+        if (runSetup) {
+            scheduler->elapse(HotkeyMonitorService::kFirstSetupDelay);
+            log.clear();
+        }
+    }
+
+    // Sends a flag word, then lets the main loop run the tasks it posted.
+    void flags(std::uint64_t word)
+    {
+        source.press(word);
+        scheduler->runTasks();
+    }
+
+    FakeKeyEventSource source;
+    FakeKeyEventSource local;
+    TestSupport::LogCapture log;
+    ManualScheduler *scheduler = nullptr;
+    std::unique_ptr<HotkeyMonitorService> monitor;
+    QStringList events;
+};
+
+TEST_F(HotkeyMonitor, ShortPressNotifiesThePressThenCancelsIt)
+{
+    flags(Option);
+    EXPECT_EQ(events, QStringList{QStringLiteral("down:voice_input")});
+    scheduler->elapse(100ms);
+    flags(0);
+    scheduler->elapse(1s);
+    EXPECT_EQ(events, (QStringList{QStringLiteral("down:voice_input"), QStringLiteral("cancel:voice_input")}));
+    EXPECT_EQ(log.lines(), (QStringList{QStringLiteral("⬇️ [语音输入法] 修饰键按下：Option (⌥)"),
+                                        QStringLiteral("⬆️ [语音输入法] 修饰键释放"),
+                                        QStringLiteral("⚡️ 短按取消，通知取消预热：语音输入法")}));
+    EXPECT_EQ(monitor->currentMode(), std::nullopt);
+}
+
+TEST_F(HotkeyMonitor, LongPressActivatesAtThresholdAndReleaseEndsTheMode)
+{
+    flags(Option);
+    scheduler->elapse(299ms);
+    EXPECT_EQ(monitor->currentMode(), std::nullopt);
+    scheduler->elapse(1ms);
+    EXPECT_EQ(monitor->currentMode(), AppMode::VoiceInput);
+    EXPECT_TRUE(monitor->isHotkeyPressed());
+    EXPECT_TRUE(log.lines().contains(QStringLiteral("✅ 长按检测成功，激活模式：语音输入法")));
+
+    scheduler->elapse(200ms);
+    flags(0);
+    EXPECT_EQ(events, (QStringList{QStringLiteral("down:voice_input"), QStringLiteral("mode:voice_input"),
+                                   QStringLiteral("pressed:true"), QStringLiteral("mode:none"),
+                                   QStringLiteral("pressed:false")}));
+    EXPECT_EQ(log.lines().last(), QStringLiteral("🔚 释放快捷键，关闭模式：语音输入法"));
+}
+
+TEST_F(HotkeyMonitor, TheModeIsPublishedOnlyAfterTheEventHandlerReturned)
+{
+    flags(Option);
+    scheduler->fireTimersOnly(300ms);
+    EXPECT_EQ(monitor->currentMode(), std::nullopt) << "the timer only posts the activation";
+    scheduler->runTasks();
+    EXPECT_EQ(monitor->currentMode(), AppMode::VoiceInput);
+
+    source.press(0);
+    EXPECT_EQ(monitor->currentMode(), AppMode::VoiceInput) << "the release is delivered in a task";
+    scheduler->runTasks();
+    EXPECT_EQ(monitor->currentMode(), std::nullopt);
+}
+
+TEST_F(HotkeyMonitor, AnotherKeyCancelsAPendingBffPressAtOnce)
+{
+    source.press(Command);
+    EXPECT_TRUE(scheduler->pendingTasks() == 0) << "BFF reply gets no press notification";
+    source.key(54);
+    EXPECT_EQ(events, QStringList{QStringLiteral("cancel:bff_reply")}) << "synchronously, not in a task";
+    EXPECT_TRUE(log.lines().contains(QStringLiteral("⚡️ BFF智能回复 检测到组合键（keyCode: 54），取消长按计时器")));
+    EXPECT_TRUE(monitor->pressedModes().empty());
+
+    scheduler->elapse(1s);
+    log.clear();
+    flags(0);
+    EXPECT_EQ(events, QStringList{QStringLiteral("cancel:bff_reply")});
+    EXPECT_TRUE(log.lines().isEmpty()) << "the later release is not a release";
+}
+
+TEST_F(HotkeyMonitor, OtherKeysNeverCancelAnActiveModeOrAVoicePress)
+{
+    flags(Option);
+    source.key(38);
+    scheduler->elapse(300ms);
+    EXPECT_EQ(monitor->currentMode(), AppMode::VoiceInput);
+    flags(0);
+
+    flags(Command);
+    scheduler->elapse(300ms);
+    ASSERT_EQ(monitor->currentMode(), AppMode::BffReply);
+    source.key(54);
+    EXPECT_EQ(monitor->currentMode(), AppMode::BffReply);
+    EXPECT_FALSE(events.contains(QStringLiteral("cancel:bff_reply")));
+    EXPECT_FALSE(events.contains(QStringLiteral("cancel:voice_input")));
+}
+
+TEST_F(HotkeyMonitor, ADisabledModeProducesNothing)
+{
+    ShortcutConfig config;
+    config.voiceInput.enabled = false;
+    create(config);
+    flags(Option);
+    EXPECT_EQ(scheduler->liveTimers(), 0u);
+    scheduler->elapse(1s);
+    flags(0);
+    EXPECT_TRUE(events.isEmpty());
+    EXPECT_TRUE(log.lines().isEmpty());
+}
+
+TEST_F(HotkeyMonitor, TwoModesOnOneModifierShareTheTimerOfTheLaterMode)
+{
+    ShortcutConfig config;
+    config.chatAssistant.modifier = ModifierKey::Option;
+    create(config);
+    flags(Option);
+    EXPECT_EQ(monitor->pressedModes(), (std::set<AppMode>{AppMode::VoiceInput, AppMode::ChatAssistant}));
+    EXPECT_EQ(monitor->longPressTimerMode(), AppMode::ChatAssistant);
+    EXPECT_EQ(events, (QStringList{QStringLiteral("down:voice_input"), QStringLiteral("down:chat_assistant")}));
+
+    scheduler->elapse(100ms);
+    flags(0);
+    EXPECT_EQ(events.mid(2), QStringList{QStringLiteral("cancel:chat_assistant")})
+        << "the earlier mode's release finds no pending timer of its own";
+
+    events.clear();
+    flags(Option);
+    scheduler->elapse(300ms);
+    EXPECT_EQ(monitor->currentMode(), AppMode::ChatAssistant);
+    flags(0);
+    EXPECT_EQ(events, (QStringList{QStringLiteral("down:voice_input"), QStringLiteral("down:chat_assistant"),
+                                   QStringLiteral("mode:chat_assistant"), QStringLiteral("pressed:true"),
+                                   QStringLiteral("mode:none"), QStringLiteral("pressed:false")}));
+}
+
+TEST_F(HotkeyMonitor, OnlyTheEdgeOfTheNewModifierCounts)
+{
+    ShortcutConfig config;
+    config.bffReply.modifier = ModifierKey::Shift;
+    create(config);
+    flags(Shift);
+    flags(Shift | Option);
+    flags(Shift | Option); // a repeated word changes nothing
+    EXPECT_EQ(log.linesStartingWith(QStringLiteral("⬇️")).size(), 2);
+    EXPECT_EQ(events, QStringList{QStringLiteral("down:voice_input")});
+    scheduler->elapse(300ms);
+    EXPECT_EQ(monitor->currentMode(), AppMode::VoiceInput) << "the timer now belongs to the last press";
+    EXPECT_TRUE(monitor->pressedModes().contains(AppMode::BffReply));
+}
+
+TEST_F(HotkeyMonitor, AReleaseBetweenTheTimerAndItsTaskActivatesNothing)
+{
+    flags(Option);
+    scheduler->fireTimersOnly(300ms);
+    source.press(0); // released while the activation task is still queued
+    scheduler->runTasks();
+    EXPECT_TRUE(log.lines().contains(QStringLiteral("❌ 按键已提前释放，取消激活：语音输入法")));
+    EXPECT_EQ(monitor->currentMode(), std::nullopt);
+    EXPECT_EQ(events, QStringList{QStringLiteral("down:voice_input")})
+        << "the timer had fired, so the release is not a short-press cancel either";
+}
+
+TEST_F(HotkeyMonitor, ANewConfigurationDropsPendingPressesAndRestartsTheSource)
+{
+    flags(Option);
+    ShortcutConfig config;
+    config.voiceInput.modifier = ModifierKey::Shift;
+    monitor->updateShortcutConfig(config);
+    EXPECT_TRUE(monitor->pressedModes().empty());
+    EXPECT_EQ(monitor->longPressTimerMode(), std::nullopt);
+    EXPECT_EQ(source.stopCalls, 1);
+    EXPECT_TRUE(source.active);
+    EXPECT_TRUE(log.lines().contains(QStringLiteral("🟢 事件监听已启用，快捷键监听就绪")));
+
+    scheduler->elapse(1s);
+    EXPECT_EQ(monitor->currentMode(), std::nullopt);
+    log.clear();
+    flags(0);
+    EXPECT_TRUE(log.lines().isEmpty()) << "the held key's release is not a release";
+
+    flags(Shift);
+    scheduler->elapse(300ms);
+    EXPECT_EQ(monitor->currentMode(), AppMode::VoiceInput);
+    monitor->updateShortcutConfig(ShortcutConfig::defaults());
+    EXPECT_EQ(monitor->currentMode(), AppMode::VoiceInput) << "an active mode stays published";
+}
+
+TEST_F(HotkeyMonitor, ResetDropsPressesAndClearsThePressedFlagLater)
+{
+    flags(Option);
+    scheduler->elapse(300ms);
+    monitor->resetPressState();
+    EXPECT_TRUE(monitor->pressedModes().empty());
+    EXPECT_TRUE(monitor->isHotkeyPressed()) << "cleared in a task";
+    scheduler->runTasks();
+    EXPECT_FALSE(monitor->isHotkeyPressed());
+    EXPECT_EQ(monitor->currentMode(), AppMode::VoiceInput) << "reset leaves the mode alone";
+
+    create(ShortcutConfig::defaults());
+    flags(Option);
+    monitor->resetPressState();
+    scheduler->elapse(1s);
+    EXPECT_EQ(monitor->currentMode(), std::nullopt);
+    EXPECT_EQ(scheduler->liveTimers(), 0u);
+}
+
+TEST_F(HotkeyMonitor, UntrustedStartRetriesThreeTimesOneSecondApartThenGivesUp)
+{
+    source.trusted = false;
+    create(ShortcutConfig::defaults(), false);
+    scheduler->elapse(999ms);
+    EXPECT_TRUE(log.lines().isEmpty());
+    scheduler->elapse(1ms);
+    EXPECT_EQ(log.lines(), (QStringList{QStringLiteral("🔄 尝试设置事件监听 (尝试 1/3)..."),
+                                        QStringLiteral("⚠️ 辅助功能权限未授权，等待 1.0 秒后重试...")}));
+    scheduler->elapse(2s);
+    EXPECT_EQ(log.lines().mid(2),
+              (QStringList{QStringLiteral("🔄 尝试设置事件监听 (尝试 2/3)..."),
+                           QStringLiteral("⚠️ 辅助功能权限未授权，等待 1.0 秒后重试..."),
+                           QStringLiteral("🔄 尝试设置事件监听 (尝试 3/3)..."),
+                           QStringLiteral("⚠️ 辅助功能权限未授权，等待 1.0 秒后重试..."),
+                           QStringLiteral("❌ 超过最大重试次数，请手动在系统设置中授权")}));
+    scheduler->elapse(10s);
+    EXPECT_EQ(log.lines().size(), 7);
+    EXPECT_EQ(monitor->monitoringState(), HotkeyMonitorService::MonitoringState::GivenUp);
+    EXPECT_EQ(source.startCalls, 0);
+    EXPECT_EQ(local.startCalls, 0) << "giving up installs no fallback";
+
+    source.trusted = true;
+    monitor->updateShortcutConfig(ShortcutConfig::defaults());
+    EXPECT_EQ(monitor->monitoringState(), HotkeyMonitorService::MonitoringState::Tapping);
+}
+
+TEST_F(HotkeyMonitor, TrustGrantedAtTheSecondCheckStartsListening)
+{
+    source.trusted = false;
+    create(ShortcutConfig::defaults(), false);
+    scheduler->elapse(1s);
+    source.trusted = true;
+    scheduler->elapse(1s);
+    EXPECT_TRUE(source.active);
+    EXPECT_EQ(log.lines().mid(2, 3), (QStringList{QStringLiteral("🔄 尝试设置事件监听 (尝试 2/3)..."),
+                                                  QStringLiteral("🎯 开始设置事件监听..."),
+                                                  QStringLiteral("🟢 事件监听已启用，快捷键监听就绪")}));
+    EXPECT_EQ(log.lines().mid(5), (QStringList{QStringLiteral("⌨️ 当前快捷键配置："),
+                                               QStringLiteral("   语音输入法：长按 Option (⌥)"),
+                                               QStringLiteral("   聊天助手：长按 Control (⌃)"),
+                                               QStringLiteral("   BFF回复：长按 Command (⌘)")}));
+}
+
+TEST_F(HotkeyMonitor, ASourceThatCannotStartFallsBackToLocalEventsOnce)
+{
+    source.canStart = false;
+    create(ShortcutConfig::defaults());
+    ASSERT_EQ(monitor->monitoringState(), HotkeyMonitorService::MonitoringState::LocalFallback);
+    monitor->updateShortcutConfig(ShortcutConfig::defaults());
+    EXPECT_EQ(log.lines(), (QStringList{QStringLiteral("🎯 开始设置事件监听..."),
+                                        QStringLiteral("❌ 事件监听创建失败，尝试备用本地监听"),
+                                        QStringLiteral("⚠️  本地监听已启用（仅在应用激活时有效）")}));
+    EXPECT_TRUE(local.active);
+
+    local.press(Option);
+    scheduler->runTasks();
+    EXPECT_EQ(events, QStringList{QStringLiteral("down:voice_input")}) << "each local event is handled once";
+}
+
+TEST_F(HotkeyMonitor, ConfigurationLogMarksDisabledModes)
+{
+    ShortcutConfig config;
+    config.chatAssistant = {ModifierKey::Shift, false};
+    create(config);
+    monitor->printCurrentConfig();
+    EXPECT_EQ(log.lines(), (QStringList{QStringLiteral("⌨️ 当前快捷键配置："),
+                                        QStringLiteral("   语音输入法：长按 Option (⌥)"),
+                                        QStringLiteral("   聊天助手：长按 Shift (⇧)（已禁用）"),
+                                        QStringLiteral("   BFF回复：长按 Command (⌘)")}));
+}
+
+TEST_F(HotkeyMonitor, StopsItsSourceWhenDestroyedAndDropsPendingWork)
+{
+    flags(Option);
+    monitor.reset();
+    EXPECT_FALSE(source.active);
+    EXPECT_EQ(source.stopCalls, 1);
+}
+
+TEST_F(HotkeyMonitor, MissingCallbacksAreSkipped)
+{
+    monitor->onKeyDown = nullptr;
+    monitor->onKeyDownCancelled = nullptr;
+    flags(Option);
+    flags(0);
+    flags(Command);
+    source.key(54);
+    EXPECT_TRUE(log.lines().contains(QStringLiteral("⚡️ 短按取消，通知取消预热：语音输入法")));
+}
+
+} // namespace
