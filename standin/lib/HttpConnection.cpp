@@ -1,0 +1,137 @@
+#include "HttpConnection.h"
+
+#include "ChatExchange.h"
+#include "StandinServer.h"
+#include "WebSocketFrames.h"
+#include "WsSession.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTcpSocket>
+#include <QTimer>
+
+HttpConnection::HttpConnection(QTcpSocket *socket, StandinServer &server)
+    : QObject(&server), m_socket(socket), m_server(server), m_id(server.nextConnectionId())
+{
+    socket->setParent(this);
+    connect(socket, &QTcpSocket::readyRead, this, &HttpConnection::readRequests);
+    connect(socket, &QTcpSocket::disconnected, this, &QObject::deleteLater);
+    readRequests();
+}
+
+void HttpConnection::readRequests()
+{
+    if (m_upgraded)
+        return;
+    QByteArray bytes = m_socket->readAll();
+    // One request at a time: the next is read once the current answer is complete.
+    while (!m_exchange && !m_upgraded) {
+        auto request = m_reader.feed(bytes);
+        bytes.clear();
+        if (!m_reader.error().isEmpty()) {
+            m_server.recorder().record({{QStringLiteral("kind"), QStringLiteral("http-malformed")},
+                                        {QStringLiteral("connection"), m_id},
+                                        {QStringLiteral("error"), QString::fromUtf8(m_reader.error())}});
+            m_socket->write(httpResponse(400, "text/plain", m_reader.error()));
+            m_socket->disconnectFromHost();
+            return;
+        }
+        if (!request)
+            return;
+        handle(*request);
+    }
+}
+
+bool HttpConnection::authorized(const HttpRequest &request) const
+{
+    return request.header("authorization") == "Bearer " + m_server.scenario().apiKey.toUtf8();
+}
+
+void HttpConnection::handle(const HttpRequest &request)
+{
+    if (request.path.startsWith(QLatin1String("/standin/")))
+        return handleControl(request);
+    if (request.isWebSocketUpgrade())
+        return upgrade(request);
+    if (request.path.endsWith(QLatin1String("/chat/completions"))) {
+        m_exchange = new ChatExchange(m_socket, m_server, m_id, request, authorized(request));
+        connect(m_exchange, &ChatExchange::done, this, [this] {
+            m_exchange->deleteLater();
+            m_exchange = nullptr;
+            // The next request on this connection, once this call has unwound.
+            QTimer::singleShot(0, this, &HttpConnection::readRequests);
+        });
+        m_exchange->start();
+        return;
+    }
+    m_server.recorder().record({{QStringLiteral("kind"), QStringLiteral("http-request")},
+                                {QStringLiteral("connection"), m_id},
+                                {QStringLiteral("method"), QString::fromUtf8(request.method)},
+                                {QStringLiteral("path"), request.path},
+                                {QStringLiteral("status"), 404}});
+    m_socket->write(httpResponse(404, "text/plain", "no such endpoint: " + request.path.toUtf8()));
+}
+
+void HttpConnection::upgrade(const HttpRequest &request)
+{
+    const bool knownPath = request.path == QLatin1String("/api-ws/v1/inference")
+                           || request.path == QLatin1String("/api-ws/v1/inference/");
+    const bool keyOk = authorized(request);
+    const QByteArray clientKey = request.header("sec-websocket-key");
+    const int status = !knownPath ? 404 : !keyOk ? 401 : clientKey.isEmpty() ? 400 : 101;
+    m_server.recorder().record({{QStringLiteral("kind"), QStringLiteral("ws-upgrade")},
+                                {QStringLiteral("connection"), m_id},
+                                {QStringLiteral("path"), request.path},
+                                {QStringLiteral("authorization"),
+                                 Recorder::maskAuthorization(request.header("authorization"))},
+                                {QStringLiteral("status"), status}});
+    if (status != 101) {
+        const QByteArray body = status == 401 ? "Unauthorized: a valid bearer key is required"
+                                : status == 404 ? "no such endpoint"
+                                                : "missing Sec-WebSocket-Key";
+        m_socket->write(httpResponse(status, "text/plain", body));
+        m_socket->disconnectFromHost();
+        return;
+    }
+    m_socket->write("HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                    "Sec-WebSocket-Accept: " + WebSocketFrames::acceptKey(clientKey) + "\r\n\r\n");
+    m_upgraded = true;
+    disconnect(m_socket, &QTcpSocket::readyRead, this, &HttpConnection::readRequests);
+    new WsSession(m_socket, m_server, m_id, m_reader.leftover(), this);
+}
+
+void HttpConnection::handleControl(const HttpRequest &request)
+{
+    Recorder &recorder = m_server.recorder();
+    if (request.path == QLatin1String("/standin/records")) {
+        if (request.method == "DELETE") {
+            const qsizetype count = recorder.records().size();
+            recorder.clear();
+            m_socket->write(httpResponse(200, "application/json",
+                                         "{\"cleared\":" + QByteArray::number(count) + "}"));
+            return;
+        }
+        QByteArray lines;
+        for (const QJsonObject &entry : recorder.records())
+            lines += QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n';
+        m_socket->write(httpResponse(200, "application/x-ndjson", lines));
+        return;
+    }
+    if (request.path == QLatin1String("/standin/scenario")) {
+        if (request.method == "PUT" || request.method == "POST") {
+            QString error;
+            const auto scenario = Scenario::fromJson(request.body, &error);
+            if (!scenario) {
+                m_socket->write(httpResponse(400, "application/json",
+                                             QJsonDocument(QJsonObject{{QStringLiteral("error"), error}}).toJson(QJsonDocument::Compact)));
+                return;
+            }
+            m_server.setScenario(*scenario);
+            m_socket->write(httpResponse(200, "application/json", "{\"ok\":true}"));
+            return;
+        }
+        m_socket->write(httpResponse(405, "text/plain", "PUT a scenario here"));
+        return;
+    }
+    m_socket->write(httpResponse(404, "text/plain", "no such control request"));
+}

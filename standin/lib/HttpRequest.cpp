@@ -1,0 +1,89 @@
+#include "HttpRequest.h"
+
+#include <QList>
+#include <QUrl>
+
+bool HttpRequest::isWebSocketUpgrade() const
+{
+    return header("upgrade").toLower() == "websocket";
+}
+
+std::optional<HttpRequest> HttpRequestReader::feed(const QByteArray &bytes)
+{
+    m_buffer += bytes;
+    if (!m_head) {
+        const qsizetype end = m_buffer.indexOf("\r\n\r\n");
+        if (end < 0) {
+            if (m_buffer.size() > kMaxHeadBytes)
+                m_error = "request head too large";
+            return std::nullopt;
+        }
+        const QList<QByteArray> lines = m_buffer.left(end).split('\n');
+        m_buffer.remove(0, end + 4);
+        const QList<QByteArray> requestLine = lines.first().trimmed().split(' ');
+        if (requestLine.size() != 3 || !requestLine[2].startsWith("HTTP/1.")) {
+            m_error = "not an HTTP/1.x request line";
+            return std::nullopt;
+        }
+        HttpRequest request;
+        request.method = requestLine[0];
+        request.path = QUrl(QString::fromUtf8(requestLine[1])).path();
+        for (qsizetype i = 1; i < lines.size(); ++i) {
+            const QByteArray line = lines[i].trimmed();
+            const qsizetype colon = line.indexOf(':');
+            if (colon <= 0)
+                continue;
+            request.headers.insert(line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed());
+        }
+        if (request.header("transfer-encoding").toLower().contains("chunked")) {
+            m_error = "chunked request bodies are not supported";
+            return std::nullopt;
+        }
+        bool ok = true;
+        const QByteArray length = request.header("content-length");
+        m_bodyLength = length.isEmpty() ? 0 : length.toLongLong(&ok);
+        if (!ok || m_bodyLength < 0 || m_bodyLength > kMaxBodyBytes) {
+            m_error = "bad Content-Length";
+            return std::nullopt;
+        }
+        m_head = request;
+    }
+    if (m_buffer.size() < m_bodyLength)
+        return std::nullopt;
+    HttpRequest request = *m_head;
+    request.body = m_buffer.left(m_bodyLength);
+    m_buffer.remove(0, m_bodyLength);
+    m_head.reset();
+    return request;
+}
+
+QByteArray reasonPhrase(int status)
+{
+    switch (status) {
+    case 101: return "Switching Protocols";
+    case 200: return "OK";
+    case 201: return "Created";
+    case 400: return "Bad Request";
+    case 401: return "Unauthorized";
+    case 403: return "Forbidden";
+    case 404: return "Not Found";
+    case 405: return "Method Not Allowed";
+    case 429: return "Too Many Requests";
+    case 500: return "Internal Server Error";
+    case 502: return "Bad Gateway";
+    case 503: return "Service Unavailable";
+    default: return "Status";
+    }
+}
+
+QByteArray httpResponse(int status, const QByteArray &contentType, const QByteArray &body,
+                        const QList<std::pair<QByteArray, QByteArray>> &extraHeaders)
+{
+    QByteArray response = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
+    if (!contentType.isEmpty())
+        response += "Content-Type: " + contentType + "\r\n";
+    for (const auto &[name, value] : extraHeaders)
+        response += name + ": " + value + "\r\n";
+    response += "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n";
+    return response + body;
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QHash>
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// A fault the stand-in plays instead of the normal answer. Its type is one of
+// "never-answer", "close-after", "task-failed", "http-error", "malformed",
+// "split-packets", "no-done"; its options are the other members of its JSON.
+struct Fault
+{
+    QString type; // empty: no fault
+    QJsonObject options;
+
+    bool is(const char *name) const { return type == QLatin1String(name); }
+    int intOption(const char *name, int fallback) const;
+    QString stringOption(const char *name, const QString &fallback = {}) const;
+};
+
+struct RecognitionScript
+{
+    int startDelayMs = 0;
+    // One sentence per utterance, in order; each is shown growing in interim
+    // results before its final result.
+    QStringList sentences{QStringLiteral("你好，这是本地替身服务的识别结果。")};
+    int interimResults = 2;
+    // A result is sent for every this much audio received (at 16 kHz); what
+    // is left of the script is sent when the client finishes the task.
+    int audioMsPerResult = 200;
+    bool heartbeat = false;
+    int finishDelayMs = 0;
+    // The payload of "task-finished"; the real service usually sends {"output": {}}.
+    std::optional<QJsonObject> finishedPayload;
+    QStringList models{QStringLiteral("fun-asr-realtime")};
+    Fault fault;
+};
+
+struct SynthesisScript
+{
+    int startDelayMs = 0;
+    int chunkBytes = 4096;
+    int chunkDelayMs = 0;
+    // "tone": a deterministic tone; "espeak": speech from espeak-ng when installed.
+    QString voice = QStringLiteral("tone");
+    QStringList models{QStringLiteral("cosyvoice-v3-flash"), QStringLiteral("cosyvoice-v3-plus"),
+                       QStringLiteral("cosyvoice-v2")};
+    Fault fault;
+};
+
+struct ChatScript
+{
+    // Answers by the text of the last user message; otherwise the default,
+    // which (when empty) repeats the question in a few sentences.
+    QHash<QString, QString> answers;
+    QString defaultAnswer;
+    int chunkChars = 4;
+    int chunkDelayMs = 20;
+    QStringList models{QStringLiteral("qwen3.5-flash"), QStringLiteral("qwen-plus"),
+                       QStringLiteral("qwen-max"), QStringLiteral("qwen-turbo"), QStringLiteral("qwen-flash")};
+    Fault fault;
+
+    QString answerFor(const QString &question) const;
+};
+
+struct VisionScript
+{
+    QString reply = QStringLiteral("好的，我这就过去！");
+    int delayMs = 0;
+    QStringList models{QStringLiteral("qwen-vl-max"), QStringLiteral("qwen-vl-plus"),
+                       QStringLiteral("qwen3-vl-plus"), QStringLiteral("qwen3-vl-flash")};
+    Fault fault;
+};
+
+// What the stand-in answers, per kind of request. Read from a JSON file at
+// start and replaceable while running; every member is optional.
+struct Scenario
+{
+    QString apiKey = QStringLiteral("sk-standin-0123456789");
+    RecognitionScript recognition;
+    SynthesisScript synthesis;
+    ChatScript chat;
+    VisionScript vision;
+
+    // Nothing and a message naming the offending member on error.
+    static std::optional<Scenario> fromJson(const QByteArray &json, QString *error);
+};

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "Recorder.h"
+#include "Scenario.h"
+
+#include <QObject>
+#include <QUrl>
+
+class QTcpServer;
+
+// A local stand-in of the model service on 127.0.0.1: the duplex WebSocket
+// endpoint (recognition and synthesis tasks) and the compatible-mode chat
+// completions (streamed chat, vision), strict about what clients send,
+// answering as the scenario says, and recording everything it receives.
+//
+// Control requests (no key needed): GET /standin/records (JSON lines),
+// DELETE /standin/records, GET and PUT /standin/scenario.
+class StandinServer : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit StandinServer(Scenario scenario = {}, QObject *parent = nullptr);
+    ~StandinServer() override;
+
+    // Listens on 127.0.0.1; port 0 picks a free one.
+    bool listen(quint16 port = 0);
+    quint16 port() const;
+    QString errorString() const;
+
+    // ws://127.0.0.1:PORT/api-ws/v1/inference/
+    QUrl webSocketUrl() const;
+    // http://127.0.0.1:PORT/compatible-mode/v1
+    QString compatibleBaseUrl() const;
+
+    const Scenario &scenario() const { return m_scenario; }
+    void setScenario(const Scenario &scenario) { m_scenario = scenario; }
+    Recorder &recorder() { return m_recorder; }
+
+    int nextConnectionId() { return ++m_connections; }
+
+private:
+    void acceptConnections();
+
+    QTcpServer *m_server;
+    Scenario m_scenario;
+    Recorder m_recorder;
+    int m_connections = 0;
+};

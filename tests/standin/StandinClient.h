@@ -1,0 +1,83 @@
+#pragma once
+
+#include "StandinServer.h"
+
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QWebSocket>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+// A stand-in on a free port in this process, and real Qt clients to talk to it.
+class StandinFixture : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(server.listen()); }
+
+    // Applies scenario JSON on top of the defaults.
+    void useScenario(const QByteArray &json)
+    {
+        QString error;
+        const auto scenario = Scenario::fromJson(json, &error);
+        ASSERT_TRUE(scenario) << error.toStdString();
+        server.setScenario(*scenario);
+    }
+
+    QString key() const { return server.scenario().apiKey; }
+
+    StandinServer server;
+};
+
+// A WebSocket client of the inference endpoint that keeps every frame it gets.
+class WsClient
+{
+public:
+    explicit WsClient(StandinServer &server, const QString &key = {}, const QString &path = {});
+
+    bool isConnected() const { return m_socket.state() == QAbstractSocket::ConnectedState; }
+    void sendJson(const QJsonObject &frame);
+    void sendText(const QByteArray &text);
+    void sendBinary(const QByteArray &data);
+
+    // The next text frame whose header event is the given one (or any event
+    // when empty); an empty object when none comes in time.
+    QJsonObject waitForEvent(const QString &event, int timeoutMs = 3000);
+    // Waits until the server has closed the connection.
+    bool waitForDisconnect(int timeoutMs = 3000);
+    // Lets the event loop run.
+    void settle(int ms);
+
+    QList<QJsonObject> events;    // every JSON frame received, in order
+    QStringList nonJsonTexts;     // text frames that were not JSON objects
+    QByteArray binary;            // all binary frames, joined
+    int binaryFrames = 0;
+
+private:
+    QWebSocket m_socket;
+    qsizetype m_consumed = 0;
+};
+
+// Frames of the recognition and synthesis tasks, as the wire format says.
+namespace Frames {
+QJsonObject recognitionRunTask(const QString &taskId);
+QJsonObject synthesisRunTask(const QString &taskId, const QString &voice = QStringLiteral("longanyang"));
+QJsonObject continueTask(const QString &taskId, const QString &text);
+QJsonObject finishTask(const QString &taskId);
+// A sine tone as 16-bit little-endian mono PCM at the given rate.
+QByteArray tone(double hz, int ms, int rate = 16000, double amplitude = 0.5);
+} // namespace Frames
+
+// POSTs a JSON body to the stand-in's chat completions and waits for the end.
+struct HttpResult
+{
+    int status = 0;
+    QByteArray body;
+    QNetworkReply::NetworkError error = QNetworkReply::NoError;
+    bool finished = false;
+};
+HttpResult postChat(StandinServer &server, const QByteArray &body, const QString &key, int timeoutMs = 5000);
+// The "data: " payloads of a server-sent-event body, in order.
+QStringList dataLines(const QByteArray &body);

@@ -1,0 +1,273 @@
+#include "StandinClient.h"
+#include "TestSupport.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTcpSocket>
+
+#include <functional>
+
+namespace {
+
+const QString kTask = QStringLiteral("0123456789ABCDEF0123456789ABCDEF");
+
+QString eventOf(const QJsonObject &frame)
+{
+    return frame[QStringLiteral("header")][QStringLiteral("event")].toString();
+}
+
+QJsonObject sentenceOf(const QJsonObject &frame)
+{
+    return frame[QStringLiteral("payload")][QStringLiteral("output")][QStringLiteral("sentence")].toObject();
+}
+
+class StandinRecognition : public StandinFixture
+{
+protected:
+    // Streams audio in 100 ms frames.
+    void stream(WsClient &client, const QByteArray &pcm)
+    {
+        for (qsizetype i = 0; i < pcm.size(); i += 3200)
+            client.sendBinary(pcm.mid(i, 3200));
+    }
+};
+
+TEST_F(StandinRecognition, ATaskStreamsGrowingResultsAndFinishesWithTheWholeScript)
+{
+    useScenario(R"({"recognition":{"sentences":["今天天气很好。","我们出去走走吧！"],"interimResults":2,"audioMsPerResult":200}})");
+    WsClient client(server, key());
+    ASSERT_TRUE(client.isConnected());
+    client.sendJson(Frames::recognitionRunTask(kTask));
+    const QJsonObject started = client.waitForEvent(QStringLiteral("task-started"));
+    ASSERT_FALSE(started.isEmpty());
+    EXPECT_EQ(started[QStringLiteral("header")][QStringLiteral("task_id")].toString(), kTask);
+
+    stream(client, Frames::tone(440, 1000));
+    client.settle(200);
+    const qsizetype duringAudio = client.events.size() - 1;
+    EXPECT_EQ(duringAudio, 5) << "one result per 200 ms of audio";
+
+    client.sendJson(Frames::finishTask(kTask));
+    const QJsonObject finished = client.waitForEvent(QStringLiteral("task-finished"));
+    ASSERT_FALSE(finished.isEmpty());
+    EXPECT_EQ(finished[QStringLiteral("payload")][QStringLiteral("output")].toObject(), QJsonObject());
+
+    QStringList texts, ends;
+    for (const QJsonObject &frame : client.events) {
+        if (eventOf(frame) != QLatin1String("result-generated"))
+            continue;
+        const QJsonObject sentence = sentenceOf(frame);
+        texts << sentence[QStringLiteral("text")].toString();
+        const bool end = sentence[QStringLiteral("sentence_end")].toBool();
+        ends << (end ? QStringLiteral("end") : QStringLiteral("-"));
+        EXPECT_EQ(frame[QStringLiteral("payload")][QStringLiteral("usage")].isObject(), end)
+            << "a final result carries usage.duration";
+        EXPECT_FALSE(sentence[QStringLiteral("heartbeat")].toBool());
+    }
+    EXPECT_EQ(texts, (QStringList{QStringLiteral("今天天"), QStringLiteral("今天天气很"), QStringLiteral("今天天气很好。"),
+                                  QStringLiteral("我们出"), QStringLiteral("我们出去走走"), QStringLiteral("我们出去走走吧！")}));
+    EXPECT_EQ(ends, (QStringList{QStringLiteral("-"), QStringLiteral("-"), QStringLiteral("end"), QStringLiteral("-"),
+                                 QStringLiteral("-"), QStringLiteral("end")}));
+
+    const auto audio = server.recorder().recordsOfKind(QStringLiteral("audio"));
+    ASSERT_EQ(audio.size(), 1);
+    EXPECT_NEAR(audio[0][QStringLiteral("duration_ms")].toDouble(), 1000, 0.1);
+    EXPECT_NEAR(audio[0][QStringLiteral("dominant_hz")].toDouble(), 440, 1.0);
+    EXPECT_NEAR(audio[0][QStringLiteral("rms")].toDouble(), 0.5 / std::sqrt(2.0), 0.01);
+    EXPECT_EQ(server.recorder().recordsOfKind(QStringLiteral("ws-binary")).size(), 10);
+    const auto texts_ = server.recorder().recordsOfKind(QStringLiteral("ws-text"));
+    ASSERT_EQ(texts_.size(), 2);
+    EXPECT_EQ(texts_[0][QStringLiteral("json")].toObject(), Frames::recognitionRunTask(kTask)) << "recorded as sent";
+}
+
+TEST_F(StandinRecognition, EveryDeviationFromTheRunTaskIsRefusedNamingTheMember)
+{
+    using Edit = std::function<void(QJsonObject &header, QJsonObject &payload, QJsonObject &parameters)>;
+    const QList<std::pair<QString, Edit>> cases{
+        {QStringLiteral("payload.parameters.sample_rate must be an integer"),
+         [](auto &, auto &, auto &p) { p[QStringLiteral("sample_rate")] = QStringLiteral("16000"); }},
+        {QStringLiteral("payload.parameters.sample_rate must be 16000"),
+         [](auto &, auto &, auto &p) { p[QStringLiteral("sample_rate")] = 8000; }},
+        {QStringLiteral("payload.parameters.heartbeat must be a boolean"),
+         [](auto &, auto &, auto &p) { p[QStringLiteral("heartbeat")] = QStringLiteral("true"); }},
+        {QStringLiteral("payload.parameters.semantic_punctuation_enabled must be a boolean"),
+         [](auto &, auto &, auto &p) { p[QStringLiteral("semantic_punctuation_enabled")] = 1; }},
+        {QStringLiteral("payload.parameters.format must be \"pcm\""),
+         [](auto &, auto &, auto &p) { p[QStringLiteral("format")] = QStringLiteral("wav"); }},
+        {QStringLiteral("payload.parameters.format is missing"),
+         [](auto &, auto &, auto &p) { p.remove(QStringLiteral("format")); }},
+        {QStringLiteral("payload.parameters.language_hints is not a known member"),
+         [](auto &, auto &, auto &p) { p[QStringLiteral("language_hints")] = QJsonArray{QStringLiteral("zh")}; }},
+        {QStringLiteral("payload.function must be \"recognition\""),
+         [](auto &, auto &pl, auto &) { pl[QStringLiteral("function")] = QStringLiteral("Recognition"); }},
+        {QStringLiteral("payload.input must be an empty object"),
+         [](auto &, auto &pl, auto &) { pl[QStringLiteral("input")] = QJsonObject{{QStringLiteral("x"), 1}}; }},
+        {QStringLiteral("payload.model \"paraformer-v1\" does not exist"),
+         [](auto &, auto &pl, auto &) { pl[QStringLiteral("model")] = QStringLiteral("paraformer-v1"); }},
+        {QStringLiteral("header.streaming must be \"duplex\""),
+         [](auto &h, auto &, auto &) { h[QStringLiteral("streaming")] = QStringLiteral("out"); }},
+        {QStringLiteral("header.task_id is missing"), [](auto &h, auto &, auto &) { h.remove(QStringLiteral("task_id")); }},
+    };
+    WsClient client(server, key());
+    ASSERT_TRUE(client.isConnected());
+    for (const auto &[expected, edit] : cases) {
+        QJsonObject frame = Frames::recognitionRunTask(kTask);
+        QJsonObject header = frame[QStringLiteral("header")].toObject();
+        QJsonObject payload = frame[QStringLiteral("payload")].toObject();
+        QJsonObject parameters = payload[QStringLiteral("parameters")].toObject();
+        edit(header, payload, parameters);
+        payload[QStringLiteral("parameters")] = parameters;
+        frame = {{QStringLiteral("header"), header}, {QStringLiteral("payload"), payload}};
+        client.sendJson(frame);
+        const QJsonObject failed = client.waitForEvent(QStringLiteral("task-failed"));
+        EXPECT_EQ(failed[QStringLiteral("header")][QStringLiteral("error_code")].toString(), QStringLiteral("InvalidParameter"));
+        EXPECT_EQ(failed[QStringLiteral("header")][QStringLiteral("error_message")].toString(), expected);
+    }
+    // The connection is usable again for a right task.
+    client.sendJson(Frames::recognitionRunTask(kTask));
+    EXPECT_FALSE(client.waitForEvent(QStringLiteral("task-started")).isEmpty());
+}
+
+TEST_F(StandinRecognition, NothingMayBeSentBeforeTaskStartedOrOutOfTurn)
+{
+    useScenario(R"({"recognition":{"startDelayMs":300}})");
+    {
+        WsClient early(server, key());
+        early.sendJson(Frames::recognitionRunTask(kTask));
+        early.sendBinary(Frames::tone(440, 100));
+        EXPECT_EQ(early.waitForEvent(QStringLiteral("task-failed"))[QStringLiteral("header")][QStringLiteral("error_message")].toString(),
+                  QStringLiteral("audio received before task-started"));
+        early.settle(400);
+        EXPECT_TRUE(early.waitForEvent(QStringLiteral("task-started"), 10).isEmpty()) << "the failed task never starts";
+    }
+    WsClient client(server, key());
+    client.sendJson(Frames::recognitionRunTask(kTask));
+    client.sendJson(Frames::finishTask(kTask));
+    EXPECT_EQ(client.waitForEvent(QStringLiteral("task-failed"))[QStringLiteral("header")][QStringLiteral("error_message")].toString(),
+              QStringLiteral("finish-task before task-started"));
+
+    client.sendJson(Frames::recognitionRunTask(kTask));
+    ASSERT_FALSE(client.waitForEvent(QStringLiteral("task-started")).isEmpty());
+    client.sendJson(Frames::recognitionRunTask(QStringLiteral("FFFF")));
+    EXPECT_TRUE(client.waitForEvent(QStringLiteral("task-failed"))[QStringLiteral("header")][QStringLiteral("error_message")]
+                    .toString().startsWith(QStringLiteral("a second run-task")));
+
+    client.sendJson(Frames::recognitionRunTask(kTask));
+    ASSERT_FALSE(client.waitForEvent(QStringLiteral("task-started")).isEmpty());
+    client.sendJson(Frames::finishTask(QStringLiteral("ABCDEF")));
+    EXPECT_EQ(client.waitForEvent(QStringLiteral("task-failed"))[QStringLiteral("header")][QStringLiteral("error_message")].toString(),
+              QStringLiteral("header.task_id must be the running task's id ") + kTask);
+}
+
+TEST_F(StandinRecognition, KeepAliveResultsAreEmptyHeartbeats)
+{
+    useScenario(R"({"recognition":{"sentences":[],"heartbeat":true,"audioMsPerResult":100}})");
+    WsClient client(server, key());
+    client.sendJson(Frames::recognitionRunTask(kTask));
+    ASSERT_FALSE(client.waitForEvent(QStringLiteral("task-started")).isEmpty());
+    client.sendBinary(Frames::tone(0, 300));
+    const QJsonObject result = client.waitForEvent(QStringLiteral("result-generated"));
+    EXPECT_TRUE(sentenceOf(result)[QStringLiteral("heartbeat")].toBool());
+    EXPECT_EQ(sentenceOf(result)[QStringLiteral("text")].toString(), QString());
+}
+
+TEST_F(StandinRecognition, ScriptedFailuresComeWithCodeAndMessageInTheHeader)
+{
+    useScenario(R"({"recognition":{"fault":{"type":"task-failed","at":"results","after":1,"code":"Throttling","message":"too many"}}})");
+    WsClient client(server, key());
+    client.sendJson(Frames::recognitionRunTask(kTask));
+    ASSERT_FALSE(client.waitForEvent(QStringLiteral("task-started")).isEmpty());
+    client.sendBinary(Frames::tone(440, 400));
+    const QJsonObject failed = client.waitForEvent(QStringLiteral("task-failed"));
+    EXPECT_EQ(failed[QStringLiteral("header")][QStringLiteral("error_code")].toString(), QStringLiteral("Throttling"));
+    EXPECT_EQ(failed[QStringLiteral("header")][QStringLiteral("error_message")].toString(), QStringLiteral("too many"));
+    EXPECT_EQ(eventOf(client.events[1]), QStringLiteral("result-generated"));
+
+    useScenario(R"({"recognition":{"fault":{"type":"task-failed"}}})");
+    client.sendJson(Frames::recognitionRunTask(kTask));
+    EXPECT_EQ(client.waitForEvent({})[QStringLiteral("header")][QStringLiteral("event")].toString(), QStringLiteral("task-failed"))
+        << "failing at the start by default";
+}
+
+TEST_F(StandinRecognition, SilenceDroppedConnectionsAndMalformedFramesArePlayed)
+{
+    useScenario(R"({"recognition":{"fault":{"type":"never-answer"}}})");
+    {
+        WsClient silent(server, key());
+        silent.sendJson(Frames::recognitionRunTask(kTask));
+        silent.settle(300);
+        EXPECT_TRUE(silent.events.isEmpty());
+    }
+    useScenario(R"({"recognition":{"fault":{"type":"never-answer","at":"finish"}}})");
+    {
+        WsClient stuck(server, key());
+        stuck.sendJson(Frames::recognitionRunTask(kTask));
+        ASSERT_FALSE(stuck.waitForEvent(QStringLiteral("task-started")).isEmpty());
+        stuck.sendJson(Frames::finishTask(kTask));
+        EXPECT_TRUE(stuck.waitForEvent(QStringLiteral("task-finished"), 300).isEmpty());
+    }
+    useScenario(R"({"recognition":{"fault":{"type":"close-after","frames":2},"audioMsPerResult":100}})");
+    {
+        WsClient dropped(server, key());
+        dropped.sendJson(Frames::recognitionRunTask(kTask));
+        ASSERT_FALSE(dropped.waitForEvent(QStringLiteral("task-started")).isEmpty());
+        dropped.sendBinary(Frames::tone(440, 300));
+        EXPECT_TRUE(dropped.waitForDisconnect());
+        EXPECT_EQ(dropped.events.size(), 2);
+    }
+    useScenario(R"({"recognition":{"fault":{"type":"malformed"}}})");
+    {
+        WsClient garbled(server, key());
+        garbled.sendJson(Frames::recognitionRunTask(kTask));
+        ASSERT_FALSE(garbled.waitForEvent(QStringLiteral("task-started")).isEmpty());
+        garbled.settle(100);
+        EXPECT_EQ(garbled.nonJsonTexts, (QStringList{QStringLiteral("not json"), QStringLiteral("[1,2,3]")}));
+        ASSERT_EQ(garbled.events.size(), 2);
+        EXPECT_FALSE(garbled.events[1].contains(QStringLiteral("header")));
+    }
+}
+
+TEST_F(StandinRecognition, TheFinishedPayloadCanCarryTheLastSentence)
+{
+    useScenario(R"({"recognition":{"sentences":[],"finishedPayload":{"output":{"sentence":{"text":"最后一句。"}}}}})");
+    WsClient client(server, key());
+    client.sendJson(Frames::recognitionRunTask(kTask));
+    ASSERT_FALSE(client.waitForEvent(QStringLiteral("task-started")).isEmpty());
+    client.sendJson(Frames::finishTask(kTask));
+    EXPECT_EQ(sentenceOf(client.waitForEvent(QStringLiteral("task-finished")))[QStringLiteral("text")].toString(),
+              QStringLiteral("最后一句。"));
+}
+
+TEST_F(StandinRecognition, TheUpgradeNeedsTheKeyAndTheEndpoint)
+{
+    auto statusOf = [this](const QByteArray &authorization, const QByteArray &path) {
+        // The server runs in this thread: wait on the event loop, never block.
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, server.port());
+        EXPECT_TRUE(TestSupport::waitUntil([&] { return socket.state() == QAbstractSocket::ConnectedState; }));
+        QByteArray request = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\n"
+                             "Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                             "Sec-WebSocket-Version: 13\r\n";
+        if (!authorization.isEmpty())
+            request += "Authorization: " + authorization + "\r\n";
+        socket.write(request + "\r\n");
+        TestSupport::waitUntil([&] { return socket.bytesAvailable() > 0; });
+        return socket.readAll();
+    };
+    const QByteArray good = "Bearer " + key().toUtf8();
+    const QByteArray accepted = statusOf(good, "/api-ws/v1/inference");
+    EXPECT_TRUE(accepted.startsWith("HTTP/1.1 101"));
+    EXPECT_TRUE(accepted.contains("Sec-WebSocket-Accept: s3pPLMBiTxaQ9kYGzzhZRbK+xOo="));
+    EXPECT_TRUE(statusOf(good, "/api-ws/v1/inference/").startsWith("HTTP/1.1 101"));
+    EXPECT_TRUE(statusOf({}, "/api-ws/v1/inference/").startsWith("HTTP/1.1 401"));
+    EXPECT_TRUE(statusOf("Bearer sk-wrong-key-000000", "/api-ws/v1/inference/").startsWith("HTTP/1.1 401"));
+    EXPECT_TRUE(statusOf(good, "/api-ws/v2/inference/").startsWith("HTTP/1.1 404"));
+
+    const auto upgrades = server.recorder().recordsOfKind(QStringLiteral("ws-upgrade"));
+    ASSERT_EQ(upgrades.size(), 5);
+    EXPECT_EQ(upgrades[3][QStringLiteral("authorization")].toString(), QStringLiteral("Bearer sk-w****0000"));
+    for (const QJsonObject &entry : server.recorder().records())
+        EXPECT_FALSE(QJsonDocument(entry).toJson().contains(key().toUtf8())) << "the key is only kept masked";
+}
+
+} // namespace
