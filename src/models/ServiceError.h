@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <type_traits>
 #include <utility>
 #include <variant>
 
@@ -22,6 +23,8 @@ template <typename T>
 class Result
 {
 public:
+    // A default value, so that results can be awaited by generic helpers.
+    Result() requires std::is_default_constructible_v<T> : m_value(T{}) {}
     Result(T value) : m_value(std::move(value)) {}
     Result(ServiceError error) : m_value(std::move(error)) {}
 
@@ -36,5 +39,11 @@ private:
     std::variant<T, ServiceError> m_value;
 };
 
-// For operations that only succeed or fail.
-using VoidResult = Result<std::monostate>;
+// The value of an operation that only succeeds or fails. (Not std::monostate:
+// QCoro's task promise keeps its result in a variant whose empty state is
+// std::monostate, so a co_returned std::monostate would read as no result.)
+struct Ok
+{
+    friend bool operator==(Ok, Ok) = default;
+};
+using VoidResult = Result<Ok>;

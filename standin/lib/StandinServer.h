@@ -36,6 +36,7 @@ public:
     const Scenario &scenario() const { return m_scenario; }
     void setScenario(const Scenario &scenario) { m_scenario = scenario; }
     Recorder &recorder() { return m_recorder; }
+    const Recorder &recorder() const { return m_recorder; }
 
     int nextConnectionId() { return ++m_connections; }
 

@@ -1,0 +1,112 @@
+#include "AsrProtocol.h"
+
+#include <QJsonDocument>
+#include <QUuid>
+
+#include <cmath>
+
+namespace AsrProtocol {
+namespace {
+QJsonObject header(const char *action, const QString &taskId)
+{
+    return {{QStringLiteral("action"), QLatin1String(action)},
+            {QStringLiteral("task_id"), taskId},
+            {QStringLiteral("streaming"), QStringLiteral("duplex")}};
+}
+
+QByteArray compact(const QJsonObject &object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+std::optional<QJsonObject> sentence(const QJsonObject &payload)
+{
+    const QJsonValue output = payload.value(QStringLiteral("output"));
+    if (!output.isObject())
+        return std::nullopt;
+    const QJsonValue value = output.toObject().value(QStringLiteral("sentence"));
+    if (!value.isObject())
+        return std::nullopt;
+    return value.toObject();
+}
+} // namespace
+
+QString makeTaskId()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).remove(QLatin1Char('-')).left(32).toUpper();
+}
+
+QByteArray runTaskFrame(const QString &taskId, const QString &model)
+{
+    const QJsonObject parameters{{QStringLiteral("sample_rate"), 16000},
+                                 {QStringLiteral("format"), QStringLiteral("pcm")},
+                                 {QStringLiteral("heartbeat"), true},
+                                 {QStringLiteral("semantic_punctuation_enabled"), true}};
+    return compact({{QStringLiteral("header"), header("run-task", taskId)},
+                    {QStringLiteral("payload"), QJsonObject{{QStringLiteral("task_group"), QStringLiteral("audio")},
+                                                            {QStringLiteral("task"), QStringLiteral("asr")},
+                                                            {QStringLiteral("function"), QStringLiteral("recognition")},
+                                                            {QStringLiteral("model"), model},
+                                                            {QStringLiteral("parameters"), parameters},
+                                                            {QStringLiteral("input"), QJsonObject()}}}});
+}
+
+QByteArray finishTaskFrame(const QString &taskId)
+{
+    return compact({{QStringLiteral("header"), header("finish-task", taskId)},
+                    {QStringLiteral("payload"), QJsonObject{{QStringLiteral("input"), QJsonObject()}}}});
+}
+
+std::optional<ServerFrame> parse(const QByteArray &text)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(text);
+    if (!document.isObject())
+        return std::nullopt;
+    const QJsonObject root = document.object();
+    ServerFrame frame;
+    frame.event = QStringLiteral("unknown");
+    if (const QJsonValue header = root.value(QStringLiteral("header")); header.isObject()) {
+        frame.header = header.toObject();
+        if (const QJsonValue event = frame.header->value(QStringLiteral("event")); event.isString())
+            frame.event = event.toString();
+    }
+    if (const QJsonValue payload = root.value(QStringLiteral("payload")); payload.isObject())
+        frame.payload = payload.toObject();
+    return frame;
+}
+
+std::optional<QString> sentenceText(const QJsonObject &payload)
+{
+    const auto object = sentence(payload);
+    if (!object || !object->value(QStringLiteral("text")).isString())
+        return std::nullopt;
+    return object->value(QStringLiteral("text")).toString();
+}
+
+std::optional<bool> sentenceFlag(const QJsonObject &payload, const QString &flag)
+{
+    const auto object = sentence(payload);
+    if (!object || !object->value(flag).isBool())
+        return std::nullopt;
+    return object->value(flag).toBool();
+}
+
+std::optional<qint64> billedDuration(const QJsonObject &payload)
+{
+    const QJsonValue usage = payload.value(QStringLiteral("usage"));
+    if (!usage.isObject())
+        return std::nullopt;
+    const QJsonValue duration = usage.toObject().value(QStringLiteral("duration"));
+    if (!duration.isDouble() || std::floor(duration.toDouble()) != duration.toDouble())
+        return std::nullopt;
+    return qint64(duration.toDouble());
+}
+
+QString errorMessage(const std::optional<QJsonObject> &header)
+{
+    if (header && header->value(QStringLiteral("error_message")).isString())
+        return header->value(QStringLiteral("error_message")).toString();
+    return QStringLiteral("未知错误");
+}
+
+} // namespace AsrProtocol

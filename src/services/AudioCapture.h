@@ -1,0 +1,31 @@
+#pragma once
+
+#include "ServiceError.h"
+
+#include <QByteArray>
+#include <QObject>
+
+#include <QCoroTask>
+
+// The microphone as the recogniser sees it: started and stopped, it delivers
+// each captured buffer already converted to 16 kHz mono signed 16-bit
+// little-endian PCM (one buffer, one frame), and the input level of each.
+class AudioCapture : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    // Starts capturing; fails with the error the recogniser reports.
+    virtual QCoro::Task<VoidResult> start() = 0;
+    // Stops capturing. Stopping a stopped capture does nothing.
+    virtual void stop() = 0;
+    virtual bool isRunning() const = 0;
+    // Whether the user lets this program record (granted on Linux).
+    virtual QCoro::Task<bool> requestPermission() = 0;
+
+Q_SIGNALS:
+    void pcmReady(const QByteArray &pcm16k);
+    void levelChanged(float level);
+};

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "ServiceError.h"
+
+#include <QAbstractSocket>
+
+// How a WebSocket that stopped working is reported. Three conditions are
+// quiet, as a normal end of a connection: 0 (closed by us), 53 (connection
+// aborted) and 57 (not connected, e.g. the peer closed it). Qt reports a peer
+// that closes or aborts as RemoteHostClosedError, and a socket used after it
+// closed as OperationError: both are condition 57. Our own closes never reach
+// the handlers (their signals are cut first), which is condition 0. Every
+// other socket error (refused, unreachable, time-out, a refused handshake)
+// stays loud with Qt's own description.
+namespace SocketErrors {
+
+constexpr int kClosedByUs = 0;
+constexpr int kConnectionAborted = 53;
+constexpr int kNotConnected = 57;
+
+ServiceError fromSocket(QAbstractSocket::SocketError error, const QString &description);
+bool isQuiet(int code);
+
+} // namespace SocketErrors

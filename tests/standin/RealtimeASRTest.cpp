@@ -1,0 +1,322 @@
+#include "PcmPlaybackCapture.h"
+#include "RealtimeASRService.h"
+#include "StandinClient.h"
+#include "TestSupport.h"
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QRegularExpression>
+
+#include <iostream>
+
+using TestSupport::await;
+using TestSupport::waitUntil;
+using namespace std::chrono_literals;
+
+namespace {
+
+RealtimeASRTimings quick()
+{
+    RealtimeASRTimings timings;
+    timings.connectTimeout = 1000ms;
+    timings.finishTimeout = 500ms;
+    return timings;
+}
+
+QCoro::Task<std::optional<QString>> keyNow(std::optional<QString> key)
+{
+    co_return key;
+}
+
+class Recognition : public StandinFixture
+{
+protected:
+    void SetUp() override
+    {
+        StandinFixture::SetUp();
+        apiKey = key();
+        make(quick());
+    }
+
+    void TearDown() override
+    {
+        if (HasFailure()) // the recogniser's own account of what happened
+            std::cerr << log.lines().join(QLatin1Char('\n')).toStdString() << std::endl;
+    }
+
+    void make(RealtimeASRTimings timings)
+    {
+        asr.reset();
+        // Not a coroutine lambda: its captures would not outlive its first suspension.
+        asr = std::make_unique<RealtimeASRService>([this] { return keyNow(apiKey); }, mic, server.webSocketUrl(),
+                                                   timings);
+    }
+
+    // Connects, records for the given time, stops; the final transcript.
+    QString dictate(int ms)
+    {
+        EXPECT_TRUE(await(asr->connect(config)));
+        EXPECT_TRUE(await(asr->startRecognition(config)));
+        waitUntil([] { return false; }, ms);
+        await(asr->stopRecognition());
+        return asr->finalTranscript();
+    }
+
+    QList<QJsonObject> sent(const QString &kind) const { return server.recorder().recordsOfKind(kind); }
+    bool logged(const QString &prefix) const { return !log.linesStartingWith(prefix).isEmpty(); }
+
+    TestSupport::LogCapture log;
+    PcmPlaybackCapture mic;
+    std::optional<QString> apiKey;
+    AppConfig config;
+    std::unique_ptr<RealtimeASRService> asr;
+};
+
+TEST_F(Recognition, RunTaskAndFinishTaskAreSentMemberByMember)
+{
+    useScenario(R"({"recognition":{"sentences":["你好。"]}})");
+    EXPECT_EQ(dictate(300), QStringLiteral("你好。"));
+    EXPECT_TRUE(sent(QStringLiteral("task-failed")).isEmpty()) << "the stand-in accepted every frame";
+
+    const auto texts = sent(QStringLiteral("ws-text"));
+    ASSERT_EQ(texts.size(), 2);
+    const QJsonObject runTask = texts[0][QStringLiteral("json")].toObject();
+    const QString taskId = runTask[QStringLiteral("header")][QStringLiteral("task_id")].toString();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9A-F]{32}$")).match(taskId).hasMatch()) << taskId.toStdString();
+    EXPECT_EQ(runTask, Frames::recognitionRunTask(taskId));
+    EXPECT_EQ(texts[1][QStringLiteral("json")].toObject(), Frames::finishTask(taskId));
+    EXPECT_EQ(sent(QStringLiteral("ws-upgrade"))[0][QStringLiteral("path")].toString(), QStringLiteral("/api-ws/v1/inference/"));
+
+    dictate(100);
+    const QString second = sent(QStringLiteral("ws-text"))[2][QStringLiteral("json")][QStringLiteral("header")]
+                               [QStringLiteral("task_id")].toString();
+    EXPECT_NE(second, taskId) << "every run-task has a new identifier";
+}
+
+TEST_F(Recognition, AudioGoesUpOnlyAfterTheStartAndOnlyWhileRecording)
+{
+    asr->warmUp(config);
+    ASSERT_TRUE(waitUntil([this] { return asr->isWarmedUp(); }));
+    waitUntil([] { return false; }, 400);
+    EXPECT_GT(mic.framesDelivered, 2) << "the warmed engine captures";
+    EXPECT_TRUE(sent(QStringLiteral("ws-binary")).isEmpty()) << "but nothing is sent before the start";
+
+    ASSERT_TRUE(await(asr->startRecognition(config)));
+    EXPECT_EQ(asr->recordingState(), RecordingState::recording());
+    waitUntil([] { return false; }, 500);
+    await(asr->stopRecognition());
+    const int framesSent = int(sent(QStringLiteral("ws-binary")).size());
+    EXPECT_GE(framesSent, 3);
+    const int finishSeq = sent(QStringLiteral("ws-text")).last()[QStringLiteral("seq")].toInt();
+    for (const QJsonObject &frame : sent(QStringLiteral("ws-binary"))) {
+        EXPECT_LT(frame[QStringLiteral("seq")].toInt(), finishSeq) << "no audio after finish-task";
+        EXPECT_EQ(frame[QStringLiteral("size")].toInt(), 3200);
+    }
+    waitUntil([] { return false; }, 300);
+    EXPECT_EQ(sent(QStringLiteral("ws-binary")).size(), framesSent);
+    EXPECT_FALSE(mic.isRunning());
+    EXPECT_EQ(asr->audioLevel(), 0.0f);
+}
+
+TEST_F(Recognition, EverySentenceOfALongDictationIsKept)
+{
+    useScenario(R"({"recognition":{"sentences":["第一句。","第二句。","第三句。"],"interimResults":2,
+                    "audioMsPerResult":100,"heartbeat":true}})");
+    QStringList shown;
+    QObject::connect(asr.get(), &RealtimeASRService::currentTranscriptChanged, [&](const QString &t) { shown << t; });
+    EXPECT_EQ(dictate(1400), QStringLiteral("第一句。第二句。第三句。"));
+    EXPECT_TRUE(shown.contains(QStringLiteral("第一句。第二"))) << "a finished sentence stays while the next grows";
+    EXPECT_EQ(asr->currentTranscript(), QStringLiteral("第一句。第二句。第三句。"));
+    EXPECT_EQ(asr->recordingState(), RecordingState::idle());
+    EXPECT_FALSE(asr->isRecording());
+
+    // The last sentence repeated in "task-finished" is not added twice.
+    useScenario(R"({"recognition":{"sentences":["只有一句。"],"interimResults":0,
+                    "finishedPayload":{"output":{"sentence":{"text":"只有一句。"}}}}})");
+    EXPECT_EQ(dictate(300), QStringLiteral("只有一句。"));
+}
+
+TEST_F(Recognition, AFailedTaskFailsTheConnectOrEndsTheRecording)
+{
+    useScenario(R"({"recognition":{"fault":{"type":"task-failed","message":"Model not available"}}})");
+    const VoidResult failed = await(asr->connect(config));
+    ASSERT_FALSE(failed);
+    EXPECT_EQ(failed.error(), (ServiceError{QStringLiteral("ASRError"), -1, QStringLiteral("Model not available")}));
+    EXPECT_EQ(asr->recordingState(), RecordingState::error(QStringLiteral("识别错误：Model not available")));
+
+    useScenario(R"({"recognition":{"audioMsPerResult":100,"fault":{"type":"task-failed","at":"results","after":1,"message":"quota"}}})");
+    const VoidResult again = await(asr->connect(config));
+    ASSERT_TRUE(again) << again.error().description.toStdString();
+    ASSERT_TRUE(await(asr->startRecognition(config)));
+    ASSERT_TRUE(waitUntil([this] { return asr->recordingState().isError(); }));
+    EXPECT_EQ(asr->recordingState().errorMessage(), QStringLiteral("识别错误：quota"));
+    await(asr->stopRecognition());
+    EXPECT_TRUE(logged(QStringLiteral("⚠️ [RealtimeASR] 任务未运行（started=true, finished=true），跳过")));
+    EXPECT_EQ(asr->recordingState(), RecordingState::idle());
+    EXPECT_FALSE(asr->isRecording());
+}
+
+TEST_F(Recognition, ASilentServiceBoundsTheConnectAndTheStop)
+{
+    useScenario(R"({"recognition":{"fault":{"type":"never-answer"}}})");
+    QElapsedTimer timer;
+    timer.start();
+    const VoidResult failed = await(asr->connect(config));
+    ASSERT_FALSE(failed);
+    EXPECT_EQ(failed.error().description, QStringLiteral("连接超时 - 请检查 API Key 和网络连接"));
+    EXPECT_GE(timer.elapsed(), 1000);
+    EXPECT_LT(timer.elapsed(), 3000);
+
+    useScenario(R"({"recognition":{"sentences":["还没说完"],"interimResults":0,"audioMsPerResult":100,
+                    "fault":{"type":"never-answer","at":"finish"}}})");
+    ASSERT_TRUE(await(asr->connect(config)));
+    ASSERT_TRUE(await(asr->startRecognition(config)));
+    ASSERT_TRUE(waitUntil([this] { return !asr->currentTranscript().isEmpty(); }));
+    timer.restart();
+    await(asr->stopRecognition());
+    EXPECT_GE(timer.elapsed(), 450);
+    EXPECT_EQ(asr->finalTranscript(), QStringLiteral("还没说完")) << "the live transcript is the best there is";
+    EXPECT_TRUE(logged(QStringLiteral("⚠️ [RealtimeASR] 等待 task-finished 超时，使用当前识别结果")));
+}
+
+TEST_F(Recognition, TheStopWaitsFiveSecondsForASilentService)
+{
+    make(RealtimeASRTimings{});
+    useScenario(R"({"recognition":{"fault":{"type":"never-answer","at":"finish"}}})");
+    ASSERT_TRUE(await(asr->connect(config)));
+    ASSERT_TRUE(await(asr->startRecognition(config)));
+    QElapsedTimer timer;
+    timer.start();
+    await(asr->stopRecognition());
+    EXPECT_GE(timer.elapsed(), 4950);
+    EXPECT_LT(timer.elapsed(), 6500);
+}
+
+TEST_F(Recognition, ALateTimeOutOfASupersededConnectLeavesTheCurrentSocketAlone)
+{
+    make([] { auto t = quick(); t.connectTimeout = 800ms; return t; }());
+    useScenario(R"({"recognition":{"fault":{"type":"never-answer"}}})");
+    auto first = asr->connect(config);
+    waitUntil([] { return false; }, 400);
+    useScenario(R"({"recognition":{"sentences":["第二个连接。"]}})");
+    ASSERT_TRUE(await(asr->connect(config)));
+    const VoidResult abandoned = await(std::move(first));
+    ASSERT_FALSE(abandoned);
+    EXPECT_EQ(abandoned.error(), RealtimeASRService::cancelledError()) << "the abandoned wait ends too";
+
+    waitUntil([] { return false; }, 900); // past the first connect's time-out
+    EXPECT_TRUE(asr->isConnected());
+    EXPECT_FALSE(logged(QStringLiteral("❌ [RealtimeASR] WebSocket 错误")));
+    ASSERT_TRUE(await(asr->startRecognition(config)));
+    waitUntil([] { return false; }, 300);
+    await(asr->stopRecognition());
+    EXPECT_EQ(asr->finalTranscript(), QStringLiteral("第二个连接。"));
+}
+
+TEST_F(Recognition, WarmUpTwiceOpensOneConnectionAndAStartWaitsForIt)
+{
+    useScenario(R"({"recognition":{"startDelayMs":300}})");
+    asr->warmUp(config);
+    asr->warmUp(config);
+    EXPECT_EQ(log.linesStartingWith(QStringLiteral("🔥 [RealtimeASR] 已在预热或已就绪，跳过重复预热")).size(), 1);
+    ASSERT_TRUE(await(asr->startRecognition(config))) << "the start waits for the warm-up in flight";
+    EXPECT_TRUE(logged(QStringLiteral("⏳ [RealtimeASR] 等待预热完成...")));
+    EXPECT_TRUE(logged(QStringLiteral("⚡️ [RealtimeASR] 使用预热连接，直接开始录音")));
+    EXPECT_EQ(sent(QStringLiteral("ws-upgrade")).size(), 1);
+    EXPECT_EQ(mic.starts, 1);
+    await(asr->stopRecognition());
+}
+
+TEST_F(Recognition, CancellingAWarmUpClosesItsConnectionAndEndsItsWait)
+{
+    asr->cancelWarmUp();
+    EXPECT_TRUE(log.lines().isEmpty()) << "nothing to cancel, nothing logged";
+
+    useScenario(R"({"recognition":{"startDelayMs":600}})");
+    asr->warmUp(config);
+    waitUntil([this] { return !sent(QStringLiteral("ws-text")).isEmpty(); });
+    asr->cancelWarmUp();
+    EXPECT_TRUE(logged(QStringLiteral("❌ [RealtimeASR] 取消预热...")));
+    EXPECT_FALSE(asr->isWarmingUp());
+    waitUntil([] { return false; }, 800);
+    EXPECT_FALSE(asr->isWarmedUp());
+    EXPECT_FALSE(logged(QStringLiteral("✅ [RealtimeASR] 预热完成")));
+    EXPECT_FALSE(logged(QStringLiteral("⚠️ [RealtimeASR] 预热失败")));
+    EXPECT_EQ(sent(QStringLiteral("ws-close")).size() + sent(QStringLiteral("ws-disconnected")).size(), 1);
+    EXPECT_FALSE(mic.isRunning());
+
+    asr->warmUp(config); // a new press warms up afresh
+    EXPECT_TRUE(waitUntil([this] { return asr->isWarmedUp(); }));
+}
+
+TEST_F(Recognition, AStartAfterAFailedWarmUpFails)
+{
+    useScenario(R"({"recognition":{"fault":{"type":"task-failed"}}})");
+    asr->warmUp(config);
+    ASSERT_TRUE(waitUntil([this] { return logged(QStringLiteral("⚠️ [RealtimeASR] 预热失败（将在正式启动时重试）：")); }));
+    const VoidResult start = await(asr->startRecognition(config));
+    ASSERT_FALSE(start);
+    EXPECT_EQ(start.error(), (ServiceError{QStringLiteral("ConnectionError"), -1, QStringLiteral("ASR 任务未启动或已结束")}));
+}
+
+TEST_F(Recognition, AMissingKeyFailsBeforeAnyNetworkActivity)
+{
+    for (const std::optional<QString> &missing : {std::optional<QString>(), std::optional<QString>(QString())}) {
+        apiKey = missing;
+        const VoidResult result = await(asr->connect(config));
+        ASSERT_FALSE(result);
+        EXPECT_EQ(result.error(), (ServiceError{QStringLiteral("APIKeyError"), 401, QStringLiteral("请先配置 API Key")}));
+    }
+    EXPECT_TRUE(server.recorder().records().isEmpty());
+}
+
+TEST_F(Recognition, KeysAreLoggedMaskedWithTheirLength)
+{
+    apiKey = QStringLiteral("sk-1234567890abcd");
+    await(asr->connect(config));
+    EXPECT_TRUE(logged(QStringLiteral("🔑 [RealtimeASR] API Key: sk-1****abcd（长度 17）")));
+    for (const QString &line : log.lines())
+        EXPECT_FALSE(line.contains(QStringLiteral("1234567890"))) << line.toStdString();
+}
+
+TEST_F(Recognition, ADroppedConnectionIsResumedFiveTimesKeepingAllText)
+{
+    useScenario(R"({"recognition":{"sentences":["甲。"],"interimResults":0,"audioMsPerResult":100,
+                    "fault":{"type":"close-after","frames":2}}})");
+    ASSERT_TRUE(await(asr->connect(config)));
+    ASSERT_TRUE(await(asr->startRecognition(config)));
+    ASSERT_TRUE(waitUntil([this] { return logged(QStringLiteral("❌ [RealtimeASR] 已达最大重连次数 (5)，放弃重连")); }, 15000));
+    waitUntil([] { return false; }, 500);
+    EXPECT_EQ(sent(QStringLiteral("ws-upgrade")).size(), 6) << "the first connection and five reconnections";
+    EXPECT_EQ(log.linesStartingWith(QStringLiteral("✅ [RealtimeASR] 断线重连成功，继续录音")).size(), 5);
+    EXPECT_EQ(asr->currentTranscript(), QStringLiteral("甲。甲。甲。甲。甲。甲。"));
+    EXPECT_EQ(asr->recordingState(), RecordingState::recording()) << "a lost connection is not an error";
+    for (int i = 1; i <= 5; ++i)
+        EXPECT_TRUE(logged(QStringLiteral("🔄 [RealtimeASR] 录音中断线，尝试第 %1 次重连").arg(i)));
+
+    await(asr->stopRecognition());
+    EXPECT_EQ(asr->finalTranscript(), QStringLiteral("甲。甲。甲。甲。甲。甲。"));
+    EXPECT_EQ(asr->recordingState(), RecordingState::idle());
+}
+
+TEST_F(Recognition, ARefusedHandshakeIsLoudAndAClosedConnectionAfterTheStopIsQuiet)
+{
+    apiKey = QStringLiteral("sk-wrong-key-0000000");
+    QElapsedTimer timer;
+    timer.start();
+    const VoidResult refused = await(asr->connect(config));
+    ASSERT_FALSE(refused);
+    EXPECT_LT(timer.elapsed(), 900) << "not the connect time-out";
+    EXPECT_EQ(refused.error().domain, QStringLiteral("WebSocket"));
+    EXPECT_TRUE(asr->recordingState().errorMessage().startsWith(QStringLiteral("连接错误：")));
+    EXPECT_TRUE(logged(QStringLiteral("❌ [RealtimeASR] WebSocket 错误：domain=WebSocket code=")));
+
+    apiKey = key();
+    useScenario(R"({"recognition":{"sentences":[],"fault":{"type":"close-after","frames":2}}})");
+    dictate(200);
+    ASSERT_TRUE(waitUntil([this] { return logged(QStringLiteral("🔌 [RealtimeASR] 旧 WebSocket 已断开 (code=57")); }));
+    EXPECT_EQ(asr->recordingState(), RecordingState::idle());
+    EXPECT_FALSE(asr->isConnected());
+}
+
+} // namespace

@@ -1,0 +1,82 @@
+#include "AsrProtocol.h"
+#include "SocketErrors.h"
+
+#include <QJsonDocument>
+#include <QRegularExpression>
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QJsonObject payloadOf(const char *json)
+{
+    return QJsonDocument::fromJson(json).object();
+}
+
+TEST(AsrProtocol, TaskIdsAre32UpperCaseHexDigitsAndNeverRepeat)
+{
+    const QRegularExpression form(QStringLiteral("^[0-9A-F]{32}$"));
+    QSet<QString> seen;
+    for (int i = 0; i < 200; ++i) {
+        const QString id = AsrProtocol::makeTaskId();
+        EXPECT_TRUE(form.match(id).hasMatch()) << id.toStdString();
+        seen.insert(id);
+    }
+    EXPECT_EQ(seen.size(), 200);
+}
+
+TEST(AsrProtocol, FramesThatAreNotObjectsAreUnparseableAndAMissingEventIsUnknown)
+{
+    EXPECT_FALSE(AsrProtocol::parse("not json"));
+    EXPECT_FALSE(AsrProtocol::parse("[1,2]"));
+    const auto noEvent = AsrProtocol::parse(R"({"header":{"task_id":"x"},"payload":{}})");
+    ASSERT_TRUE(noEvent);
+    EXPECT_EQ(noEvent->event, QStringLiteral("unknown"));
+    EXPECT_TRUE(noEvent->header);
+    const auto wrongType = AsrProtocol::parse(R"({"header":{"event":7},"payload":[]})");
+    ASSERT_TRUE(wrongType);
+    EXPECT_EQ(wrongType->event, QStringLiteral("unknown"));
+    EXPECT_FALSE(wrongType->payload) << "a payload that is not an object is absent";
+    EXPECT_FALSE(AsrProtocol::parse(R"({"header":"task-started"})")->header);
+}
+
+TEST(AsrProtocol, PathsReadOnlyThroughObjectsOfTheRightType)
+{
+    const QJsonObject full = payloadOf(
+        R"({"output":{"sentence":{"text":"你好","sentence_end":true,"heartbeat":false}},"usage":{"duration":3}})");
+    EXPECT_EQ(AsrProtocol::sentenceText(full), QStringLiteral("你好"));
+    EXPECT_EQ(AsrProtocol::sentenceFlag(full, QStringLiteral("sentence_end")), true);
+    EXPECT_EQ(AsrProtocol::billedDuration(full), 3);
+
+    const QJsonObject durationOnly = payloadOf(R"({"output":{"sentence":{"text":1}},"usage":{"duration":2}})");
+    EXPECT_EQ(AsrProtocol::sentenceText(durationOnly), std::nullopt);
+    EXPECT_EQ(AsrProtocol::billedDuration(durationOnly), 2) << "the duration is read without a text";
+    EXPECT_EQ(AsrProtocol::sentenceText(payloadOf(R"({"output":[]})")), std::nullopt);
+    EXPECT_EQ(AsrProtocol::billedDuration(payloadOf(R"({"usage":{"duration":1.5}})")), std::nullopt);
+    EXPECT_EQ(AsrProtocol::billedDuration(payloadOf(R"({"usage":null})")), std::nullopt);
+}
+
+TEST(AsrProtocol, AFailureWithoutAMessageIsUnknown)
+{
+    EXPECT_EQ(AsrProtocol::errorMessage(payloadOf(R"({"error_message":"bad key"})")), QStringLiteral("bad key"));
+    EXPECT_EQ(AsrProtocol::errorMessage(payloadOf(R"({"error_message":42})")), QStringLiteral("未知错误"));
+    EXPECT_EQ(AsrProtocol::errorMessage(std::nullopt), QStringLiteral("未知错误"));
+}
+
+TEST(SocketErrors, APeerThatClosesIsQuietEverythingElseIsLoud)
+{
+    EXPECT_TRUE(SocketErrors::isQuiet(SocketErrors::fromSocket(QAbstractSocket::RemoteHostClosedError, {}).code));
+    EXPECT_TRUE(SocketErrors::isQuiet(SocketErrors::fromSocket(QAbstractSocket::OperationError, {}).code));
+    for (auto loud : {QAbstractSocket::ConnectionRefusedError, QAbstractSocket::HostNotFoundError,
+                      QAbstractSocket::SocketTimeoutError, QAbstractSocket::NetworkError,
+                      QAbstractSocket::SslHandshakeFailedError, QAbstractSocket::UnknownSocketError}) {
+        const ServiceError error = SocketErrors::fromSocket(loud, QStringLiteral("why"));
+        EXPECT_FALSE(SocketErrors::isQuiet(error.code)) << int(loud);
+        EXPECT_EQ(error.description, QStringLiteral("why"));
+    }
+    EXPECT_TRUE(SocketErrors::isQuiet(0));
+    EXPECT_TRUE(SocketErrors::isQuiet(53));
+}
+
+} // namespace
