@@ -3,7 +3,6 @@
 #include "Log.h"
 #include "ManualScheduler.h"
 
-#include <QCoreApplication>
 
 #include <benchmark/benchmark.h>
 
@@ -67,12 +66,3 @@ void BM_KeyDownWithoutPendingPress(benchmark::State &state)
 BENCHMARK(BM_KeyDownWithoutPendingPress);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

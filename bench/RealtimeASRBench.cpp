@@ -76,12 +76,3 @@ void BM_StopWithPromptService(benchmark::State &state)
 BENCHMARK(BM_StopWithPromptService)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

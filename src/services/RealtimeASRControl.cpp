@@ -55,21 +55,8 @@ void RealtimeASRService::cancelWarmUp()
     if (auto warmUp = std::exchange(m_warmUp, {}))
         warmUp->cancelled = true;
     m_isWarmedUp = false;
-    ++m_connectionId;
-    m_isRunning = false;
-    m_isAudioStreaming = false;
-    m_isReconnecting = false;
-    m_recordingActive = false;
-    m_reconnectAttempts = 0;
-    m_accumulatedTranscript.clear();
-    m_segmentTranscript.clear();
-    m_currentConfig.reset();
-    m_connectTimeout.reset();
-    stopAudioEngine();
-    closeSocket();
-    setConnected(false);
-    abandonConnectWaiter();
-    resetConnectionFlags(); // a waiting stop is dropped, as the connection is
+    abandonConnection();
+    resetConnectionFlags();
 }
 
 QCoro::Task<VoidResult> RealtimeASRService::startRecognition(AppConfig config)

@@ -365,9 +365,8 @@ void RealtimeASRService::resetConnectionFlags()
     m_taskFinishedWaiter.reset();
 }
 
-void RealtimeASRService::disconnect()
+void RealtimeASRService::abandonConnection()
 {
-    Log::line(QStringLiteral("🔌 [RealtimeASR] 断开连接..."));
     ++m_connectionId;
     m_isRunning = false;
     m_isAudioStreaming = false;
@@ -379,11 +378,19 @@ void RealtimeASRService::disconnect()
     m_currentConfig.reset();
     m_connectTimeout.reset();
     stopAudioEngine();
+    // Both waits end here, so that no caller stays suspended on a connection
+    // that is given up.
     resumeTaskFinishedContinuation(m_currentTranscript);
     abandonConnectWaiter();
     closeSocket();
-    m_session.reset();
     setConnected(false);
+}
+
+void RealtimeASRService::disconnect()
+{
+    Log::line(QStringLiteral("🔌 [RealtimeASR] 断开连接..."));
+    abandonConnection();
+    m_session.reset();
     m_taskId.clear();
     resetConnectionFlags();
 }

@@ -124,6 +124,9 @@ private:
     void resumeConnectContinuation(std::optional<ServiceError> error);
     void resumeTaskFinishedContinuation(const QString &text);
     void abandonConnectWaiter();
+    // Drops the current connection and recording: a new generation, gates
+    // closed, engine stopped, both waits released, socket closed.
+    void abandonConnection();
     void resetConnectionFlags();
     void sendAudio(const QByteArray &pcm);
 
