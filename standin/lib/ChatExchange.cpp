@@ -142,6 +142,10 @@ void ChatExchange::streamAnswer(const QJsonObject &body)
     if (!script.fault.is("no-done"))
         events << "data: [DONE]\n\n";
 
+    if (script.crlf) {
+        for (QByteArray &text : events)
+            text.replace("\n", "\r\n");
+    }
     int index = 0;
     for (const QByteArray &text : std::as_const(events)) {
         ++m_pendingWrites;

@@ -206,6 +206,7 @@ std::optional<Scenario> Scenario::fromJson(const QByteArray &json, QString *erro
         r.string("defaultAnswer", s.defaultAnswer);
         r.integer("chunkChars", s.chunkChars);
         r.integer("chunkDelayMs", s.chunkDelayMs);
+        r.boolean("crlf", s.crlf);
         r.strings("models", s.models);
         r.fault(s.fault);
         r.finish();

@@ -58,6 +58,7 @@ struct ChatScript
     QString defaultAnswer;
     int chunkChars = 4;
     int chunkDelayMs = 20;
+    bool crlf = false; // end event lines with CR LF instead of LF
     QStringList models{QStringLiteral("qwen3.5-flash"), QStringLiteral("qwen-plus"),
                        QStringLiteral("qwen-max"), QStringLiteral("qwen-turbo"), QStringLiteral("qwen-flash")};
     Fault fault;

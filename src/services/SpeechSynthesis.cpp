@@ -1,0 +1,157 @@
+// Speech synthesis of DashScopeAPIService: one text, one MP3 clip, on a
+// WebSocket connection of its own.
+#include "DashScopeAPIService.h"
+
+#include "Log.h"
+#include "OneShot.h"
+#include "SocketErrors.h"
+
+#include <QJsonDocument>
+#include <QTimer>
+#include <QUuid>
+#include <QWebSocket>
+
+namespace {
+
+QByteArray frame(const char *action, const QString &taskId, const QJsonObject &payload)
+{
+    const QJsonObject header{{QStringLiteral("action"), QLatin1String(action)},
+                             {QStringLiteral("task_id"), taskId},
+                             {QStringLiteral("streaming"), QStringLiteral("duplex")}};
+    return QJsonDocument(QJsonObject{{QStringLiteral("header"), header}, {QStringLiteral("payload"), payload}})
+        .toJson(QJsonDocument::Compact);
+}
+
+// One call: its connection, the audio so far and its once-only completion.
+class SynthesisCall : public QObject
+{
+public:
+    SynthesisCall(const QUrl &endpoint, const QString &key, QString text, const AppConfig &config,
+                  std::chrono::milliseconds timeout)
+        : m_text(std::move(text))
+        , m_taskId(QUuid::createUuid().toString(QUuid::Id128).toLower())
+        , m_done(this)
+    {
+        QObject::connect(&m_socket, &QWebSocket::binaryMessageReceived, this,
+                         [this](const QByteArray &data) { m_audio += data; });
+        QObject::connect(&m_socket, &QWebSocket::textMessageReceived, this, &SynthesisCall::onText);
+        QObject::connect(&m_socket, qOverload<QAbstractSocket::SocketError>(&QWebSocket::error), this,
+                         [this](QAbstractSocket::SocketError error) {
+                             m_error = m_error.value_or(SocketErrors::fromSocket(error, m_socket.errorString()));
+                             QTimer::singleShot(0, this, &SynthesisCall::onClosed);
+                         });
+        QObject::connect(&m_socket, &QWebSocket::disconnected, this,
+                         [this] { QTimer::singleShot(0, this, &SynthesisCall::onClosed); });
+        QObject::connect(&m_socket, &QWebSocket::connected, this, &SynthesisCall::sendRunTask);
+        m_timeout.setSingleShot(true);
+        QObject::connect(&m_timeout, &QTimer::timeout, this,
+                         [this] { complete(ServiceError{QStringLiteral("TTS"), -1, QStringLiteral("TTS 合成超时")}); });
+        m_timeout.start(timeout);
+
+        const QJsonObject parameters{{QStringLiteral("text_type"), QStringLiteral("PlainText")},
+                                     {QStringLiteral("voice"), config.ttsVoice},
+                                     {QStringLiteral("format"), QStringLiteral("mp3")},
+                                     {QStringLiteral("sample_rate"), 22050},
+                                     {QStringLiteral("volume"), 50},
+                                     {QStringLiteral("rate"), 1.0},
+                                     {QStringLiteral("pitch"), 1.0}};
+        m_runTask = frame("run-task", m_taskId,
+                          {{QStringLiteral("task_group"), QStringLiteral("audio")},
+                           {QStringLiteral("task"), QStringLiteral("tts")},
+                           {QStringLiteral("function"), QStringLiteral("SpeechSynthesizer")},
+                           {QStringLiteral("model"), config.ttsModel},
+                           {QStringLiteral("parameters"), parameters},
+                           {QStringLiteral("input"), QJsonObject()}});
+        QNetworkRequest request(endpoint);
+        request.setTransferTimeout(60000);
+        request.setRawHeader("Authorization", "Bearer " + key.toUtf8());
+        m_socket.open(request);
+    }
+
+    OneShot<Result<QByteArray>> &done() { return m_done; }
+
+private:
+    void sendRunTask()
+    {
+        if (m_socket.sendTextMessage(QString::fromUtf8(m_runTask)) <= 0)
+            complete(ServiceError{QStringLiteral("WebSocket"), -1, m_socket.errorString()});
+    }
+
+    void onText(const QString &text)
+    {
+        const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8());
+        const QJsonValue event = document.object().value(QStringLiteral("header")).toObject().value(QStringLiteral("event"));
+        if (!document.isObject() || !event.isString())
+            return; // not a frame of ours: ignored, collection goes on
+        if (event.toString() == QLatin1String("task-started")) {
+            Log::line(QStringLiteral("✅ [TTS] 任务已启动，发送文本..."));
+            m_socket.sendTextMessage(QString::fromUtf8(
+                frame("continue-task", m_taskId, {{QStringLiteral("input"), QJsonObject{{QStringLiteral("text"), m_text}}}})));
+            m_socket.sendTextMessage(
+                QString::fromUtf8(frame("finish-task", m_taskId, {{QStringLiteral("input"), QJsonObject()}})));
+        } else if (event.toString() == QLatin1String("task-finished")) {
+            complete(m_audio);
+        } else if (event.toString() == QLatin1String("task-failed")) {
+            const QJsonValue message =
+                document.object().value(QStringLiteral("payload")).toObject().value(QStringLiteral("message"));
+            complete(ServiceError{QStringLiteral("TTS"), -1,
+                                  message.isString() ? message.toString() : QStringLiteral("TTS 任务失败")});
+        }
+    }
+
+    void onClosed()
+    {
+        // A connection that ends as connections end normally completes with
+        // the audio so far; any other error fails the call.
+        const ServiceError error =
+            m_error.value_or(SocketErrors::fromSocket(QAbstractSocket::RemoteHostClosedError, m_socket.errorString()));
+        if (SocketErrors::isQuiet(error.code))
+            complete(m_audio);
+        else
+            complete(error);
+    }
+
+    void complete(Result<QByteArray> result)
+    {
+        if (m_done.isReleased())
+            return;
+        m_timeout.stop();
+        QObject::disconnect(&m_socket, nullptr, this, nullptr);
+        m_socket.close(QWebSocketProtocol::CloseCodeNormal);
+        if (result)
+            Log::line(QStringLiteral("✅ [TTS] 合成完成，音频大小：%1 字节").arg(result.value().size()));
+        else
+            Log::line(QStringLiteral("❌ [TTS] 合成失败：") + result.error().description);
+        m_done.release(std::move(result));
+    }
+
+    QWebSocket m_socket;
+    QString m_text;
+    QString m_taskId;
+    QByteArray m_runTask;
+    QByteArray m_audio;
+    QTimer m_timeout;
+    std::optional<ServiceError> m_error;
+    OneShot<Result<QByteArray>> m_done;
+};
+
+} // namespace
+
+QCoro::Task<Result<QByteArray>> DashScopeAPIService::synthesizeSpeech(QString text, AppConfig config)
+{
+    const std::optional<QString> key = co_await configuredKey();
+    if (!key)
+        co_return apiKeyError();
+    Log::line(QStringLiteral("🔊 [TTS] 开始 WebSocket 语音合成，模型：%1，语音：%2").arg(config.ttsModel, config.ttsVoice));
+    // Synthesis uses the endpoint without the trailing slash recognition writes.
+    QUrl endpoint = m_webSocketEndpoint;
+    QString path = endpoint.path();
+    while (path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    endpoint.setPath(path);
+
+    auto call = std::make_unique<SynthesisCall>(endpoint, *key, text, config, m_synthesisTimeout);
+    Result<QByteArray> result = co_await call->done();
+    call.release()->deleteLater(); // its socket may still be signalling
+    co_return result;
+}

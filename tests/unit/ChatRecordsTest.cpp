@@ -1,0 +1,113 @@
+#include "ChatRecords.h"
+#include "DashScopeAPIService.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(ChatRecords, ARequestWritesItsMembersInOrderAndLeavesAbsentOnesOut)
+{
+    const QList<LLMMessage> messages{{QStringLiteral("system"), QStringLiteral("简短")}, {QStringLiteral("user"), QStringLiteral("你好")}};
+    EXPECT_EQ(LLMRequest({QStringLiteral("qwen-plus"), messages, true, 0.7, 2048}).toJson(),
+              QByteArray(R"({"model":"qwen-plus","messages":[{"role":"system","content":"简短"},)"
+                         R"({"role":"user","content":"你好"}],"stream":true,"temperature":0.7,"max_tokens":2048})"));
+    EXPECT_EQ(LLMRequest({QStringLiteral("m"), {}, false, std::nullopt, std::nullopt}).toJson(),
+              QByteArray(R"({"model":"m","messages":[],"stream":false})"));
+}
+
+TEST(ChatRecords, ChunksDecodeWithTheServicesExtraMembersAndNullContents)
+{
+    const auto chunk = LLMResponse::fromJson(
+        R"({"id":"c1","object":"chat.completion.chunk","created":1735000000,"model":"qwen-plus","request_id":"r",)"
+        R"("system_fingerprint":null,"choices":[{"index":0,"delta":{"content":null,"reasoning_content":"想"},)"
+        R"("finish_reason":null,"logprobs":null}],"usage":null})");
+    ASSERT_TRUE(chunk);
+    ASSERT_EQ(chunk->choices.size(), 1);
+    ASSERT_TRUE(chunk->choices[0].delta);
+    EXPECT_FALSE(chunk->choices[0].delta->content) << "null content is no content";
+    EXPECT_FALSE(chunk->usage);
+
+    const auto empty = LLMResponse::fromJson(R"({"id":"c","object":"o","created":1,"model":"m","choices":[{"index":0,"delta":{}}]})");
+    ASSERT_TRUE(empty);
+    EXPECT_FALSE(empty->choices[0].delta->role);
+    EXPECT_FALSE(empty->choices[0].delta->content);
+
+    const auto usage = LLMResponse::fromJson(
+        R"({"id":"c","object":"o","created":1,"model":"m","choices":[],"usage":{"prompt_tokens":3,"completion_tokens":4,"total_tokens":7}})");
+    ASSERT_TRUE(usage && usage->usage);
+    EXPECT_EQ(usage->usage->total_tokens, 7);
+}
+
+TEST(ChatRecords, AMissingRequiredMemberFailsTheWholeResponse)
+{
+    const QByteArray base = R"({"id":"c","object":"o","created":1,"model":"m","choices":[]})";
+    ASSERT_TRUE(LLMResponse::fromJson(base));
+    for (const char *member : {"id", "object", "created", "model", "choices"}) {
+        QByteArray without = base;
+        const qsizetype at = without.indexOf(QByteArray("\"") + member + "\"");
+        const qsizetype end = without.indexOf(member == std::string("choices") ? "]" : ",", at);
+        without.remove(at, end - at + 1);
+        if (without.endsWith(",}"))
+            without.replace(",}", "}");
+        EXPECT_FALSE(LLMResponse::fromJson(without)) << without.constData();
+    }
+    EXPECT_FALSE(LLMResponse::fromJson(
+        R"({"id":"c","object":"o","created":1,"model":"m","choices":[],"usage":{"prompt_tokens":1,"completion_tokens":1}})"))
+        << "usage needs all three counts";
+    EXPECT_FALSE(LLMResponse::fromJson(R"({"id":"c","object":"o","created":"1","model":"m","choices":[]})"));
+    EXPECT_FALSE(LLMResponse::fromJson(R"({"id":"c","object":"o","created":1,"model":"m","choices":[{"delta":{}}]})"))
+        << "a choice needs its index";
+}
+
+TEST(ChatRecords, ErrorBodiesNeedAStringCode)
+{
+    const auto minimal = APIError::fromJson(R"({"error":{"message":"无效的 key"}})");
+    ASSERT_TRUE(minimal);
+    EXPECT_EQ(minimal->error.message, QStringLiteral("无效的 key"));
+    const auto full = APIError::fromJson(
+        R"({"error":{"message":"m","type":"invalid_request_error","param":null,"code":"invalid_api_key"},"request_id":"r"})");
+    ASSERT_TRUE(full);
+    EXPECT_EQ(full->error.code, QStringLiteral("invalid_api_key"));
+    EXPECT_FALSE(APIError::fromJson(R"({"error":{"message":"m","code":401}})"));
+    EXPECT_FALSE(APIError::fromJson(R"({"message":"m"})"));
+    EXPECT_FALSE(APIError::fromJson("Internal Server Error"));
+}
+
+TEST(ChatRecords, AVisionRequestPutsTheImageBeforeTheText)
+{
+    const VLRequest request{QStringLiteral("qwen-vl-max"),
+                            {VLMessage{QStringLiteral("system"), QStringLiteral("你是我")},
+                             VLMessage{QStringLiteral("user"),
+                                       QList<VLContentPart>{{QStringLiteral("image_url"), std::nullopt, VLImageURL{QStringLiteral("data:x")}},
+                                                            {QStringLiteral("text"), QStringLiteral("回复"), std::nullopt}}}},
+                            1024};
+    EXPECT_EQ(request.toJson(),
+              QByteArray(R"({"model":"qwen-vl-max","messages":[{"role":"system","content":"你是我"},)"
+                         R"({"role":"user","content":[{"type":"image_url","image_url":{"url":"data:x"}},)"
+                         R"({"type":"text","text":"回复"}]}],"max_tokens":1024})"));
+}
+
+TEST(ModelClient, LoggedBodiesNeverHoldTheImageAndStopAt800Characters)
+{
+    const QByteArray shortImage = "{\"url\":\"data:image/jpeg;base64," + QByteArray(99, 'A') + "\"}";
+    EXPECT_EQ(DashScopeAPIService::redactedBody(shortImage, 99), QString::fromUtf8(shortImage));
+    const QByteArray image = "{\"url\":\"data:image/jpeg;base64," + QByteArray(5000, 'Q') + "==\"}";
+    EXPECT_EQ(DashScopeAPIService::redactedBody(image, 5002),
+              QStringLiteral("{\"url\":\"data:image/jpeg;base64,<5002_chars_omitted>\"}"));
+
+    const QByteArray exactly800(800, 'x');
+    EXPECT_EQ(DashScopeAPIService::redactedBody(exactly800, 0).size(), 800);
+    const QString cut = DashScopeAPIService::redactedBody(QByteArray(801, 'x'), 0);
+    EXPECT_EQ(cut, QString(800, QLatin1Char('x')) + QStringLiteral("..."));
+}
+
+TEST(ModelClient, TheUrlIsThePlainConcatenationOrNothing)
+{
+    EXPECT_EQ(chatCompletionsUrl(QStringLiteral("https://h/compatible-mode/v1"))->toString(),
+              QStringLiteral("https://h/compatible-mode/v1/chat/completions"));
+    EXPECT_EQ(chatCompletionsUrl(QStringLiteral("https://h/v1/"))->toString(), QStringLiteral("https://h/v1//chat/completions"));
+    for (const char *bad : {"", "not a url", "ftp://h/v1", "https://", "http://h h/v1"})
+        EXPECT_FALSE(chatCompletionsUrl(QString::fromLatin1(bad))) << bad;
+}
+
+} // namespace
