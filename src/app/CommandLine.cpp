@@ -3,8 +3,12 @@
 #include "ConfigCommand.h"
 #include "Console.h"
 #include "KeyCommand.h"
+#include "DashScopeAPIService.h"
 #include "KeychainManager.h"
+#include "Log.h"
+#include "ModelCommands.h"
 #include "MonitorKeysCommand.h"
+#include "RealtimeASRService.h"
 #include "SettingsStore.h"
 
 #include <QCoreApplication>
@@ -49,6 +53,9 @@ QString usage()
         "                           or `config set voiceInput.modifier shift`\n"
         "  monitor-keys             watch the mode keys and print each press, activation,\n"
         "                           release and cancellation until interrupted\n"
+        "  ask \"QUESTION\"           stream the chat model's answer to standard output\n"
+        "  speak \"TEXT\" -o FILE     write the synthesised speech as an MP3 file\n"
+        "  reply --image FILE       print the reply the vision model drafts for a chat screenshot\n"
         "  --help, -h               show this text\n"
         "  --version                show the version\n"
         "\n"
@@ -56,6 +63,7 @@ QString usage()
         "enableLLMPolish (true|false), and MODE.modifier (option|control|command|shift) and\n"
         "MODE.enabled (true|false) for MODE voiceInput, chatAssistant, bffReply.\n"
         "Keys: option = Alt, control = Ctrl, command = Super, shift = Shift.\n"
+        "The service: the compatibleBaseURL setting, and $QUILLWREN_WS_URL for the WebSocket endpoint.\n"
         "\n"
         "Exit status: 0 success, 1 failure, 2 bad command line (nothing changed).");
 }
@@ -82,6 +90,17 @@ int run(QCoreApplication &app, const QStringList &args)
         return ConfigCommand(SettingsStore::shared()).run(rest);
     if (command == QLatin1String("monitor-keys"))
         return MonitorKeysCommand(SettingsStore::shared()).run(app, rest);
+    if (command == QLatin1String("ask") || command == QLatin1String("speak") || command == QLatin1String("reply")) {
+        Log::useStandardError(); // standard output carries the result
+        DashScopeAPIService service([] { return KeychainManager::shared().read(); },
+                                    RealtimeASRService::defaultEndpoint());
+        ModelCommands commands(service, SettingsStore::shared());
+        return runTask(app, [&]() -> QCoro::Task<int> {
+            return command == QLatin1String("ask")     ? commands.ask(rest)
+                   : command == QLatin1String("speak") ? commands.speak(rest)
+                                                       : commands.reply(rest);
+        });
+    }
     if (command == QLatin1String("key")) {
         KeyCommand key(KeychainManager::shared());
         return runTask(app, [&] { return key.run(rest); });

@@ -45,6 +45,13 @@ void out(const QString &text)
     write(stdout, text);
 }
 
+void outPiece(const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, bytes.size(), stdout);
+    std::fflush(stdout);
+}
+
 void err(const QString &text)
 {
     write(stderr, text);

@@ -11,6 +11,8 @@
 namespace Console {
 
 void out(const QString &text);
+// Without a line break, for text that arrives in pieces.
+void outPiece(const QString &text);
 void err(const QString &text);
 
 // The exit statuses of every command.

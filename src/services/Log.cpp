@@ -9,6 +9,7 @@ namespace Log {
 namespace {
 QMutex sinkMutex;
 Sink currentSink;
+FILE *stream = stdout;
 } // namespace
 
 void line(const QString &text)
@@ -24,8 +25,8 @@ void line(const QString &text)
         return;
     }
     const QByteArray bytes = folded.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, bytes.size(), stdout);
-    std::fflush(stdout);
+    std::fwrite(bytes.constData(), 1, bytes.size(), stream);
+    std::fflush(stream);
 }
 
 QString maskApiKey(const QString &key)
@@ -36,6 +37,12 @@ QString maskApiKey(const QString &key)
         return QStringLiteral("****");
     return QString::fromStdU32String(chars.substr(0, 4)) + QStringLiteral("****")
            + QString::fromStdU32String(chars.substr(chars.size() - 4));
+}
+
+void useStandardError()
+{
+    QMutexLocker lock(&sinkMutex);
+    stream = stderr;
 }
 
 void setSink(Sink sink)

@@ -17,6 +17,10 @@ void line(const QString &text);
 // else just "****".
 QString maskApiKey(const QString &key);
 
+// Sends the lines to standard error instead: for commands whose standard
+// output is their result (an answer, a reply).
+void useStandardError();
+
 // Test seam: while a sink is set, lines go to it instead of standard output.
 using Sink = std::function<void(const QString &)>;
 void setSink(Sink sink);

@@ -14,6 +14,8 @@ HttpConnection::HttpConnection(QTcpSocket *socket, StandinServer &server)
     : QObject(&server), m_socket(socket), m_server(server), m_id(server.nextConnectionId())
 {
     socket->setParent(this);
+    // Answers go out as soon as they are written, as a real service's do.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connect(socket, &QTcpSocket::readyRead, this, &HttpConnection::readRequests);
     connect(socket, &QTcpSocket::disconnected, this, &QObject::deleteLater);
     readRequests();

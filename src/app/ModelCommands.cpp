@@ -1,0 +1,97 @@
+#include "ModelCommands.h"
+
+#include "Console.h"
+#include "DashScopeAPIService.h"
+#include "ImageEncoding.h"
+#include "Prompts.h"
+#include "SettingsStore.h"
+
+#include <QFile>
+#include <QImageReader>
+#include <QSaveFile>
+
+namespace {
+int failed(const ServiceError &error)
+{
+    Console::err(QStringLiteral("quillwren: ") + error.description);
+    return Console::Failure;
+}
+
+int usage(const char *text)
+{
+    Console::err(QStringLiteral("usage: quillwren ") + QLatin1String(text));
+    return Console::UsageError;
+}
+} // namespace
+
+ModelCommands::ModelCommands(DashScopeAPIService &service, SettingsStore &settings)
+    : m_service(service), m_settings(settings)
+{
+}
+
+QCoro::Task<int> ModelCommands::ask(QStringList args)
+{
+    if (args.size() != 1 || args.first().trimmed().isEmpty())
+        co_return usage("ask \"QUESTION\"");
+    auto stream = m_service.streamChat({{QStringLiteral("user"), args.first()}}, Prompts::chatSystemPrompt(),
+                                       m_settings.loadAppConfig());
+    bool any = false;
+    while (const auto increment = co_await stream->next()) {
+        Console::outPiece(*increment);
+        any = true;
+    }
+    if (any)
+        Console::outPiece(QStringLiteral("\n"));
+    if (stream->error())
+        co_return failed(*stream->error());
+    co_return Console::Success;
+}
+
+QCoro::Task<int> ModelCommands::speak(QStringList args)
+{
+    const qsizetype flag = args.indexOf(QStringLiteral("-o"));
+    if (args.size() != 3 || flag < 0 || flag == 2 || args.at(flag + 1).isEmpty())
+        co_return usage("speak \"TEXT\" -o FILE.mp3");
+    const QString path = args.at(flag + 1);
+    args.remove(flag, 2);
+    const QString text = args.first();
+    if (text.trimmed().isEmpty())
+        co_return usage("speak \"TEXT\" -o FILE.mp3  (the text is empty)");
+
+    const Result<QByteArray> clip = co_await m_service.synthesizeSpeech(text, m_settings.loadAppConfig());
+    if (!clip)
+        co_return failed(clip.error());
+    // Written whole or not at all: an existing file is never left half replaced.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(clip.value()) != clip.value().size() || !file.commit()) {
+        Console::err(QStringLiteral("quillwren: cannot write %1: %2").arg(path, file.errorString()));
+        co_return Console::Failure;
+    }
+    Console::out(QStringLiteral("%1 (%2 bytes)").arg(path).arg(clip.value().size()));
+    co_return Console::Success;
+}
+
+QCoro::Task<int> ModelCommands::reply(QStringList args)
+{
+    if (args.size() != 2 || args.first() != QLatin1String("--image"))
+        co_return usage("reply --image FILE  (PNG or JPEG)");
+    QImageReader reader(args.at(1));
+    reader.setAutoTransform(true);
+    const QImage image = reader.read();
+    if (image.isNull()) {
+        Console::err(QStringLiteral("quillwren: cannot read %1 as an image: %2").arg(args.at(1), reader.errorString()));
+        co_return Console::UsageError;
+    }
+    // Scaled and encoded as a screen capture would be.
+    const auto base64 = ImageEncoding::jpegBase64(ImageEncoding::resizeImage(image, 1920), 0.7);
+    if (!base64) {
+        Console::err(QStringLiteral("quillwren: cannot encode %1 as JPEG").arg(args.at(1)));
+        co_return Console::Failure;
+    }
+    const Result<QString> answer =
+        co_await m_service.analyzeChatScreenshot(*base64, m_settings.loadAppConfig(), Prompts::bffSystemPrompt());
+    if (!answer)
+        co_return failed(answer.error());
+    Console::out(answer.value());
+    co_return Console::Success;
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QStringList>
+
+#include <QCoroTask>
+
+class DashScopeAPIService;
+class SettingsStore;
+
+// `quillwren ask|speak|reply`: one request to the model service each, with the
+// stored settings and key. Their results go to standard output, their log
+// lines to standard error.
+class ModelCommands
+{
+public:
+    ModelCommands(DashScopeAPIService &service, SettingsStore &settings);
+
+    // Streams the answer to a question as it arrives.
+    QCoro::Task<int> ask(QStringList args);
+    // Writes the synthesised MP3 of a text: speak TEXT -o FILE.
+    QCoro::Task<int> speak(QStringList args);
+    // Prints the reply the vision model drafts for a screenshot: reply --image FILE.
+    QCoro::Task<int> reply(QStringList args);
+
+private:
+    DashScopeAPIService &m_service;
+    SettingsStore &m_settings;
+};
