@@ -1,8 +1,8 @@
 #include "DashScopeAPIService.h"
+#include "ImageEncoding.h"
 #include "StandinClient.h"
 #include "TestSupport.h"
 
-#include <QBuffer>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -42,11 +42,7 @@ QString jpegBase64(int width, int height)
 {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(Qt::darkGreen);
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG", 70);
-    return QString::fromLatin1(jpeg.toBase64());
+    return *ImageEncoding::jpegBase64(image, 0.7);
 }
 
 class ModelClient : public StandinFixture

@@ -1,3 +1,4 @@
+#include "ImageEncoding.h"
 #include "StandinClient.h"
 
 #include <QBuffer>
@@ -25,11 +26,7 @@ QByteArray jpegBase64(int width, int height)
 {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(Qt::darkCyan);
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG", 70);
-    return jpeg.toBase64();
+    return ImageEncoding::jpegBase64(image, 0.7)->toLatin1();
 }
 
 QByteArray visionBody(const QByteArray &base64)
