@@ -4,6 +4,9 @@
 #include "Console.h"
 #include "KeyCommand.h"
 #include "DashScopeAPIService.h"
+#include "DesktopBackend.h"
+#include "DesktopCommands.h"
+#include "PlatformFactory.h"
 #include "KeychainManager.h"
 #include "Log.h"
 #include "ModelCommands.h"
@@ -56,6 +59,9 @@ QString usage()
         "  ask \"QUESTION\"           stream the chat model's answer to standard output\n"
         "  speak \"TEXT\" -o FILE     write the synthesised speech as an MP3 file\n"
         "  reply --image FILE       print the reply the vision model drafts for a chat screenshot\n"
+        "  type \"TEXT\" [--delay S]  paste the text into the focused application (after S seconds)\n"
+        "  capture -o FILE.jpg      write the focused screen as the reply mode sends it\n"
+        "  capture --base64         print it as Base64 instead\n"
         "  --help, -h               show this text\n"
         "  --version                show the version\n"
         "\n"
@@ -66,6 +72,11 @@ QString usage()
         "The service: the compatibleBaseURL setting, and $QUILLWREN_WS_URL for the WebSocket endpoint.\n"
         "\n"
         "Exit status: 0 success, 1 failure, 2 bad command line (nothing changed).");
+}
+
+bool needsGui(const QStringList &args)
+{
+    return !args.isEmpty() && (args.first() == QLatin1String("type") || args.first() == QLatin1String("capture"));
 }
 
 int run(QCoreApplication &app, const QStringList &args)
@@ -99,6 +110,14 @@ int run(QCoreApplication &app, const QStringList &args)
             return command == QLatin1String("ask")     ? commands.ask(rest)
                    : command == QLatin1String("speak") ? commands.speak(rest)
                                                        : commands.reply(rest);
+        });
+    }
+    if (command == QLatin1String("type") || command == QLatin1String("capture")) {
+        Log::useStandardError();
+        auto desktop = PlatformFactory::createDesktopBackend();
+        DesktopCommands commands(*desktop);
+        return runTask(app, [&]() -> QCoro::Task<int> {
+            return command == QLatin1String("type") ? commands.type(rest) : commands.capture(rest);
         });
     }
     if (command == QLatin1String("key")) {

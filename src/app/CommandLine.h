@@ -13,4 +13,7 @@ int run(QCoreApplication &app, const QStringList &args);
 
 QString usage();
 
+// Whether the command needs a GUI application (clipboard, screens).
+bool needsGui(const QStringList &args);
+
 } // namespace CommandLine

@@ -1,10 +1,25 @@
 #include "CommandLine.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+
+#include <memory>
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    // The clipboard and the screens need a GUI application; the rest runs
+    // without a display. With no display at all, an offscreen one lets the
+    // command say so instead of aborting.
+    if (CommandLine::needsGui(args) && qEnvironmentVariableIsEmpty("DISPLAY")
+        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> application = CommandLine::needsGui(args)
+                                                        ? std::make_unique<QGuiApplication>(argc, argv)
+                                                        : std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication &app = *application;
     QCoreApplication::setApplicationName(QStringLiteral("quillwren"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUILLWREN_VERSION));
     return CommandLine::run(app, QCoreApplication::arguments().mid(1));

@@ -1,7 +1,9 @@
 #include "PlatformFactory.h"
 
 #include "LocalKeyEventSource.h"
+#include "NullDesktopBackend.h"
 #include "NullKeyEventSource.h"
+#include "x11/X11DesktopBackend.h"
 #include "x11/X11KeyEventSource.h"
 
 #include <QtGlobal>
@@ -34,6 +36,13 @@ std::unique_ptr<KeyEventSource> createKeyEventSource()
 std::unique_ptr<KeyEventSource> createLocalKeyEventSource()
 {
     return std::make_unique<LocalKeyEventSource>();
+}
+
+std::unique_ptr<DesktopBackend> createDesktopBackend()
+{
+    if (detectBackend() == Backend::X11)
+        return std::make_unique<X11DesktopBackend>();
+    return std::make_unique<NullDesktopBackend>();
 }
 
 } // namespace PlatformFactory

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+class DesktopBackend;
 class KeyEventSource;
 
 // Chooses the platform backends at run time: X11 when $DISPLAY names an X
@@ -20,5 +21,7 @@ QString backendName(Backend backend);
 std::unique_ptr<KeyEventSource> createKeyEventSource();
 // The application's own key events (the fallback of the global source).
 std::unique_ptr<KeyEventSource> createLocalKeyEventSource();
+// Paste and focus of the chosen backend.
+std::unique_ptr<DesktopBackend> createDesktopBackend();
 
 } // namespace PlatformFactory

@@ -1,0 +1,86 @@
+#include "DesktopCommands.h"
+
+#include "Console.h"
+#include "DesktopBackend.h"
+#include "ScreenCaptureService.h"
+#include "TextInputService.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QTimer>
+
+#include <QCoroTimer>
+
+namespace {
+QCoro::Task<> pause(int ms)
+{
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.start(ms);
+    co_await timer;
+}
+
+// The application that pastes asks this process for the clipboard's text
+// after the chord: stay long enough to answer.
+constexpr int kServeClipboardMs = 1000;
+} // namespace
+
+DesktopCommands::DesktopCommands(DesktopBackend &desktop) : m_desktop(desktop) {}
+
+QCoro::Task<int> DesktopCommands::type(QStringList args)
+{
+    double delay = 0;
+    const qsizetype flag = args.indexOf(QStringLiteral("--delay"));
+    if (flag >= 0) {
+        bool ok = false;
+        delay = flag + 1 < args.size() ? args.at(flag + 1).toDouble(&ok) : 0;
+        if (!ok || delay < 0 || delay > 3600) {
+            Console::err(QStringLiteral("usage: quillwren type \"TEXT\" [--delay SECONDS]  (a delay of 0 to 3600 s)"));
+            co_return Console::UsageError;
+        }
+        args.remove(flag, 2);
+    }
+    if (args.size() != 1) {
+        Console::err(QStringLiteral("usage: quillwren type \"TEXT\" [--delay SECONDS]"));
+        co_return Console::UsageError;
+    }
+    if (!m_desktop.canPaste()) {
+        Console::err(QStringLiteral("quillwren: this desktop takes no synthetic keys (no X11 display with XTest); "
+                                    "nothing was typed"));
+        co_return Console::Failure;
+    }
+    if (delay > 0)
+        co_await pause(int(delay * 1000));
+    TextInputService input(m_desktop);
+    co_await input.insertTextIntoFocusedApp(args.first());
+    co_await pause(kServeClipboardMs);
+    co_return Console::Success;
+}
+
+QCoro::Task<int> DesktopCommands::capture(QStringList args)
+{
+    const bool toStdout = args == QStringList{QStringLiteral("--base64")};
+    const bool toFile = args.size() == 2 && args.first() == QLatin1String("-o") && !args.at(1).isEmpty();
+    if (!toStdout && !toFile) {
+        Console::err(QStringLiteral("usage: quillwren capture -o FILE.jpg | quillwren capture --base64"));
+        co_return Console::UsageError;
+    }
+    ScreenCaptureService capture(m_desktop);
+    const auto base64 = capture.captureFocusedScreenAsBase64(1920, 0.7);
+    if (!base64) {
+        Console::err(QStringLiteral("quillwren: the focused screen could not be captured"));
+        co_return Console::Failure;
+    }
+    if (toStdout) {
+        Console::out(*base64);
+        co_return Console::Success;
+    }
+    QSaveFile file(args.at(1));
+    const QByteArray jpeg = QByteArray::fromBase64(base64->toLatin1());
+    if (!file.open(QIODevice::WriteOnly) || file.write(jpeg) != jpeg.size() || !file.commit()) {
+        Console::err(QStringLiteral("quillwren: cannot write %1: %2").arg(args.at(1), file.errorString()));
+        co_return Console::Failure;
+    }
+    Console::out(QStringLiteral("%1 (%2 bytes)").arg(args.at(1)).arg(jpeg.size()));
+    co_return Console::Success;
+}

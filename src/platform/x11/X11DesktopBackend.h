@@ -1,0 +1,33 @@
+#pragma once
+
+#include "DesktopBackend.h"
+
+struct _XDisplay;
+
+// The X11 desktop: the paste chord through XTest, the focus from the window
+// manager's _NET_ACTIVE_WINDOW (else the X input focus), the pointer from the
+// server. Its own connection to $DISPLAY.
+class X11DesktopBackend final : public DesktopBackend
+{
+public:
+    // How long a paste waits for the user to let go of held modifiers, and
+    // how long the V key stays down.
+    static constexpr int kModifierWaitMs = 1000;
+    static constexpr int kKeyHoldMs = 50;
+
+    X11DesktopBackend();
+    ~X11DesktopBackend() override;
+
+    bool canPaste() const override;
+    QCoro::Task<> paste() override;
+    std::optional<QRect> focusedWindowRect() const override;
+    std::optional<QPoint> pointerPosition() const override;
+    bool canCapture() const override { return m_display != nullptr; }
+
+private:
+    bool modifiersHeld() const;
+    void sendKey(unsigned int keysym, bool press);
+
+    _XDisplay *m_display = nullptr;
+    bool m_hasXTest = false;
+};

@@ -1,0 +1,85 @@
+#include "ScreenCaptureService.h"
+
+#include "DesktopBackend.h"
+#include "ImageEncoding.h"
+#include "Log.h"
+
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QScreen>
+
+#include <cmath>
+
+ScreenCaptureService::ScreenCaptureService(DesktopBackend &desktop) : m_desktop(desktop) {}
+
+std::optional<qsizetype> ScreenCaptureService::pickScreen(const QList<QRect> &screens,
+                                                          const std::optional<QRect> &focusedWindow,
+                                                          const std::optional<QPoint> &pointer)
+{
+    for (const auto &point : {focusedWindow ? std::optional<QPoint>(focusedWindow->center()) : std::nullopt, pointer}) {
+        if (!point)
+            continue;
+        for (qsizetype i = 0; i < screens.size(); ++i) {
+            if (screens[i].contains(*point))
+                return i;
+        }
+    }
+    return std::nullopt;
+}
+
+QScreen *ScreenCaptureService::findFocusedScreen()
+{
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    QList<QRect> areas;
+    for (QScreen *screen : screens)
+        areas << screen->geometry();
+    if (const auto index = pickScreen(areas, m_desktop.focusedWindowRect(), m_desktop.pointerPosition())) {
+        QScreen *found = screens[*index];
+        Log::line(QStringLiteral("✅ [截屏] 定位到键盘焦点屏幕 (displayID: %1, %2x%3pt)")
+                      .arg(found->name())
+                      .arg(found->geometry().width())
+                      .arg(found->geometry().height()));
+        return found;
+    }
+    Log::line(QStringLiteral("⚠️ [截屏] 未能匹配焦点屏幕，回退到默认显示器"));
+    return QGuiApplication::primaryScreen();
+}
+
+std::optional<QImage> ScreenCaptureService::captureFocusedScreen()
+{
+    if (!m_desktop.canCapture()) {
+        Log::line(QStringLiteral("❌ [截屏] 当前桌面不支持截屏"));
+        return std::nullopt;
+    }
+    if (QGuiApplication::screens().isEmpty()) {
+        Log::line(QStringLiteral("❌ [截屏] 未找到可用显示器"));
+        return std::nullopt;
+    }
+    QScreen *screen = findFocusedScreen();
+    if (!screen || !std::isfinite(screen->devicePixelRatio())) {
+        Log::line(QStringLiteral("❌ [截屏] 未找到可用显示器"));
+        return std::nullopt;
+    }
+    // The whole screen at its full pixel size.
+    const QImage image = screen->grabWindow(0).toImage();
+    if (image.isNull()) {
+        Log::line(QStringLiteral("❌ [截屏] 截屏失败: 无法读取屏幕内容"));
+        return std::nullopt;
+    }
+    Log::line(QStringLiteral("✅ [截屏] 截屏成功，尺寸：%1x%2").arg(image.width()).arg(image.height()));
+    return image;
+}
+
+std::optional<QString> ScreenCaptureService::captureFocusedScreenAsBase64(int maxDimension, double quality)
+{
+    const auto image = captureFocusedScreen();
+    if (!image)
+        return std::nullopt;
+    const auto base64 = ImageEncoding::jpegBase64(ImageEncoding::resizeImage(*image, maxDimension), quality);
+    if (!base64) {
+        Log::line(QStringLiteral("❌ [截屏] 图片编码为 JPEG 失败"));
+        return std::nullopt;
+    }
+    Log::line(QStringLiteral("✅ [截屏] Base64 编码完成，约 %1 KB").arg(base64->size() / 1024));
+    return base64;
+}

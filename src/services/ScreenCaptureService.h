@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QImage>
+#include <QList>
+#include <QPoint>
+#include <QRect>
+#include <QString>
+
+#include <optional>
+
+class DesktopBackend;
+class QScreen;
+
+// Takes a picture of the screen that holds the keyboard focus, scaled and
+// encoded for the vision request. Every failure returns nothing after one log line.
+class ScreenCaptureService
+{
+public:
+    explicit ScreenCaptureService(DesktopBackend &desktop);
+
+    std::optional<QString> captureFocusedScreenAsBase64(int maxDimension, double quality);
+    std::optional<QImage> captureFocusedScreen();
+    // The screen with the focused window, else the one under the pointer, else the primary one.
+    QScreen *findFocusedScreen();
+
+    // The choice itself, over screen areas: the index of the area holding the
+    // focused window's centre, else the pointer; nothing when neither matches.
+    static std::optional<qsizetype> pickScreen(const QList<QRect> &screens, const std::optional<QRect> &focusedWindow,
+                                               const std::optional<QPoint> &pointer);
+
+private:
+    DesktopBackend &m_desktop;
+};

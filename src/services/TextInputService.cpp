@@ -1,0 +1,26 @@
+#include "TextInputService.h"
+
+#include "DesktopBackend.h"
+#include "Log.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+
+TextInputService::TextInputService(DesktopBackend &desktop) : m_desktop(desktop) {}
+
+QCoro::Task<> TextInputService::insertTextIntoFocusedApp(QString text)
+{
+    // The clipboard is this process's: it serves the text to the application
+    // that pastes, for as long as the process runs or until replaced.
+    QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
+    co_await simulatePaste();
+}
+
+QCoro::Task<> TextInputService::simulatePaste()
+{
+    if (!m_desktop.canPaste()) {
+        Log::line(QStringLiteral("⚠️ [粘贴] 当前桌面不支持模拟按键，文本已放入剪贴板"));
+        co_return;
+    }
+    co_await m_desktop.paste();
+}

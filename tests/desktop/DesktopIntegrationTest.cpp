@@ -1,0 +1,135 @@
+#include "TestSupport.h"
+
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using TestSupport::runTool;
+using TestSupport::waitUntil;
+
+namespace {
+
+// A window with a line edit in another process, as the user's chat app.
+class PasteTarget
+{
+public:
+    explicit PasteTarget(const QProcessEnvironment &env, const QStringList &args = {})
+    {
+        m_process.setProcessEnvironment(env);
+        m_process.start(QStringLiteral(PASTE_TARGET_BINARY), args);
+        EXPECT_TRUE(waitUntil([this] { return read().contains(QStringLiteral("ready")); }, 5000));
+        waitUntil([] { return false; }, 500); // mapped and focused
+    }
+    ~PasteTarget()
+    {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+    // The line edit's text as last printed.
+    QString text()
+    {
+        const QStringList lines = read();
+        for (qsizetype i = lines.size() - 1; i >= 0; --i) {
+            if (lines[i].startsWith(QStringLiteral("text:")))
+                return lines[i].mid(5);
+        }
+        return {};
+    }
+
+private:
+    QStringList read()
+    {
+        m_output += QString::fromUtf8(m_process.readAllStandardOutput());
+        return m_output.split(QLatin1Char('\n'));
+    }
+    QProcess m_process;
+    QString m_output;
+};
+
+QProcess *startQuillwren(const QStringList &args, const QProcessEnvironment &env)
+{
+    auto *process = new QProcess;
+    process->setProcessEnvironment(env);
+    process->start(QStringLiteral(QUILLWREN_BINARY), args);
+    return process;
+}
+
+class DesktopIntegration : public ::testing::Test
+{
+protected:
+    void SetUp() override { env = TestSupport::isolatedEnvironment(home); }
+    QTemporaryDir home;
+    QProcessEnvironment env;
+};
+
+TEST_F(DesktopIntegration, TextIsPastedIntoTheFocusedApplication)
+{
+    PasteTarget target(env);
+    const QString long300 = QString(QStringLiteral("长文本abc")).repeated(50);
+    QString expected;
+    for (const QString &text : {QStringLiteral("hello"), QStringLiteral(" 你好，世界 ✓"), long300}) {
+        const auto result = TestSupport::runQuillwren({QStringLiteral("type"), text}, env);
+        EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+        expected += text;
+        EXPECT_TRUE(waitUntil([&] { return target.text() == expected; }, 3000))
+            << target.text().left(40).toStdString();
+    }
+}
+
+TEST_F(DesktopIntegration, APasteWaitsUntilTheUsersModifierIsReleasedAndTheClipboardKeepsTheText)
+{
+    PasteTarget target(env);
+    ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("keydown"), QStringLiteral("alt")}), 0);
+    std::unique_ptr<QProcess> typing(startQuillwren({QStringLiteral("type"), QStringLiteral("按住也不怕")}, env));
+    waitUntil([] { return false; }, 400);
+    EXPECT_EQ(target.text(), QString()) << "nothing is sent while Alt is down";
+    ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("keyup"), QStringLiteral("alt")}), 0);
+    EXPECT_TRUE(waitUntil([&] { return target.text() == QStringLiteral("按住也不怕"); }, 3000)) << target.text().toStdString();
+
+    QProcess clipboard;
+    clipboard.start(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
+    ASSERT_TRUE(waitUntil([&] { return clipboard.state() == QProcess::NotRunning; }, 3000));
+    EXPECT_EQ(QString::fromUtf8(clipboard.readAllStandardOutput()), QStringLiteral("按住也不怕"));
+    EXPECT_TRUE(waitUntil([&] { return typing->state() == QProcess::NotRunning; }, 5000));
+    EXPECT_EQ(typing->exitCode(), 0);
+}
+
+// The capture on the session's X server (one 2560x1440 screen).
+TEST_F(DesktopIntegration, TheFocusedScreenIsCapturedScaledToTheLimit)
+{
+    PasteTarget target(env, {QStringLiteral("--rect"), QStringLiteral("1280,720,640,360"),
+                             QStringLiteral("--color"), QStringLiteral("#ff0000")});
+    const QString file = home.filePath(QStringLiteral("shot.jpg"));
+    const auto result = TestSupport::runQuillwren({QStringLiteral("capture"), QStringLiteral("-o"), file}, env);
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    const QImage shot(file);
+    ASSERT_EQ(shot.size(), QSize(1920, 1080)) << "2560x1440 scaled to fit 1920";
+    const QColor inside = shot.pixelColor((1280 + 320) * 3 / 4, (720 + 180) * 3 / 4);
+    EXPECT_GT(inside.red(), 200) << "the focused window is in the picture";
+    EXPECT_LT(inside.green(), 60);
+    EXPECT_TRUE(result.err.contains(QStringLiteral("✅ [截屏] 定位到键盘焦点屏幕"))) << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains(QStringLiteral("✅ [截屏] 截屏成功，尺寸：2560x1440")));
+
+    const auto base64 = TestSupport::runQuillwren({QStringLiteral("capture"), QStringLiteral("--base64")}, env);
+    EXPECT_EQ(QImage::fromData(QByteArray::fromBase64(base64.out.trimmed().toLatin1()), "JPEG").size(), QSize(1920, 1080));
+}
+
+TEST(NoDisplay, CaptureAndTypeSayThereIsNoDesktop)
+{
+    QTemporaryDir home;
+    QProcessEnvironment env = TestSupport::isolatedEnvironment(home);
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    const auto captured = TestSupport::runQuillwren({QStringLiteral("capture"), QStringLiteral("--base64")}, env);
+    EXPECT_EQ(captured.exitCode, 1);
+    EXPECT_FALSE(captured.crashed);
+    EXPECT_TRUE(captured.err.contains(QStringLiteral("could not be captured")));
+    const auto typed = TestSupport::runQuillwren({QStringLiteral("type"), QStringLiteral("x")}, env);
+    EXPECT_EQ(typed.exitCode, 1);
+    EXPECT_TRUE(typed.err.contains(QStringLiteral("nothing was typed")));
+    EXPECT_EQ(TestSupport::runQuillwren({QStringLiteral("capture")}, env).exitCode, 2);
+}
+
+} // namespace
