@@ -5,21 +5,11 @@
 #include "ScreenCaptureService.h"
 #include "TextInputService.h"
 
-#include <QFile>
-#include <QSaveFile>
-#include <QTimer>
+#include "Delay.h"
 
-#include <QCoroTimer>
+#include <QSaveFile>
 
 namespace {
-QCoro::Task<> pause(int ms)
-{
-    QTimer timer;
-    timer.setSingleShot(true);
-    timer.start(ms);
-    co_await timer;
-}
-
 // The application that pastes asks this process for the clipboard's text
 // after the chord: stay long enough to answer.
 constexpr int kServeClipboardMs = 1000;
@@ -29,12 +19,12 @@ DesktopCommands::DesktopCommands(DesktopBackend &desktop) : m_desktop(desktop) {
 
 QCoro::Task<int> DesktopCommands::type(QStringList args)
 {
-    double delay = 0;
+    double delaySeconds = 0;
     const qsizetype flag = args.indexOf(QStringLiteral("--delay"));
     if (flag >= 0) {
         bool ok = false;
-        delay = flag + 1 < args.size() ? args.at(flag + 1).toDouble(&ok) : 0;
-        if (!ok || delay < 0 || delay > 3600) {
+        delaySeconds = flag + 1 < args.size() ? args.at(flag + 1).toDouble(&ok) : 0;
+        if (!ok || delaySeconds < 0 || delaySeconds > 3600) {
             Console::err(QStringLiteral("usage: quillwren type \"TEXT\" [--delay SECONDS]  (a delay of 0 to 3600 s)"));
             co_return Console::UsageError;
         }
@@ -49,11 +39,11 @@ QCoro::Task<int> DesktopCommands::type(QStringList args)
                                     "nothing was typed"));
         co_return Console::Failure;
     }
-    if (delay > 0)
-        co_await pause(int(delay * 1000));
+    if (delaySeconds > 0)
+        co_await delay(std::chrono::milliseconds(qint64(delaySeconds * 1000)));
     TextInputService input(m_desktop);
     co_await input.insertTextIntoFocusedApp(args.first());
-    co_await pause(kServeClipboardMs);
+    co_await delay(std::chrono::milliseconds(kServeClipboardMs));
     co_return Console::Success;
 }
 

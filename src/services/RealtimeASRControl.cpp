@@ -3,12 +3,12 @@
 #include "RealtimeASRService.h"
 
 #include "AudioCapture.h"
+#include "Delay.h"
 #include "Log.h"
 
 #include <QTimer>
 #include <QWebSocket>
 
-#include <QCoroTimer>
 
 struct RealtimeASRService::WarmUp
 {
@@ -167,7 +167,7 @@ void RealtimeASRService::attemptReconnect(const AppConfig &config, qint64 genera
 QCoro::Task<> RealtimeASRService::runReconnect(AppConfig config, qint64 generation)
 {
     QPointer<RealtimeASRService> self(this);
-    co_await sleep(m_timings.reconnectDelay);
+    co_await delay(m_timings.reconnectDelay);
     if (!self)
         co_return;
     if (!m_recordingActive || generation != m_connectionId) {
@@ -226,12 +226,4 @@ void RealtimeASRService::stopAudioEngine()
     m_audio.stop();
     m_pingTimer.reset();
     setAudioLevel(0);
-}
-
-QCoro::Task<> RealtimeASRService::sleep(std::chrono::milliseconds duration)
-{
-    QTimer timer;
-    timer.setSingleShot(true);
-    timer.start(duration);
-    co_await timer;
 }

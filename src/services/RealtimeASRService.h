@@ -137,7 +137,6 @@ private:
     void startPingTimer();
     QCoro::Task<VoidResult> setupAudioEngine();
     void stopAudioEngine();
-    QCoro::Task<> sleep(std::chrono::milliseconds duration);
 
     void setConnected(bool connected);
     void setRecording(bool recording);

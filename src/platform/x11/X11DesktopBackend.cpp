@@ -1,10 +1,7 @@
 #include "X11DesktopBackend.h"
 
+#include "Delay.h"
 #include "Log.h"
-
-#include <QTimer>
-
-#include <QCoroTimer>
 
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
@@ -13,15 +10,6 @@
 #include <X11/keysym.h>
 
 namespace {
-QCoro::Task<> pause(int ms)
-{
-    QTimer timer;
-    timer.setSingleShot(true);
-    timer.setTimerType(Qt::PreciseTimer);
-    timer.start(ms);
-    co_await timer;
-}
-
 std::optional<QRect> rootRectOf(Display *display, Window window)
 {
     Window root = 0, child = 0;
@@ -78,14 +66,14 @@ QCoro::Task<> X11DesktopBackend::paste()
     // paste nothing. Wait (bounded) until the user has let go.
     int waited = 0;
     while (modifiersHeld() && waited < kModifierWaitMs) {
-        co_await pause(10);
+        co_await delay(std::chrono::milliseconds(10));
         waited += 10;
     }
     if (modifiersHeld())
         Log::line(QStringLiteral("⚠️ [粘贴] 修饰键仍被按住（已等待 %1 ms），仍然发送粘贴").arg(waited));
     sendKey(XK_Control_L, true);
     sendKey(XK_v, true);
-    co_await pause(kKeyHoldMs);
+    co_await delay(std::chrono::milliseconds(kKeyHoldMs));
     sendKey(XK_v, false);
     sendKey(XK_Control_L, false);
 }
