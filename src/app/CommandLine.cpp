@@ -12,6 +12,7 @@
 #include "ModelCommands.h"
 #include "MonitorKeysCommand.h"
 #include "RealtimeASRService.h"
+#include "TranscribeCommand.h"
 #include "SettingsStore.h"
 
 #include <QCoreApplication>
@@ -56,6 +57,8 @@ QString usage()
         "                           or `config set voiceInput.modifier shift`\n"
         "  monitor-keys             watch the mode keys and print each press, activation,\n"
         "                           release and cancellation until interrupted\n"
+        "  transcribe --input FILE.wav [--fast] [--partial]\n"
+        "                           recognise a WAV file as if spoken; print the transcript\n"
         "  ask \"QUESTION\"           stream the chat model's answer to standard output\n"
         "  speak \"TEXT\" -o FILE     write the synthesised speech as an MP3 file\n"
         "  reply --image FILE       print the reply the vision model drafts for a chat screenshot\n"
@@ -111,6 +114,11 @@ int run(QCoreApplication &app, const QStringList &args)
                    : command == QLatin1String("speak") ? commands.speak(rest)
                                                        : commands.reply(rest);
         });
+    }
+    if (command == QLatin1String("transcribe")) {
+        Log::useStandardError();
+        TranscribeCommand transcribe(SettingsStore::shared());
+        return runTask(app, [&] { return transcribe.run(rest); });
     }
     if (command == QLatin1String("type") || command == QLatin1String("capture")) {
         Log::useStandardError();

@@ -2,6 +2,9 @@
 #include "TestSupport.h"
 
 #include <QFile>
+#include <QtEndian>
+
+#include <cmath>
 #include <QImage>
 #include <QProcess>
 
@@ -102,6 +105,55 @@ TEST_F(ModelCommands, FailuresGiveAMessageAndANonZeroStatus)
     EXPECT_EQ(noKey.exitCode, 1);
     EXPECT_TRUE(noKey.err.contains(QStringLiteral("请先配置 API Key")));
     EXPECT_FALSE(QFile::exists(home.filePath(QStringLiteral("x.mp3"))));
+}
+
+// A WAV file of a 440 Hz tone, 16-bit, interleaved.
+QString writeTone(const QString &path, int rate, int channels, double seconds)
+{
+    const int frames = int(rate * seconds);
+    QByteArray data(frames * channels * 2, Qt::Uninitialized);
+    for (int i = 0; i < frames; ++i) {
+        const auto value = qint16(std::lround(0.5 * 32767 * std::sin(2 * M_PI * 440 * i / rate)));
+        for (int c = 0; c < channels; ++c)
+            qToLittleEndian(value, data.data() + (i * channels + c) * 2);
+    }
+    auto le32 = [](quint32 v) { QByteArray b(4, 0); qToLittleEndian(v, b.data()); return b; };
+    auto le16 = [](quint16 v) { QByteArray b(2, 0); qToLittleEndian(v, b.data()); return b; };
+    const QByteArray wav = "RIFF" + le32(36 + data.size()) + "WAVEfmt " + le32(16) + le16(1) + le16(quint16(channels))
+                           + le32(rate) + le32(rate * channels * 2) + le16(quint16(channels * 2)) + le16(16) + "data"
+                           + le32(data.size()) + data;
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(wav);
+    return path;
+}
+
+TEST_F(ModelCommands, TranscribeSendsAWavFileAsMicrophoneAudioAndPrintsTheTranscript)
+{
+    useScenario(R"({"recognition":{"sentences":["第一句。","第二句。"],"audioMsPerResult":100}})");
+    QTemporaryDir dir;
+    const QString wav = writeTone(dir.filePath(QStringLiteral("tone.wav")), 44100, 2, 1.0);
+    const auto result = run({QStringLiteral("transcribe"), QStringLiteral("--input"), wav, QStringLiteral("--fast")});
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(result.out, QStringLiteral("第一句。第二句。\n"));
+    const auto audio = server.recorder().recordsOfKind(QStringLiteral("audio"));
+    ASSERT_EQ(audio.size(), 1);
+    EXPECT_NEAR(audio[0][QStringLiteral("dominant_hz")].toDouble(), 440, 1);
+    EXPECT_NEAR(audio[0][QStringLiteral("duration_ms")].toDouble(), 1000, 5) << "the whole file, resampled to 16 kHz";
+    EXPECT_LT(audio[0][QStringLiteral("max_step")].toDouble(), 0.1) << "no clicks";
+
+    const QString notWav = dir.filePath(QStringLiteral("notes.txt"));
+    QFile text(notWav);
+    text.open(QIODevice::WriteOnly);
+    text.write("not audio");
+    text.close();
+    for (const QStringList &args : {QStringList{QStringLiteral("transcribe"), QStringLiteral("--input"), notWav},
+                                    QStringList{QStringLiteral("transcribe"), QStringLiteral("--input"), dir.filePath(QStringLiteral("missing.wav"))},
+                                    QStringList{QStringLiteral("transcribe")}}) {
+        const auto bad = run(args);
+        EXPECT_EQ(bad.exitCode, 2) << args.join(QLatin1Char(' ')).toStdString();
+        EXPECT_FALSE(bad.err.isEmpty());
+    }
 }
 
 } // namespace
