@@ -28,4 +28,6 @@ public:
 Q_SIGNALS:
     void pcmReady(const QByteArray &pcm16k);
     void levelChanged(float level);
+    // The devices changed or the running capture failed: it must be restarted.
+    void configurationChanged();
 };

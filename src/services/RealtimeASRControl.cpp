@@ -218,12 +218,49 @@ void RealtimeASRService::startPingTimer()
 
 QCoro::Task<VoidResult> RealtimeASRService::setupAudioEngine()
 {
-    co_return co_await m_audio.start();
+    Log::line(QStringLiteral("🔧 [RealtimeASR] 设置音频引擎..."));
+    constexpr int kAttempts = 5;
+    for (int attempt = 1;; ++attempt) {
+        VoidResult started = co_await m_audio.start();
+        if (started) {
+            Log::line(QStringLiteral("✅ [RealtimeASR] 音频引擎已启动")
+                      + (attempt >= 2 ? QStringLiteral("（第%1次尝试）").arg(attempt) : QString()));
+            co_return started;
+        }
+        m_audio.stop();
+        if (attempt >= kAttempts)
+            co_return started;
+        Log::line(QStringLiteral("⚠️ [RealtimeASR] 音频引擎启动失败（第%1次），150ms 后重试...").arg(attempt));
+        co_await delay(m_timings.audioRetryDelay);
+    }
 }
 
 void RealtimeASRService::stopAudioEngine()
 {
-    m_audio.stop();
+    Log::line(QStringLiteral("⏹️ [RealtimeASR] 停止音频引擎..."));
     m_pingTimer.reset();
+    m_audio.stop();
     setAudioLevel(0);
+}
+
+void RealtimeASRService::handleAudioConfigurationChange()
+{
+    if (!m_isRunning)
+        return;
+    Log::line(QStringLiteral("⚠️ [RealtimeASR] 音频设备配置变更，重新启动音频引擎..."));
+    m_audio.stop(); // the ping timer and the level are left alone
+    restartAudioEngine();
+}
+
+QCoro::Task<> RealtimeASRService::restartAudioEngine()
+{
+    QPointer<RealtimeASRService> self(this);
+    co_await delay(m_timings.audioRestartDelay);
+    if (!self || !m_isRunning)
+        co_return;
+    const VoidResult restarted = co_await setupAudioEngine();
+    if (restarted)
+        Log::line(QStringLiteral("✅ [RealtimeASR] 音频引擎已在新设备上重启，继续录音"));
+    else
+        Log::line(QStringLiteral("❌ [RealtimeASR] 设备变更后音频引擎重启失败: ") + restarted.error().description);
 }

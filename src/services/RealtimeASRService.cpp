@@ -37,7 +37,12 @@ RealtimeASRService::RealtimeASRService(KeyProvider apiKey, AudioCapture &audio, 
     , m_scheduler(this)
 {
     QObject::connect(&m_audio, &AudioCapture::pcmReady, this, &RealtimeASRService::sendAudio);
-    QObject::connect(&m_audio, &AudioCapture::levelChanged, this, &RealtimeASRService::setAudioLevel);
+    QObject::connect(&m_audio, &AudioCapture::levelChanged, this, [this](float level) {
+        // The level shows what is being recorded, not what a warmed engine hears.
+        if (m_isRunning && m_isAudioStreaming)
+            setAudioLevel(level);
+    });
+    QObject::connect(&m_audio, &AudioCapture::configurationChanged, this, &RealtimeASRService::handleAudioConfigurationChange);
 }
 
 RealtimeASRService::~RealtimeASRService()

@@ -31,6 +31,8 @@ struct RealtimeASRTimings
     std::chrono::milliseconds finishTimeout{5000};
     std::chrono::milliseconds pingInterval{15000};
     std::chrono::milliseconds reconnectDelay{300};
+    std::chrono::milliseconds audioRetryDelay{150};
+    std::chrono::milliseconds audioRestartDelay{300};
 };
 
 // Streaming speech recognition over the service's duplex WebSocket: one
@@ -136,6 +138,8 @@ private:
     QCoro::Task<> runReconnect(AppConfig config, qint64 generation);
     void startPingTimer();
     QCoro::Task<VoidResult> setupAudioEngine();
+    void handleAudioConfigurationChange();
+    QCoro::Task<> restartAudioEngine();
     void stopAudioEngine();
 
     void setConnected(bool connected);

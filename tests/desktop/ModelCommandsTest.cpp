@@ -21,6 +21,8 @@ protected:
     {
         StandinFixture::SetUp();
         env = TestSupport::isolatedEnvironment(home);
+        // The session's audio server authenticates its clients by the cookie in the session's config folder.
+        env.insert(QStringLiteral("PULSE_COOKIE"), qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/pulse/cookie"));
         env.insert(QStringLiteral("QUILLWREN_WS_URL"), server.webSocketUrl().toString());
         ASSERT_EQ(run({QStringLiteral("key"), QStringLiteral("set")}, key().toUtf8()).exitCode, 0);
         ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("compatibleBaseURL"),
@@ -154,6 +156,40 @@ TEST_F(ModelCommands, TranscribeSendsAWavFileAsMicrophoneAudioAndPrintsTheTransc
         EXPECT_EQ(bad.exitCode, 2) << args.join(QLatin1Char(' ')).toStdString();
         EXPECT_FALSE(bad.err.isEmpty());
     }
+}
+
+TEST_F(ModelCommands, MicrophoneAudioReachesTheServiceAsSixteenKilohertzPcm)
+{
+    QTemporaryDir dir;
+    const QString wav = writeTone(dir.filePath(QStringLiteral("speech.wav")), 16000, 1, 1.5);
+    QProcess transcribe;
+    transcribe.setProcessEnvironment(env);
+    transcribe.start(QStringLiteral(QUILLWREN_BINARY),
+                     {QStringLiteral("transcribe"), QStringLiteral("--mic"), QStringLiteral("--seconds"), QStringLiteral("3")});
+    // Spoken into the virtual microphone once recording has started.
+    ASSERT_TRUE(waitUntil([&] { return !server.recorder().recordsOfKind(QStringLiteral("ws-binary")).isEmpty(); }, 5000));
+    QProcess speaker;
+    speaker.start(QStringLiteral("paplay"), {QStringLiteral("--device=vmic_sink"), wav});
+    ASSERT_TRUE(waitUntil([&] { return transcribe.state() == QProcess::NotRunning; }, 15000));
+    speaker.waitForFinished(5000);
+    EXPECT_EQ(transcribe.exitCode(), 0) << transcribe.readAllStandardError().toStdString();
+    EXPECT_EQ(QString::fromUtf8(transcribe.readAllStandardOutput()), QStringLiteral("你好，这是本地替身服务的识别结果。\n"));
+    const auto audio = server.recorder().recordsOfKind(QStringLiteral("audio"));
+    ASSERT_EQ(audio.size(), 1);
+    EXPECT_NEAR(audio[0][QStringLiteral("dominant_hz")].toDouble(), 440, 2);
+    // How much of the 3 s arrives depends on the audio server's start-up latency.
+    EXPECT_GT(audio[0][QStringLiteral("duration_ms")].toDouble(), 500);
+    EXPECT_GT(audio[0][QStringLiteral("peak")].toDouble(), 0.3) << "the tone, not silence";
+}
+
+TEST_F(ModelCommands, WithoutAnAudioServerTheSetUpGivesUpAfterFiveAttempts)
+{
+    env.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:/nonexistent"));
+    const auto result = run({QStringLiteral("transcribe"), QStringLiteral("--mic"), QStringLiteral("--seconds"), QStringLiteral("1")});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.contains(QStringLiteral("quillwren: 无有效音频输入设备（通道=0, 采样率=0.0）"))) << result.err.toStdString();
+    EXPECT_EQ(result.err.count(QStringLiteral("音频引擎启动失败（第")), 4);
+    EXPECT_TRUE(result.err.contains(QStringLiteral("⚠️ [RealtimeASR] 音频引擎启动失败（第4次），150ms 后重试...")));
 }
 
 } // namespace

@@ -1,0 +1,133 @@
+#include "MicrophoneCapture.h"
+
+#include "Log.h"
+
+#include <QAudioSource>
+#include <QMediaDevices>
+
+namespace {
+QString rateText(int rate)
+{
+    return QString::number(double(rate), 'f', 1);
+}
+
+bool usable(const QAudioDevice &device)
+{
+    const QAudioFormat format = device.preferredFormat();
+    return !device.isNull() && format.channelCount() > 0 && format.sampleRate() > 0;
+}
+} // namespace
+
+MicrophoneCapture::MicrophoneCapture(QObject *parent) : AudioCapture(parent), m_devices(new QMediaDevices(this))
+{
+    Log::line(QStringLiteral("🎵 [RealtimeASR] 音频格式：16kHz, 16bit, Mono, PCM"));
+    connect(m_devices, &QMediaDevices::audioInputsChanged, this, &MicrophoneCapture::configurationChanged);
+}
+
+MicrophoneCapture::~MicrophoneCapture() = default;
+
+void MicrophoneCapture::listAudioDevices()
+{
+    const QList<QAudioDevice> devices = QMediaDevices::audioInputs();
+    Log::line(QStringLiteral("📋 [RealtimeASR] 系统音频设备列表 (%1 个)：").arg(devices.size()));
+    for (const QAudioDevice &device : devices)
+        Log::line(QStringLiteral("   [%1] %2 — 输入通道:%3")
+                      .arg(QString::fromUtf8(device.id()), device.description())
+                      .arg(device.preferredFormat().channelCount()));
+}
+
+QAudioDevice MicrophoneCapture::ensureValidInputDevice()
+{
+    const QAudioDevice current = QMediaDevices::defaultAudioInput();
+    const QAudioFormat format = current.preferredFormat();
+    if (usable(current)) {
+        Log::line(QStringLiteral("🎤 [RealtimeASR] 当前输入设备有效: %1 (%2Hz, %3ch)")
+                      .arg(current.description().isEmpty() ? QStringLiteral("系统默认") : current.description(),
+                           rateText(format.sampleRate()))
+                      .arg(format.channelCount()));
+        return current;
+    }
+    Log::line(QStringLiteral("⚠️ [RealtimeASR] 默认输入设备无效（通道=%1, 采样率=%2），查找替代设备...")
+                  .arg(format.channelCount())
+                  .arg(rateText(format.sampleRate())));
+    // The server does not say which device is built in: the first one with input channels serves.
+    for (const QAudioDevice &device : QMediaDevices::audioInputs()) {
+        if (usable(device)) {
+            const QAudioFormat found = device.preferredFormat();
+            Log::line(QStringLiteral("✅ [RealtimeASR] 已切换到: %1 (ID:%2, %3Hz, %4ch)")
+                          .arg(device.description(), QString::fromUtf8(device.id()), rateText(found.sampleRate()))
+                          .arg(found.channelCount()));
+            return device;
+        }
+    }
+    Log::line(QStringLiteral("❌ [RealtimeASR] 未找到任何有效音频输入设备"));
+    listAudioDevices();
+    return {};
+}
+
+QCoro::Task<VoidResult> MicrophoneCapture::start()
+{
+    stop();
+    ++m_attempt;
+    const QAudioDevice device = ensureValidInputDevice();
+    m_format = device.preferredFormat();
+    if (!usable(device)) {
+        co_return ServiceError{QStringLiteral("AudioError"), -10868,
+                               QStringLiteral("无有效音频输入设备（通道=%1, 采样率=%2）")
+                                   .arg(m_format.channelCount())
+                                   .arg(rateText(m_format.sampleRate()))};
+    }
+    if (m_format.sampleFormat() != QAudioFormat::Float)
+        m_format.setSampleFormat(QAudioFormat::Int16);
+    Log::line(QStringLiteral("🎵 [RealtimeASR] 硬件格式：%1Hz, %2 通道").arg(rateText(m_format.sampleRate())).arg(m_format.channelCount()));
+    m_source = std::make_unique<QAudioSource>(device, m_format);
+    m_source->setBufferSize(kBufferFrames * m_format.bytesPerFrame() * 2);
+    m_input = m_source->start();
+    if (!m_input || m_source->error() != QAudio::NoError) {
+        const int code = int(m_source->error());
+        stop();
+        co_return ServiceError{QStringLiteral("AudioError"), code, QStringLiteral("音频引擎启动失败（QAudio 错误 %1）").arg(code)};
+    }
+    m_resampler = std::make_unique<StreamingResampler>(m_format.sampleRate());
+    m_pending.clear();
+    connect(m_input, &QIODevice::readyRead, this, &MicrophoneCapture::readAvailable);
+    connect(m_source.get(), &QAudioSource::stateChanged, this, [this](QAudio::State state) {
+        // A source that stops by itself (the device went away) asks for a restart.
+        if (state == QAudio::StoppedState && m_source && m_source->error() != QAudio::NoError)
+            Q_EMIT configurationChanged();
+    });
+    co_return Ok{};
+}
+
+void MicrophoneCapture::stop()
+{
+    if (m_source) {
+        m_source->disconnect(this);
+        if (m_input)
+            m_input->disconnect(this);
+        m_source->stop();
+        m_source.reset();
+    }
+    m_input = nullptr;
+}
+
+QCoro::Task<bool> MicrophoneCapture::requestPermission()
+{
+    co_return true; // Linux asks nobody; the audio server decides
+}
+
+void MicrophoneCapture::readAvailable()
+{
+    if (!m_input)
+        return;
+    m_pending += m_input->readAll();
+    const qsizetype bufferBytes = qsizetype(kBufferFrames) * m_format.bytesPerFrame();
+    while (m_pending.size() >= bufferBytes) {
+        const QByteArray buffer = m_pending.left(bufferBytes);
+        m_pending.remove(0, bufferBytes);
+        const QVector<float> mono =
+            PcmConversion::firstChannel(buffer, m_format.channelCount(), m_format.sampleFormat() == QAudioFormat::Float);
+        Q_EMIT levelChanged(PcmConversion::level(mono));
+        Q_EMIT pcmReady(PcmConversion::floatToInt16(m_resampler->process(mono)));
+    }
+}

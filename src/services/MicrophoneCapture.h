@@ -1,0 +1,49 @@
+#pragma once
+
+#include "AudioCapture.h"
+#include "PcmConversion.h"
+
+#include <QAudioDevice>
+#include <QAudioFormat>
+
+#include <memory>
+
+class QAudioSource;
+class QIODevice;
+class QMediaDevices;
+
+// The microphone through Qt Multimedia (PulseAudio or PipeWire underneath):
+// the input device in its own preferred format, read in 3200-frame buffers,
+// each turned into one 16 kHz Int16 frame by channel 0 and one streaming
+// resampler per session. A device that is not usable is replaced by the
+// first device with input channels.
+class MicrophoneCapture final : public AudioCapture
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kBufferFrames = 3200;
+
+    explicit MicrophoneCapture(QObject *parent = nullptr);
+    ~MicrophoneCapture() override;
+
+    QCoro::Task<VoidResult> start() override;
+    void stop() override;
+    bool isRunning() const override { return m_source != nullptr; }
+    QCoro::Task<bool> requestPermission() override;
+
+    // Logs every input device, for diagnostics.
+    static void listAudioDevices();
+
+private:
+    QAudioDevice ensureValidInputDevice();
+    void readAvailable();
+
+    QMediaDevices *m_devices;
+    std::unique_ptr<QAudioSource> m_source;
+    QIODevice *m_input = nullptr;
+    QAudioFormat m_format;
+    std::unique_ptr<StreamingResampler> m_resampler;
+    QByteArray m_pending;
+    int m_attempt = 0;
+};
