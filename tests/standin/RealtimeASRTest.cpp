@@ -319,4 +319,38 @@ TEST_F(Recognition, ARefusedHandshakeIsLoudAndAClosedConnectionAfterTheStopIsQui
     EXPECT_FALSE(asr->isConnected());
 }
 
+TEST_F(Recognition, ADeviceChangeWhileRecordingRestartsCaptureAndOtherwiseDoesNothing)
+{
+    ASSERT_TRUE(await(asr->connect(config)));
+    Q_EMIT mic.configurationChanged(); // not recording yet: ignored
+    EXPECT_FALSE(logged(QStringLiteral("⚠️ [RealtimeASR] 音频设备配置变更")));
+
+    ASSERT_TRUE(await(asr->startRecognition(config)));
+    const int startsBefore = mic.starts;
+    Q_EMIT mic.configurationChanged();
+    EXPECT_TRUE(logged(QStringLiteral("⚠️ [RealtimeASR] 音频设备配置变更，重新启动音频引擎...")));
+    EXPECT_FALSE(mic.isRunning()) << "capture stops at once";
+    ASSERT_TRUE(waitUntil([this] { return logged(QStringLiteral("✅ [RealtimeASR] 音频引擎已在新设备上重启，继续录音")); }));
+    EXPECT_EQ(mic.starts, startsBefore + 1);
+    EXPECT_TRUE(mic.isRunning());
+    const auto framesBefore = sent(QStringLiteral("ws-binary")).size();
+    waitUntil([] { return false; }, 300);
+    EXPECT_GT(sent(QStringLiteral("ws-binary")).size(), framesBefore) << "audio flows again";
+    await(asr->stopRecognition());
+}
+
+TEST_F(Recognition, AnAudioSetUpThatKeepsFailingGivesUpAfterFiveAttempts)
+{
+    mic.failStart = ServiceError{QStringLiteral("AudioError"), -10868, QStringLiteral("无有效音频输入设备（通道=0, 采样率=0.0）")};
+    ASSERT_TRUE(await(asr->connect(config)));
+    QElapsedTimer timer;
+    timer.start();
+    const VoidResult start = await(asr->startRecognition(config));
+    ASSERT_FALSE(start);
+    EXPECT_EQ(start.error(), *mic.failStart);
+    EXPECT_EQ(mic.starts, 5);
+    EXPECT_GE(timer.elapsed(), 4 * 150 - 20) << "four waits of 150 ms";
+    EXPECT_EQ(log.linesStartingWith(QStringLiteral("⚠️ [RealtimeASR] 音频引擎启动失败（第")).size(), 4);
+}
+
 } // namespace
