@@ -7,18 +7,6 @@
 
 namespace AsrProtocol {
 namespace {
-QJsonObject header(const char *action, const QString &taskId)
-{
-    return {{QStringLiteral("action"), QLatin1String(action)},
-            {QStringLiteral("task_id"), taskId},
-            {QStringLiteral("streaming"), QStringLiteral("duplex")}};
-}
-
-QByteArray compact(const QJsonObject &object)
-{
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
-}
-
 std::optional<QJsonObject> sentence(const QJsonObject &payload)
 {
     const QJsonValue output = payload.value(QStringLiteral("output"));
@@ -36,25 +24,33 @@ QString makeTaskId()
     return QUuid::createUuid().toString(QUuid::WithoutBraces).remove(QLatin1Char('-')).left(32).toUpper();
 }
 
+QByteArray envelope(const char *action, const QString &taskId, const QJsonObject &payload)
+{
+    const QJsonObject header{{QStringLiteral("action"), QLatin1String(action)},
+                             {QStringLiteral("task_id"), taskId},
+                             {QStringLiteral("streaming"), QStringLiteral("duplex")}};
+    return QJsonDocument(QJsonObject{{QStringLiteral("header"), header}, {QStringLiteral("payload"), payload}})
+        .toJson(QJsonDocument::Compact);
+}
+
 QByteArray runTaskFrame(const QString &taskId, const QString &model)
 {
     const QJsonObject parameters{{QStringLiteral("sample_rate"), 16000},
                                  {QStringLiteral("format"), QStringLiteral("pcm")},
                                  {QStringLiteral("heartbeat"), true},
                                  {QStringLiteral("semantic_punctuation_enabled"), true}};
-    return compact({{QStringLiteral("header"), header("run-task", taskId)},
-                    {QStringLiteral("payload"), QJsonObject{{QStringLiteral("task_group"), QStringLiteral("audio")},
-                                                            {QStringLiteral("task"), QStringLiteral("asr")},
-                                                            {QStringLiteral("function"), QStringLiteral("recognition")},
-                                                            {QStringLiteral("model"), model},
-                                                            {QStringLiteral("parameters"), parameters},
-                                                            {QStringLiteral("input"), QJsonObject()}}}});
+    return envelope("run-task", taskId,
+                    {{QStringLiteral("task_group"), QStringLiteral("audio")},
+                     {QStringLiteral("task"), QStringLiteral("asr")},
+                     {QStringLiteral("function"), QStringLiteral("recognition")},
+                     {QStringLiteral("model"), model},
+                     {QStringLiteral("parameters"), parameters},
+                     {QStringLiteral("input"), QJsonObject()}});
 }
 
 QByteArray finishTaskFrame(const QString &taskId)
 {
-    return compact({{QStringLiteral("header"), header("finish-task", taskId)},
-                    {QStringLiteral("payload"), QJsonObject{{QStringLiteral("input"), QJsonObject()}}}});
+    return envelope("finish-task", taskId, {{QStringLiteral("input"), QJsonObject()}});
 }
 
 std::optional<ServerFrame> parse(const QByteArray &text)

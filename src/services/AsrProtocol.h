@@ -13,6 +13,10 @@ namespace AsrProtocol {
 // 32 upper-case hexadecimal digits, new every time.
 QString makeTaskId();
 
+// A client frame of the duplex interface: the header (action, task id,
+// "duplex") and the payload. Recognition and synthesis share it.
+QByteArray envelope(const char *action, const QString &taskId, const QJsonObject &payload);
+
 QByteArray runTaskFrame(const QString &taskId, const QString &model);
 QByteArray finishTaskFrame(const QString &taskId);
 

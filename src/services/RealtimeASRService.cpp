@@ -209,9 +209,7 @@ void RealtimeASRService::onSocketFailure(qint64 generation)
     if (generation != m_connectionId || !m_receiveArmed || !m_socket)
         return;
     m_receiveArmed = false;
-    // Closed without an error of its own: the peer ended the connection.
-    const ServiceError error = m_socketError.value_or(
-        SocketErrors::fromSocket(QAbstractSocket::RemoteHostClosedError, m_socket->errorString()));
+    const ServiceError error = m_socketError.value_or(SocketErrors::closedByPeer(m_socket->errorString()));
     const bool quiet = SocketErrors::isQuiet(error.code);
     if (error.code == SocketErrors::kNotConnected) {
         Log::line(QStringLiteral("🔌 [RealtimeASR] 旧 WebSocket 已断开 (code=57，id=%1)").arg(generation));

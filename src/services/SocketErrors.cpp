@@ -14,6 +14,11 @@ ServiceError fromSocket(QAbstractSocket::SocketError error, const QString &descr
     }
 }
 
+ServiceError closedByPeer(const QString &description)
+{
+    return fromSocket(QAbstractSocket::RemoteHostClosedError, description);
+}
+
 bool isQuiet(int code)
 {
     return code == kClosedByUs || code == kConnectionAborted || code == kNotConnected;

@@ -19,6 +19,8 @@ constexpr int kConnectionAborted = 53;
 constexpr int kNotConnected = 57;
 
 ServiceError fromSocket(QAbstractSocket::SocketError error, const QString &description);
+// A socket that closed without an error of its own: the peer ended it (57).
+ServiceError closedByPeer(const QString &description);
 bool isQuiet(int code);
 
 } // namespace SocketErrors

@@ -2,25 +2,19 @@
 // WebSocket connection of its own.
 #include "DashScopeAPIService.h"
 
+#include "AsrProtocol.h"
 #include "Log.h"
 #include "OneShot.h"
 #include "SocketErrors.h"
 
-#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTimer>
 #include <QUuid>
 #include <QWebSocket>
 
 namespace {
 
-QByteArray frame(const char *action, const QString &taskId, const QJsonObject &payload)
-{
-    const QJsonObject header{{QStringLiteral("action"), QLatin1String(action)},
-                             {QStringLiteral("task_id"), taskId},
-                             {QStringLiteral("streaming"), QStringLiteral("duplex")}};
-    return QJsonDocument(QJsonObject{{QStringLiteral("header"), header}, {QStringLiteral("payload"), payload}})
-        .toJson(QJsonDocument::Compact);
-}
+using AsrProtocol::envelope;
 
 // One call: its connection, the audio so far and its once-only completion.
 class SynthesisCall : public QObject
@@ -55,7 +49,7 @@ public:
                                      {QStringLiteral("volume"), 50},
                                      {QStringLiteral("rate"), 1.0},
                                      {QStringLiteral("pitch"), 1.0}};
-        m_runTask = frame("run-task", m_taskId,
+        m_runTask = envelope("run-task", m_taskId,
                           {{QStringLiteral("task_group"), QStringLiteral("audio")},
                            {QStringLiteral("task"), QStringLiteral("tts")},
                            {QStringLiteral("function"), QStringLiteral("SpeechSynthesizer")},
@@ -79,21 +73,20 @@ private:
 
     void onText(const QString &text)
     {
-        const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8());
-        const QJsonValue event = document.object().value(QStringLiteral("header")).toObject().value(QStringLiteral("event"));
-        if (!document.isObject() || !event.isString())
+        const auto frame = AsrProtocol::parse(text.toUtf8());
+        if (!frame)
             return; // not a frame of ours: ignored, collection goes on
-        if (event.toString() == QLatin1String("task-started")) {
+        if (frame->event == QLatin1String("task-started")) {
             Log::line(QStringLiteral("✅ [TTS] 任务已启动，发送文本..."));
             m_socket.sendTextMessage(QString::fromUtf8(
-                frame("continue-task", m_taskId, {{QStringLiteral("input"), QJsonObject{{QStringLiteral("text"), m_text}}}})));
+                envelope("continue-task", m_taskId, {{QStringLiteral("input"), QJsonObject{{QStringLiteral("text"), m_text}}}})));
             m_socket.sendTextMessage(
-                QString::fromUtf8(frame("finish-task", m_taskId, {{QStringLiteral("input"), QJsonObject()}})));
-        } else if (event.toString() == QLatin1String("task-finished")) {
+                QString::fromUtf8(envelope("finish-task", m_taskId, {{QStringLiteral("input"), QJsonObject()}})));
+        } else if (frame->event == QLatin1String("task-finished")) {
             complete(m_audio);
-        } else if (event.toString() == QLatin1String("task-failed")) {
-            const QJsonValue message =
-                document.object().value(QStringLiteral("payload")).toObject().value(QStringLiteral("message"));
+        } else if (frame->event == QLatin1String("task-failed")) {
+            // Synthesis reads its reason from the payload, not the header.
+            const QJsonValue message = frame->payload.value_or(QJsonObject()).value(QStringLiteral("message"));
             complete(ServiceError{QStringLiteral("TTS"), -1,
                                   message.isString() ? message.toString() : QStringLiteral("TTS 任务失败")});
         }
@@ -104,7 +97,7 @@ private:
         // A connection that ends as connections end normally completes with
         // the audio so far; any other error fails the call.
         const ServiceError error =
-            m_error.value_or(SocketErrors::fromSocket(QAbstractSocket::RemoteHostClosedError, m_socket.errorString()));
+            m_error.value_or(SocketErrors::closedByPeer(m_socket.errorString()));
         if (SocketErrors::isQuiet(error.code))
             complete(m_audio);
         else
