@@ -1,9 +1,11 @@
 #include "TranscribeCommand.h"
 
+#include "AudioInputWatcher.h"
 #include "Console.h"
 #include "InterruptWatcher.h"
 #include "KeychainManager.h"
 #include "MicrophoneCapture.h"
+#include "PlatformFactory.h"
 #include "RealtimeASRService.h"
 #include "SettingsStore.h"
 #include "WavFileCapture.h"
@@ -57,6 +59,7 @@ QCoro::Task<int> TranscribeCommand::run(QStringList args)
 {
     const bool fast = args.removeAll(QStringLiteral("--fast")) > 0;
     const bool partial = args.removeAll(QStringLiteral("--partial")) > 0;
+    std::unique_ptr<AudioInputWatcher> inputWatcher; // declared first: the capture uses it to the end
     std::unique_ptr<AudioCapture> capture;
     std::unique_ptr<StopRequest> stop;
     int micSeconds = 0;
@@ -72,7 +75,8 @@ QCoro::Task<int> TranscribeCommand::run(QStringList args)
         const int seconds = args.size() == 3 && args.at(1) == QLatin1String("--seconds") ? args.at(2).toInt(&ok) : 0;
         if (!ok || seconds < 0 || (args.size() == 3 && args.at(1) != QLatin1String("--seconds")))
             co_return usage();
-        capture = std::make_unique<MicrophoneCapture>();
+        inputWatcher = PlatformFactory::createAudioInputWatcher();
+        capture = std::make_unique<MicrophoneCapture>(inputWatcher.get());
         micSeconds = seconds;
     } else {
         co_return usage();

@@ -4,6 +4,7 @@
 #include "NullDesktopBackend.h"
 #include "NullKeyEventSource.h"
 #include "x11/X11DesktopBackend.h"
+#include "pulse/PulseAudioInputWatcher.h"
 #include "x11/X11KeyEventSource.h"
 
 #include <QtGlobal>
@@ -43,6 +44,13 @@ std::unique_ptr<DesktopBackend> createDesktopBackend()
     if (detectBackend() == Backend::X11)
         return std::make_unique<X11DesktopBackend>();
     return std::make_unique<NullDesktopBackend>();
+}
+
+std::unique_ptr<AudioInputWatcher> createAudioInputWatcher()
+{
+    // The audio server is the same whatever the desktop: PulseAudio or
+    // PipeWire's PulseAudio service. Without one the watcher stays silent.
+    return std::make_unique<PulseAudioInputWatcher>();
 }
 
 } // namespace PlatformFactory

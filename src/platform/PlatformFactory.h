@@ -4,6 +4,7 @@
 
 #include <memory>
 
+class AudioInputWatcher;
 class DesktopBackend;
 class KeyEventSource;
 
@@ -23,5 +24,7 @@ std::unique_ptr<KeyEventSource> createKeyEventSource();
 std::unique_ptr<KeyEventSource> createLocalKeyEventSource();
 // Paste and focus of the chosen backend.
 std::unique_ptr<DesktopBackend> createDesktopBackend();
+// Microphones coming and going, and the user's default one.
+std::unique_ptr<AudioInputWatcher> createAudioInputWatcher();
 
 } // namespace PlatformFactory

@@ -1,5 +1,6 @@
 #include "MicrophoneCapture.h"
 
+#include "AudioInputWatcher.h"
 #include "Log.h"
 
 #include <QAudioSource>
@@ -18,10 +19,13 @@ bool usable(const QAudioDevice &device)
 }
 } // namespace
 
-MicrophoneCapture::MicrophoneCapture(QObject *parent) : AudioCapture(parent), m_devices(new QMediaDevices(this))
+MicrophoneCapture::MicrophoneCapture(AudioInputWatcher *watcher, QObject *parent)
+    : AudioCapture(parent), m_watcher(watcher), m_devices(new QMediaDevices(this))
 {
     Log::line(QStringLiteral("🎵 [RealtimeASR] 音频格式：16kHz, 16bit, Mono, PCM"));
     connect(m_devices, &QMediaDevices::audioInputsChanged, this, &MicrophoneCapture::configurationChanged);
+    if (m_watcher)
+        connect(m_watcher, &AudioInputWatcher::inputsChanged, this, &MicrophoneCapture::configurationChanged);
 }
 
 MicrophoneCapture::~MicrophoneCapture() = default;
@@ -36,9 +40,21 @@ void MicrophoneCapture::listAudioDevices()
                       .arg(device.preferredFormat().channelCount()));
 }
 
+QAudioDevice MicrophoneCapture::currentInputDevice() const
+{
+    const QByteArray chosen = m_watcher ? m_watcher->defaultInputId() : QByteArray();
+    if (!chosen.isEmpty()) {
+        for (const QAudioDevice &device : QMediaDevices::audioInputs()) {
+            if (device.id() == chosen)
+                return device;
+        }
+    }
+    return QMediaDevices::defaultAudioInput();
+}
+
 QAudioDevice MicrophoneCapture::ensureValidInputDevice()
 {
-    const QAudioDevice current = QMediaDevices::defaultAudioInput();
+    const QAudioDevice current = currentInputDevice();
     const QAudioFormat format = current.preferredFormat();
     if (usable(current)) {
         Log::line(QStringLiteral("🎤 [RealtimeASR] 当前输入设备有效: %1 (%2Hz, %3ch)")
@@ -81,7 +97,8 @@ QCoro::Task<VoidResult> MicrophoneCapture::start()
         m_format.setSampleFormat(QAudioFormat::Int16);
     Log::line(QStringLiteral("🎵 [RealtimeASR] 硬件格式：%1Hz, %2 通道").arg(rateText(m_format.sampleRate())).arg(m_format.channelCount()));
     m_source = std::make_unique<QAudioSource>(device, m_format);
-    m_source->setBufferSize(kBufferFrames * m_format.bytesPerFrame() * 2);
+    // The server hands over one buffer at a time: latency is one buffer, not two.
+    m_source->setBufferSize(kBufferFrames * m_format.bytesPerFrame());
     m_input = m_source->start();
     if (!m_input || m_source->error() != QAudio::NoError) {
         const int code = int(m_source->error());

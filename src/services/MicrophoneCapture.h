@@ -8,6 +8,7 @@
 
 #include <memory>
 
+class AudioInputWatcher;
 class QAudioSource;
 class QIODevice;
 class QMediaDevices;
@@ -15,8 +16,11 @@ class QMediaDevices;
 // The microphone through Qt Multimedia (PulseAudio or PipeWire underneath):
 // the input device in its own preferred format, read in 3200-frame buffers,
 // each turned into one 16 kHz Int16 frame by channel 0 and one streaming
-// resampler per session. A device that is not usable is replaced by the
-// first device with input channels.
+// resampler per session. The input is the audio server's default when the
+// watcher knows it (Qt 6.4 answers the first listed input instead); one that
+// is not usable is replaced by the first device with input channels. Changes
+// of the inputs reach configurationChanged from Qt, from the watcher and from
+// a source that stops with an error.
 class MicrophoneCapture final : public AudioCapture
 {
     Q_OBJECT
@@ -24,7 +28,8 @@ class MicrophoneCapture final : public AudioCapture
 public:
     static constexpr int kBufferFrames = 3200;
 
-    explicit MicrophoneCapture(QObject *parent = nullptr);
+    // The watcher, when given, must outlive the capture.
+    explicit MicrophoneCapture(AudioInputWatcher *watcher = nullptr, QObject *parent = nullptr);
     ~MicrophoneCapture() override;
 
     QCoro::Task<VoidResult> start() override;
@@ -36,9 +41,11 @@ public:
     static void listAudioDevices();
 
 private:
+    QAudioDevice currentInputDevice() const;
     QAudioDevice ensureValidInputDevice();
     void readAvailable();
 
+    AudioInputWatcher *m_watcher;
     QMediaDevices *m_devices;
     std::unique_ptr<QAudioSource> m_source;
     QIODevice *m_input = nullptr;

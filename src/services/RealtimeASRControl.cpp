@@ -238,6 +238,7 @@ QCoro::Task<VoidResult> RealtimeASRService::setupAudioEngine()
 void RealtimeASRService::stopAudioEngine()
 {
     Log::line(QStringLiteral("⏹️ [RealtimeASR] 停止音频引擎..."));
+    ++m_audioRestartId;
     m_pingTimer.reset();
     m_audio.stop();
     setAudioLevel(0);
@@ -255,8 +256,9 @@ void RealtimeASRService::handleAudioConfigurationChange()
 QCoro::Task<> RealtimeASRService::restartAudioEngine()
 {
     QPointer<RealtimeASRService> self(this);
+    const quint64 restart = ++m_audioRestartId;
     co_await delay(m_timings.audioRestartDelay);
-    if (!self || !m_isRunning)
+    if (!self || !m_isRunning || restart != m_audioRestartId)
         co_return;
     const VoidResult restarted = co_await setupAudioEngine();
     if (restarted)

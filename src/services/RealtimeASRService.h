@@ -194,4 +194,7 @@ private:
     QString m_taskId;
     bool m_taskStarted = false;
     bool m_taskFinished = false;
+    // Device changes come in bursts (the server and Qt may both report one):
+    // only the latest pending restart runs, and a stop cancels it.
+    quint64 m_audioRestartId = 0;
 };

@@ -1,50 +1,13 @@
-#include "StandinClient.h"
-#include "TestSupport.h"
+#include "CommandFixture.h"
 
 #include <QFile>
-#include <QtEndian>
-
-#include <cmath>
 #include <QImage>
-#include <QProcess>
-
-using TestSupport::waitUntil;
+#include <QJsonObject>
 
 namespace {
 
-// `quillwren ask|speak|reply` against a stand-in served by this process, with
-// the key in the session's keyring.
-class ModelCommands : public StandinFixture
-{
-protected:
-    void SetUp() override
-    {
-        StandinFixture::SetUp();
-        env = TestSupport::isolatedEnvironment(home);
-        // The session's audio server authenticates its clients by the cookie in the session's config folder.
-        env.insert(QStringLiteral("PULSE_COOKIE"), qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/pulse/cookie"));
-        env.insert(QStringLiteral("QUILLWREN_WS_URL"), server.webSocketUrl().toString());
-        ASSERT_EQ(run({QStringLiteral("key"), QStringLiteral("set")}, key().toUtf8()).exitCode, 0);
-        ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("compatibleBaseURL"),
-                       server.compatibleBaseUrl()}).exitCode, 0);
-    }
-
-    // Runs the command while this process keeps serving the stand-in.
-    TestSupport::ProcessResult run(const QStringList &args, const QByteArray &input = {})
-    {
-        QProcess process;
-        process.setProcessEnvironment(env);
-        process.start(QStringLiteral(QUILLWREN_BINARY), args);
-        process.write(input);
-        process.closeWriteChannel();
-        EXPECT_TRUE(waitUntil([&] { return process.state() == QProcess::NotRunning; }, 20000));
-        return {process.exitCode(), process.exitStatus() != QProcess::NormalExit,
-                QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
-    }
-
-    QTemporaryDir home;
-    QProcessEnvironment env;
-};
+// `quillwren ask|speak|reply|transcribe --input`.
+using ModelCommands = CommandFixture;
 
 TEST_F(ModelCommands, AskStreamsTheAnswerAloneToStandardOutput)
 {
@@ -109,27 +72,6 @@ TEST_F(ModelCommands, FailuresGiveAMessageAndANonZeroStatus)
     EXPECT_FALSE(QFile::exists(home.filePath(QStringLiteral("x.mp3"))));
 }
 
-// A WAV file of a 440 Hz tone, 16-bit, interleaved.
-QString writeTone(const QString &path, int rate, int channels, double seconds)
-{
-    const int frames = int(rate * seconds);
-    QByteArray data(frames * channels * 2, Qt::Uninitialized);
-    for (int i = 0; i < frames; ++i) {
-        const auto value = qint16(std::lround(0.5 * 32767 * std::sin(2 * M_PI * 440 * i / rate)));
-        for (int c = 0; c < channels; ++c)
-            qToLittleEndian(value, data.data() + (i * channels + c) * 2);
-    }
-    auto le32 = [](quint32 v) { QByteArray b(4, 0); qToLittleEndian(v, b.data()); return b; };
-    auto le16 = [](quint16 v) { QByteArray b(2, 0); qToLittleEndian(v, b.data()); return b; };
-    const QByteArray wav = "RIFF" + le32(36 + data.size()) + "WAVEfmt " + le32(16) + le16(1) + le16(quint16(channels))
-                           + le32(rate) + le32(rate * channels * 2) + le16(quint16(channels * 2)) + le16(16) + "data"
-                           + le32(data.size()) + data;
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write(wav);
-    return path;
-}
-
 TEST_F(ModelCommands, TranscribeSendsAWavFileAsMicrophoneAudioAndPrintsTheTranscript)
 {
     useScenario(R"({"recognition":{"sentences":["第一句。","第二句。"],"audioMsPerResult":100}})");
@@ -156,40 +98,6 @@ TEST_F(ModelCommands, TranscribeSendsAWavFileAsMicrophoneAudioAndPrintsTheTransc
         EXPECT_EQ(bad.exitCode, 2) << args.join(QLatin1Char(' ')).toStdString();
         EXPECT_FALSE(bad.err.isEmpty());
     }
-}
-
-TEST_F(ModelCommands, MicrophoneAudioReachesTheServiceAsSixteenKilohertzPcm)
-{
-    QTemporaryDir dir;
-    const QString wav = writeTone(dir.filePath(QStringLiteral("speech.wav")), 16000, 1, 1.5);
-    QProcess transcribe;
-    transcribe.setProcessEnvironment(env);
-    transcribe.start(QStringLiteral(QUILLWREN_BINARY),
-                     {QStringLiteral("transcribe"), QStringLiteral("--mic"), QStringLiteral("--seconds"), QStringLiteral("3")});
-    // Spoken into the virtual microphone once recording has started.
-    ASSERT_TRUE(waitUntil([&] { return !server.recorder().recordsOfKind(QStringLiteral("ws-binary")).isEmpty(); }, 5000));
-    QProcess speaker;
-    speaker.start(QStringLiteral("paplay"), {QStringLiteral("--device=vmic_sink"), wav});
-    ASSERT_TRUE(waitUntil([&] { return transcribe.state() == QProcess::NotRunning; }, 15000));
-    speaker.waitForFinished(5000);
-    EXPECT_EQ(transcribe.exitCode(), 0) << transcribe.readAllStandardError().toStdString();
-    EXPECT_EQ(QString::fromUtf8(transcribe.readAllStandardOutput()), QStringLiteral("你好，这是本地替身服务的识别结果。\n"));
-    const auto audio = server.recorder().recordsOfKind(QStringLiteral("audio"));
-    ASSERT_EQ(audio.size(), 1);
-    EXPECT_NEAR(audio[0][QStringLiteral("dominant_hz")].toDouble(), 440, 2);
-    // How much of the 3 s arrives depends on the audio server's start-up latency.
-    EXPECT_GT(audio[0][QStringLiteral("duration_ms")].toDouble(), 500);
-    EXPECT_GT(audio[0][QStringLiteral("peak")].toDouble(), 0.3) << "the tone, not silence";
-}
-
-TEST_F(ModelCommands, WithoutAnAudioServerTheSetUpGivesUpAfterFiveAttempts)
-{
-    env.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:/nonexistent"));
-    const auto result = run({QStringLiteral("transcribe"), QStringLiteral("--mic"), QStringLiteral("--seconds"), QStringLiteral("1")});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(result.err.contains(QStringLiteral("quillwren: 无有效音频输入设备（通道=0, 采样率=0.0）"))) << result.err.toStdString();
-    EXPECT_EQ(result.err.count(QStringLiteral("音频引擎启动失败（第")), 4);
-    EXPECT_TRUE(result.err.contains(QStringLiteral("⚠️ [RealtimeASR] 音频引擎启动失败（第4次），150ms 后重试...")));
 }
 
 } // namespace

@@ -321,6 +321,9 @@ TEST_F(Recognition, ARefusedHandshakeIsLoudAndAClosedConnectionAfterTheStopIsQui
 
 TEST_F(Recognition, ADeviceChangeWhileRecordingRestartsCaptureAndOtherwiseDoesNothing)
 {
+    RealtimeASRTimings timings = quick();
+    timings.audioRestartDelay = 600ms; // longer than a new connection takes
+    make(timings);
     ASSERT_TRUE(await(asr->connect(config)));
     Q_EMIT mic.configurationChanged(); // not recording yet: ignored
     EXPECT_FALSE(logged(QStringLiteral("⚠️ [RealtimeASR] 音频设备配置变更")));
@@ -336,6 +339,27 @@ TEST_F(Recognition, ADeviceChangeWhileRecordingRestartsCaptureAndOtherwiseDoesNo
     const auto framesBefore = sent(QStringLiteral("ws-binary")).size();
     waitUntil([] { return false; }, 300);
     EXPECT_GT(sent(QStringLiteral("ws-binary")).size(), framesBefore) << "audio flows again";
+
+    // A burst of notifications for one change restarts capture once.
+    const int startsBeforeBurst = mic.starts;
+    Q_EMIT mic.configurationChanged();
+    waitUntil([] { return false; }, 200);
+    Q_EMIT mic.configurationChanged();
+    ASSERT_TRUE(waitUntil([this] { return mic.isRunning(); }));
+    waitUntil([] { return false; }, 800);
+    EXPECT_EQ(mic.starts, startsBeforeBurst + 1);
+    EXPECT_EQ(log.linesStartingWith(QStringLiteral("✅ [RealtimeASR] 音频引擎已在新设备上重启")).size(), 2);
+
+    // The user stops and starts anew while a restart waits: the new recording
+    // set up its own capture, the old restart must not start another.
+    Q_EMIT mic.configurationChanged();
+    await(asr->stopRecognition());
+    ASSERT_TRUE(await(asr->connect(config)));
+    ASSERT_TRUE(await(asr->startRecognition(config)));
+    const int startsOfNewRecording = mic.starts;
+    waitUntil([] { return false; }, 800);
+    EXPECT_EQ(mic.starts, startsOfNewRecording);
+    EXPECT_TRUE(mic.isRunning());
     await(asr->stopRecognition());
 }
 

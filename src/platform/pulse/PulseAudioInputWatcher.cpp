@@ -1,0 +1,174 @@
+#include "PulseAudioInputWatcher.h"
+
+#include "Log.h"
+
+#include <QMetaObject>
+#include <QMutexLocker>
+
+#include <pulse/context.h>
+#include <pulse/introspect.h>
+#include <pulse/subscribe.h>
+#include <pulse/thread-mainloop.h>
+
+namespace {
+void drop(pa_operation *operation)
+{
+    if (operation)
+        pa_operation_unref(operation);
+}
+} // namespace
+
+PulseAudioInputWatcher::PulseAudioInputWatcher(QObject *parent) : AudioInputWatcher(parent)
+{
+    m_loop = pa_threaded_mainloop_new();
+    if (!m_loop)
+        return;
+    m_context = pa_context_new(pa_threaded_mainloop_get_api(m_loop), "Quillwren device watcher");
+    if (!m_context) {
+        pa_threaded_mainloop_free(m_loop);
+        m_loop = nullptr;
+        return;
+    }
+    pa_context_set_state_callback(m_context, &PulseAudioInputWatcher::onContextState, this);
+    pa_context_set_subscribe_callback(
+        m_context,
+        [](pa_context *context, pa_subscription_event_type_t event, std::uint32_t index, void *self) {
+            onEvent(context, int(event), index, self);
+        },
+        this);
+    // Never start a server of our own: no server means no microphone anyway.
+    if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0
+        || pa_threaded_mainloop_start(m_loop) < 0) {
+        Log::line(QStringLiteral("ℹ️ [Audio] 无法连接音频服务器，不监听设备变化"));
+        pa_context_unref(m_context);
+        m_context = nullptr;
+        pa_threaded_mainloop_free(m_loop);
+        m_loop = nullptr;
+    }
+}
+
+PulseAudioInputWatcher::~PulseAudioInputWatcher()
+{
+    if (!m_loop)
+        return;
+    pa_threaded_mainloop_lock(m_loop);
+    pa_context_set_subscribe_callback(m_context, nullptr, nullptr);
+    pa_context_set_state_callback(m_context, nullptr, nullptr);
+    pa_context_disconnect(m_context);
+    pa_context_unref(m_context);
+    pa_threaded_mainloop_unlock(m_loop);
+    pa_threaded_mainloop_stop(m_loop);
+    pa_threaded_mainloop_free(m_loop);
+}
+
+QByteArray PulseAudioInputWatcher::defaultInputId() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_defaultInput;
+}
+
+bool PulseAudioInputWatcher::isConnected() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_connected && m_listed;
+}
+
+// Everything below runs on the server library's thread with its lock held.
+
+void PulseAudioInputWatcher::onContextState(pa_context *context, void *self)
+{
+    auto *watcher = static_cast<PulseAudioInputWatcher *>(self);
+    switch (pa_context_get_state(context)) {
+    case PA_CONTEXT_READY:
+        drop(pa_context_subscribe(context, pa_subscription_mask_t(PA_SUBSCRIPTION_MASK_SOURCE | PA_SUBSCRIPTION_MASK_SERVER),
+                                  nullptr, nullptr));
+        drop(pa_context_get_server_info(context, &PulseAudioInputWatcher::onServerInfo, self));
+        drop(pa_context_get_source_info_list(context, &PulseAudioInputWatcher::onSourceInfo, self));
+        {
+            QMutexLocker lock(&watcher->m_mutex);
+            watcher->m_connected = true;
+        }
+        break;
+    case PA_CONTEXT_FAILED:
+    case PA_CONTEXT_TERMINATED: {
+        QMutexLocker lock(&watcher->m_mutex);
+        watcher->logLater(watcher->m_connected ? QStringLiteral("⚠️ [Audio] 与音频服务器的连接已断开，不再监听设备变化")
+                                               : QStringLiteral("ℹ️ [Audio] 无法连接音频服务器，不监听设备变化"));
+        watcher->m_connected = false;
+        watcher->m_defaultInput.clear();
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void PulseAudioInputWatcher::onEvent(pa_context *context, int event, std::uint32_t index, void *self)
+{
+    auto *watcher = static_cast<PulseAudioInputWatcher *>(self);
+    const int facility = event & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
+    const int type = event & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
+    if (facility == PA_SUBSCRIPTION_EVENT_SERVER) {
+        drop(pa_context_get_server_info(context, &PulseAudioInputWatcher::onServerInfo, self));
+    } else if (facility == PA_SUBSCRIPTION_EVENT_SOURCE && type == PA_SUBSCRIPTION_EVENT_NEW) {
+        // Whether it is a real input or a monitor is only known from its info.
+        drop(pa_context_get_source_info_by_index(context, index, &PulseAudioInputWatcher::onSourceInfo, self));
+    } else if (facility == PA_SUBSCRIPTION_EVENT_SOURCE && type == PA_SUBSCRIPTION_EVENT_REMOVE) {
+        bool wasInput = false;
+        {
+            QMutexLocker lock(&watcher->m_mutex);
+            wasInput = watcher->m_inputs.remove(index);
+        }
+        if (wasInput)
+            watcher->notify();
+    }
+}
+
+void PulseAudioInputWatcher::onServerInfo(pa_context *, const pa_server_info *info, void *self)
+{
+    auto *watcher = static_cast<PulseAudioInputWatcher *>(self);
+    if (!info)
+        return;
+    const QByteArray name = info->default_source_name ? QByteArray(info->default_source_name) : QByteArray();
+    bool changed = false;
+    {
+        QMutexLocker lock(&watcher->m_mutex);
+        changed = watcher->m_listed && !watcher->m_defaultInput.isEmpty() && watcher->m_defaultInput != name;
+        watcher->m_defaultInput = name;
+    }
+    if (changed)
+        watcher->notify();
+}
+
+void PulseAudioInputWatcher::onSourceInfo(pa_context *, const pa_source_info *info, int eol, void *self)
+{
+    auto *watcher = static_cast<PulseAudioInputWatcher *>(self);
+    if (eol != 0) {
+        QMutexLocker lock(&watcher->m_mutex);
+        watcher->m_listed = true; // the end of the first listing (or of a single query)
+        return;
+    }
+    if (!info || info->monitor_of_sink != PA_INVALID_INDEX)
+        return;
+    bool added = false;
+    bool listed = false;
+    {
+        QMutexLocker lock(&watcher->m_mutex);
+        added = !watcher->m_inputs.contains(info->index);
+        watcher->m_inputs.insert(info->index);
+        listed = watcher->m_listed;
+    }
+    if (added && listed)
+        watcher->notify();
+}
+
+void PulseAudioInputWatcher::logLater(const QString &text)
+{
+    QMetaObject::invokeMethod(this, [text] { Log::line(text); }, Qt::QueuedConnection);
+}
+
+void PulseAudioInputWatcher::notify()
+{
+    // Queued to the owner's thread; a watcher deleted meanwhile drops the call.
+    QMetaObject::invokeMethod(this, &AudioInputWatcher::inputsChanged, Qt::QueuedConnection);
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "AudioInputWatcher.h"
+
+#include <QMutex>
+#include <QSet>
+
+#include <cstdint>
+
+struct pa_context;
+struct pa_server_info;
+struct pa_source_info;
+struct pa_threaded_mainloop;
+
+// Subscribes to the PulseAudio (or PipeWire-Pulse) server's source and server
+// events on the server library's own thread and reports, on the owner's
+// thread, when a real input (not the monitor of an output) appears or goes
+// away or the default input changes. Changes of a source's state or volume,
+// which our own recording causes, are not reported. Without a server the
+// watcher stays silent and knows no default.
+class PulseAudioInputWatcher : public AudioInputWatcher
+{
+    Q_OBJECT
+
+public:
+    explicit PulseAudioInputWatcher(QObject *parent = nullptr);
+    ~PulseAudioInputWatcher() override;
+
+    QByteArray defaultInputId() const override;
+    // Whether the server answered and the subscription is in place.
+    bool isConnected() const;
+
+private:
+    static void onContextState(pa_context *context, void *self);
+    static void onEvent(pa_context *context, int event, std::uint32_t index, void *self);
+    static void onServerInfo(pa_context *context, const pa_server_info *info, void *self);
+    static void onSourceInfo(pa_context *context, const pa_source_info *info, int eol, void *self);
+    void notify();
+    void logLater(const QString &text); // the log helper is used on the owner's thread only
+
+    pa_threaded_mainloop *m_loop = nullptr;
+    pa_context *m_context = nullptr;
+    mutable QMutex m_mutex; // guards what the server thread writes and the owner reads
+    QByteArray m_defaultInput;
+    QSet<std::uint32_t> m_inputs; // indices of the real inputs the server listed
+    bool m_connected = false;
+    bool m_listed = false; // the first listing is the starting point, not a change
+};

@@ -1,0 +1,127 @@
+#include "CommandFixture.h"
+#include "PulseControl.h"
+
+#include <QJsonObject>
+#include <QProcess>
+
+using PulseControl::TestMicrophone;
+using TestSupport::waitUntil;
+
+namespace {
+
+// `quillwren transcribe --mic` on the session's audio server, whose default
+// microphone "vmic" hears what is played into "vmic_sink" (and otherwise silence).
+class Microphone : public CommandFixture
+{
+protected:
+    void TearDown() override { PulseControl::pactl({QStringLiteral("set-default-source"), QStringLiteral("vmic")}); }
+
+    // Starts recording for the given time; true once audio reaches the stand-in.
+    bool startRecording(int seconds)
+    {
+        transcribe.setProcessEnvironment(env);
+        transcribe.start(QStringLiteral(QUILLWREN_BINARY), {QStringLiteral("transcribe"), QStringLiteral("--mic"),
+                                                            QStringLiteral("--seconds"), QString::number(seconds)});
+        const qsizetype framesBefore = server.recorder().recordsOfKind(QStringLiteral("ws-binary")).size();
+        return waitUntil([&] { return server.recorder().recordsOfKind(QStringLiteral("ws-binary")).size() > framesBefore; }, 8000);
+    }
+
+    // Standard error of the recording so far.
+    const QString &log()
+    {
+        recorded += QString::fromUtf8(transcribe.readAllStandardError());
+        return recorded;
+    }
+
+    bool logged(const QString &text) { return log().contains(text); }
+
+    // Plays a tone into a microphone's sink and waits for the recording to end.
+    void playAndFinish(const QString &sink, double hz)
+    {
+        const QString wav = writeTone(dir.filePath(QStringLiteral("tone%1.wav").arg(hz)), 16000, 1, 1.5, hz);
+        QProcess speaker;
+        speaker.start(QStringLiteral("paplay"), {QStringLiteral("--device=") + sink, wav});
+        EXPECT_TRUE(waitUntil([&] { return transcribe.state() == QProcess::NotRunning; }, 20000));
+        speaker.waitForFinished(5000);
+        log();
+        EXPECT_EQ(transcribe.exitCode(), 0) << recorded.toStdString();
+    }
+
+    QJsonObject lastAudio() const { return server.recorder().recordsOfKind(QStringLiteral("audio")).last(); }
+
+    QTemporaryDir dir;
+    QProcess transcribe;
+    QString recorded;
+};
+
+TEST_F(Microphone, MicrophoneAudioReachesTheServiceAsSixteenKilohertzPcm)
+{
+    QTemporaryDir dir;
+    const QString wav = writeTone(dir.filePath(QStringLiteral("speech.wav")), 16000, 1, 1.5);
+    QProcess transcribe;
+    transcribe.setProcessEnvironment(env);
+    transcribe.start(QStringLiteral(QUILLWREN_BINARY),
+                     {QStringLiteral("transcribe"), QStringLiteral("--mic"), QStringLiteral("--seconds"), QStringLiteral("3")});
+    // Spoken into the virtual microphone once recording has started.
+    ASSERT_TRUE(waitUntil([&] { return !server.recorder().recordsOfKind(QStringLiteral("ws-binary")).isEmpty(); }, 5000));
+    QProcess speaker;
+    speaker.start(QStringLiteral("paplay"), {QStringLiteral("--device=vmic_sink"), wav});
+    ASSERT_TRUE(waitUntil([&] { return transcribe.state() == QProcess::NotRunning; }, 15000));
+    speaker.waitForFinished(5000);
+    EXPECT_EQ(transcribe.exitCode(), 0) << transcribe.readAllStandardError().toStdString();
+    EXPECT_EQ(QString::fromUtf8(transcribe.readAllStandardOutput()), QStringLiteral("你好，这是本地替身服务的识别结果。\n"));
+    const auto audio = server.recorder().recordsOfKind(QStringLiteral("audio"));
+    ASSERT_EQ(audio.size(), 1);
+    EXPECT_NEAR(audio[0][QStringLiteral("dominant_hz")].toDouble(), 440, 2);
+    // How much of the 3 s arrives depends on the audio server's start-up latency.
+    EXPECT_GT(audio[0][QStringLiteral("duration_ms")].toDouble(), 500);
+    EXPECT_GT(audio[0][QStringLiteral("peak")].toDouble(), 0.3) << "the tone, not silence";
+}
+
+TEST_F(Microphone, WithoutAnAudioServerTheSetUpGivesUpAfterFiveAttempts)
+{
+    env.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:/nonexistent"));
+    const auto result = run({QStringLiteral("transcribe"), QStringLiteral("--mic"), QStringLiteral("--seconds"), QStringLiteral("1")});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.contains(QStringLiteral("quillwren: 无有效音频输入设备（通道=0, 采样率=0.0）"))) << result.err.toStdString();
+    EXPECT_EQ(result.err.count(QStringLiteral("音频引擎启动失败（第")), 4);
+    EXPECT_TRUE(result.err.contains(QStringLiteral("⚠️ [RealtimeASR] 音频引擎启动失败（第4次），150ms 后重试...")));
+}
+
+TEST_F(Microphone, PluggingInAMicrophoneAndChoosingItMovesTheRecordingToIt)
+{
+    ASSERT_TRUE(startRecording(5));
+    TestMicrophone headset(QStringLiteral("headset"));
+    ASSERT_TRUE(headset.isLoaded());
+    ASSERT_TRUE(PulseControl::pactl({QStringLiteral("set-default-source"), QStringLiteral("headset")}));
+    ASSERT_TRUE(waitUntil([&] { return logged(QStringLiteral("✅ [RealtimeASR] 音频引擎已在新设备上重启，继续录音")); }))
+        << log().toStdString();
+    EXPECT_TRUE(logged(QStringLiteral("⚠️ [RealtimeASR] 音频设备配置变更，重新启动音频引擎...")));
+    EXPECT_TRUE(logged(QStringLiteral("🎤 [RealtimeASR] 当前输入设备有效: headset (16000.0Hz, 1ch)")));
+    EXPECT_EQ(log().count(QStringLiteral("✅ [RealtimeASR] 音频引擎已在新设备上重启")), 1) << "one restart for one change";
+
+    // Only the new microphone hears the tone; the old one hears silence.
+    playAndFinish(QStringLiteral("headset_sink"), 880);
+    EXPECT_NEAR(lastAudio()[QStringLiteral("dominant_hz")].toDouble(), 880, 2);
+    EXPECT_GT(lastAudio()[QStringLiteral("peak")].toDouble(), 0.3) << "the tone, not silence";
+}
+
+TEST_F(Microphone, UnpluggingTheMicrophoneInUseMovesTheRecordingToTheNextOne)
+{
+    TestMicrophone headset(QStringLiteral("headset"));
+    ASSERT_TRUE(headset.isLoaded());
+    ASSERT_TRUE(PulseControl::pactl({QStringLiteral("set-default-source"), QStringLiteral("headset")}));
+    ASSERT_TRUE(startRecording(5));
+    EXPECT_TRUE(logged(QStringLiteral("🎤 [RealtimeASR] 当前输入设备有效: headset")));
+
+    headset.remove();
+    ASSERT_TRUE(waitUntil([&] { return logged(QStringLiteral("✅ [RealtimeASR] 音频引擎已在新设备上重启，继续录音")); }))
+        << log().toStdString();
+    EXPECT_TRUE(logged(QStringLiteral("🎤 [RealtimeASR] 当前输入设备有效: VirtualMic")));
+
+    playAndFinish(QStringLiteral("vmic_sink"), 440);
+    EXPECT_NEAR(lastAudio()[QStringLiteral("dominant_hz")].toDouble(), 440, 2);
+    EXPECT_GT(lastAudio()[QStringLiteral("peak")].toDouble(), 0.3);
+}
+
+} // namespace

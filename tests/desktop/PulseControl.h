@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// Drives the session's audio server with pactl, for tests that add and take
+// away microphones.
+namespace PulseControl {
+
+// Runs pactl; whether it succeeded. Its standard output, trimmed, goes to output.
+bool pactl(const QStringList &args, QByteArray *output = nullptr);
+
+// A microphone "NAME" fed from the sink "NAME_sink" (paplay --device=NAME_sink
+// speaks into it), like the session's own "vmic". Removed when destroyed, and
+// the session's default microphone is set back to "vmic".
+class TestMicrophone
+{
+public:
+    explicit TestMicrophone(const QString &name);
+    ~TestMicrophone();
+    TestMicrophone(const TestMicrophone &) = delete;
+    TestMicrophone &operator=(const TestMicrophone &) = delete;
+
+    bool isLoaded() const { return !m_sourceModule.isEmpty(); }
+    // Takes the microphone away (the source only, the sink stays), as an unplug would.
+    void remove();
+
+private:
+    QByteArray m_sinkModule;
+    QByteArray m_sourceModule;
+};
+
+// A sink with no microphone of its own: only its monitor appears as a source.
+class TestSpeaker
+{
+public:
+    explicit TestSpeaker(const QString &name);
+    ~TestSpeaker();
+    TestSpeaker(const TestSpeaker &) = delete;
+    TestSpeaker &operator=(const TestSpeaker &) = delete;
+
+private:
+    QByteArray m_module;
+};
+
+} // namespace PulseControl
