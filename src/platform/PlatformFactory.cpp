@@ -3,8 +3,8 @@
 #include "LocalKeyEventSource.h"
 #include "NullDesktopBackend.h"
 #include "NullKeyEventSource.h"
-#include "x11/X11DesktopBackend.h"
 #include "pulse/PulseAudioInputWatcher.h"
+#include "x11/X11DesktopBackend.h"
 #include "x11/X11KeyEventSource.h"
 
 #include <QtGlobal>
