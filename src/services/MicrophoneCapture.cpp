@@ -43,13 +43,32 @@ void MicrophoneCapture::listAudioDevices()
 QAudioDevice MicrophoneCapture::currentInputDevice() const
 {
     const QByteArray chosen = m_watcher ? m_watcher->defaultInputId() : QByteArray();
-    if (!chosen.isEmpty()) {
-        for (const QAudioDevice &device : QMediaDevices::audioInputs()) {
-            if (device.id() == chosen)
-                return device;
+    if (chosen.isEmpty())
+        return QMediaDevices::defaultAudioInput();
+    for (const QAudioDevice &device : QMediaDevices::audioInputs()) {
+        if (device.id() == chosen)
+            return device;
+    }
+    // The server's default is not a microphone: the monitor of an output,
+    // which the server picks when the microphone in use goes away.
+    return {};
+}
+
+QAudioDevice MicrophoneCapture::findBuiltInMicrophone() const
+{
+    QAudioDevice fallback;
+    for (const QAudioDevice &device : QMediaDevices::audioInputs()) {
+        if (!usable(device))
+            continue;
+        if (fallback.isNull())
+            fallback = device;
+        if (m_watcher && m_watcher->isBuiltIn(device.id())) {
+            Log::line(QStringLiteral("🎤 [RealtimeASR] 找到内置麦克风: %1 (ID:%2)")
+                          .arg(device.description(), QString::fromUtf8(device.id())));
+            return device;
         }
     }
-    return QMediaDevices::defaultAudioInput();
+    return fallback;
 }
 
 QAudioDevice MicrophoneCapture::ensureValidInputDevice()
@@ -66,15 +85,12 @@ QAudioDevice MicrophoneCapture::ensureValidInputDevice()
     Log::line(QStringLiteral("⚠️ [RealtimeASR] 默认输入设备无效（通道=%1, 采样率=%2），查找替代设备...")
                   .arg(format.channelCount())
                   .arg(rateText(format.sampleRate())));
-    // The server does not say which device is built in: the first one with input channels serves.
-    for (const QAudioDevice &device : QMediaDevices::audioInputs()) {
-        if (usable(device)) {
-            const QAudioFormat found = device.preferredFormat();
-            Log::line(QStringLiteral("✅ [RealtimeASR] 已切换到: %1 (ID:%2, %3Hz, %4ch)")
-                          .arg(device.description(), QString::fromUtf8(device.id()), rateText(found.sampleRate()))
-                          .arg(found.channelCount()));
-            return device;
-        }
+    if (const QAudioDevice device = findBuiltInMicrophone(); !device.isNull()) {
+        const QAudioFormat found = device.preferredFormat();
+        Log::line(QStringLiteral("✅ [RealtimeASR] 已切换到: %1 (ID:%2, %3Hz, %4ch)")
+                      .arg(device.description(), QString::fromUtf8(device.id()), rateText(found.sampleRate()))
+                      .arg(found.channelCount()));
+        return device;
     }
     Log::line(QStringLiteral("❌ [RealtimeASR] 未找到任何有效音频输入设备"));
     listAudioDevices();

@@ -18,7 +18,8 @@ class QMediaDevices;
 // each turned into one 16 kHz Int16 frame by channel 0 and one streaming
 // resampler per session. The input is the audio server's default when the
 // watcher knows it (Qt 6.4 answers the first listed input instead); one that
-// is not usable is replaced by the first device with input channels. Changes
+// is not usable is replaced by the built-in microphone, else by the first
+// device with input channels. Changes
 // of the inputs reach configurationChanged from Qt, from the watcher and from
 // a source that stops with an error.
 class MicrophoneCapture final : public AudioCapture
@@ -42,6 +43,7 @@ public:
 
 private:
     QAudioDevice currentInputDevice() const;
+    QAudioDevice findBuiltInMicrophone() const;
     QAudioDevice ensureValidInputDevice();
     void readAvailable();
 

@@ -39,9 +39,17 @@ TEST(AudioInputWatcher, ReportsMicrophonesComingAndGoingAndTheUsersDefault)
     TestMicrophone headset(QStringLiteral("headset"));
     ASSERT_TRUE(headset.isLoaded());
     ASSERT_TRUE(waitUntil([&] { return changes == 1; })) << "a microphone was plugged in";
+    EXPECT_FALSE(watcher.isBuiltIn("headset"));
+    {
+        TestMicrophone laptop(QStringLiteral("laptop"), TestMicrophone::Kind::BuiltIn);
+        ASSERT_TRUE(waitUntil([&] { return changes == 2; }));
+        EXPECT_TRUE(watcher.isBuiltIn("laptop"));
+    }
+    ASSERT_TRUE(waitUntil([&] { return changes == 3; }));
+    EXPECT_FALSE(watcher.isBuiltIn("laptop")) << "gone with the microphone";
 
     ASSERT_TRUE(PulseControl::pactl({QStringLiteral("set-default-source"), QStringLiteral("headset")}));
-    ASSERT_TRUE(waitUntil([&] { return changes == 2; })) << "the user chose another default";
+    ASSERT_TRUE(waitUntil([&] { return changes == 4; })) << "the user chose another default";
     EXPECT_EQ(watcher.defaultInputId(), QByteArray("headset"));
 
     // Recording from it changes its state; that is not a change of the inputs.
@@ -51,10 +59,10 @@ TEST(AudioInputWatcher, ReportsMicrophonesComingAndGoingAndTheUsersDefault)
     recorder.kill();
     recorder.waitForFinished();
     settle(200);
-    EXPECT_EQ(changes, 2);
+    EXPECT_EQ(changes, 4);
 
     headset.remove();
-    ASSERT_TRUE(waitUntil([&] { return changes >= 3; })) << "the microphone was unplugged";
+    ASSERT_TRUE(waitUntil([&] { return changes >= 5; })) << "the microphone was unplugged";
     EXPECT_NE(watcher.defaultInputId(), QByteArray("headset")) << "the server chose another default";
 }
 

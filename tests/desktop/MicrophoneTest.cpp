@@ -42,6 +42,7 @@ protected:
         QProcess speaker;
         speaker.start(QStringLiteral("paplay"), {QStringLiteral("--device=") + sink, wav});
         EXPECT_TRUE(waitUntil([&] { return transcribe.state() == QProcess::NotRunning; }, 20000));
+        speaker.kill(); // paplay lingers for seconds draining the null sink; the tone has been heard
         speaker.waitForFinished(5000);
         log();
         EXPECT_EQ(transcribe.exitCode(), 0) << recorded.toStdString();
@@ -67,6 +68,7 @@ TEST_F(Microphone, MicrophoneAudioReachesTheServiceAsSixteenKilohertzPcm)
     QProcess speaker;
     speaker.start(QStringLiteral("paplay"), {QStringLiteral("--device=vmic_sink"), wav});
     ASSERT_TRUE(waitUntil([&] { return transcribe.state() == QProcess::NotRunning; }, 15000));
+    speaker.kill(); // paplay lingers for seconds draining the null sink; the tone has been heard
     speaker.waitForFinished(5000);
     EXPECT_EQ(transcribe.exitCode(), 0) << transcribe.readAllStandardError().toStdString();
     EXPECT_EQ(QString::fromUtf8(transcribe.readAllStandardOutput()), QStringLiteral("你好，这是本地替身服务的识别结果。\n"));
@@ -122,6 +124,21 @@ TEST_F(Microphone, UnpluggingTheMicrophoneInUseMovesTheRecordingToTheNextOne)
     playAndFinish(QStringLiteral("vmic_sink"), 440);
     EXPECT_NEAR(lastAudio()[QStringLiteral("dominant_hz")].toDouble(), 440, 2);
     EXPECT_GT(lastAudio()[QStringLiteral("peak")].toDouble(), 0.3);
+}
+
+TEST_F(Microphone, WhenTheDefaultIsNoMicrophoneTheBuiltInOneIsUsed)
+{
+    // Listed after the virtual microphone, so only its built-in mark makes it the choice.
+    TestMicrophone laptop(QStringLiteral("laptop"), TestMicrophone::Kind::BuiltIn);
+    ASSERT_TRUE(laptop.isLoaded());
+    ASSERT_TRUE(PulseControl::pactl({QStringLiteral("set-default-source"), QStringLiteral("speaker.monitor")}));
+    ASSERT_TRUE(startRecording(3));
+    EXPECT_TRUE(logged(QStringLiteral("⚠️ [RealtimeASR] 默认输入设备无效（通道=0, 采样率=0.0），查找替代设备...")));
+    EXPECT_TRUE(logged(QStringLiteral("🎤 [RealtimeASR] 找到内置麦克风: laptop (ID:laptop)")));
+    EXPECT_TRUE(logged(QStringLiteral("✅ [RealtimeASR] 已切换到: laptop (ID:laptop, 16000.0Hz, 1ch)")));
+
+    playAndFinish(QStringLiteral("laptop_sink"), 660);
+    EXPECT_NEAR(lastAudio()[QStringLiteral("dominant_hz")].toDouble(), 660, 2);
 }
 
 } // namespace

@@ -15,7 +15,7 @@ bool pactl(const QStringList &args, QByteArray *output)
     return true;
 }
 
-TestMicrophone::TestMicrophone(const QString &name)
+TestMicrophone::TestMicrophone(const QString &name, Kind kind)
 {
     if (!pactl({QStringLiteral("load-module"), QStringLiteral("module-null-sink"),
                 QStringLiteral("sink_name=%1_sink").arg(name), QStringLiteral("rate=16000"), QStringLiteral("channels=1")},
@@ -23,7 +23,8 @@ TestMicrophone::TestMicrophone(const QString &name)
         return;
     pactl({QStringLiteral("load-module"), QStringLiteral("module-remap-source"),
            QStringLiteral("master=%1_sink.monitor").arg(name), QStringLiteral("source_name=%1").arg(name),
-           QStringLiteral("source_properties=device.description=%1").arg(name)},
+           QStringLiteral("source_properties='device.description=%1%2'")
+               .arg(name, kind == Kind::BuiltIn ? QStringLiteral(" device.form_factor=internal") : QString())},
           &m_sourceModule);
 }
 

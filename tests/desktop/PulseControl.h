@@ -17,7 +17,8 @@ bool pactl(const QStringList &args, QByteArray *output = nullptr);
 class TestMicrophone
 {
 public:
-    explicit TestMicrophone(const QString &name);
+    enum class Kind { Plugged, BuiltIn }; // a built-in one says so to the server, as a laptop's does
+    explicit TestMicrophone(const QString &name, Kind kind = Kind::Plugged);
     ~TestMicrophone();
     TestMicrophone(const TestMicrophone &) = delete;
     TestMicrophone &operator=(const TestMicrophone &) = delete;

@@ -18,6 +18,9 @@ public:
     // The device id (as QAudioDevice::id()) of the server's default input,
     // or empty when the server has not said (yet) or there is no server.
     virtual QByteArray defaultInputId() const = 0;
+    // Whether the server marks the input as built into the machine (a
+    // laptop's own microphone), which is preferred when the default fails.
+    virtual bool isBuiltIn(const QByteArray &inputId) const = 0;
 
 Q_SIGNALS:
     // An input appeared or went away, or the default input changed. Emitted

@@ -7,6 +7,7 @@
 
 #include <pulse/context.h>
 #include <pulse/introspect.h>
+#include <pulse/proplist.h>
 #include <pulse/subscribe.h>
 #include <pulse/thread-mainloop.h>
 
@@ -67,6 +68,12 @@ QByteArray PulseAudioInputWatcher::defaultInputId() const
     return m_defaultInput;
 }
 
+bool PulseAudioInputWatcher::isBuiltIn(const QByteArray &inputId) const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_builtIn.contains(inputId);
+}
+
 bool PulseAudioInputWatcher::isConnected() const
 {
     QMutexLocker lock(&m_mutex);
@@ -117,7 +124,9 @@ void PulseAudioInputWatcher::onEvent(pa_context *context, int event, std::uint32
         bool wasInput = false;
         {
             QMutexLocker lock(&watcher->m_mutex);
-            wasInput = watcher->m_inputs.remove(index);
+            const QByteArray name = watcher->m_inputs.take(index);
+            wasInput = !name.isNull();
+            watcher->m_builtIn.remove(name);
         }
         if (wasInput)
             watcher->notify();
@@ -150,12 +159,16 @@ void PulseAudioInputWatcher::onSourceInfo(pa_context *, const pa_source_info *in
     }
     if (!info || info->monitor_of_sink != PA_INVALID_INDEX)
         return;
+    const QByteArray name(info->name ? info->name : "");
+    const char *formFactor = pa_proplist_gets(info->proplist, PA_PROP_DEVICE_FORM_FACTOR);
     bool added = false;
     bool listed = false;
     {
         QMutexLocker lock(&watcher->m_mutex);
         added = !watcher->m_inputs.contains(info->index);
-        watcher->m_inputs.insert(info->index);
+        watcher->m_inputs.insert(info->index, name);
+        if (formFactor && qstrcmp(formFactor, "internal") == 0)
+            watcher->m_builtIn.insert(name);
         listed = watcher->m_listed;
     }
     if (added && listed)

@@ -2,6 +2,7 @@
 
 #include "AudioInputWatcher.h"
 
+#include <QHash>
 #include <QMutex>
 #include <QSet>
 
@@ -27,6 +28,7 @@ public:
     ~PulseAudioInputWatcher() override;
 
     QByteArray defaultInputId() const override;
+    bool isBuiltIn(const QByteArray &inputId) const override;
     // Whether the server answered and the subscription is in place.
     bool isConnected() const;
 
@@ -42,7 +44,8 @@ private:
     pa_context *m_context = nullptr;
     mutable QMutex m_mutex; // guards what the server thread writes and the owner reads
     QByteArray m_defaultInput;
-    QSet<std::uint32_t> m_inputs; // indices of the real inputs the server listed
+    QHash<std::uint32_t, QByteArray> m_inputs; // the real inputs the server listed, by index
+    QSet<QByteArray> m_builtIn;
     bool m_connected = false;
     bool m_listed = false; // the first listing is the starting point, not a change
 };
