@@ -66,24 +66,53 @@ TEST(AudioInputWatcher, ReportsMicrophonesComingAndGoingAndTheUsersDefault)
     EXPECT_NE(watcher.defaultInputId(), QByteArray("headset")) << "the server chose another default";
 }
 
-TEST(AudioInputWatcher, WithoutAServerItStaysSilentAndKnowsNoDefault)
+// Points this process's audio clients at another server while it lives.
+class ServerAddress
+{
+public:
+    explicit ServerAddress(const QByteArray &address) : m_saved(qgetenv("PULSE_SERVER")) { qputenv("PULSE_SERVER", address); }
+    ~ServerAddress()
+    {
+        if (m_saved.isNull())
+            qunsetenv("PULSE_SERVER");
+        else
+            qputenv("PULSE_SERVER", m_saved);
+    }
+
+private:
+    QByteArray m_saved;
+};
+
+TEST(AudioInputWatcher, FindsAServerThatComesLateAndOneThatComesBack)
 {
     TestSupport::LogCapture log;
-    const QByteArray server = qgetenv("PULSE_SERVER");
-    qputenv("PULSE_SERVER", "unix:/nonexistent");
-    {
-        PulseAudioInputWatcher watcher;
-        int changes = 0;
-        QObject::connect(&watcher, &AudioInputWatcher::inputsChanged, [&] { ++changes; });
-        EXPECT_TRUE(waitUntil([&] { return !log.linesStartingWith(QStringLiteral("ℹ️ [Audio] 无法连接音频服务器")).isEmpty(); }));
-        EXPECT_FALSE(watcher.isConnected());
-        EXPECT_TRUE(watcher.defaultInputId().isEmpty());
-        EXPECT_EQ(changes, 0);
-    }
-    if (server.isNull())
-        qunsetenv("PULSE_SERVER");
-    else
-        qputenv("PULSE_SERVER", server);
+    PulseControl::PrivateAudioServer server;
+    ServerAddress address(server.address());
+    PulseAudioInputWatcher watcher;
+    int changes = 0;
+    QObject::connect(&watcher, &AudioInputWatcher::inputsChanged, [&] { ++changes; });
+    EXPECT_TRUE(waitUntil([&] { return !log.linesStartingWith(QStringLiteral("ℹ️ [Audio] 无法连接音频服务器，稍后重试")).isEmpty(); }));
+    EXPECT_FALSE(watcher.isConnected());
+    EXPECT_TRUE(watcher.defaultInputId().isEmpty());
+    settle(1500);
+    EXPECT_EQ(log.linesStartingWith(QStringLiteral("ℹ️ [Audio] 无法连接音频服务器")).size(), 1) << "said once, not per retry";
+
+    // The server starts after the program (a login where the audio server comes second).
+    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(waitUntil([&] { return watcher.isConnected(); }, 8000));
+    EXPECT_EQ(watcher.defaultInputId(), QByteArray("privmic"));
+    EXPECT_TRUE(waitUntil([&] { return !log.linesStartingWith(QStringLiteral("✅ [Audio] 已连接音频服务器")).isEmpty(); }));
+    EXPECT_EQ(changes, 0) << "the first server the watcher sees is the starting point";
+
+    // The server restarts (an update of the audio system).
+    server.stop();
+    ASSERT_TRUE(waitUntil([&] { return !log.linesStartingWith(QStringLiteral("⚠️ [Audio] 与音频服务器的连接已断开，稍后重连")).isEmpty(); }));
+    EXPECT_FALSE(watcher.isConnected());
+    EXPECT_TRUE(watcher.defaultInputId().isEmpty());
+    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(waitUntil([&] { return watcher.isConnected() && changes == 1; }, 8000))
+        << "a server that comes back may have other inputs: a recording must restart its capture";
+    EXPECT_EQ(watcher.defaultInputId(), QByteArray("privmic"));
 }
 
 } // namespace

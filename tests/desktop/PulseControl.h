@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 // Drives the session's audio server with pactl, for tests that add and take
 // away microphones.
@@ -43,6 +45,27 @@ public:
 
 private:
     QByteArray m_module;
+};
+
+// An audio server of the test's own, on a socket of its own, with one
+// microphone "privmic": for tests that stop and start the server.
+class PrivateAudioServer
+{
+public:
+    PrivateAudioServer();
+    ~PrivateAudioServer();
+    PrivateAudioServer(const PrivateAudioServer &) = delete;
+    PrivateAudioServer &operator=(const PrivateAudioServer &) = delete;
+
+    // The address for PULSE_SERVER.
+    QByteArray address() const;
+    // Starts the server; true once it answers.
+    bool start();
+    void stop();
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_server;
 };
 
 } // namespace PulseControl

@@ -5,6 +5,8 @@
 #include <QMetaObject>
 #include <QMutexLocker>
 
+#include <algorithm>
+
 #include <pulse/context.h>
 #include <pulse/introspect.h>
 #include <pulse/proplist.h>
@@ -21,31 +23,18 @@ void drop(pa_operation *operation)
 
 PulseAudioInputWatcher::PulseAudioInputWatcher(QObject *parent) : AudioInputWatcher(parent)
 {
+    m_retry.setSingleShot(true);
+    connect(&m_retry, &QTimer::timeout, this, &PulseAudioInputWatcher::connectToServer);
     m_loop = pa_threaded_mainloop_new();
-    if (!m_loop)
-        return;
-    m_context = pa_context_new(pa_threaded_mainloop_get_api(m_loop), "Quillwren device watcher");
-    if (!m_context) {
-        pa_threaded_mainloop_free(m_loop);
-        m_loop = nullptr;
-        return;
-    }
-    pa_context_set_state_callback(m_context, &PulseAudioInputWatcher::onContextState, this);
-    pa_context_set_subscribe_callback(
-        m_context,
-        [](pa_context *context, pa_subscription_event_type_t event, std::uint32_t index, void *self) {
-            onEvent(context, int(event), index, self);
-        },
-        this);
-    // Never start a server of our own: no server means no microphone anyway.
-    if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0
-        || pa_threaded_mainloop_start(m_loop) < 0) {
-        Log::line(QStringLiteral("ℹ️ [Audio] 无法连接音频服务器，不监听设备变化"));
-        pa_context_unref(m_context);
-        m_context = nullptr;
+    if (m_loop && pa_threaded_mainloop_start(m_loop) < 0) {
         pa_threaded_mainloop_free(m_loop);
         m_loop = nullptr;
     }
+    if (!m_loop) {
+        Log::line(QStringLiteral("❌ [Audio] 无法创建音频服务器的事件循环，不监听设备变化"));
+        return;
+    }
+    connectToServer();
 }
 
 PulseAudioInputWatcher::~PulseAudioInputWatcher()
@@ -53,13 +42,72 @@ PulseAudioInputWatcher::~PulseAudioInputWatcher()
     if (!m_loop)
         return;
     pa_threaded_mainloop_lock(m_loop);
+    dropContext();
+    pa_threaded_mainloop_unlock(m_loop);
+    pa_threaded_mainloop_stop(m_loop);
+    pa_threaded_mainloop_free(m_loop);
+}
+
+// With the server library's lock held.
+void PulseAudioInputWatcher::dropContext()
+{
+    if (!m_context)
+        return;
     pa_context_set_subscribe_callback(m_context, nullptr, nullptr);
     pa_context_set_state_callback(m_context, nullptr, nullptr);
     pa_context_disconnect(m_context);
     pa_context_unref(m_context);
+    m_context = nullptr;
+}
+
+void PulseAudioInputWatcher::connectToServer()
+{
+    pa_threaded_mainloop_lock(m_loop);
+    dropContext();
+    {
+        QMutexLocker lock(&m_mutex);
+        m_listed = false;
+        m_inputs.clear();
+        m_builtIn.clear();
+    }
+    m_context = pa_context_new(pa_threaded_mainloop_get_api(m_loop), "Quillwren device watcher");
+    bool started = false;
+    if (m_context) {
+        pa_context_set_state_callback(m_context, &PulseAudioInputWatcher::onContextState, this);
+        pa_context_set_subscribe_callback(
+            m_context,
+            [](pa_context *context, pa_subscription_event_type_t event, std::uint32_t index, void *self) {
+                onEvent(context, int(event), index, self);
+            },
+            this);
+        // Never start a server of our own: no server means no microphone anyway.
+        started = pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0;
+    }
     pa_threaded_mainloop_unlock(m_loop);
-    pa_threaded_mainloop_stop(m_loop);
-    pa_threaded_mainloop_free(m_loop);
+    if (!started)
+        connectionLost();
+}
+
+void PulseAudioInputWatcher::connectionLost()
+{
+    if (m_retry.isActive())
+        return; // a failed connect may say so twice: by its result and by its state
+    bool wasConnected = false;
+    {
+        QMutexLocker lock(&m_mutex);
+        wasConnected = m_connected;
+        m_connected = false;
+        m_defaultInput.clear();
+    }
+    if (wasConnected) {
+        Log::line(QStringLiteral("⚠️ [Audio] 与音频服务器的连接已断开，稍后重连"));
+        m_retryDelay = std::chrono::milliseconds(1000);
+    } else if (!m_failureLogged) {
+        Log::line(QStringLiteral("ℹ️ [Audio] 无法连接音频服务器，稍后重试"));
+    }
+    m_failureLogged = true;
+    m_retry.start(m_retryDelay);
+    m_retryDelay = std::min(m_retryDelay * 2, std::chrono::milliseconds(30000));
 }
 
 QByteArray PulseAudioInputWatcher::defaultInputId() const
@@ -95,16 +143,18 @@ void PulseAudioInputWatcher::onContextState(pa_context *context, void *self)
             QMutexLocker lock(&watcher->m_mutex);
             watcher->m_connected = true;
         }
+        QMetaObject::invokeMethod(watcher, [watcher] {
+            if (watcher->m_failureLogged)
+                Log::line(QStringLiteral("✅ [Audio] 已连接音频服务器，监听设备变化"));
+            watcher->m_failureLogged = false;
+            watcher->m_retryDelay = std::chrono::milliseconds(1000);
+        }, Qt::QueuedConnection);
         break;
     case PA_CONTEXT_FAILED:
-    case PA_CONTEXT_TERMINATED: {
-        QMutexLocker lock(&watcher->m_mutex);
-        watcher->logLater(watcher->m_connected ? QStringLiteral("⚠️ [Audio] 与音频服务器的连接已断开，不再监听设备变化")
-                                               : QStringLiteral("ℹ️ [Audio] 无法连接音频服务器，不监听设备变化"));
-        watcher->m_connected = false;
-        watcher->m_defaultInput.clear();
+    case PA_CONTEXT_TERMINATED:
+        // The context is replaced on the owner's thread, never inside its own callback.
+        QMetaObject::invokeMethod(watcher, &PulseAudioInputWatcher::connectionLost, Qt::QueuedConnection);
         break;
-    }
     default:
         break;
     }
@@ -153,8 +203,16 @@ void PulseAudioInputWatcher::onSourceInfo(pa_context *, const pa_source_info *in
 {
     auto *watcher = static_cast<PulseAudioInputWatcher *>(self);
     if (eol != 0) {
-        QMutexLocker lock(&watcher->m_mutex);
-        watcher->m_listed = true; // the end of the first listing (or of a single query)
+        bool reconnected = false;
+        {
+            // The end of the first listing (or of a single query).
+            QMutexLocker lock(&watcher->m_mutex);
+            reconnected = !watcher->m_listed && watcher->m_wasConnected;
+            watcher->m_listed = true;
+            watcher->m_wasConnected = true;
+        }
+        if (reconnected)
+            watcher->notify();
         return;
     }
     if (!info || info->monitor_of_sink != PA_INVALID_INDEX)
@@ -173,11 +231,6 @@ void PulseAudioInputWatcher::onSourceInfo(pa_context *, const pa_source_info *in
     }
     if (added && listed)
         watcher->notify();
-}
-
-void PulseAudioInputWatcher::logLater(const QString &text)
-{
-    QMetaObject::invokeMethod(this, [text] { Log::line(text); }, Qt::QueuedConnection);
 }
 
 void PulseAudioInputWatcher::notify()

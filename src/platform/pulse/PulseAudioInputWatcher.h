@@ -5,7 +5,9 @@
 #include <QHash>
 #include <QMutex>
 #include <QSet>
+#include <QTimer>
 
+#include <chrono>
 #include <cstdint>
 
 struct pa_context;
@@ -18,7 +20,9 @@ struct pa_threaded_mainloop;
 // thread, when a real input (not the monitor of an output) appears or goes
 // away or the default input changes. Changes of a source's state or volume,
 // which our own recording causes, are not reported. Without a server the
-// watcher stays silent and knows no default.
+// watcher knows no default and tries again, 1 s after a failure and then
+// less and less often (at most every 30 s); a server that comes (back) is
+// reported as a change, since its inputs may be others.
 class PulseAudioInputWatcher : public AudioInputWatcher
 {
     Q_OBJECT
@@ -37,8 +41,10 @@ private:
     static void onEvent(pa_context *context, int event, std::uint32_t index, void *self);
     static void onServerInfo(pa_context *context, const pa_server_info *info, void *self);
     static void onSourceInfo(pa_context *context, const pa_source_info *info, int eol, void *self);
+    void connectToServer();
+    void dropContext();
+    void connectionLost(); // on the owner's thread
     void notify();
-    void logLater(const QString &text); // the log helper is used on the owner's thread only
 
     pa_threaded_mainloop *m_loop = nullptr;
     pa_context *m_context = nullptr;
@@ -48,4 +54,9 @@ private:
     QSet<QByteArray> m_builtIn;
     bool m_connected = false;
     bool m_listed = false; // the first listing is the starting point, not a change
+    bool m_wasConnected = false; // a listing after a reconnection is a change
+    // Owner's thread only:
+    QTimer m_retry;
+    std::chrono::milliseconds m_retryDelay{1000};
+    bool m_failureLogged = false;
 };
