@@ -4,6 +4,9 @@
 #include <QProcess>
 #include <QThread>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 namespace PulseControl {
 
 bool pactl(const QStringList &args, QByteArray *output)
@@ -69,6 +72,8 @@ PrivateAudioServer::PrivateAudioServer()
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent"));
     env.remove(QStringLiteral("DISPLAY"));
     m_server.setProcessEnvironment(env);
+    // Gone with the test even when the test crashes: nothing sweeps its folder.
+    m_server.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     m_server.setStandardOutputFile(QProcess::nullDevice());
     m_server.setStandardErrorFile(m_dir.filePath(QStringLiteral("server.log")), QIODevice::Append);
 }
