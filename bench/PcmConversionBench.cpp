@@ -20,9 +20,7 @@ void BM_ConvertOneBuffer48kStereo(benchmark::State &state)
     }
     StreamingResampler resampler(48000);
     for (auto _ : state) {
-        const QVector<float> mono = PcmConversion::firstChannel(buffer, 2, false);
-        benchmark::DoNotOptimize(PcmConversion::level(mono));
-        benchmark::DoNotOptimize(PcmConversion::floatToInt16(resampler.process(mono)));
+        benchmark::DoNotOptimize(PcmConversion::convertBuffer(buffer, 2, false, resampler));
     }
     state.SetItemsProcessed(state.iterations());
 }

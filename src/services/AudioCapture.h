@@ -15,6 +15,9 @@ class AudioCapture : public QObject
     Q_OBJECT
 
 public:
+    // Frames per captured buffer, at the source's own rate.
+    static constexpr int kBufferFrames = 3200;
+
     using QObject::QObject;
 
     // Starts capturing; fails with the error the recogniser reports.

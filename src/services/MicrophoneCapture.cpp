@@ -158,9 +158,9 @@ void MicrophoneCapture::readAvailable()
     while (m_pending.size() >= bufferBytes) {
         const QByteArray buffer = m_pending.left(bufferBytes);
         m_pending.remove(0, bufferBytes);
-        const QVector<float> mono =
-            PcmConversion::firstChannel(buffer, m_format.channelCount(), m_format.sampleFormat() == QAudioFormat::Float);
-        Q_EMIT levelChanged(PcmConversion::level(mono));
-        Q_EMIT pcmReady(PcmConversion::floatToInt16(m_resampler->process(mono)));
+        const auto converted = PcmConversion::convertBuffer(buffer, m_format.channelCount(),
+                                                            m_format.sampleFormat() == QAudioFormat::Float, *m_resampler);
+        Q_EMIT levelChanged(converted.level);
+        Q_EMIT pcmReady(converted.pcm16k);
     }
 }

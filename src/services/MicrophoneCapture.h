@@ -27,8 +27,6 @@ class MicrophoneCapture final : public AudioCapture
     Q_OBJECT
 
 public:
-    static constexpr int kBufferFrames = 3200;
-
     // The watcher, when given, must outlive the capture.
     explicit MicrophoneCapture(AudioInputWatcher *watcher = nullptr, QObject *parent = nullptr);
     ~MicrophoneCapture() override;

@@ -51,6 +51,12 @@ QVector<float> firstChannel(const QByteArray &frames, int channels, bool isFloat
     return out;
 }
 
+ConvertedBuffer convertBuffer(const QByteArray &frames, int channels, bool isFloat, StreamingResampler &resampler)
+{
+    const QVector<float> mono = firstChannel(frames, channels, isFloat);
+    return {level(mono), floatToInt16(resampler.process(mono))};
+}
+
 } // namespace PcmConversion
 
 StreamingResampler::StreamingResampler(double inputRate) : m_inputRate(inputRate)

@@ -6,6 +6,8 @@
 #include <memory>
 #include <span>
 
+class StreamingResampler;
+
 // From the microphone's samples to what the recogniser sends: 16 kHz mono
 // signed 16-bit little-endian PCM.
 namespace PcmConversion {
@@ -22,6 +24,15 @@ float level(std::span<const float> samples);
 
 // Channel 0 of interleaved 16-bit or float frames, as floats.
 QVector<float> firstChannel(const QByteArray &frames, int channels, bool isFloat);
+
+// One captured buffer as the recogniser takes it: the level of channel 0, and
+// channel 0 at 16 kHz as Int16 PCM through the session's resampler.
+struct ConvertedBuffer
+{
+    float level = 0;
+    QByteArray pcm16k;
+};
+ConvertedBuffer convertBuffer(const QByteArray &frames, int channels, bool isFloat, StreamingResampler &resampler);
 
 } // namespace PcmConversion
 

@@ -9,7 +9,6 @@
 #include <QTimer>
 #include <QWebSocket>
 
-
 struct RealtimeASRService::WarmUp
 {
     explicit WarmUp(QObject *context) : done(context) {}
@@ -175,11 +174,7 @@ QCoro::Task<> RealtimeASRService::runReconnect(AppConfig config, qint64 generati
         m_isReconnecting = false;
         co_return;
     }
-    m_taskStarted = false;
-    m_taskFinished = false;
-    m_hasResumedConnect = false;
-    m_hasResumedTaskFinished = false;
-    VoidResult result = co_await connect(config);
+    VoidResult result = co_await connect(config); // a new task: its flags start afresh
     if (result)
         result = co_await setupAudioEngine();
     if (result) {

@@ -59,11 +59,7 @@ QCoro::Task<VoidResult> RealtimeASRService::connect(AppConfig config)
     m_isRunning = false;
     m_isAudioStreaming = false;
     stopAudioEngine();
-    if (m_taskFinishedWaiter && !m_hasResumedTaskFinished) {
-        m_hasResumedTaskFinished = true;
-        m_taskFinishedTimeout.reset();
-        std::exchange(m_taskFinishedWaiter, {})->release(m_currentTranscript);
-    }
+    resumeTaskFinishedContinuation(m_currentTranscript);
     abandonConnectWaiter();
     resetConnectionFlags();
     Log::line(QStringLiteral("🔌 [RealtimeASR] 开始连接 WebSocket (id=%1)...").arg(generation));

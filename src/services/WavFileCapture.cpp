@@ -4,8 +4,6 @@
 #include <QtEndian>
 
 namespace {
-constexpr int kBufferFrames = 3200;
-
 quint32 u32(const QByteArray &data, qsizetype at)
 {
     return qFromLittleEndian<quint32>(data.constData() + at);
@@ -61,7 +59,7 @@ WavFileCapture::WavFileCapture(const QString &path, bool fast, QObject *parent) 
 
 double WavFileCapture::durationSeconds() const
 {
-    const int frameBytes = m_format.channels * (m_format.isFloat ? 4 : 2);
+    const int frameBytes = m_format.bytesPerFrame();
     return frameBytes ? double(m_frames.size() / frameBytes) / m_format.sampleRate : 0;
 }
 
@@ -87,7 +85,6 @@ QCoro::Task<bool> WavFileCapture::requestPermission()
 
 void WavFileCapture::deliverNext()
 {
-    const qsizetype frameBytes = m_format.channels * (m_format.isFloat ? 4 : 2);
     if (m_position >= m_frames.size()) {
         m_timer.stop();
         // A file has an end: what is still in the resampler goes out too.
@@ -96,9 +93,9 @@ void WavFileCapture::deliverNext()
         Q_EMIT finished();
         return;
     }
-    const QByteArray buffer = m_frames.mid(m_position, kBufferFrames * frameBytes);
+    const QByteArray buffer = m_frames.mid(m_position, qsizetype(kBufferFrames) * m_format.bytesPerFrame());
     m_position += buffer.size();
-    const QVector<float> mono = PcmConversion::firstChannel(buffer, m_format.channels, m_format.isFloat);
-    Q_EMIT levelChanged(PcmConversion::level(mono));
-    Q_EMIT pcmReady(PcmConversion::floatToInt16(m_resampler->process(mono)));
+    const auto converted = PcmConversion::convertBuffer(buffer, m_format.channels, m_format.isFloat, *m_resampler);
+    Q_EMIT levelChanged(converted.level);
+    Q_EMIT pcmReady(converted.pcm16k);
 }

@@ -21,6 +21,7 @@ public:
         int sampleRate = 0;
         int channels = 0;
         bool isFloat = false;
+        int bytesPerFrame() const { return channels * (isFloat ? 4 : 2); }
     };
 
     // Reads the file; error() says why when it is not a WAV file we can play.
