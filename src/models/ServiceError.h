@@ -14,6 +14,12 @@ struct ServiceError
     int code = 0;
     QString description;
 
+    // No API key is stored: every service that needs one says so alike.
+    static ServiceError apiKeyMissing()
+    {
+        return {QStringLiteral("APIKeyError"), 401, QStringLiteral("请先配置 API Key")};
+    }
+
     friend bool operator==(const ServiceError &, const ServiceError &) = default;
 };
 

@@ -44,11 +44,6 @@ ServiceError invalidUrlError(const QString &baseUrl)
     return {QStringLiteral("URLError"), -1, QStringLiteral("无效的服务地址：") + baseUrl};
 }
 
-ServiceError apiKeyError()
-{
-    return {QStringLiteral("APIKeyError"), 401, QStringLiteral("请先配置 API Key")};
-}
-
 ServiceError networkError(const QString &description, int code)
 {
     return {QStringLiteral("QNetworkReply"), code, description};
@@ -93,7 +88,7 @@ QCoro::Task<> DashScopeAPIService::runChat(QList<LLMMessage> messages, AppConfig
 {
     const std::optional<QString> key = co_await configuredKey();
     if (!key) {
-        stream->finish(apiKeyError());
+        stream->finish(ServiceError::apiKeyMissing());
         co_return;
     }
     const auto url = chatCompletionsUrl(config.compatibleBaseURL);

@@ -63,5 +63,4 @@ private:
 // when that is not an http(s) URL.
 std::optional<QUrl> chatCompletionsUrl(const QString &baseUrl);
 ServiceError invalidUrlError(const QString &baseUrl);
-ServiceError apiKeyError();
 ServiceError networkError(const QString &description, int code);

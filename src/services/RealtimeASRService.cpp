@@ -68,7 +68,7 @@ QCoro::Task<VoidResult> RealtimeASRService::connect(AppConfig config)
     if (generation != m_connectionId)
         co_return cancelledError(); // superseded while the key was being read
     if (!key || key->isEmpty())
-        co_return ServiceError{QStringLiteral("APIKeyError"), 401, QStringLiteral("请先配置 API Key")};
+        co_return ServiceError::apiKeyMissing();
     Log::line(QStringLiteral("🔑 [RealtimeASR] API Key: %1（长度 %2）")
                   .arg(Log::maskApiKey(*key))
                   .arg(key->toStdU32String().size()));

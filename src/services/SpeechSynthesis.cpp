@@ -134,7 +134,7 @@ QCoro::Task<Result<QByteArray>> DashScopeAPIService::synthesizeSpeech(QString te
 {
     const std::optional<QString> key = co_await configuredKey();
     if (!key)
-        co_return apiKeyError();
+        co_return ServiceError::apiKeyMissing();
     Log::line(QStringLiteral("🔊 [TTS] 开始 WebSocket 语音合成，模型：%1，语音：%2").arg(config.ttsModel, config.ttsVoice));
     // Synthesis uses the endpoint without the trailing slash recognition writes.
     QUrl endpoint = m_webSocketEndpoint;

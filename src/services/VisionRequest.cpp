@@ -31,7 +31,7 @@ QCoro::Task<Result<QString>> DashScopeAPIService::analyzeChatScreenshot(QString 
 {
     const std::optional<QString> key = co_await configuredKey();
     if (!key)
-        co_return apiKeyError();
+        co_return ServiceError::apiKeyMissing();
     const auto url = chatCompletionsUrl(config.compatibleBaseURL);
     if (!url)
         co_return invalidUrlError(config.compatibleBaseURL);
