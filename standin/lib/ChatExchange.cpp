@@ -21,6 +21,15 @@ QByteArray compact(const QJsonObject &object)
 {
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
+
+// Token counts as the service reports them, estimated from characters.
+QJsonObject tokenUsage(qsizetype promptChars, const QString &answer)
+{
+    const int prompt = int(promptChars / 3), completion = int(answer.size());
+    return {{QStringLiteral("prompt_tokens"), prompt},
+            {QStringLiteral("completion_tokens"), completion},
+            {QStringLiteral("total_tokens"), prompt + completion}};
+}
 } // namespace
 
 ChatExchange::ChatExchange(QTcpSocket *socket, StandinServer &server, int connectionId, HttpRequest request,
@@ -119,13 +128,9 @@ void ChatExchange::streamAnswer(const QJsonObject &body)
     events << event(chunk({{QStringLiteral("content"), QString()}, {QStringLiteral("role"), QStringLiteral("assistant")}},
                           QJsonValue::Null));
     if (script.fault.is("malformed")) {
-        QStringList lines{QStringLiteral("data: {not json"), QStringLiteral(": a comment"),
-                          QStringLiteral("data:{\"no\":\"blank\"}"), QStringLiteral("event: ping")};
-        if (const QJsonArray given = script.fault.options.value(QStringLiteral("lines")).toArray(); !given.isEmpty()) {
-            lines.clear();
-            for (const QJsonValue &value : given)
-                lines << value.toString();
-        }
+        const QStringList lines = script.fault.stringsOption(
+            "lines", {QStringLiteral("data: {not json"), QStringLiteral(": a comment"),
+                      QStringLiteral("data:{\"no\":\"blank\"}"), QStringLiteral("event: ping")});
         for (const QString &line : lines)
             events << line.toUtf8() + "\n\n";
     }
@@ -134,10 +139,7 @@ void ChatExchange::streamAnswer(const QJsonObject &body)
     events << event(chunk({{QStringLiteral("content"), QString()}}, QStringLiteral("stop")));
     QJsonObject usage = chunk({}, QJsonValue::Null);
     usage.insert(QStringLiteral("choices"), QJsonArray());
-    const int prompt = int(m_request.body.size() / 3), completion = int(answer.size());
-    usage.insert(QStringLiteral("usage"), QJsonObject{{QStringLiteral("prompt_tokens"), prompt},
-                                                      {QStringLiteral("completion_tokens"), completion},
-                                                      {QStringLiteral("total_tokens"), prompt + completion}});
+    usage.insert(QStringLiteral("usage"), tokenUsage(m_request.body.size(), answer));
     events << event(usage);
     if (!script.fault.is("no-done"))
         events << "data: [DONE]\n\n";
@@ -238,7 +240,6 @@ void ChatExchange::answerVision(const QJsonObject &body)
 
 void ChatExchange::answerWhole(const QString &model, const QString &content, int promptChars)
 {
-    const int prompt = promptChars / 3, completion = int(content.size());
     const QJsonObject response{
         {QStringLiteral("choices"),
          QJsonArray{QJsonObject{{QStringLiteral("message"), QJsonObject{{QStringLiteral("role"), QStringLiteral("assistant")},
@@ -247,9 +248,7 @@ void ChatExchange::answerWhole(const QString &model, const QString &content, int
                                 {QStringLiteral("index"), 0},
                                 {QStringLiteral("logprobs"), QJsonValue::Null}}}},
         {QStringLiteral("object"), QStringLiteral("chat.completion")},
-        {QStringLiteral("usage"), QJsonObject{{QStringLiteral("prompt_tokens"), prompt},
-                                              {QStringLiteral("completion_tokens"), completion},
-                                              {QStringLiteral("total_tokens"), prompt + completion}}},
+        {QStringLiteral("usage"), tokenUsage(promptChars, content)},
         {QStringLiteral("created"), m_created},
         {QStringLiteral("system_fingerprint"), QJsonValue::Null},
         {QStringLiteral("model"), model},

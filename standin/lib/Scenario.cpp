@@ -16,6 +16,17 @@ QString Fault::stringOption(const char *name, const QString &fallback) const
     return value.isString() ? value.toString() : fallback;
 }
 
+QStringList Fault::stringsOption(const char *name, const QStringList &fallback) const
+{
+    const QJsonArray given = options.value(QLatin1String(name)).toArray();
+    if (given.isEmpty())
+        return fallback;
+    QStringList strings;
+    for (const QJsonValue &value : given)
+        strings << value.toString();
+    return strings;
+}
+
 QString ChatScript::answerFor(const QString &question) const
 {
     const auto it = answers.constFind(question.trimmed());

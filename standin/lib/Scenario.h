@@ -18,6 +18,8 @@ struct Fault
     bool is(const char *name) const { return type == QLatin1String(name); }
     int intOption(const char *name, int fallback) const;
     QString stringOption(const char *name, const QString &fallback = {}) const;
+    // A non-empty array option as strings, else the fallback.
+    QStringList stringsOption(const char *name, const QStringList &fallback) const;
 };
 
 struct RecognitionScript

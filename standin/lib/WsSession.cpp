@@ -147,8 +147,7 @@ void WsSession::handleRunTask(const QJsonObject &frame)
     if (fault().is("never-answer") && fault().stringOption("at", QStringLiteral("connect")) == QLatin1String("connect"))
         return;
     if (fault().is("task-failed") && fault().stringOption("at", QStringLiteral("start")) == QLatin1String("start"))
-        return failTask(fault().stringOption("code", QStringLiteral("InternalError")),
-                        fault().stringOption("message", QStringLiteral("scripted failure at start")));
+        return failAsScripted(QStringLiteral("scripted failure at start"));
     const int delay = m_kind == Kind::Synthesis ? m_synthesis.startDelayMs : m_recognition.startDelayMs;
     later(delay, [this] { startTask(); });
 }
@@ -175,13 +174,8 @@ void WsSession::startTask()
     m_state = State::Running;
     sendEvent(QStringLiteral("task-started"), {});
     if (fault().is("malformed")) {
-        QStringList frames{QStringLiteral("not json"), QStringLiteral("[1,2,3]"),
-                           QStringLiteral("{\"payload\":{}}")};
-        if (const QJsonArray given = fault().options.value(QStringLiteral("frames")).toArray(); !given.isEmpty()) {
-            frames.clear();
-            for (const QJsonValue &value : given)
-                frames << value.toString();
-        }
+        const QStringList frames = fault().stringsOption(
+            "frames", {QStringLiteral("not json"), QStringLiteral("[1,2,3]"), QStringLiteral("{\"payload\":{}}")});
         for (const QString &text : frames)
             sendFrame(Opcode::Text, text.toUtf8());
     }
@@ -242,8 +236,7 @@ void WsSession::sendNextResults(bool all)
         ++m_resultsSent;
         if (fault().is("task-failed") && fault().stringOption("at") == QLatin1String("results")
             && m_resultsSent >= fault().intOption("after", 1)) {
-            return failTask(fault().stringOption("code", QStringLiteral("InternalError")),
-                            fault().stringOption("message", QStringLiteral("scripted failure after results")));
+            return failAsScripted(QStringLiteral("scripted failure after results"));
         }
     }
 }
@@ -297,8 +290,7 @@ void WsSession::handleFinishTask(const QJsonObject &frame)
     if (fault().is("never-answer") && fault().stringOption("at") == QLatin1String("finish"))
         return;
     if (fault().is("task-failed") && fault().stringOption("at") == QLatin1String("finish"))
-        return failTask(fault().stringOption("code", QStringLiteral("InternalError")),
-                        fault().stringOption("message", QStringLiteral("scripted failure at finish")));
+        return failAsScripted(QStringLiteral("scripted failure at finish"));
     if (m_kind == Kind::Synthesis) {
         if (m_audioInFlight == 0)
             finishTask();
@@ -337,6 +329,11 @@ void WsSession::failTask(const QString &code, const QString &message)
     sendEvent(QStringLiteral("task-failed"), payload,
               {{QStringLiteral("error_code"), code}, {QStringLiteral("error_message"), message}});
     endTask();
+}
+
+void WsSession::failAsScripted(const QString &defaultMessage)
+{
+    failTask(fault().stringOption("code", QStringLiteral("InternalError")), fault().stringOption("message", defaultMessage));
 }
 
 void WsSession::endTask()

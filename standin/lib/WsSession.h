@@ -43,6 +43,8 @@ private:
     void sendEvent(const QString &event, const QJsonObject &payload, const QJsonObject &headerExtra = {});
     void sendFrame(WebSocketFrames::Opcode opcode, const QByteArray &payload);
     void failTask(const QString &code, const QString &message);
+    // The "task-failed" fault: its code and message, or InternalError and the given text.
+    void failAsScripted(const QString &defaultMessage);
     void endTask();
     void closeAbruptly();
     void recordAudioSummary();
