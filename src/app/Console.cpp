@@ -1,6 +1,7 @@
 #include "Console.h"
 
 #include <QFile>
+#include <QSaveFile>
 
 #include <cstdio>
 #include <termios.h>
@@ -39,6 +40,17 @@ private:
     bool m_active = false;
 };
 } // namespace
+
+ExitStatus writeResultFile(const QString &path, const QByteArray &data)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
+        err(QStringLiteral("quillwren: cannot write %1: %2").arg(path, file.errorString()));
+        return Failure;
+    }
+    out(QStringLiteral("%1 (%2 bytes)").arg(path).arg(data.size()));
+    return Success;
+}
 
 void out(const QString &text)
 {

@@ -18,6 +18,11 @@ void err(const QString &text);
 // The exit statuses of every command.
 enum ExitStatus { Success = 0, Failure = 1, UsageError = 2 };
 
+// Writes a command's result file whole or not at all (an existing file is
+// never left half replaced) and says so: "PATH (N bytes)" on standard output,
+// or why not on standard error. Success or Failure.
+ExitStatus writeResultFile(const QString &path, const QByteArray &data);
+
 // Reads a secret from standard input: one line typed without echo when it is a
 // terminal, else everything up to end of input. The final line break is dropped;
 // blanks are kept. Nothing when the input cannot be read.

@@ -7,8 +7,6 @@
 
 #include "Delay.h"
 
-#include <QSaveFile>
-
 namespace {
 // The application that pastes asks this process for the clipboard's text
 // after the chord: stay long enough to answer.
@@ -65,12 +63,5 @@ QCoro::Task<int> DesktopCommands::capture(QStringList args)
         Console::out(*base64);
         co_return Console::Success;
     }
-    QSaveFile file(args.at(1));
-    const QByteArray jpeg = QByteArray::fromBase64(base64->toLatin1());
-    if (!file.open(QIODevice::WriteOnly) || file.write(jpeg) != jpeg.size() || !file.commit()) {
-        Console::err(QStringLiteral("quillwren: cannot write %1: %2").arg(args.at(1), file.errorString()));
-        co_return Console::Failure;
-    }
-    Console::out(QStringLiteral("%1 (%2 bytes)").arg(args.at(1)).arg(jpeg.size()));
-    co_return Console::Success;
+    co_return Console::writeResultFile(args.at(1), QByteArray::fromBase64(base64->toLatin1()));
 }

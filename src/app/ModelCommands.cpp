@@ -6,9 +6,7 @@
 #include "Prompts.h"
 #include "SettingsStore.h"
 
-#include <QFile>
 #include <QImageReader>
-#include <QSaveFile>
 
 namespace {
 int failed(const ServiceError &error)
@@ -61,14 +59,7 @@ QCoro::Task<int> ModelCommands::speak(QStringList args)
     const Result<QByteArray> clip = co_await m_service.synthesizeSpeech(text, m_settings.loadAppConfig());
     if (!clip)
         co_return failed(clip.error());
-    // Written whole or not at all: an existing file is never left half replaced.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(clip.value()) != clip.value().size() || !file.commit()) {
-        Console::err(QStringLiteral("quillwren: cannot write %1: %2").arg(path, file.errorString()));
-        co_return Console::Failure;
-    }
-    Console::out(QStringLiteral("%1 (%2 bytes)").arg(path).arg(clip.value().size()));
-    co_return Console::Success;
+    co_return Console::writeResultFile(path, clip.value());
 }
 
 QCoro::Task<int> ModelCommands::reply(QStringList args)
