@@ -8,14 +8,10 @@
 
 using PulseControl::TestMicrophone;
 using PulseControl::TestSpeaker;
+using TestSupport::settle;
 using TestSupport::waitUntil;
 
 namespace {
-
-void settle(int ms)
-{
-    waitUntil([] { return false; }, ms);
-}
 
 // Against the session's real audio server (PulseAudio with the virtual microphone "vmic").
 TEST(AudioInputWatcher, ReportsMicrophonesComingAndGoingAndTheUsersDefault)

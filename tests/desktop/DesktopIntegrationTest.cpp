@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 using TestSupport::runTool;
+using TestSupport::settle;
 using TestSupport::waitUntil;
 
 namespace {
@@ -20,7 +21,7 @@ public:
         m_process.setProcessEnvironment(env);
         m_process.start(QStringLiteral(PASTE_TARGET_BINARY), args);
         EXPECT_TRUE(waitUntil([this] { return read().contains(QStringLiteral("ready")); }, 5000));
-        waitUntil([] { return false; }, 500); // mapped and focused
+        settle(500); // mapped and focused
     }
     ~PasteTarget()
     {
@@ -83,7 +84,7 @@ TEST_F(DesktopIntegration, APasteWaitsUntilTheUsersModifierIsReleasedAndTheClipb
     PasteTarget target(env);
     ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("keydown"), QStringLiteral("alt")}), 0);
     std::unique_ptr<QProcess> typing(startQuillwren({QStringLiteral("type"), QStringLiteral("按住也不怕")}, env));
-    waitUntil([] { return false; }, 400);
+    settle(400);
     EXPECT_EQ(target.text(), QString()) << "nothing is sent while Alt is down";
     ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("keyup"), QStringLiteral("alt")}), 0);
     EXPECT_TRUE(waitUntil([&] { return target.text() == QStringLiteral("按住也不怕"); }, 3000)) << target.text().toStdString();

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 using TestSupport::runTool;
+using TestSupport::settle;
 using TestSupport::waitUntil;
 
 namespace {
@@ -49,7 +50,7 @@ TEST_F(X11Keys, OtherKeysAreKeyDownsWithTheirKeycode)
     ASSERT_EQ(keys.size(), 1);
     EXPECT_EQ(keys.first(), 54) << "the X keycode of c";
     xdotool(QStringLiteral("key Caps_Lock key Caps_Lock"));
-    waitUntil([] { return false; }, 200);
+    settle(200);
     EXPECT_EQ(keys.size(), 1) << "Caps Lock is neither a key-down nor one of the four";
 }
 
@@ -57,12 +58,12 @@ TEST_F(X11Keys, ARepeatedReleaseIsHarmlessAndStopEndsDelivery)
 {
     xdotool(QStringLiteral("keydown alt keyup alt keyup alt"));
     EXPECT_TRUE(waitUntil([&] { return flags.size() == 2; }));
-    waitUntil([] { return false; }, 200);
+    settle(200);
     EXPECT_EQ(flags, (QList<std::uint64_t>{ModifierMask::Option, 0}));
 
     source.stop();
     xdotool(QStringLiteral("keydown alt key c keyup alt"));
-    waitUntil([] { return false; }, 300);
+    settle(300);
     EXPECT_EQ(flags.size(), 2);
     EXPECT_EQ(keys.size(), 0);
     EXPECT_TRUE(source.start()) << "a stopped source starts again";

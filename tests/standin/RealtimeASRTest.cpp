@@ -10,6 +10,7 @@
 #include <iostream>
 
 using TestSupport::await;
+using TestSupport::settle;
 using TestSupport::waitUntil;
 using namespace std::chrono_literals;
 
@@ -57,7 +58,7 @@ protected:
     {
         EXPECT_TRUE(await(asr->connect(config)));
         EXPECT_TRUE(await(asr->startRecognition(config)));
-        waitUntil([] { return false; }, ms);
+        settle(ms);
         await(asr->stopRecognition());
         return asr->finalTranscript();
     }
@@ -97,13 +98,13 @@ TEST_F(Recognition, AudioGoesUpOnlyAfterTheStartAndOnlyWhileRecording)
 {
     asr->warmUp(config);
     ASSERT_TRUE(waitUntil([this] { return asr->isWarmedUp(); }));
-    waitUntil([] { return false; }, 400);
+    settle(400);
     EXPECT_GT(mic.framesDelivered, 2) << "the warmed engine captures";
     EXPECT_TRUE(sent(QStringLiteral("ws-binary")).isEmpty()) << "but nothing is sent before the start";
 
     ASSERT_TRUE(await(asr->startRecognition(config)));
     EXPECT_EQ(asr->recordingState(), RecordingState::recording());
-    waitUntil([] { return false; }, 500);
+    settle(500);
     await(asr->stopRecognition());
     const int framesSent = int(sent(QStringLiteral("ws-binary")).size());
     EXPECT_GE(framesSent, 3);
@@ -112,7 +113,7 @@ TEST_F(Recognition, AudioGoesUpOnlyAfterTheStartAndOnlyWhileRecording)
         EXPECT_LT(frame[QStringLiteral("seq")].toInt(), finishSeq) << "no audio after finish-task";
         EXPECT_EQ(frame[QStringLiteral("size")].toInt(), 3200);
     }
-    waitUntil([] { return false; }, 300);
+    settle(300);
     EXPECT_EQ(sent(QStringLiteral("ws-binary")).size(), framesSent);
     EXPECT_FALSE(mic.isRunning());
     EXPECT_EQ(asr->audioLevel(), 0.0f);
@@ -197,18 +198,18 @@ TEST_F(Recognition, ALateTimeOutOfASupersededConnectLeavesTheCurrentSocketAlone)
     make([] { auto t = quick(); t.connectTimeout = 800ms; return t; }());
     useScenario(R"({"recognition":{"fault":{"type":"never-answer"}}})");
     auto first = asr->connect(config);
-    waitUntil([] { return false; }, 400);
+    settle(400);
     useScenario(R"({"recognition":{"sentences":["第二个连接。"]}})");
     ASSERT_TRUE(await(asr->connect(config)));
     const VoidResult abandoned = await(std::move(first));
     ASSERT_FALSE(abandoned);
     EXPECT_EQ(abandoned.error(), RealtimeASRService::cancelledError()) << "the abandoned wait ends too";
 
-    waitUntil([] { return false; }, 900); // past the first connect's time-out
+    settle(900); // past the first connect's time-out
     EXPECT_TRUE(asr->isConnected());
     EXPECT_FALSE(logged(QStringLiteral("❌ [RealtimeASR] WebSocket 错误")));
     ASSERT_TRUE(await(asr->startRecognition(config)));
-    waitUntil([] { return false; }, 300);
+    settle(300);
     await(asr->stopRecognition());
     EXPECT_EQ(asr->finalTranscript(), QStringLiteral("第二个连接。"));
 }
@@ -238,7 +239,7 @@ TEST_F(Recognition, CancellingAWarmUpClosesItsConnectionAndEndsItsWait)
     asr->cancelWarmUp();
     EXPECT_TRUE(logged(QStringLiteral("❌ [RealtimeASR] 取消预热...")));
     EXPECT_FALSE(asr->isWarmingUp());
-    waitUntil([] { return false; }, 800);
+    settle(800);
     EXPECT_FALSE(asr->isWarmedUp());
     EXPECT_FALSE(logged(QStringLiteral("✅ [RealtimeASR] 预热完成")));
     EXPECT_FALSE(logged(QStringLiteral("⚠️ [RealtimeASR] 预热失败")));
@@ -286,7 +287,7 @@ TEST_F(Recognition, ADroppedConnectionIsResumedFiveTimesKeepingAllText)
     ASSERT_TRUE(await(asr->connect(config)));
     ASSERT_TRUE(await(asr->startRecognition(config)));
     ASSERT_TRUE(waitUntil([this] { return logged(QStringLiteral("❌ [RealtimeASR] 已达最大重连次数 (5)，放弃重连")); }, 15000));
-    waitUntil([] { return false; }, 500);
+    settle(500);
     EXPECT_EQ(sent(QStringLiteral("ws-upgrade")).size(), 6) << "the first connection and five reconnections";
     EXPECT_EQ(log.linesStartingWith(QStringLiteral("✅ [RealtimeASR] 断线重连成功，继续录音")).size(), 5);
     EXPECT_EQ(asr->currentTranscript(), QStringLiteral("甲。甲。甲。甲。甲。甲。"));
@@ -337,16 +338,16 @@ TEST_F(Recognition, ADeviceChangeWhileRecordingRestartsCaptureAndOtherwiseDoesNo
     EXPECT_EQ(mic.starts, startsBefore + 1);
     EXPECT_TRUE(mic.isRunning());
     const auto framesBefore = sent(QStringLiteral("ws-binary")).size();
-    waitUntil([] { return false; }, 300);
+    settle(300);
     EXPECT_GT(sent(QStringLiteral("ws-binary")).size(), framesBefore) << "audio flows again";
 
     // A burst of notifications for one change restarts capture once.
     const int startsBeforeBurst = mic.starts;
     Q_EMIT mic.configurationChanged();
-    waitUntil([] { return false; }, 200);
+    settle(200);
     Q_EMIT mic.configurationChanged();
     ASSERT_TRUE(waitUntil([this] { return mic.isRunning(); }));
-    waitUntil([] { return false; }, 800);
+    settle(800);
     EXPECT_EQ(mic.starts, startsBeforeBurst + 1);
     EXPECT_EQ(log.linesStartingWith(QStringLiteral("✅ [RealtimeASR] 音频引擎已在新设备上重启")).size(), 2);
 
@@ -357,7 +358,7 @@ TEST_F(Recognition, ADeviceChangeWhileRecordingRestartsCaptureAndOtherwiseDoesNo
     ASSERT_TRUE(await(asr->connect(config)));
     ASSERT_TRUE(await(asr->startRecognition(config)));
     const int startsOfNewRecording = mic.starts;
-    waitUntil([] { return false; }, 800);
+    settle(800);
     EXPECT_EQ(mic.starts, startsOfNewRecording);
     EXPECT_TRUE(mic.isRunning());
     await(asr->stopRecognition());

@@ -75,11 +75,6 @@ bool WsClient::waitForDisconnect(int timeoutMs)
     return waitUntil([this] { return m_socket.state() == QAbstractSocket::UnconnectedState; }, timeoutMs);
 }
 
-void WsClient::settle(int ms)
-{
-    waitUntil([] { return false; }, ms);
-}
-
 namespace Frames {
 namespace {
 QJsonObject header(const char *action, const QString &taskId)

@@ -47,8 +47,6 @@ public:
     QJsonObject waitForEvent(const QString &event, int timeoutMs = 3000);
     // Waits until the server has closed the connection.
     bool waitForDisconnect(int timeoutMs = 3000);
-    // Lets the event loop run.
-    void settle(int ms);
 
     QList<QJsonObject> events;    // every JSON frame received, in order
     QStringList nonJsonTexts;     // text frames that were not JSON objects

@@ -43,7 +43,7 @@ TEST_F(StandinRecognition, ATaskStreamsGrowingResultsAndFinishesWithTheWholeScri
     EXPECT_EQ(started[QStringLiteral("header")][QStringLiteral("task_id")].toString(), kTask);
 
     stream(client, Frames::tone(440, 1000));
-    client.settle(200);
+    TestSupport::settle(200);
     const qsizetype duringAudio = client.events.size() - 1;
     EXPECT_EQ(duringAudio, 5) << "one result per 200 ms of audio";
 
@@ -137,7 +137,7 @@ TEST_F(StandinRecognition, NothingMayBeSentBeforeTaskStartedOrOutOfTurn)
         early.sendBinary(Frames::tone(440, 100));
         EXPECT_EQ(early.waitForEvent(QStringLiteral("task-failed"))[QStringLiteral("header")][QStringLiteral("error_message")].toString(),
                   QStringLiteral("audio received before task-started"));
-        early.settle(400);
+        TestSupport::settle(400);
         EXPECT_TRUE(early.waitForEvent(QStringLiteral("task-started"), 10).isEmpty()) << "the failed task never starts";
     }
     WsClient client(server, key());
@@ -195,7 +195,7 @@ TEST_F(StandinRecognition, SilenceDroppedConnectionsAndMalformedFramesArePlayed)
     {
         WsClient silent(server, key());
         silent.sendJson(Frames::recognitionRunTask(kTask));
-        silent.settle(300);
+        TestSupport::settle(300);
         EXPECT_TRUE(silent.events.isEmpty());
     }
     useScenario(R"({"recognition":{"fault":{"type":"never-answer","at":"finish"}}})");
@@ -220,7 +220,7 @@ TEST_F(StandinRecognition, SilenceDroppedConnectionsAndMalformedFramesArePlayed)
         WsClient garbled(server, key());
         garbled.sendJson(Frames::recognitionRunTask(kTask));
         ASSERT_FALSE(garbled.waitForEvent(QStringLiteral("task-started")).isEmpty());
-        garbled.settle(100);
+        TestSupport::settle(100);
         EXPECT_EQ(garbled.nonJsonTexts, (QStringList{QStringLiteral("not json"), QStringLiteral("[1,2,3]")}));
         ASSERT_EQ(garbled.events.size(), 2);
         EXPECT_FALSE(garbled.events[1].contains(QStringLiteral("header")));

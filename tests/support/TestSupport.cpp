@@ -66,6 +66,11 @@ bool waitUntil(const std::function<bool()> &predicate, int timeoutMs)
     return true;
 }
 
+void settle(int ms)
+{
+    waitUntil([] { return false; }, ms);
+}
+
 int runTool(const QString &program, const QStringList &args, int timeoutMs)
 {
     QProcess tool;

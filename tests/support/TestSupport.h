@@ -50,6 +50,9 @@ ProcessResult runQuillwren(const QStringList &args, const QProcessEnvironment &e
 // Processes events until the predicate holds or the time is up; answers the predicate.
 bool waitUntil(const std::function<bool()> &predicate, int timeoutMs = 5000);
 
+// Processes events for the given time: for checks that something does not happen.
+void settle(int ms);
+
 // Runs a program to completion (xdotool, secret-tool, ...); its exit code.
 int runTool(const QString &program, const QStringList &args, int timeoutMs = 10000);
 

@@ -17,7 +17,7 @@ TEST(AudioRecorderService, FailuresArePublishedAndACancelResetsAndDeletesTheFile
     });
 
     recorder.recorderDidFinish(true);
-    TestSupport::waitUntil([] { return false; }, 20);
+    TestSupport::settle(20);
     EXPECT_TRUE(events.isEmpty()) << "a successful finish changes nothing";
 
     recorder.recorderEncodeErrorDidOccur(QStringLiteral("磁盘已满"));
