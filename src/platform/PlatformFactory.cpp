@@ -1,8 +1,8 @@
 #include "PlatformFactory.h"
 
-#include "LocalKeyEventSource.h"
-#include "NullDesktopBackend.h"
-#include "NullKeyEventSource.h"
+#include "qt/LocalKeyEventSource.h"
+#include "null/NullDesktopBackend.h"
+#include "null/NullKeyEventSource.h"
 #include "pulse/PulseAudioInputWatcher.h"
 #include "x11/X11DesktopBackend.h"
 #include "x11/X11KeyEventSource.h"
