@@ -31,7 +31,7 @@ struct Rig
         server.setScenario(*Scenario::fromJson(scenario, &error));
         server.listen();
         const QString key = server.scenario().apiKey;
-        client = std::make_unique<DashScopeAPIService>([key] { return keyOf(key); }, server.webSocketUrl());
+        client = std::make_unique<DashScopeAPIService>([key] { return keyOf(key); }, DashScopeEndpoints{server.webSocketUrl()});
         config.compatibleBaseURL = server.compatibleBaseUrl();
     }
     ~Rig() { Log::setSink({}); }

@@ -1,6 +1,6 @@
 #include "RealtimeASRService.h"
 
-#include "AsrProtocol.h"
+#include "DuplexProtocol.h"
 #include "AudioCapture.h"
 #include "Log.h"
 #include "SocketErrors.h"
@@ -16,18 +16,12 @@ QString compactText(const QJsonObject &object)
 }
 } // namespace
 
-QUrl RealtimeASRService::defaultEndpoint()
-{
-    const QString overridden = qEnvironmentVariable("QUILLWREN_WS_URL");
-    return QUrl(overridden.isEmpty() ? QStringLiteral("wss://dashscope.aliyuncs.com/api-ws/v1/inference/") : overridden);
-}
-
 ServiceError RealtimeASRService::cancelledError()
 {
     return {QStringLiteral("ConnectionError"), -999, QStringLiteral("连接已取消")};
 }
 
-RealtimeASRService::RealtimeASRService(KeyProvider apiKey, AudioCapture &audio, QUrl endpoint, Timings timings,
+RealtimeASRService::RealtimeASRService(ApiKeyProvider apiKey, AudioCapture &audio, QUrl endpoint, Timings timings,
                                        QObject *parent)
     : QObject(parent)
     , m_apiKey(std::move(apiKey))
@@ -144,9 +138,9 @@ void RealtimeASRService::sendRunTask(const QString &model)
         Log::line(QStringLiteral("❌ [RealtimeASR] WebSocket 任务为空，无法发送 run-task"));
         return;
     }
-    m_taskId = AsrProtocol::makeTaskId();
+    m_taskId = DuplexProtocol::makeTaskId();
     Log::line(QStringLiteral("📤 [RealtimeASR] 发送 run-task：%1, 格式：PCM, 采样率：16000Hz, heartbeat:true").arg(model));
-    const QByteArray frame = AsrProtocol::runTaskFrame(m_taskId, model);
+    const QByteArray frame = DuplexProtocol::recognitionRunTaskFrame(m_taskId, model);
     if (m_socket->sendTextMessage(QString::fromUtf8(frame)) > 0)
         Log::line(QStringLiteral("✅ [RealtimeASR] run-task 发送成功"));
     else
@@ -161,7 +155,7 @@ void RealtimeASRService::sendFinishTask()
         return;
     }
     m_isAudioStreaming = false; // no audio after this point
-    const QByteArray frame = AsrProtocol::finishTaskFrame(m_taskId);
+    const QByteArray frame = DuplexProtocol::finishTaskFrame(m_taskId);
     if (m_socket->sendTextMessage(QString::fromUtf8(frame)) > 0)
         Log::line(QStringLiteral("📤 [RealtimeASR] finish-task 发送成功"));
     else
@@ -226,7 +220,7 @@ void RealtimeASRService::onSocketFailure(qint64 generation)
 
 void RealtimeASRService::handleMessage(const QByteArray &text)
 {
-    const auto frame = AsrProtocol::parse(text);
+    const auto frame = DuplexProtocol::parse(text);
     if (!frame) {
         Log::line(QStringLiteral("❌ [RealtimeASR] 无法解析消息：") + QString::fromUtf8(text));
         return;
@@ -263,11 +257,11 @@ void RealtimeASRService::handleTaskStarted()
 void RealtimeASRService::handleResult(const QJsonObject &payload)
 {
     // Keep-alive results carry no text of their own.
-    if (AsrProtocol::sentenceFlag(payload, QStringLiteral("heartbeat")).value_or(false))
+    if (DuplexProtocol::sentenceFlag(payload, QStringLiteral("heartbeat")).value_or(false))
         return;
-    if (const auto text = AsrProtocol::sentenceText(payload)) {
+    if (const auto text = DuplexProtocol::sentenceText(payload)) {
         Log::line(QStringLiteral("📝 [RealtimeASR] 识别结果：") + *text);
-        if (AsrProtocol::sentenceFlag(payload, QStringLiteral("sentence_end")).value_or(false)) {
+        if (DuplexProtocol::sentenceFlag(payload, QStringLiteral("sentence_end")).value_or(false)) {
             // A finished sentence is kept; the next result starts a new one.
             m_accumulatedTranscript = combinedTranscript(*text);
             m_lastCommittedSentence = *text;
@@ -277,7 +271,7 @@ void RealtimeASRService::handleResult(const QJsonObject &payload)
         }
         setCurrentTranscript(combinedTranscript(m_segmentTranscript));
     }
-    if (const auto duration = AsrProtocol::billedDuration(payload))
+    if (const auto duration = DuplexProtocol::billedDuration(payload))
         Log::line(QStringLiteral("⏱️ [RealtimeASR] 任务计费时长（秒）：%1").arg(*duration));
 }
 
@@ -287,7 +281,7 @@ void RealtimeASRService::handleTaskFinished(const QJsonObject &payload)
     m_taskFinished = true;
     m_isAudioStreaming = false;
     QString last;
-    const auto text = AsrProtocol::sentenceText(payload);
+    const auto text = DuplexProtocol::sentenceText(payload);
     if (text && !text->isEmpty()) {
         Log::line(QStringLiteral("📝 [RealtimeASR] 最终结果：") + *text);
         // The sentence may be the one already kept at its end.
@@ -310,7 +304,7 @@ void RealtimeASRService::handleTaskFinished(const QJsonObject &payload)
 
 void RealtimeASRService::handleTaskFailed(const std::optional<QJsonObject> &header)
 {
-    const QString message = AsrProtocol::errorMessage(header);
+    const QString message = DuplexProtocol::errorMessage(header);
     Log::line(QStringLiteral("❌ [RealtimeASR] 任务失败：") + message);
     m_taskFinished = true;
     resumeConnectContinuation(ServiceError{QStringLiteral("ASRError"), -1, message});

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "ApiKeyProvider.h"
 #include "AppConfig.h"
+#include "DashScopeEndpoints.h"
 #include "OneShot.h"
 #include "RecordingState.h"
 #include "Scheduler.h"
@@ -60,12 +62,7 @@ public:
     static constexpr int kMaxReconnectAttempts = 5;
     static constexpr auto kModel = "fun-asr-realtime";
 
-    using KeyProvider = std::function<QCoro::Task<std::optional<QString>>()>;
-
-    // The production endpoint, or $QUILLWREN_WS_URL when set.
-    static QUrl defaultEndpoint();
-
-    RealtimeASRService(KeyProvider apiKey, AudioCapture &audio, QUrl endpoint = defaultEndpoint(),
+    RealtimeASRService(ApiKeyProvider apiKey, AudioCapture &audio, QUrl endpoint = DashScopeEndpoints::fromEnvironment().recognition(),
                        Timings timings = {}, QObject *parent = nullptr);
     ~RealtimeASRService() override;
 
@@ -149,7 +146,7 @@ private:
     void setRecordingState(const RecordingState &state);
     void setAudioLevel(float level);
 
-    KeyProvider m_apiKey;
+    ApiKeyProvider m_apiKey;
     AudioCapture &m_audio;
     QUrl m_endpoint;
     Timings m_timings;

@@ -1,4 +1,5 @@
 #include "DashScopeAPIService.h"
+#include "VisionClient.h"
 #include "ImageEncoding.h"
 #include "StandinClient.h"
 #include "TestSupport.h"
@@ -53,7 +54,7 @@ protected:
         StandinFixture::SetUp();
         apiKey = key();
         config.compatibleBaseURL = server.compatibleBaseUrl();
-        client = std::make_unique<DashScopeAPIService>([this] { return keyNow(apiKey); }, server.webSocketUrl(), 800ms);
+        client = std::make_unique<DashScopeAPIService>([this] { return keyNow(apiKey); }, DashScopeEndpoints{server.webSocketUrl()}, 800ms);
     }
     void TearDown() override
     {
@@ -174,7 +175,7 @@ TEST_F(ModelClient, AScreenshotIsSentWithThePromptAndTheInstructionAndAnsweredWh
     EXPECT_EQ(messages[0].toObject(), QJsonDocument::fromJson(R"({"role":"system","content":"你是我"})").object());
     const QJsonArray parts = messages[1][QStringLiteral("content")].toArray();
     EXPECT_EQ(parts[0][QStringLiteral("type")].toString(), QStringLiteral("image_url"));
-    EXPECT_EQ(parts[1][QStringLiteral("text")].toString(), DashScopeAPIService::visionInstruction());
+    EXPECT_EQ(parts[1][QStringLiteral("text")].toString(), VisionClient::visionInstruction());
     EXPECT_EQ(sent(QStringLiteral("image"))[0][QStringLiteral("width")].toInt(), 1280);
     EXPECT_TRUE(sent(QStringLiteral("http-request"))[0][QStringLiteral("headers")][QStringLiteral("accept")].toString().isEmpty()
                 || sent(QStringLiteral("http-request"))[0][QStringLiteral("headers")][QStringLiteral("accept")].toString() == QStringLiteral("*/*"));

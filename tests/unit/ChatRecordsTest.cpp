@@ -1,5 +1,4 @@
 #include "ChatRecords.h"
-#include "DashScopeAPIService.h"
 
 #include <gtest/gtest.h>
 
@@ -85,29 +84,6 @@ TEST(ChatRecords, AVisionRequestPutsTheImageBeforeTheText)
               QByteArray(R"({"model":"qwen-vl-max","messages":[{"role":"system","content":"你是我"},)"
                          R"({"role":"user","content":[{"type":"image_url","image_url":{"url":"data:x"}},)"
                          R"({"type":"text","text":"回复"}]}],"max_tokens":1024})"));
-}
-
-TEST(ModelClient, LoggedBodiesNeverHoldTheImageAndStopAt800Characters)
-{
-    const QByteArray shortImage = "{\"url\":\"data:image/jpeg;base64," + QByteArray(99, 'A') + "\"}";
-    EXPECT_EQ(DashScopeAPIService::redactedBody(shortImage, 99), QString::fromUtf8(shortImage));
-    const QByteArray image = "{\"url\":\"data:image/jpeg;base64," + QByteArray(5000, 'Q') + "==\"}";
-    EXPECT_EQ(DashScopeAPIService::redactedBody(image, 5002),
-              QStringLiteral("{\"url\":\"data:image/jpeg;base64,<5002_chars_omitted>\"}"));
-
-    const QByteArray exactly800(800, 'x');
-    EXPECT_EQ(DashScopeAPIService::redactedBody(exactly800, 0).size(), 800);
-    const QString cut = DashScopeAPIService::redactedBody(QByteArray(801, 'x'), 0);
-    EXPECT_EQ(cut, QString(800, QLatin1Char('x')) + QStringLiteral("..."));
-}
-
-TEST(ModelClient, TheUrlIsThePlainConcatenationOrNothing)
-{
-    EXPECT_EQ(chatCompletionsUrl(QStringLiteral("https://h/compatible-mode/v1"))->toString(),
-              QStringLiteral("https://h/compatible-mode/v1/chat/completions"));
-    EXPECT_EQ(chatCompletionsUrl(QStringLiteral("https://h/v1/"))->toString(), QStringLiteral("https://h/v1//chat/completions"));
-    for (const char *bad : {"", "not a url", "ftp://h/v1", "https://", "http://h h/v1"})
-        EXPECT_FALSE(chatCompletionsUrl(QString::fromLatin1(bad))) << bad;
 }
 
 } // namespace

@@ -107,7 +107,7 @@ int run(QCoreApplication &app, const QStringList &args)
     if (command == QLatin1String("ask") || command == QLatin1String("speak") || command == QLatin1String("reply")) {
         Log::useStandardError(); // standard output carries the result
         DashScopeAPIService service([] { return KeychainManager::shared().read(); },
-                                    RealtimeASRService::defaultEndpoint());
+                                    DashScopeEndpoints::fromEnvironment());
         ModelCommands commands(service, SettingsStore::shared());
         return runTask(app, [&]() -> QCoro::Task<int> {
             return command == QLatin1String("ask")     ? commands.ask(rest)

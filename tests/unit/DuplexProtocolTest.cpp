@@ -1,4 +1,4 @@
-#include "AsrProtocol.h"
+#include "DuplexProtocol.h"
 #include "SocketErrors.h"
 
 #include <QJsonDocument>
@@ -14,54 +14,54 @@ QJsonObject payloadOf(const char *json)
     return QJsonDocument::fromJson(json).object();
 }
 
-TEST(AsrProtocol, TaskIdsAre32UpperCaseHexDigitsAndNeverRepeat)
+TEST(DuplexProtocol, TaskIdsAre32UpperCaseHexDigitsAndNeverRepeat)
 {
     const QRegularExpression form(QStringLiteral("^[0-9A-F]{32}$"));
     QSet<QString> seen;
     for (int i = 0; i < 200; ++i) {
-        const QString id = AsrProtocol::makeTaskId();
+        const QString id = DuplexProtocol::makeTaskId();
         EXPECT_TRUE(form.match(id).hasMatch()) << id.toStdString();
         seen.insert(id);
     }
     EXPECT_EQ(seen.size(), 200);
 }
 
-TEST(AsrProtocol, FramesThatAreNotObjectsAreUnparseableAndAMissingEventIsUnknown)
+TEST(DuplexProtocol, FramesThatAreNotObjectsAreUnparseableAndAMissingEventIsUnknown)
 {
-    EXPECT_FALSE(AsrProtocol::parse("not json"));
-    EXPECT_FALSE(AsrProtocol::parse("[1,2]"));
-    const auto noEvent = AsrProtocol::parse(R"({"header":{"task_id":"x"},"payload":{}})");
+    EXPECT_FALSE(DuplexProtocol::parse("not json"));
+    EXPECT_FALSE(DuplexProtocol::parse("[1,2]"));
+    const auto noEvent = DuplexProtocol::parse(R"({"header":{"task_id":"x"},"payload":{}})");
     ASSERT_TRUE(noEvent);
     EXPECT_EQ(noEvent->event, QStringLiteral("unknown"));
     EXPECT_TRUE(noEvent->header);
-    const auto wrongType = AsrProtocol::parse(R"({"header":{"event":7},"payload":[]})");
+    const auto wrongType = DuplexProtocol::parse(R"({"header":{"event":7},"payload":[]})");
     ASSERT_TRUE(wrongType);
     EXPECT_EQ(wrongType->event, QStringLiteral("unknown"));
     EXPECT_FALSE(wrongType->payload) << "a payload that is not an object is absent";
-    EXPECT_FALSE(AsrProtocol::parse(R"({"header":"task-started"})")->header);
+    EXPECT_FALSE(DuplexProtocol::parse(R"({"header":"task-started"})")->header);
 }
 
-TEST(AsrProtocol, PathsReadOnlyThroughObjectsOfTheRightType)
+TEST(DuplexProtocol, PathsReadOnlyThroughObjectsOfTheRightType)
 {
     const QJsonObject full = payloadOf(
         R"({"output":{"sentence":{"text":"你好","sentence_end":true,"heartbeat":false}},"usage":{"duration":3}})");
-    EXPECT_EQ(AsrProtocol::sentenceText(full), QStringLiteral("你好"));
-    EXPECT_EQ(AsrProtocol::sentenceFlag(full, QStringLiteral("sentence_end")), true);
-    EXPECT_EQ(AsrProtocol::billedDuration(full), 3);
+    EXPECT_EQ(DuplexProtocol::sentenceText(full), QStringLiteral("你好"));
+    EXPECT_EQ(DuplexProtocol::sentenceFlag(full, QStringLiteral("sentence_end")), true);
+    EXPECT_EQ(DuplexProtocol::billedDuration(full), 3);
 
     const QJsonObject durationOnly = payloadOf(R"({"output":{"sentence":{"text":1}},"usage":{"duration":2}})");
-    EXPECT_EQ(AsrProtocol::sentenceText(durationOnly), std::nullopt);
-    EXPECT_EQ(AsrProtocol::billedDuration(durationOnly), 2) << "the duration is read without a text";
-    EXPECT_EQ(AsrProtocol::sentenceText(payloadOf(R"({"output":[]})")), std::nullopt);
-    EXPECT_EQ(AsrProtocol::billedDuration(payloadOf(R"({"usage":{"duration":1.5}})")), std::nullopt);
-    EXPECT_EQ(AsrProtocol::billedDuration(payloadOf(R"({"usage":null})")), std::nullopt);
+    EXPECT_EQ(DuplexProtocol::sentenceText(durationOnly), std::nullopt);
+    EXPECT_EQ(DuplexProtocol::billedDuration(durationOnly), 2) << "the duration is read without a text";
+    EXPECT_EQ(DuplexProtocol::sentenceText(payloadOf(R"({"output":[]})")), std::nullopt);
+    EXPECT_EQ(DuplexProtocol::billedDuration(payloadOf(R"({"usage":{"duration":1.5}})")), std::nullopt);
+    EXPECT_EQ(DuplexProtocol::billedDuration(payloadOf(R"({"usage":null})")), std::nullopt);
 }
 
-TEST(AsrProtocol, AFailureWithoutAMessageIsUnknown)
+TEST(DuplexProtocol, AFailureWithoutAMessageIsUnknown)
 {
-    EXPECT_EQ(AsrProtocol::errorMessage(payloadOf(R"({"error_message":"bad key"})")), QStringLiteral("bad key"));
-    EXPECT_EQ(AsrProtocol::errorMessage(payloadOf(R"({"error_message":42})")), QStringLiteral("未知错误"));
-    EXPECT_EQ(AsrProtocol::errorMessage(std::nullopt), QStringLiteral("未知错误"));
+    EXPECT_EQ(DuplexProtocol::errorMessage(payloadOf(R"({"error_message":"bad key"})")), QStringLiteral("bad key"));
+    EXPECT_EQ(DuplexProtocol::errorMessage(payloadOf(R"({"error_message":42})")), QStringLiteral("未知错误"));
+    EXPECT_EQ(DuplexProtocol::errorMessage(std::nullopt), QStringLiteral("未知错误"));
 }
 
 TEST(SocketErrors, APeerThatClosesIsQuietEverythingElseIsLoud)

@@ -1,8 +1,6 @@
-// Speech synthesis of DashScopeAPIService: one text, one MP3 clip, on a
-// WebSocket connection of its own.
-#include "DashScopeAPIService.h"
+#include "SpeechSynthesizer.h"
 
-#include "AsrProtocol.h"
+#include "DuplexProtocol.h"
 #include "Log.h"
 #include "OneShot.h"
 #include "SocketErrors.h"
@@ -14,7 +12,8 @@
 
 namespace {
 
-using AsrProtocol::envelope;
+// The opening handshake gives up after this long without an answer.
+constexpr std::chrono::milliseconds kHandshakeTimeout{60000};
 
 // One call: its connection, the audio so far and its once-only completion.
 class SynthesisCall : public QObject
@@ -42,22 +41,9 @@ public:
                          [this] { complete(ServiceError{QStringLiteral("TTS"), -1, QStringLiteral("TTS 合成超时")}); });
         m_timeout.start(timeout);
 
-        const QJsonObject parameters{{QStringLiteral("text_type"), QStringLiteral("PlainText")},
-                                     {QStringLiteral("voice"), config.ttsVoice},
-                                     {QStringLiteral("format"), QStringLiteral("mp3")},
-                                     {QStringLiteral("sample_rate"), 22050},
-                                     {QStringLiteral("volume"), 50},
-                                     {QStringLiteral("rate"), 1.0},
-                                     {QStringLiteral("pitch"), 1.0}};
-        m_runTask = envelope("run-task", m_taskId,
-                          {{QStringLiteral("task_group"), QStringLiteral("audio")},
-                           {QStringLiteral("task"), QStringLiteral("tts")},
-                           {QStringLiteral("function"), QStringLiteral("SpeechSynthesizer")},
-                           {QStringLiteral("model"), config.ttsModel},
-                           {QStringLiteral("parameters"), parameters},
-                           {QStringLiteral("input"), QJsonObject()}});
+        m_runTask = DuplexProtocol::synthesisRunTaskFrame(m_taskId, config.ttsModel, config.ttsVoice);
         QNetworkRequest request(endpoint);
-        request.setTransferTimeout(60000);
+        request.setTransferTimeout(int(kHandshakeTimeout.count()));
         request.setRawHeader("Authorization", "Bearer " + key.toUtf8());
         m_socket.open(request);
     }
@@ -73,15 +59,13 @@ private:
 
     void onText(const QString &text)
     {
-        const auto frame = AsrProtocol::parse(text.toUtf8());
+        const auto frame = DuplexProtocol::parse(text.toUtf8());
         if (!frame)
             return; // not a frame of ours: ignored, collection goes on
         if (frame->event == QLatin1String("task-started")) {
             Log::line(QStringLiteral("✅ [TTS] 任务已启动，发送文本..."));
-            m_socket.sendTextMessage(QString::fromUtf8(
-                envelope("continue-task", m_taskId, {{QStringLiteral("input"), QJsonObject{{QStringLiteral("text"), m_text}}}})));
-            m_socket.sendTextMessage(
-                QString::fromUtf8(envelope("finish-task", m_taskId, {{QStringLiteral("input"), QJsonObject()}})));
+            m_socket.sendTextMessage(QString::fromUtf8(DuplexProtocol::continueTaskFrame(m_taskId, m_text)));
+            m_socket.sendTextMessage(QString::fromUtf8(DuplexProtocol::finishTaskFrame(m_taskId)));
         } else if (frame->event == QLatin1String("task-finished")) {
             complete(m_audio);
         } else if (frame->event == QLatin1String("task-failed")) {
@@ -130,20 +114,19 @@ private:
 
 } // namespace
 
-QCoro::Task<Result<QByteArray>> DashScopeAPIService::synthesizeSpeech(QString text, AppConfig config)
+SpeechSynthesizer::SpeechSynthesizer(ApiKeyProvider apiKey, QUrl endpoint, std::chrono::milliseconds timeout,
+                                     QObject *parent)
+    : QObject(parent), m_apiKey(std::move(apiKey)), m_endpoint(std::move(endpoint)), m_timeout(timeout)
 {
-    const std::optional<QString> key = co_await configuredKey();
+}
+
+QCoro::Task<Result<QByteArray>> SpeechSynthesizer::synthesizeSpeech(QString text, AppConfig config)
+{
+    const std::optional<QString> key = co_await configuredKey(m_apiKey);
     if (!key)
         co_return ServiceError::apiKeyMissing();
     Log::line(QStringLiteral("🔊 [TTS] 开始 WebSocket 语音合成，模型：%1，语音：%2").arg(config.ttsModel, config.ttsVoice));
-    // Synthesis uses the endpoint without the trailing slash recognition writes.
-    QUrl endpoint = m_webSocketEndpoint;
-    QString path = endpoint.path();
-    while (path.endsWith(QLatin1Char('/')))
-        path.chop(1);
-    endpoint.setPath(path);
-
-    auto call = std::make_unique<SynthesisCall>(endpoint, *key, text, config, m_synthesisTimeout);
+    auto call = std::make_unique<SynthesisCall>(m_endpoint, *key, text, config, m_timeout);
     Result<QByteArray> result = co_await call->done();
     call.release()->deleteLater(); // its socket may still be signalling
     co_return result;

@@ -1,7 +1,7 @@
-// The vision request of DashScopeAPIService: one screenshot and an
-// instruction to the vision model, answered whole.
-#include "DashScopeAPIService.h"
+#include "VisionClient.h"
 
+#include "ChatRecords.h"
+#include "CompatibleMode.h"
 #include "Log.h"
 
 #include <QNetworkAccessManager>
@@ -11,12 +11,17 @@
 
 #include <QCoroNetworkReply>
 
-QString DashScopeAPIService::visionInstruction()
+VisionClient::VisionClient(ApiKeyProvider apiKey, QNetworkAccessManager &network, QObject *parent)
+    : QObject(parent), m_apiKey(std::move(apiKey)), m_network(network)
+{
+}
+
+QString VisionClient::visionInstruction()
 {
     return QStringLiteral("请仔细分析这个截图中的聊天界面，理解对话上下文，然后站在“我”的角度生成最合适的回复。只输出回复文本，不要任何解释或标注。");
 }
 
-QString DashScopeAPIService::redactedBody(const QByteArray &body, qsizetype base64Chars)
+QString VisionClient::redactedBody(const QByteArray &body, qsizetype base64Chars)
 {
     static const QRegularExpression base64(QStringLiteral("base64,[A-Za-z0-9+/=]{100,}"));
     QString text = QString::fromUtf8(body);
@@ -26,26 +31,23 @@ QString DashScopeAPIService::redactedBody(const QByteArray &body, qsizetype base
     return text;
 }
 
-QCoro::Task<Result<QString>> DashScopeAPIService::analyzeChatScreenshot(QString base64Jpeg, AppConfig config,
+QCoro::Task<Result<QString>> VisionClient::analyzeChatScreenshot(QString base64Jpeg, AppConfig config,
                                                                           QString systemPrompt)
 {
-    const std::optional<QString> key = co_await configuredKey();
+    const std::optional<QString> key = co_await configuredKey(m_apiKey);
     if (!key)
         co_return ServiceError::apiKeyMissing();
-    const auto url = chatCompletionsUrl(config.compatibleBaseURL);
+    const auto url = CompatibleMode::chatCompletionsUrl(config.compatibleBaseURL);
     if (!url)
-        co_return invalidUrlError(config.compatibleBaseURL);
+        co_return CompatibleMode::invalidUrlError(config.compatibleBaseURL);
 
-    QNetworkRequest request(*url);
-    request.setTransferTimeout(60000);
-    request.setRawHeader("Authorization", "Bearer " + key->toUtf8());
-    request.setRawHeader("Content-Type", "application/json");
+    const QNetworkRequest request = CompatibleMode::jsonRequest(*url, *key);
     const QList<VLContentPart> parts{
         {QStringLiteral("image_url"), std::nullopt, VLImageURL{QStringLiteral("data:image/jpeg;base64,") + base64Jpeg}},
         {QStringLiteral("text"), visionInstruction(), std::nullopt}};
     const VLRequest vision{config.vlModel,
                            {VLMessage{QStringLiteral("system"), systemPrompt}, VLMessage{QStringLiteral("user"), parts}},
-                           1024};
+                           kMaxTokens};
     const QByteArray body = vision.toJson();
     Log::line(QStringLiteral("👁️ [VL] 发起视觉理解请求:"));
     Log::line(QStringLiteral("   URL: POST ") + url->toString());
@@ -54,12 +56,12 @@ QCoro::Task<Result<QString>> DashScopeAPIService::analyzeChatScreenshot(QString 
     Log::line(QStringLiteral("   请求体大小: %1 KB").arg(body.size() / 1024));
     Log::line(QStringLiteral("   请求 JSON 骨架: ") + redactedBody(body, base64Jpeg.size()));
 
-    QNetworkReply *reply = m_network->post(request, body);
+    QNetworkReply *reply = m_network.post(request, body);
     co_await qCoro(reply).waitForFinished(std::chrono::milliseconds(-1));
     reply->deleteLater();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status == 0)
-        co_return networkError(reply->errorString(), int(reply->error()));
+        co_return CompatibleMode::networkError(reply->errorString(), int(reply->error()));
     Log::line(QStringLiteral("👁️ [VL] HTTP 状态码: %1").arg(status));
     const QByteArray answer = reply->readAll();
     if (status != 200) {

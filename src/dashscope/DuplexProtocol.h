@@ -6,18 +6,22 @@
 
 #include <optional>
 
-// The wire format of realtime recognition on the service's duplex WebSocket:
-// the frames the client sends and the reading of the frames it receives.
-namespace AsrProtocol {
+// The wire format of the service's duplex WebSocket, which carries both
+// realtime recognition and speech synthesis: the frames the client sends and
+// the reading of the frames it receives.
+namespace DuplexProtocol {
 
 // 32 upper-case hexadecimal digits, new every time.
 QString makeTaskId();
 
-// A client frame of the duplex interface: the header (action, task id,
-// "duplex") and the payload. Recognition and synthesis share it.
+// A client frame: the header (action, task id, "duplex") and the payload.
 QByteArray envelope(const char *action, const QString &taskId, const QJsonObject &payload);
 
-QByteArray runTaskFrame(const QString &taskId, const QString &model);
+// Recognition: 16 kHz PCM, heartbeats and semantic punctuation on.
+QByteArray recognitionRunTaskFrame(const QString &taskId, const QString &model);
+// Synthesis: one MP3 at 22050 Hz in the given voice.
+QByteArray synthesisRunTaskFrame(const QString &taskId, const QString &model, const QString &voice);
+QByteArray continueTaskFrame(const QString &taskId, const QString &text);
 QByteArray finishTaskFrame(const QString &taskId);
 
 struct ServerFrame
@@ -37,4 +41,4 @@ std::optional<qint64> billedDuration(const QJsonObject &payload);
 // header → error_message, "未知错误" when missing or not a string.
 QString errorMessage(const std::optional<QJsonObject> &header);
 
-} // namespace AsrProtocol
+} // namespace DuplexProtocol

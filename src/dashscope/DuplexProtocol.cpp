@@ -1,11 +1,11 @@
-#include "AsrProtocol.h"
+#include "DuplexProtocol.h"
 
 #include <QJsonDocument>
 #include <QUuid>
 
 #include <cmath>
 
-namespace AsrProtocol {
+namespace DuplexProtocol {
 namespace {
 std::optional<QJsonObject> sentence(const QJsonObject &payload)
 {
@@ -33,7 +33,7 @@ QByteArray envelope(const char *action, const QString &taskId, const QJsonObject
         .toJson(QJsonDocument::Compact);
 }
 
-QByteArray runTaskFrame(const QString &taskId, const QString &model)
+QByteArray recognitionRunTaskFrame(const QString &taskId, const QString &model)
 {
     const QJsonObject parameters{{QStringLiteral("sample_rate"), 16000},
                                  {QStringLiteral("format"), QStringLiteral("pcm")},
@@ -46,6 +46,29 @@ QByteArray runTaskFrame(const QString &taskId, const QString &model)
                      {QStringLiteral("model"), model},
                      {QStringLiteral("parameters"), parameters},
                      {QStringLiteral("input"), QJsonObject()}});
+}
+
+QByteArray synthesisRunTaskFrame(const QString &taskId, const QString &model, const QString &voice)
+{
+    const QJsonObject parameters{{QStringLiteral("text_type"), QStringLiteral("PlainText")},
+                                 {QStringLiteral("voice"), voice},
+                                 {QStringLiteral("format"), QStringLiteral("mp3")},
+                                 {QStringLiteral("sample_rate"), 22050},
+                                 {QStringLiteral("volume"), 50},
+                                 {QStringLiteral("rate"), 1.0},
+                                 {QStringLiteral("pitch"), 1.0}};
+    return envelope("run-task", taskId,
+                    {{QStringLiteral("task_group"), QStringLiteral("audio")},
+                     {QStringLiteral("task"), QStringLiteral("tts")},
+                     {QStringLiteral("function"), QStringLiteral("SpeechSynthesizer")},
+                     {QStringLiteral("model"), model},
+                     {QStringLiteral("parameters"), parameters},
+                     {QStringLiteral("input"), QJsonObject()}});
+}
+
+QByteArray continueTaskFrame(const QString &taskId, const QString &text)
+{
+    return envelope("continue-task", taskId, {{QStringLiteral("input"), QJsonObject{{QStringLiteral("text"), text}}}});
 }
 
 QByteArray finishTaskFrame(const QString &taskId)
@@ -105,4 +128,4 @@ QString errorMessage(const std::optional<QJsonObject> &header)
     return QStringLiteral("未知错误");
 }
 
-} // namespace AsrProtocol
+} // namespace DuplexProtocol

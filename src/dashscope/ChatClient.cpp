@@ -1,0 +1,125 @@
+#include "ChatClient.h"
+
+#include "CompatibleMode.h"
+#include "Log.h"
+#include "SseLineReader.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+
+#include <QCoroNetworkReply>
+
+namespace {
+constexpr double kTemperature = 0.7;
+constexpr int kMaxTokens = 2048;
+} // namespace
+
+ChatClient::ChatClient(ApiKeyProvider apiKey, QNetworkAccessManager &network, QObject *parent)
+    : QObject(parent), m_apiKey(std::move(apiKey)), m_network(network)
+{
+}
+
+std::shared_ptr<ChatStream> ChatClient::streamChat(const QList<LLMMessage> &messages,
+                                                   const std::optional<QString> &systemPrompt, const AppConfig &config)
+{
+    auto stream = std::make_shared<ChatStream>(this);
+    QList<LLMMessage> all;
+    if (systemPrompt)
+        all.append({QStringLiteral("system"), *systemPrompt});
+    all.append(messages);
+    run(all, config, stream);
+    return stream;
+}
+
+QCoro::Task<> ChatClient::run(QList<LLMMessage> messages, AppConfig config, std::shared_ptr<ChatStream> stream)
+{
+    const std::optional<QString> key = co_await configuredKey(m_apiKey);
+    if (!key) {
+        stream->finish(ServiceError::apiKeyMissing());
+        co_return;
+    }
+    const auto url = CompatibleMode::chatCompletionsUrl(config.compatibleBaseURL);
+    if (!url) {
+        stream->finish(CompatibleMode::invalidUrlError(config.compatibleBaseURL));
+        co_return;
+    }
+    QNetworkRequest request = CompatibleMode::jsonRequest(*url, *key);
+    request.setRawHeader("Accept", "text/event-stream");
+    const QByteArray body = LLMRequest{config.llmModel, messages, true, kTemperature, kMaxTokens}.toJson();
+    Log::line(QStringLiteral("🤖 [LLM-Stream] 发起流式请求:"));
+    Log::line(QStringLiteral("   URL: POST ") + url->toString());
+    Log::line(QStringLiteral("   模型: ") + config.llmModel);
+
+    QNetworkReply *reply = m_network.post(request, body);
+    reply->setParent(nullptr);
+    std::unique_ptr<QNetworkReply, void (*)(QNetworkReply *)> guard(reply, [](QNetworkReply *r) {
+        r->disconnect(); // the handlers below refer to this coroutine's locals
+        r->deleteLater();
+    });
+    SseLineReader reader;
+    QByteArray errorBody;
+    int status = 0;
+    bool done = false;
+    auto fail = [&](const ServiceError &error) {
+        Log::line(QStringLiteral("❌ [LLM-Stream] 请求异常: ") + error.description);
+        stream->finish(error);
+        done = true;
+    };
+    // Reads what has arrived, line by line; the first line decides on the status.
+    auto consume = [&](bool atEnd) {
+        if (done)
+            return;
+        if (status == 0) {
+            status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+            if (status == 0)
+                return;
+            Log::line(QStringLiteral("🤖 [LLM-Stream] HTTP 状态码: %1").arg(status));
+        }
+        QList<QByteArray> lines = reader.feed(reply->readAll());
+        if (atEnd)
+            lines += reader.finish();
+        for (const QByteArray &line : lines) {
+            if (status != 200) {
+                errorBody += line; // line breaks are lost
+                continue;
+            }
+            const auto data = SseLineReader::dataOf(line);
+            if (!data)
+                continue;
+            if (*data == "[DONE]") {
+                done = true;
+                Log::line(QStringLiteral("✅ [LLM-Stream] 流式响应完成"));
+                stream->finish();
+                return;
+            }
+            const auto chunk = LLMResponse::fromJson(*data);
+            if (!chunk || chunk->choices.isEmpty() || !chunk->choices.first().delta)
+                continue;
+            const auto &content = chunk->choices.first().delta->content;
+            if (content && !content->isEmpty())
+                stream->push(*content);
+        }
+    };
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, [&] { consume(false); });
+    co_await qCoro(reply).waitForFinished(std::chrono::milliseconds(-1));
+    consume(true);
+    if (done)
+        co_return;
+    if (status == 0) {
+        // No HTTP answer at all: the transport failed.
+        fail(CompatibleMode::networkError(reply->errorString(), int(reply->error())));
+        co_return;
+    }
+    if (status != 200) {
+        const QString text = QString::fromUtf8(errorBody);
+        Log::line(QStringLiteral("❌ [LLM-Stream] 请求失败，响应体: ") + text);
+        fail({QStringLiteral("APIError"), status, QStringLiteral("LLM 流式请求失败 (%1): %2").arg(status).arg(text)});
+        co_return;
+    }
+    if (reply->error() != QNetworkReply::NoError) {
+        fail(CompatibleMode::networkError(reply->errorString(), int(reply->error())));
+        co_return;
+    }
+    Log::line(QStringLiteral("✅ [LLM-Stream] 流式响应完成"));
+    stream->finish();
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "ApiKeyProvider.h"
+#include "AppConfig.h"
+#include "ServiceError.h"
+
+#include <QObject>
+
+class QNetworkAccessManager;
+
+// The vision request: one screenshot and a fixed instruction to the vision
+// model, answered whole.
+class VisionClient : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kMaxTokens = 1024;
+
+    // The network manager is shared with the other HTTP client and must outlive this one.
+    VisionClient(ApiKeyProvider apiKey, QNetworkAccessManager &network, QObject *parent = nullptr);
+
+    // The vision model's reply to a screenshot (Base64 JPEG, no prefix).
+    QCoro::Task<Result<QString>> analyzeChatScreenshot(QString base64Jpeg, AppConfig config, QString systemPrompt);
+
+    // The instruction sent with every screenshot.
+    static QString visionInstruction();
+    // The logged form of a request body: Base64 runs of 100 characters or
+    // more replaced by their size, the whole cut at 800 characters.
+    static QString redactedBody(const QByteArray &body, qsizetype base64Chars);
+
+private:
+    ApiKeyProvider m_apiKey;
+    QNetworkAccessManager &m_network;
+};

@@ -1,0 +1,82 @@
+#include "CompatibleMode.h"
+#include "DashScopeEndpoints.h"
+#include "SseLineReader.h"
+#include "VisionClient.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(VisionClient, LoggedBodiesNeverHoldTheImageAndStopAt800Characters)
+{
+    const QByteArray shortImage = "{\"url\":\"data:image/jpeg;base64," + QByteArray(99, 'A') + "\"}";
+    EXPECT_EQ(VisionClient::redactedBody(shortImage, 99), QString::fromUtf8(shortImage));
+    const QByteArray image = "{\"url\":\"data:image/jpeg;base64," + QByteArray(5000, 'Q') + "==\"}";
+    EXPECT_EQ(VisionClient::redactedBody(image, 5002),
+              QStringLiteral("{\"url\":\"data:image/jpeg;base64,<5002_chars_omitted>\"}"));
+
+    const QByteArray exactly800(800, 'x');
+    EXPECT_EQ(VisionClient::redactedBody(exactly800, 0).size(), 800);
+    const QString cut = VisionClient::redactedBody(QByteArray(801, 'x'), 0);
+    EXPECT_EQ(cut, QString(800, QLatin1Char('x')) + QStringLiteral("..."));
+}
+
+TEST(CompatibleMode, TheUrlIsThePlainConcatenationOrNothing)
+{
+    EXPECT_EQ(CompatibleMode::chatCompletionsUrl(QStringLiteral("https://h/compatible-mode/v1"))->toString(),
+              QStringLiteral("https://h/compatible-mode/v1/chat/completions"));
+    EXPECT_EQ(CompatibleMode::chatCompletionsUrl(QStringLiteral("https://h/v1/"))->toString(), QStringLiteral("https://h/v1//chat/completions"));
+    for (const char *bad : {"", "not a url", "ftp://h/v1", "https://", "http://h h/v1"})
+        EXPECT_FALSE(CompatibleMode::chatCompletionsUrl(QString::fromLatin1(bad))) << bad;
+}
+
+TEST(SseLineReader, LinesSurviveAnyPacketSplitAndEveryLineEnding)
+{
+    const QByteArray body = "data: {\"a\":1}\r\n\r\ndata: [DONE]\rtail";
+    // Every way of cutting the body in two gives the same lines.
+    for (qsizetype cut = 0; cut <= body.size(); ++cut) {
+        SseLineReader reader;
+        QList<QByteArray> lines = reader.feed(body.left(cut));
+        lines += reader.feed(body.mid(cut));
+        lines += reader.finish();
+        lines.removeAll(QByteArray()); // a CR LF cut in two reads as two line ends
+        EXPECT_EQ(lines, (QList<QByteArray>{"data: {\"a\":1}", "data: [DONE]", "tail"})) << cut;
+    }
+    SseLineReader reader;
+    EXPECT_TRUE(reader.feed("data: unfinished").isEmpty()) << "a line waits for its end";
+    EXPECT_EQ(reader.finish(), QList<QByteArray>{"data: unfinished"});
+    EXPECT_TRUE(reader.finish().isEmpty()) << "the rest is handed out once";
+}
+
+TEST(SseLineReader, OnlyDataLinesCarryData)
+{
+    EXPECT_EQ(SseLineReader::dataOf("  data: [DONE] "), QByteArray("[DONE]"));
+    EXPECT_EQ(SseLineReader::dataOf("data: {\"x\": 1}"), QByteArray("{\"x\": 1}"));
+    EXPECT_FALSE(SseLineReader::dataOf("data:[DONE]")) << "the service always writes the blank";
+    EXPECT_FALSE(SseLineReader::dataOf(": keep-alive"));
+    EXPECT_FALSE(SseLineReader::dataOf("event: data: x"));
+}
+
+TEST(DashScopeEndpoints, SynthesisUsesTheDuplexPathWithoutItsTrailingSlash)
+{
+    const DashScopeEndpoints production{QUrl(QString::fromLatin1(DashScopeEndpoints::kProductionDuplex))};
+    EXPECT_EQ(production.recognition().toString(), QStringLiteral("wss://dashscope.aliyuncs.com/api-ws/v1/inference/"));
+    EXPECT_EQ(production.synthesis().toString(), QStringLiteral("wss://dashscope.aliyuncs.com/api-ws/v1/inference"));
+    const DashScopeEndpoints local{QUrl(QStringLiteral("ws://127.0.0.1:9/api-ws/v1/inference//"))};
+    EXPECT_EQ(local.synthesis().toString(), QStringLiteral("ws://127.0.0.1:9/api-ws/v1/inference"));
+    const DashScopeEndpoints noSlash{QUrl(QStringLiteral("ws://127.0.0.1:9/x"))};
+    EXPECT_EQ(noSlash.synthesis(), noSlash.recognition());
+}
+
+TEST(DashScopeEndpoints, TheEnvironmentOverridesTheProductionEndpointForBothTasks)
+{
+    qputenv("QUILLWREN_WS_URL", "ws://127.0.0.1:4567/api-ws/v1/inference/");
+    const DashScopeEndpoints overridden = DashScopeEndpoints::fromEnvironment();
+    qunsetenv("QUILLWREN_WS_URL");
+    EXPECT_EQ(overridden.recognition().toString(), QStringLiteral("ws://127.0.0.1:4567/api-ws/v1/inference/"));
+    EXPECT_EQ(overridden.synthesis().toString(), QStringLiteral("ws://127.0.0.1:4567/api-ws/v1/inference"));
+    EXPECT_EQ(DashScopeEndpoints::fromEnvironment().recognition().toString(),
+              QString::fromLatin1(DashScopeEndpoints::kProductionDuplex));
+}
+
+} // namespace
