@@ -1,42 +1,44 @@
 #include "RealtimeASRService.h"
 
-#include "DuplexProtocol.h"
 #include "AudioCapture.h"
+#include "Delay.h"
 #include "Log.h"
 #include "SocketErrors.h"
 
-#include <QJsonDocument>
-#include <QTimer>
-#include <QWebSocket>
-
-namespace {
-QString compactText(const QJsonObject &object)
+struct RealtimeASRService::WarmUp
 {
-    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
-}
-} // namespace
-
-ServiceError RealtimeASRService::cancelledError()
-{
-    return {QStringLiteral("ConnectionError"), -999, QStringLiteral("连接已取消")};
-}
+    explicit WarmUp(QObject *context) : done(context) {}
+    OneShot<bool> done; // released when the warm-up has ended, either way
+    bool cancelled = false;
+};
 
 RealtimeASRService::RealtimeASRService(ApiKeyProvider apiKey, AudioCapture &audio, QUrl endpoint, Timings timings,
-                                       QObject *parent)
+                                       std::unique_ptr<Scheduler> scheduler, QObject *parent)
     : QObject(parent)
-    , m_apiKey(std::move(apiKey))
     , m_audio(audio)
-    , m_endpoint(std::move(endpoint))
     , m_timings(timings)
-    , m_scheduler(this)
+    , m_scheduler(scheduler ? std::move(scheduler) : std::make_unique<QtScheduler>(this))
+    , m_connection(std::make_unique<RealtimeASRConnection>(std::move(apiKey), std::move(endpoint), *m_scheduler,
+                                                           m_timings))
 {
-    QObject::connect(&m_audio, &AudioCapture::pcmReady, this, &RealtimeASRService::sendAudio);
+    QObject::connect(m_connection.get(), &RealtimeASRConnection::isConnectedChanged, this,
+                     &RealtimeASRService::isConnectedChanged);
+    QObject::connect(m_connection.get(), &RealtimeASRConnection::resultReceived, this, &RealtimeASRService::onResult);
+    QObject::connect(m_connection.get(), &RealtimeASRConnection::taskEnded, this, &RealtimeASRService::onTaskEnded);
+    QObject::connect(m_connection.get(), &RealtimeASRConnection::taskFailed, this, [this](const QString &message) {
+        setRecordingState(RecordingState::error(QStringLiteral("识别错误：") + message));
+    });
+    QObject::connect(m_connection.get(), &RealtimeASRConnection::connectionLost, this,
+                     &RealtimeASRService::onConnectionLost);
+
+    QObject::connect(&m_audio, &AudioCapture::pcmReady, this, &RealtimeASRService::onAudio);
     QObject::connect(&m_audio, &AudioCapture::levelChanged, this, [this](float level) {
         // The level shows what is being recorded, not what a warmed engine hears.
-        if (m_isRunning && m_isAudioStreaming)
+        if (m_phase == Phase::Recording && m_connection->acceptsAudio())
             setAudioLevel(level);
     });
-    QObject::connect(&m_audio, &AudioCapture::configurationChanged, this, &RealtimeASRService::handleAudioConfigurationChange);
+    QObject::connect(&m_audio, &AudioCapture::configurationChanged, this,
+                     &RealtimeASRService::handleAudioConfigurationChange);
 }
 
 RealtimeASRService::~RealtimeASRService()
@@ -44,355 +46,307 @@ RealtimeASRService::~RealtimeASRService()
     disconnect();
 }
 
+// --- A key press: warm-up, start, stop -------------------------------------
+
+void RealtimeASRService::warmUp(const AppConfig &config)
+{
+    if (m_warmUp || m_isWarmedUp) {
+        Log::line(QStringLiteral("🔥 [RealtimeASR] 已在预热或已就绪，跳过重复预热"));
+        return;
+    }
+    Log::line(QStringLiteral("🔥 [RealtimeASR] 开始预热..."));
+    m_warmUp = std::make_shared<WarmUp>(this);
+    runWarmUp(config, m_warmUp);
+}
+
+QCoro::Task<> RealtimeASRService::runWarmUp(AppConfig config, std::shared_ptr<WarmUp> warmUp)
+{
+    VoidResult result = co_await connect(config);
+    if (result && !warmUp->cancelled)
+        result = co_await setupAudioEngine();
+    if (!warmUp->cancelled) {
+        if (result) {
+            m_isWarmedUp = true;
+            Log::line(QStringLiteral("✅ [RealtimeASR] 预热完成，连接就绪"));
+        } else {
+            Log::line(QStringLiteral("⚠️ [RealtimeASR] 预热失败（将在正式启动时重试）：") + result.error().description);
+            m_isWarmedUp = false;
+            if (m_warmUp == warmUp)
+                m_warmUp.reset();
+        }
+    }
+    warmUp->done.release(bool(result));
+}
+
+void RealtimeASRService::cancelWarmUp()
+{
+    if (!m_warmUp && !m_isWarmedUp)
+        return;
+    Log::line(QStringLiteral("❌ [RealtimeASR] 取消预热..."));
+    if (auto warmUp = std::exchange(m_warmUp, {}))
+        warmUp->cancelled = true;
+    m_isWarmedUp = false;
+    abandonRecording();
+}
+
 QCoro::Task<VoidResult> RealtimeASRService::connect(AppConfig config)
 {
     Q_UNUSED(config); // recognition always asks for the one realtime model
-    const qint64 generation = ++m_connectionId;
-    m_connectTimeout.reset();
-    closeSocket();
-    m_isRunning = false;
-    m_isAudioStreaming = false;
+    if (m_phase == Phase::Recording)
+        m_phase = Phase::Reconnecting; // audio waits for the new task
     stopAudioEngine();
-    resumeTaskFinishedContinuation(m_currentTranscript);
-    abandonConnectWaiter();
-    resetConnectionFlags();
-    Log::line(QStringLiteral("🔌 [RealtimeASR] 开始连接 WebSocket (id=%1)...").arg(generation));
-
-    const std::optional<QString> key = co_await m_apiKey();
-    if (generation != m_connectionId)
-        co_return cancelledError(); // superseded while the key was being read
-    if (!key || key->isEmpty())
-        co_return ServiceError::apiKeyMissing();
-    Log::line(QStringLiteral("🔑 [RealtimeASR] API Key: %1（长度 %2）")
-                  .arg(Log::maskApiKey(*key))
-                  .arg(key->toStdU32String().size()));
-    Log::line(QStringLiteral("🌐 [RealtimeASR] 连接地址：") + m_endpoint.toString());
-    Log::line(QStringLiteral("🤖 [RealtimeASR] 使用模型：") + QLatin1String(kModel));
-
-    auto waiter = std::make_shared<OneShot<VoidResult>>(this);
-    m_connectWaiter = waiter;
-    openSocket(generation, *key);
-    m_runTaskDelay = m_scheduler.schedule(m_timings.runTaskDelay, [this, generation] {
-        if (generation == m_connectionId)
-            sendRunTask(QLatin1String(kModel));
-    });
-    m_connectTimeout = m_scheduler.schedule(m_timings.connectTimeout, [this, generation] {
-        if (generation != m_connectionId)
-            return;
-        closeSocket();
-        resumeConnectContinuation(
-            ServiceError{QStringLiteral("ConnectionError"), -1, QStringLiteral("连接超时 - 请检查 API Key 和网络连接")});
-    });
-    co_return co_await *waiter;
+    co_return co_await m_connection->open();
 }
 
-void RealtimeASRService::openSocket(qint64 generation, const QString &key)
+QCoro::Task<VoidResult> RealtimeASRService::startRecognition(AppConfig config)
 {
-    if (!m_session) {
-        m_session.emplace(m_endpoint);
-        m_session->setTransferTimeout(30000);
+    Log::line(QStringLiteral("🎤 [RealtimeASR] 开始实时识别..."));
+    if (auto warmUp = m_warmUp) {
+        Log::line(QStringLiteral("⏳ [RealtimeASR] 等待预热完成..."));
+        co_await warmUp->done;
+        if (m_warmUp == warmUp)
+            m_warmUp.reset();
     }
-    // The key is read afresh for every connection: a key corrected in the
-    // settings is used by the very next one.
-    QNetworkRequest request = *m_session;
-    request.setRawHeader("Authorization", "Bearer " + key.toUtf8());
-    m_socket = new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, this);
-    QObject::connect(m_socket, &QWebSocket::textMessageReceived, this,
-                     [this, generation](const QString &text) { onText(generation, text); });
-    QObject::connect(m_socket, &QWebSocket::binaryMessageReceived, this,
-                     [this, generation](const QByteArray &data) { onBinary(generation, data); });
-    // A refused connection reports "disconnected" before its error: decide
-    // once both had their turn. The first error is the one that counts (a
-    // refused handshake is followed by the peer closing the socket).
-    m_socketError.reset();
-    auto failed = [this, generation] {
-        QTimer::singleShot(0, this, [this, generation] { onSocketFailure(generation); });
-    };
-    QObject::connect(m_socket, qOverload<QAbstractSocket::SocketError>(&QWebSocket::error), this,
-                     [this, failed](QAbstractSocket::SocketError error) {
-                         if (!m_socketError)
-                             m_socketError = SocketErrors::fromSocket(error, m_socket->errorString());
-                         failed();
-                     });
-    QObject::connect(m_socket, &QWebSocket::disconnected, this, failed);
-    QObject::connect(m_socket, &QWebSocket::pong, this, [this] { m_pingAnswered = true; });
-    m_receiveArmed = true;
-    m_socket->open(request);
-}
-
-void RealtimeASRService::closeSocket()
-{
-    if (!m_socket)
-        return;
-    // Our own close is not a failure: cut the signals first.
-    QObject::disconnect(m_socket, nullptr, this, nullptr);
-    m_socket->close(QWebSocketProtocol::CloseCodeNormal);
-    m_socket->deleteLater();
-    m_socket = nullptr;
-    m_receiveArmed = false;
-}
-
-void RealtimeASRService::sendRunTask(const QString &model)
-{
-    if (!m_socket) {
-        Log::line(QStringLiteral("❌ [RealtimeASR] WebSocket 任务为空，无法发送 run-task"));
-        return;
-    }
-    m_taskId = DuplexProtocol::makeTaskId();
-    Log::line(QStringLiteral("📤 [RealtimeASR] 发送 run-task：%1, 格式：PCM, 采样率：16000Hz, heartbeat:true").arg(model));
-    const QByteArray frame = DuplexProtocol::recognitionRunTaskFrame(m_taskId, model);
-    if (m_socket->sendTextMessage(QString::fromUtf8(frame)) > 0)
-        Log::line(QStringLiteral("✅ [RealtimeASR] run-task 发送成功"));
-    else
-        Log::line(QStringLiteral("❌ [RealtimeASR] 发送 run-task 失败：") + m_socket->errorString());
-}
-
-void RealtimeASRService::sendFinishTask()
-{
-    if (!m_socket || m_taskId.isEmpty()) {
-        Log::line(QStringLiteral("⚠️ [RealtimeASR] WebSocket 任务为空或 taskId 为空，无法发送 finish-task"));
-        resumeTaskFinishedContinuation(m_currentTranscript);
-        return;
-    }
-    m_isAudioStreaming = false; // no audio after this point
-    const QByteArray frame = DuplexProtocol::finishTaskFrame(m_taskId);
-    if (m_socket->sendTextMessage(QString::fromUtf8(frame)) > 0)
-        Log::line(QStringLiteral("📤 [RealtimeASR] finish-task 发送成功"));
-    else
-        Log::line(QStringLiteral("❌ [RealtimeASR] 发送 finish-task 失败：") + m_socket->errorString());
-}
-
-void RealtimeASRService::sendAudio(const QByteArray &pcm)
-{
-    // Audio goes up only while recording into a running task.
-    if (!m_isRunning || !m_isAudioStreaming || !m_socket || !m_isConnected
-        || m_socket->state() != QAbstractSocket::ConnectedState)
-        return;
-    m_socket->sendBinaryMessage(pcm);
-}
-
-void RealtimeASRService::onText(qint64 generation, const QString &text)
-{
-    if (generation != m_connectionId || !m_receiveArmed)
-        return;
-    handleMessage(text.toUtf8());
-    keepReceiving();
-}
-
-void RealtimeASRService::onBinary(qint64 generation, const QByteArray &data)
-{
-    if (generation != m_connectionId || !m_receiveArmed)
-        return;
-    Log::line(QStringLiteral("📦 [RealtimeASR] 收到二进制数据：%1 字节").arg(data.size()));
-    keepReceiving();
-}
-
-void RealtimeASRService::keepReceiving()
-{
-    // The receive loop goes on while recording or connected; otherwise it ends.
-    if (!m_isRunning && !m_isConnected)
-        m_receiveArmed = false;
-}
-
-void RealtimeASRService::onSocketFailure(qint64 generation)
-{
-    if (generation != m_connectionId || !m_receiveArmed || !m_socket)
-        return;
-    m_receiveArmed = false;
-    const ServiceError error = m_socketError.value_or(SocketErrors::closedByPeer(m_socket->errorString()));
-    const bool quiet = SocketErrors::isQuiet(error.code);
-    if (error.code == SocketErrors::kNotConnected) {
-        Log::line(QStringLiteral("🔌 [RealtimeASR] 旧 WebSocket 已断开 (code=57，id=%1)").arg(generation));
-    } else if (!quiet) {
-        Log::line(QStringLiteral("❌ [RealtimeASR] WebSocket 错误：domain=%1 code=%2").arg(error.domain).arg(error.code));
-        Log::line(QStringLiteral("❌ [RealtimeASR] 错误描述：") + error.description);
-    }
-    setConnected(false);
-    if (m_isRunning && !m_isReconnecting && m_currentConfig) {
-        attemptReconnect(*m_currentConfig, generation);
-        return;
-    }
-    resumeConnectContinuation(error);
-    resumeTaskFinishedContinuation(m_currentTranscript);
-    if (!quiet)
-        setRecordingState(RecordingState::error(QStringLiteral("连接错误：") + error.description));
-}
-
-void RealtimeASRService::handleMessage(const QByteArray &text)
-{
-    const auto frame = DuplexProtocol::parse(text);
-    if (!frame) {
-        Log::line(QStringLiteral("❌ [RealtimeASR] 无法解析消息：") + QString::fromUtf8(text));
-        return;
-    }
-    Log::line(QStringLiteral("📨 [RealtimeASR] 收到事件：") + frame->event);
-    if (frame->header)
-        Log::line(QStringLiteral("   Header: ") + compactText(*frame->header));
-    const QJsonObject payload = frame->payload.value_or(QJsonObject());
-    if (frame->event == QLatin1String("task-started")) {
-        handleTaskStarted();
-    } else if (frame->event == QLatin1String("result-generated")) {
-        handleResult(payload);
-    } else if (frame->event == QLatin1String("task-finished")) {
-        handleTaskFinished(payload);
-    } else if (frame->event == QLatin1String("task-failed")) {
-        handleTaskFailed(frame->header);
+    if (m_isWarmedUp) {
+        Log::line(QStringLiteral("⚡️ [RealtimeASR] 使用预热连接，直接开始录音"));
+        m_isWarmedUp = false;
     } else {
-        Log::line(QStringLiteral("⚠️ [RealtimeASR] 未知事件类型：") + frame->event);
-        if (frame->payload)
-            Log::line(QStringLiteral("   Payload: ") + compactText(*frame->payload));
+        Log::line(QStringLiteral("🔄 [RealtimeASR] 无预热连接，执行完整启动流程..."));
+        if (!m_connection->taskStarted() || m_connection->taskFinished())
+            co_return ServiceError{QStringLiteral("ConnectionError"), -1, QStringLiteral("ASR 任务未启动或已结束")};
+        if (VoidResult engine = co_await setupAudioEngine(); !engine)
+            co_return engine;
     }
+    if (!co_await m_audio.requestPermission())
+        co_return ServiceError{QStringLiteral("PermissionError"), -1, QStringLiteral("未获得麦克风权限")};
+
+    m_phase = Phase::Recording;
+    m_transcript.reset();
+    m_reconnectAttempts = 0;
+    m_currentConfig = config;
+    startKeepAlive();
+    setRecording(true);
+    setRecordingState(RecordingState::recording());
+    setCurrentTranscript(QString());
+    setFinalTranscript(QString());
+    Log::line(QStringLiteral("✅ [RealtimeASR] 实时识别已启动"));
+    co_return Ok{};
 }
 
-void RealtimeASRService::handleTaskStarted()
+QCoro::Task<> RealtimeASRService::stopRecognition()
 {
-    Log::line(QStringLiteral("✅ [RealtimeASR] 任务已启动"));
-    m_taskStarted = true;
-    m_isAudioStreaming = true;
-    m_connectTimeout.reset();
-    setConnected(true);
-    resumeConnectContinuation(std::nullopt);
+    Log::line(QStringLiteral("⏹️ [RealtimeASR] 停止识别..."));
+    m_phase = Phase::Idle;
+    m_currentConfig.reset();
+    stopKeepAlive();
+    if (!m_connection->taskStarted() || m_connection->taskFinished()) {
+        Log::line(QStringLiteral("⚠️ [RealtimeASR] 任务未运行（started=%1, finished=%2），跳过")
+                      .arg(m_connection->taskStarted() ? QStringLiteral("true") : QStringLiteral("false"),
+                           m_connection->taskFinished() ? QStringLiteral("true") : QStringLiteral("false")));
+        stopAudioEngine(); // the microphone closes with every stop
+        setRecording(false);
+        setRecordingState(RecordingState::idle());
+        co_return;
+    }
+    stopAudioEngine(); // capture stops before finish-task goes out
+    const std::optional<QString> finished = co_await m_connection->finish();
+    // Without an end from the service the live transcript is the best there is.
+    const QString text = finished.value_or(m_currentTranscript);
+
+    m_reconnectAttempts = 0;
+    m_transcript.reset();
+    if (!text.isEmpty()) {
+        setFinalTranscript(text);
+        setCurrentTranscript(text);
+    }
+    setRecording(false);
+    setRecordingState(RecordingState::idle());
+    Log::line(QStringLiteral("✅ [RealtimeASR] 识别已停止，最终结果：\"%1\"").arg(text.left(50)));
 }
 
-void RealtimeASRService::handleResult(const QJsonObject &payload)
+void RealtimeASRService::abandonRecording()
 {
-    // Keep-alive results carry no text of their own.
-    if (DuplexProtocol::sentenceFlag(payload, QStringLiteral("heartbeat")).value_or(false))
+    m_phase = Phase::Idle;
+    m_reconnectAttempts = 0;
+    m_transcript.reset();
+    m_currentConfig.reset();
+    stopKeepAlive();
+    stopAudioEngine();
+    m_connection->abandon();
+}
+
+void RealtimeASRService::disconnect()
+{
+    Log::line(QStringLiteral("🔌 [RealtimeASR] 断开连接..."));
+    abandonRecording();
+    m_connection->close();
+}
+
+// --- What the task reports --------------------------------------------------
+
+void RealtimeASRService::onResult(const QString &text, bool sentenceEnd)
+{
+    setCurrentTranscript(m_transcript.addResult(text, sentenceEnd));
+}
+
+void RealtimeASRService::onTaskEnded(const std::optional<QString> &finalText)
+{
+    if (finalText && !finalText->isEmpty())
+        Log::line(QStringLiteral("📝 [RealtimeASR] 最终结果：") + *finalText);
+    else
+        Log::line(QStringLiteral("📝 [RealtimeASR] 最终结果（当前文本）：") + m_transcript.segment());
+    const QString full = m_transcript.finish(finalText);
+    if (m_connection->isFinishing()) {
+        m_connection->completeFinish(full);
         return;
-    if (const auto text = DuplexProtocol::sentenceText(payload)) {
-        Log::line(QStringLiteral("📝 [RealtimeASR] 识别结果：") + *text);
-        if (DuplexProtocol::sentenceFlag(payload, QStringLiteral("sentence_end")).value_or(false)) {
-            // A finished sentence is kept; the next result starts a new one.
-            m_accumulatedTranscript = combinedTranscript(*text);
-            m_lastCommittedSentence = *text;
-            m_segmentTranscript.clear();
-        } else {
-            m_segmentTranscript = *text;
-        }
-        setCurrentTranscript(combinedTranscript(m_segmentTranscript));
     }
-    if (const auto duration = DuplexProtocol::billedDuration(payload))
-        Log::line(QStringLiteral("⏱️ [RealtimeASR] 任务计费时长（秒）：%1").arg(*duration));
-}
-
-void RealtimeASRService::handleTaskFinished(const QJsonObject &payload)
-{
-    Log::line(QStringLiteral("✅ [RealtimeASR] 任务完成"));
-    m_taskFinished = true;
-    m_isAudioStreaming = false;
-    QString last;
-    const auto text = DuplexProtocol::sentenceText(payload);
-    if (text && !text->isEmpty()) {
-        Log::line(QStringLiteral("📝 [RealtimeASR] 最终结果：") + *text);
-        // The sentence may be the one already kept at its end.
-        const bool alreadyKept = m_segmentTranscript.isEmpty() && *text == m_lastCommittedSentence;
-        last = alreadyKept ? QString() : *text;
-    } else {
-        Log::line(QStringLiteral("📝 [RealtimeASR] 最终结果（当前文本）：") + m_segmentTranscript);
-        last = m_segmentTranscript;
-    }
-    const QString full = combinedTranscript(last);
-    if (m_taskFinishedWaiter) {
-        resumeTaskFinishedContinuation(full);
-        return;
-    }
+    // The service ended the task on its own.
     setFinalTranscript(full);
     setCurrentTranscript(full);
     setRecording(false);
     setRecordingState(RecordingState::idle());
 }
 
-void RealtimeASRService::handleTaskFailed(const std::optional<QJsonObject> &header)
+void RealtimeASRService::onConnectionLost(const ServiceError &error)
 {
-    const QString message = DuplexProtocol::errorMessage(header);
-    Log::line(QStringLiteral("❌ [RealtimeASR] 任务失败：") + message);
-    m_taskFinished = true;
-    resumeConnectContinuation(ServiceError{QStringLiteral("ASRError"), -1, message});
-    resumeTaskFinishedContinuation(m_currentTranscript);
-    setRecordingState(RecordingState::error(QStringLiteral("识别错误：") + message));
-}
-
-QString RealtimeASRService::combinedTranscript(const QString &segment) const
-{
-    if (m_accumulatedTranscript.isEmpty())
-        return segment;
-    if (segment.isEmpty())
-        return m_accumulatedTranscript;
-    return m_accumulatedTranscript + segment;
-}
-
-void RealtimeASRService::resumeConnectContinuation(std::optional<ServiceError> error)
-{
-    if (m_hasResumedConnect || !m_connectWaiter)
+    if (m_phase == Phase::Recording && m_currentConfig) {
+        attemptReconnect(*m_currentConfig, m_connection->generation());
         return;
-    m_hasResumedConnect = true;
-    auto waiter = std::exchange(m_connectWaiter, {});
-    if (error)
-        waiter->release(*error);
+    }
+    m_connection->fail(error);
+    if (!SocketErrors::isQuiet(error.code))
+        setRecordingState(RecordingState::error(QStringLiteral("连接错误：") + error.description));
+}
+
+void RealtimeASRService::attemptReconnect(const AppConfig &config, qint64 generation)
+{
+    if (generation != m_connection->generation())
+        return;
+    if (m_reconnectAttempts >= kMaxReconnectAttempts) {
+        Log::line(QStringLiteral("❌ [RealtimeASR] 已达最大重连次数 (%1)，放弃重连").arg(kMaxReconnectAttempts));
+        m_connection->fail(ServiceError{QStringLiteral("ReconnectError"), -1, QStringLiteral("重连次数超限")});
+        return;
+    }
+    m_phase = Phase::Reconnecting;
+    const int attempt = ++m_reconnectAttempts;
+    const QString segment = m_transcript.segment();
+    if (m_transcript.commitSegment()) {
+        Log::line(QStringLiteral("🔄 [RealtimeASR] 断线重连，已保存当前段：\"%1\"，累积：\"%2\"")
+                      .arg(segment.left(30), m_transcript.committed().left(50)));
+    }
+    Log::line(QStringLiteral("🔄 [RealtimeASR] 录音中断线，尝试第 %1 次重连（新 id=%2）...")
+                  .arg(attempt)
+                  .arg(generation + 1));
+    runReconnect(config, generation);
+}
+
+QCoro::Task<> RealtimeASRService::runReconnect(AppConfig config, qint64 generation)
+{
+    co_await delay(*m_scheduler, m_timings.reconnectDelay);
+    if (m_phase != Phase::Reconnecting || generation != m_connection->generation()) {
+        Log::line(QStringLiteral("🔄 [RealtimeASR] 重连前用户已停止录音或连接已变更，放弃重连"));
+        if (m_phase == Phase::Reconnecting)
+            m_phase = Phase::Recording; // somebody else connected: audio goes there
+        co_return;
+    }
+    VoidResult result = co_await connect(config); // a new task: its flags start afresh
+    if (result)
+        result = co_await setupAudioEngine();
+    if (result) {
+        // Audio flows into the new task again while the user still records.
+        if (m_phase == Phase::Reconnecting)
+            m_phase = Phase::Recording;
+        setCurrentTranscript(m_transcript.transcript());
+        Log::line(QStringLiteral("✅ [RealtimeASR] 断线重连成功，继续录音"));
+        co_return;
+    }
+    Log::line(QStringLiteral("❌ [RealtimeASR] 重连失败：") + result.error().description);
+    if (m_phase == Phase::Reconnecting && m_reconnectAttempts < kMaxReconnectAttempts)
+        attemptReconnect(config, m_connection->generation());
     else
-        waiter->release(Ok{});
+        m_connection->fail(result.error());
 }
 
-void RealtimeASRService::resumeTaskFinishedContinuation(const QString &text)
+// --- Keep-alive ---------------------------------------------------------------
+
+void RealtimeASRService::startKeepAlive()
 {
-    if (m_hasResumedTaskFinished || !m_taskFinishedWaiter)
+    // Re-armed from a posted task, never from inside the firing timer.
+    m_keepAlive = m_scheduler->schedule(m_timings.pingInterval, [this] {
+        m_scheduler->post([this] {
+            if (!m_keepAlive)
+                return; // stopped in between
+            m_connection->ping();
+            startKeepAlive();
+        });
+    });
+}
+
+void RealtimeASRService::stopKeepAlive()
+{
+    m_keepAlive.reset();
+}
+
+// --- The audio engine -----------------------------------------------------------
+
+QCoro::Task<VoidResult> RealtimeASRService::setupAudioEngine()
+{
+    Log::line(QStringLiteral("🔧 [RealtimeASR] 设置音频引擎..."));
+    for (int attempt = 1;; ++attempt) {
+        VoidResult started = co_await m_audio.start();
+        if (started) {
+            Log::line(QStringLiteral("✅ [RealtimeASR] 音频引擎已启动")
+                      + (attempt >= 2 ? QStringLiteral("（第%1次尝试）").arg(attempt) : QString()));
+            co_return started;
+        }
+        m_audio.stop();
+        if (attempt >= kAudioSetupAttempts)
+            co_return started;
+        Log::line(QStringLiteral("⚠️ [RealtimeASR] 音频引擎启动失败（第%1次），%2ms 后重试...")
+                      .arg(attempt)
+                      .arg(m_timings.audioRetryDelay.count()));
+        co_await delay(*m_scheduler, m_timings.audioRetryDelay);
+    }
+}
+
+void RealtimeASRService::stopAudioEngine()
+{
+    Log::line(QStringLiteral("⏹️ [RealtimeASR] 停止音频引擎..."));
+    ++m_audioRestartId;
+    m_audio.stop();
+    setAudioLevel(0);
+}
+
+void RealtimeASRService::onAudio(const QByteArray &pcm)
+{
+    // Audio goes up only while recording into a running task.
+    if (m_phase == Phase::Recording)
+        m_connection->sendAudio(pcm);
+}
+
+void RealtimeASRService::handleAudioConfigurationChange()
+{
+    if (m_phase != Phase::Recording)
         return;
-    m_hasResumedTaskFinished = true;
-    m_taskFinishedTimeout.reset();
-    std::exchange(m_taskFinishedWaiter, {})->release(text);
+    Log::line(QStringLiteral("⚠️ [RealtimeASR] 音频设备配置变更，重新启动音频引擎..."));
+    m_audio.stop(); // the keep-alive and the level are left alone
+    restartAudioEngine();
 }
 
-void RealtimeASRService::abandonConnectWaiter()
+QCoro::Task<> RealtimeASRService::restartAudioEngine()
 {
-    // Nobody may stay suspended on a connection that is given up.
-    if (auto waiter = std::exchange(m_connectWaiter, {}))
-        waiter->release(cancelledError());
+    const quint64 restart = ++m_audioRestartId;
+    co_await delay(*m_scheduler, m_timings.audioRestartDelay);
+    if (m_phase != Phase::Recording || restart != m_audioRestartId)
+        co_return;
+    const VoidResult restarted = co_await setupAudioEngine();
+    if (restarted)
+        Log::line(QStringLiteral("✅ [RealtimeASR] 音频引擎已在新设备上重启，继续录音"));
+    else
+        Log::line(QStringLiteral("❌ [RealtimeASR] 设备变更后音频引擎重启失败: ") + restarted.error().description);
 }
 
-void RealtimeASRService::resetConnectionFlags()
-{
-    m_taskStarted = false;
-    m_taskFinished = false;
-    m_hasResumedConnect = false;
-    m_hasResumedTaskFinished = false;
-    m_taskFinishedWaiter.reset();
-}
-
-void RealtimeASRService::abandonConnection()
-{
-    ++m_connectionId;
-    m_isRunning = false;
-    m_isAudioStreaming = false;
-    m_isReconnecting = false;
-    m_recordingActive = false;
-    m_reconnectAttempts = 0;
-    m_accumulatedTranscript.clear();
-    m_segmentTranscript.clear();
-    m_currentConfig.reset();
-    m_connectTimeout.reset();
-    stopAudioEngine();
-    // Both waits end here, so that no caller stays suspended on a connection
-    // that is given up.
-    resumeTaskFinishedContinuation(m_currentTranscript);
-    abandonConnectWaiter();
-    closeSocket();
-    setConnected(false);
-}
-
-void RealtimeASRService::disconnect()
-{
-    Log::line(QStringLiteral("🔌 [RealtimeASR] 断开连接..."));
-    abandonConnection();
-    m_session.reset();
-    m_taskId.clear();
-    resetConnectionFlags();
-}
-
-void RealtimeASRService::setConnected(bool connected)
-{
-    if (std::exchange(m_isConnected, connected) != connected)
-        Q_EMIT isConnectedChanged(connected);
-}
+// --- Published state --------------------------------------------------------------
 
 void RealtimeASRService::setRecording(bool recording)
 {

@@ -4,49 +4,32 @@
 #include "AppConfig.h"
 #include "DashScopeEndpoints.h"
 #include "OneShot.h"
+#include "RealtimeASRConnection.h"
 #include "RecordingState.h"
 #include "Scheduler.h"
 #include "ServiceError.h"
+#include "TranscriptAssembler.h"
 
-#include <QAbstractSocket>
-#include <QNetworkRequest>
 #include <QObject>
-#include <QPointer>
 #include <QUrl>
 
 #include <QCoroTask>
 
-#include <chrono>
-#include <functional>
 #include <memory>
 #include <optional>
 
 class AudioCapture;
-class QTimer;
-class QWebSocket;
 
-// The recogniser's waits and delays; tests shorten them.
-struct RealtimeASRTimings
-{
-    std::chrono::milliseconds runTaskDelay{300};
-    std::chrono::milliseconds connectTimeout{10000};
-    std::chrono::milliseconds finishTimeout{5000};
-    std::chrono::milliseconds pingInterval{15000};
-    std::chrono::milliseconds reconnectDelay{300};
-    std::chrono::milliseconds audioRetryDelay{150};
-    std::chrono::milliseconds audioRestartDelay{300};
-};
-
-// Streaming speech recognition over the service's duplex WebSocket: one
-// connection carries one recognition task; microphone audio streams into it
-// while recording; the transcript is assembled from the service's results.
+// Streaming speech recognition, as the rest of the program uses it: the
+// microphone streams into a recognition task on the service while the user
+// records; the transcript is published as it grows and once it is final.
 //
-// Every connection has a generation (connectionId). Each callback, timer and
-// delayed action carries the generation it was made for and does nothing once
-// the recogniser has moved on, which is what makes superseded and cancelled
-// connections harmless. Each wait (for "task-started", for "task-finished")
-// is released exactly once, by whichever of event, time-out or failure comes
-// first. Everything runs on the main thread's event loop.
+// It drives one key press: a warm-up while the key is still held, the start,
+// the stop, keep-alive pings, reconnection when the connection drops during a
+// recording, and a restart of the capture when the microphone changes. The
+// task connection (RealtimeASRConnection) and the transcript
+// (TranscriptAssembler) are jobs of their own. Everything runs on the main
+// thread's event loop; delays and time-outs come from the scheduler.
 class RealtimeASRService : public QObject
 {
     Q_OBJECT
@@ -60,13 +43,22 @@ class RealtimeASRService : public QObject
 public:
     using Timings = RealtimeASRTimings;
     static constexpr int kMaxReconnectAttempts = 5;
-    static constexpr auto kModel = "fun-asr-realtime";
+    static constexpr int kAudioSetupAttempts = 5;
 
-    RealtimeASRService(ApiKeyProvider apiKey, AudioCapture &audio, QUrl endpoint = DashScopeEndpoints::fromEnvironment().recognition(),
-                       Timings timings = {}, QObject *parent = nullptr);
+    // Where a recording stands.
+    enum class Phase {
+        Idle,         // not recording: no audio goes up
+        Recording,    // audio streams into the running task
+        Reconnecting, // the user still records, the task is being replaced; audio waits
+    };
+
+    // The scheduler defaults to the Qt event loop.
+    RealtimeASRService(ApiKeyProvider apiKey, AudioCapture &audio,
+                       QUrl endpoint = DashScopeEndpoints::fromEnvironment().recognition(), Timings timings = {},
+                       std::unique_ptr<Scheduler> scheduler = {}, QObject *parent = nullptr);
     ~RealtimeASRService() override;
 
-    bool isConnected() const { return m_isConnected; }
+    bool isConnected() const { return m_connection->isConnected(); }
     bool isRecording() const { return m_isRecording; }
     QString currentTranscript() const { return m_currentTranscript; }
     QString finalTranscript() const { return m_finalTranscript; }
@@ -74,7 +66,8 @@ public:
     float audioLevel() const { return m_audioLevel; }
     bool isWarmedUp() const { return m_isWarmedUp; }
     bool isWarmingUp() const { return m_warmUp != nullptr; }
-    const QUrl &endpoint() const { return m_endpoint; }
+    Phase phase() const { return m_phase; }
+    const QUrl &endpoint() const { return m_connection->endpoint(); }
 
     // Connects and starts the audio engine in the background, while the key
     // is still held; does nothing when a warm-up runs or is ready.
@@ -92,7 +85,7 @@ public:
     void disconnect();
 
     // The error a wait gets when its connection is abandoned.
-    static ServiceError cancelledError();
+    static ServiceError cancelledError() { return RealtimeASRConnection::cancelledError(); }
 
 Q_SIGNALS:
     void isConnectedChanged(bool connected);
@@ -105,92 +98,49 @@ Q_SIGNALS:
 private:
     struct WarmUp;
 
-    // Connection (RealtimeASRService.cpp)
-    void openSocket(qint64 generation, const QString &key);
-    void closeSocket();
-    void sendRunTask(const QString &model);
-    void sendFinishTask();
-    void onText(qint64 generation, const QString &text);
-    void onBinary(qint64 generation, const QByteArray &data);
-    void onSocketFailure(qint64 generation);
-    void handleMessage(const QByteArray &text);
-    void handleTaskStarted();
-    void handleResult(const QJsonObject &payload);
-    void handleTaskFinished(const QJsonObject &payload);
-    void handleTaskFailed(const std::optional<QJsonObject> &header);
-    void keepReceiving();
-    QString combinedTranscript(const QString &segment) const;
-    void resumeConnectContinuation(std::optional<ServiceError> error);
-    void resumeTaskFinishedContinuation(const QString &text);
-    void abandonConnectWaiter();
-    // Drops the current connection and recording: a new generation, gates
-    // closed, engine stopped, both waits released, socket closed.
-    void abandonConnection();
-    void resetConnectionFlags();
-    void sendAudio(const QByteArray &pcm);
-
-    // Control (RealtimeASRControl.cpp)
     QCoro::Task<> runWarmUp(AppConfig config, std::shared_ptr<WarmUp> warmUp);
+    // Drops the connection and the recording.
+    void abandonRecording();
+
+    void onResult(const QString &text, bool sentenceEnd);
+    void onTaskEnded(const std::optional<QString> &finalText);
+    void onConnectionLost(const ServiceError &error);
     void attemptReconnect(const AppConfig &config, qint64 generation);
     QCoro::Task<> runReconnect(AppConfig config, qint64 generation);
-    void startPingTimer();
+
+    void startKeepAlive();
+    void stopKeepAlive();
+
     QCoro::Task<VoidResult> setupAudioEngine();
+    void stopAudioEngine();
+    void onAudio(const QByteArray &pcm);
     void handleAudioConfigurationChange();
     QCoro::Task<> restartAudioEngine();
-    void stopAudioEngine();
 
-    void setConnected(bool connected);
     void setRecording(bool recording);
     void setCurrentTranscript(const QString &text);
     void setFinalTranscript(const QString &text);
     void setRecordingState(const RecordingState &state);
     void setAudioLevel(float level);
 
-    ApiKeyProvider m_apiKey;
     AudioCapture &m_audio;
-    QUrl m_endpoint;
     Timings m_timings;
-    QtScheduler m_scheduler;
+    std::unique_ptr<Scheduler> m_scheduler;
+    std::unique_ptr<RealtimeASRConnection> m_connection; // after the scheduler: it uses it to the end
 
-    bool m_isConnected = false;
     bool m_isRecording = false;
     QString m_currentTranscript;
     QString m_finalTranscript;
     RecordingState m_recordingState;
     float m_audioLevel = 0;
 
-    QWebSocket *m_socket = nullptr;
-    // The connection settings (endpoint, time-outs), made on the first connect
-    // and kept until disconnect().
-    std::optional<QNetworkRequest> m_session;
-    bool m_receiveArmed = false;
-    std::optional<ServiceError> m_socketError; // the first error of the current socket
-    bool m_isRunning = false;
-    bool m_isAudioStreaming = false;
-    // A recording is active: set by start, cleared by every stop path,
-    // cancelWarmUp() and disconnect(). Reconnection goes on only while it is set.
-    bool m_recordingActive = false;
-    std::shared_ptr<OneShot<QString>> m_taskFinishedWaiter;
-    std::shared_ptr<OneShot<VoidResult>> m_connectWaiter;
-    bool m_hasResumedConnect = false;
-    bool m_hasResumedTaskFinished = false;
-    qint64 m_connectionId = 0;
-    std::unique_ptr<ScheduledTimer> m_taskFinishedTimeout;
-    std::unique_ptr<ScheduledTimer> m_connectTimeout;
-    std::unique_ptr<ScheduledTimer> m_runTaskDelay;
+    Phase m_phase = Phase::Idle;
+    TranscriptAssembler m_transcript;
+    std::optional<AppConfig> m_currentConfig; // of the recording, for reconnection
+    int m_reconnectAttempts = 0;
     bool m_isWarmedUp = false;
     std::shared_ptr<WarmUp> m_warmUp;
-    QString m_accumulatedTranscript;
-    QString m_segmentTranscript;
-    QString m_lastCommittedSentence;
-    std::optional<AppConfig> m_currentConfig;
-    bool m_isReconnecting = false;
-    int m_reconnectAttempts = 0;
-    std::unique_ptr<QTimer> m_pingTimer;
-    bool m_pingAnswered = true;
-    QString m_taskId;
-    bool m_taskStarted = false;
-    bool m_taskFinished = false;
+    std::unique_ptr<ScheduledTimer> m_keepAlive;
     // Device changes come in bursts (the server and Qt may both report one):
     // only the latest pending restart runs, and a stop cancels it.
     quint64 m_audioRestartId = 0;

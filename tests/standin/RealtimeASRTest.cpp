@@ -1,3 +1,4 @@
+#include "ManualScheduler.h"
 #include "PcmPlaybackCapture.h"
 #include "RealtimeASRService.h"
 #include "StandinClient.h"
@@ -45,12 +46,13 @@ protected:
             std::cerr << log.lines().join(QLatin1Char('\n')).toStdString() << std::endl;
     }
 
-    void make(RealtimeASRTimings timings)
+    void make(RealtimeASRTimings timings, std::unique_ptr<ManualScheduler> scheduler = {})
     {
         asr.reset();
+        clock = scheduler.get();
         // Not a coroutine lambda: its captures would not outlive its first suspension.
         asr = std::make_unique<RealtimeASRService>([this] { return keyNow(apiKey); }, mic, server.webSocketUrl(),
-                                                   timings);
+                                                   timings, std::move(scheduler));
     }
 
     // Connects, records for the given time, stops; the final transcript.
@@ -71,6 +73,59 @@ protected:
     std::optional<QString> apiKey;
     AppConfig config;
     std::unique_ptr<RealtimeASRService> asr;
+    ManualScheduler *clock = nullptr; // when the recogniser's time is the test's
+};
+
+// The recogniser on a clock the test moves: its delays, time-outs and pings
+// are checked to the millisecond without waiting for them. The socket and the
+// stand-in still run in real time.
+class RecognitionOnAClock : public Recognition
+{
+protected:
+    void SetUp() override
+    {
+        Recognition::SetUp();
+        make(RealtimeASRTimings{}, std::make_unique<ManualScheduler>());
+    }
+
+    // Lets the clock run in small steps, with the real event loop in between,
+    // until the task has ended; fails the test after a real-time bound.
+    VoidResult run(QCoro::Task<VoidResult> task)
+    {
+        std::optional<VoidResult> result;
+        finishInto(std::move(task), &result);
+        runClockUntil([&] { return result.has_value(); });
+        return result.value_or(ServiceError{QStringLiteral("Test"), -1, QStringLiteral("never ended")});
+    }
+
+    void run(QCoro::Task<> task)
+    {
+        bool ended = false;
+        [](QCoro::Task<> task, bool *ended) -> QCoro::Task<> {
+            co_await std::move(task);
+            *ended = true;
+        }(std::move(task), &ended);
+        runClockUntil([&] { return ended; });
+    }
+
+    void runClockUntil(const std::function<bool()> &done)
+    {
+        EXPECT_TRUE(waitUntil([&] {
+            clock->elapse(10ms);
+            return done();
+        }, 5000)) << "did not end within 5 s of real time";
+    }
+
+    static QCoro::Task<> finishInto(QCoro::Task<VoidResult> task, std::optional<VoidResult> *result)
+    {
+        *result = co_await std::move(task);
+    }
+
+    void startRecording()
+    {
+        ASSERT_TRUE(run(asr->connect(config)));
+        ASSERT_TRUE(run(asr->startRecognition(config)));
+    }
 };
 
 TEST_F(Recognition, RunTaskAndFinishTaskAreSentMemberByMember)
@@ -153,6 +208,7 @@ TEST_F(Recognition, AFailedTaskFailsTheConnectOrEndsTheRecording)
     EXPECT_EQ(asr->recordingState().errorMessage(), QStringLiteral("识别错误：quota"));
     await(asr->stopRecognition());
     EXPECT_TRUE(logged(QStringLiteral("⚠️ [RealtimeASR] 任务未运行（started=true, finished=true），跳过")));
+    EXPECT_FALSE(mic.isRunning()) << "a stop always closes the microphone";
     EXPECT_EQ(asr->recordingState(), RecordingState::idle());
     EXPECT_FALSE(asr->isRecording());
 }
@@ -180,17 +236,64 @@ TEST_F(Recognition, ASilentServiceBoundsTheConnectAndTheStop)
     EXPECT_TRUE(logged(QStringLiteral("⚠️ [RealtimeASR] 等待 task-finished 超时，使用当前识别结果")));
 }
 
-TEST_F(Recognition, TheStopWaitsFiveSecondsForASilentService)
+TEST_F(RecognitionOnAClock, TheStopWaitsFiveSecondsForASilentService)
 {
-    make(RealtimeASRTimings{});
     useScenario(R"({"recognition":{"fault":{"type":"never-answer","at":"finish"}}})");
-    ASSERT_TRUE(await(asr->connect(config)));
-    ASSERT_TRUE(await(asr->startRecognition(config)));
-    QElapsedTimer timer;
-    timer.start();
-    await(asr->stopRecognition());
-    EXPECT_GE(timer.elapsed(), 4950);
-    EXPECT_LT(timer.elapsed(), 6500);
+    startRecording();
+    bool stopped = false;
+    [](RealtimeASRService &asr, bool *stopped) -> QCoro::Task<> {
+        co_await asr.stopRecognition();
+        *stopped = true;
+    }(*asr, &stopped);
+    ASSERT_TRUE(waitUntil([this] { return sent(QStringLiteral("ws-text")).size() == 2; })) << "finish-task went out";
+    clock->elapse(4999ms);
+    settle(50);
+    EXPECT_FALSE(stopped) << "still waiting after 4.999 s";
+    clock->elapse(1ms);
+    EXPECT_TRUE(waitUntil([&] { return stopped; }));
+    EXPECT_TRUE(logged(QStringLiteral("⚠️ [RealtimeASR] 等待 task-finished 超时，使用当前识别结果")));
+}
+
+TEST_F(RecognitionOnAClock, RunTaskGoesOutAfterThreeHundredMillisecondsAndTheConnectGivesUpAtTen)
+{
+    useScenario(R"({"recognition":{"fault":{"type":"never-answer"}}})");
+    std::optional<VoidResult> connected;
+    finishInto(asr->connect(config), &connected);
+    ASSERT_TRUE(waitUntil([this] { return !sent(QStringLiteral("ws-upgrade")).isEmpty(); }));
+    clock->elapse(299ms);
+    settle(100);
+    EXPECT_TRUE(sent(QStringLiteral("ws-text")).isEmpty()) << "nothing may be sent before the delay";
+    clock->elapse(1ms);
+    ASSERT_TRUE(waitUntil([this] { return sent(QStringLiteral("ws-text")).size() == 1; }));
+
+    clock->elapse(9699ms);
+    settle(50);
+    EXPECT_FALSE(connected) << "the connect waits ten seconds in all";
+    clock->elapse(1ms);
+    ASSERT_TRUE(waitUntil([&] { return connected.has_value(); }));
+    EXPECT_EQ(connected->error().description, QStringLiteral("连接超时 - 请检查 API Key 和网络连接"));
+}
+
+TEST_F(RecognitionOnAClock, APingGoesOutEveryFifteenSecondsWhileRecordingAndNeverAfter)
+{
+    std::chrono::milliseconds startedAt{-1};
+    QObject::connect(asr.get(), &RealtimeASRService::isRecordingChanged, [&] { startedAt = clock->now(); });
+    startRecording();
+    ASSERT_GE(startedAt.count(), 0);
+    clock->elapse(startedAt + 14999ms - clock->now());
+    settle(100);
+    EXPECT_TRUE(sent(QStringLiteral("ws-ping")).isEmpty());
+    clock->elapse(1ms);
+    ASSERT_TRUE(waitUntil([this] { return sent(QStringLiteral("ws-ping")).size() == 1; }));
+    clock->elapse(15000ms);
+    ASSERT_TRUE(waitUntil([this] { return sent(QStringLiteral("ws-ping")).size() == 2; }));
+    EXPECT_FALSE(logged(QStringLiteral("⚠️ [RealtimeASR] Ping 失败"))) << "the stand-in answers every ping";
+
+    run(asr->stopRecognition());
+    clock->elapse(60000ms);
+    settle(100);
+    EXPECT_EQ(sent(QStringLiteral("ws-ping")).size(), 2);
+    EXPECT_EQ(clock->liveTimers(), 0u) << "nothing left running after the stop";
 }
 
 TEST_F(Recognition, ALateTimeOutOfASupersededConnectLeavesTheCurrentSocketAlone)
@@ -364,18 +467,19 @@ TEST_F(Recognition, ADeviceChangeWhileRecordingRestartsCaptureAndOtherwiseDoesNo
     await(asr->stopRecognition());
 }
 
-TEST_F(Recognition, AnAudioSetUpThatKeepsFailingGivesUpAfterFiveAttempts)
+TEST_F(RecognitionOnAClock, AnAudioSetUpThatKeepsFailingGivesUpAfterFiveAttempts)
 {
     mic.failStart = ServiceError{QStringLiteral("AudioError"), -10868, QStringLiteral("无有效音频输入设备（通道=0, 采样率=0.0）")};
-    ASSERT_TRUE(await(asr->connect(config)));
-    QElapsedTimer timer;
-    timer.start();
-    const VoidResult start = await(asr->startRecognition(config));
+    ASSERT_TRUE(run(asr->connect(config)));
+    const auto before = clock->now();
+    const VoidResult start = run(asr->startRecognition(config));
     ASSERT_FALSE(start);
     EXPECT_EQ(start.error(), *mic.failStart);
     EXPECT_EQ(mic.starts, 5);
-    EXPECT_GE(timer.elapsed(), 4 * 150 - 20) << "four waits of 150 ms";
+    EXPECT_GE(clock->now() - before, 4 * 150ms) << "four waits of 150 ms";
+    EXPECT_LT(clock->now() - before, 4 * 150ms + 50ms);
     EXPECT_EQ(log.linesStartingWith(QStringLiteral("⚠️ [RealtimeASR] 音频引擎启动失败（第")).size(), 4);
+    EXPECT_TRUE(logged(QStringLiteral("⚠️ [RealtimeASR] 音频引擎启动失败（第1次），150ms 后重试...")));
 }
 
 } // namespace
