@@ -17,8 +17,9 @@ struct Rig
         scheduler = manual.get();
         monitor = std::make_unique<HotkeyMonitorService>(source, local, ShortcutConfig::defaults(),
                                                          std::move(manual));
-        monitor->onKeyDown = [](AppMode) {};
-        monitor->onKeyDownCancelled = [](AppMode) {};
+        // A listener on each, as the application has.
+        QObject::connect(monitor.get(), &HotkeyMonitorService::keyDown, [](AppMode) {});
+        QObject::connect(monitor.get(), &HotkeyMonitorService::keyDownCancelled, [](AppMode) {});
         scheduler->elapse(HotkeyMonitorService::kFirstSetupDelay);
     }
     ~Rig() { Log::setSink({}); }

@@ -101,11 +101,7 @@ void HotkeyMonitorService::handleModifierPressed(AppMode mode)
                   .arg(name(mode), ModifierKeys::label(m_shortcutConfig.config(mode).modifier)));
     // BFF reply records nothing, so there is nothing to warm up.
     if (mode != AppMode::BffReply) {
-        auto callback = onKeyDown;
-        m_scheduler->post([callback, mode] {
-            if (callback)
-                callback(mode);
-        });
+        m_scheduler->post([this, mode] { Q_EMIT keyDown(mode); });
     }
     startLongPressTimer(mode);
 }
@@ -145,8 +141,7 @@ void HotkeyMonitorService::handleModifierReleased(AppMode mode)
             setHotkeyPressed(false);
         } else if (wasPending) {
             Log::line(QStringLiteral("⚡️ 短按取消，通知取消预热：") + name(mode));
-            if (onKeyDownCancelled)
-                onKeyDownCancelled(mode);
+            Q_EMIT keyDownCancelled(mode);
         }
     });
 }
@@ -169,8 +164,7 @@ void HotkeyMonitorService::handleKeyDown(std::int32_t keyCode)
     Log::line(QStringLiteral("⚡️ %1 检测到组合键（keyCode: %2），取消长按计时器").arg(name(mode)).arg(keyCode));
     cancelLongPressTimer(mode);
     m_pressedModes.erase(mode);
-    if (onKeyDownCancelled)
-        onKeyDownCancelled(mode);
+    Q_EMIT keyDownCancelled(mode);
 }
 
 void HotkeyMonitorService::updateShortcutConfig(const ShortcutConfig &config)

@@ -8,7 +8,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -19,7 +18,7 @@ class KeyEventSource;
 // the activation of that mode. Fed with held-modifier words and key-downs by a
 // KeyEventSource; everything runs on the main thread.
 //
-// A press notifies onKeyDown at once (so recognition can warm up), arms the
+// A press signals keyDown at once (so recognition can warm up), arms the
 // one 0.3 s timer, and becomes currentMode when the timer fires with the key
 // still held. Releasing the key ends the mode, or cancels a press that never
 // became long. Another key pressed with the BFF-reply modifier (copy, paste)
@@ -54,11 +53,6 @@ public:
     const std::set<AppMode> &pressedModes() const { return m_pressedModes; }
     std::optional<AppMode> longPressTimerMode() const { return m_longPressTimerMode; }
 
-    // A modifier of a mode went down (not called for BFF reply).
-    std::function<void(AppMode)> onKeyDown;
-    // That press ended before it became long, or a combination key cancelled it.
-    std::function<void(AppMode)> onKeyDownCancelled;
-
     void handleFlagsChanged(std::uint64_t flags);
     void handleKeyDown(std::int32_t keyCode);
 
@@ -73,6 +67,12 @@ public:
     void printCurrentConfig() const;
 
 Q_SIGNALS:
+    // A modifier of a mode went down (not for BFF reply, which records nothing
+    // and so has nothing to warm up). Delivered from the event loop, after the
+    // key event's handler has returned.
+    void keyDown(AppMode mode);
+    // That press ended before it became long, or a combination key cancelled it.
+    void keyDownCancelled(AppMode mode);
     void currentModeChanged(std::optional<AppMode> mode);
     void isHotkeyPressedChanged(bool pressed);
     void monitoringStateChanged(HotkeyMonitorService::MonitoringState state);

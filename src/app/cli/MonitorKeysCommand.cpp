@@ -39,12 +39,11 @@ int MonitorKeysCommand::run(QCoreApplication &app, const QStringList &args)
     });
 
     HotkeyMonitorService monitor(*source, *local, m_store.loadShortcutConfig());
-    monitor.onKeyDown = [](AppMode mode) {
-        Console::out(QStringLiteral("onKeyDown ") + AppModes::rawValue(mode));
-    };
-    monitor.onKeyDownCancelled = [](AppMode mode) {
+    QObject::connect(&monitor, &HotkeyMonitorService::keyDown,
+                     [](AppMode mode) { Console::out(QStringLiteral("onKeyDown ") + AppModes::rawValue(mode)); });
+    QObject::connect(&monitor, &HotkeyMonitorService::keyDownCancelled, [](AppMode mode) {
         Console::out(QStringLiteral("onKeyDownCancelled ") + AppModes::rawValue(mode));
-    };
+    });
     QObject::connect(&monitor, &HotkeyMonitorService::currentModeChanged, [&](std::optional<AppMode> mode) {
         if (!mode) {
             Console::out(QStringLiteral("currentMode none"));
