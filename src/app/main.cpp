@@ -1,3 +1,4 @@
+#include "Application.h"
 #include "CommandLine.h"
 
 #include <QCoreApplication>
@@ -16,11 +17,12 @@ int main(int argc, char *argv[])
     if (CommandLine::needsGui(args) && qEnvironmentVariableIsEmpty("DISPLAY")
         && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::unique_ptr<QCoreApplication> application = CommandLine::needsGui(args)
+    std::unique_ptr<QCoreApplication> qtApplication = CommandLine::needsGui(args)
                                                         ? std::make_unique<QGuiApplication>(argc, argv)
                                                         : std::make_unique<QCoreApplication>(argc, argv);
-    QCoreApplication &app = *application;
+    QCoreApplication &app = *qtApplication;
     QCoreApplication::setApplicationName(QStringLiteral("quillwren"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUILLWREN_VERSION));
-    return CommandLine::run(app, QCoreApplication::arguments().mid(1));
+    Application quillwren; // after Qt's application: its backends need one
+    return CommandLine::run(app, quillwren, QCoreApplication::arguments().mid(1));
 }

@@ -26,9 +26,9 @@ QString backendName(Backend backend)
     return backend == Backend::X11 ? QStringLiteral("x11") : QStringLiteral("null");
 }
 
-std::unique_ptr<KeyEventSource> createKeyEventSource()
+std::unique_ptr<KeyEventSource> createKeyEventSource(Backend backend)
 {
-    if (detectBackend() == Backend::X11)
+    if (backend == Backend::X11)
         return std::make_unique<X11KeyEventSource>();
     return std::make_unique<NullKeyEventSource>(
         QStringLiteral("no supported desktop: global keys need an X11 session"));
@@ -39,9 +39,9 @@ std::unique_ptr<KeyEventSource> createLocalKeyEventSource()
     return std::make_unique<LocalKeyEventSource>();
 }
 
-std::unique_ptr<DesktopBackend> createDesktopBackend()
+std::unique_ptr<DesktopBackend> createDesktopBackend(Backend backend)
 {
-    if (detectBackend() == Backend::X11)
+    if (backend == Backend::X11)
         return std::make_unique<X11DesktopBackend>();
     return std::make_unique<NullDesktopBackend>();
 }

@@ -18,12 +18,12 @@ enum class Backend { X11, Null };
 Backend detectBackend();
 QString backendName(Backend backend);
 
-// The global key-event source of the chosen backend.
-std::unique_ptr<KeyEventSource> createKeyEventSource();
+// The global key-event source of the backend.
+std::unique_ptr<KeyEventSource> createKeyEventSource(Backend backend = detectBackend());
 // The application's own key events (the fallback of the global source).
 std::unique_ptr<KeyEventSource> createLocalKeyEventSource();
-// Paste and focus of the chosen backend.
-std::unique_ptr<DesktopBackend> createDesktopBackend();
+// Paste, focus and capture of the backend.
+std::unique_ptr<DesktopBackend> createDesktopBackend(Backend backend = detectBackend());
 // Microphones coming and going, and the user's default one.
 std::unique_ptr<AudioInputWatcher> createAudioInputWatcher();
 

@@ -55,6 +55,40 @@ protected:
     QString recorded;
 };
 
+TEST_F(Microphone, FromAScriptTheEndOfInputDoesNotStopTheRecordingButSigtermDoes)
+{
+    transcribe.setProcessEnvironment(env);
+    transcribe.start(QStringLiteral(QUILLWREN_BINARY), {QStringLiteral("transcribe"), QStringLiteral("--mic")});
+    transcribe.closeWriteChannel(); // standard input ends at once, as from < /dev/null
+    ASSERT_TRUE(waitUntil([&] { return !server.recorder().recordsOfKind(QStringLiteral("ws-binary")).isEmpty(); }, 8000));
+    const QString wav = writeTone(dir.filePath(QStringLiteral("speech.wav")), 16000, 1, 1.0);
+    QProcess speaker;
+    speaker.start(QStringLiteral("paplay"), {QStringLiteral("--device=vmic_sink"), wav});
+    TestSupport::settle(1500);
+    speaker.kill();
+    speaker.waitForFinished(5000);
+    ASSERT_EQ(transcribe.state(), QProcess::Running) << log().toStdString();
+    EXPECT_TRUE(logged(QStringLiteral("Recording… Ctrl+C or SIGTERM stops.")));
+
+    transcribe.terminate();
+    ASSERT_TRUE(waitUntil([&] { return transcribe.state() == QProcess::NotRunning; }, 10000));
+    EXPECT_EQ(transcribe.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(transcribe.exitCode(), 0) << log().toStdString();
+    EXPECT_EQ(QString::fromUtf8(transcribe.readAllStandardOutput()), QStringLiteral("你好，这是本地替身服务的识别结果。\n"));
+    EXPECT_FALSE(server.recorder().recordsOfKind(QStringLiteral("audio")).isEmpty());
+}
+
+TEST_F(Microphone, SilenceGivesAnEmptyTranscriptWhichIsAFailure)
+{
+    useScenario(R"({"recognition":{"sentences":[]}})");
+    const auto result = run({QStringLiteral("transcribe"), QStringLiteral("--mic"), QStringLiteral("--seconds"),
+                             QStringLiteral("2")});
+    EXPECT_EQ(result.exitCode, 1) << result.err.toStdString();
+    EXPECT_TRUE(result.out.isEmpty());
+    EXPECT_TRUE(result.err.contains(QStringLiteral("quillwren: nothing was recognised (the transcript is empty)")));
+    EXPECT_TRUE(result.err.contains(QStringLiteral("Recording for 2 s…")));
+}
+
 TEST_F(Microphone, MicrophoneAudioReachesTheServiceAsSixteenKilohertzPcm)
 {
     QTemporaryDir dir;

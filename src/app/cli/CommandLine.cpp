@@ -1,19 +1,14 @@
 #include "CommandLine.h"
 
+#include "Application.h"
 #include "ConfigCommand.h"
 #include "Console.h"
-#include "KeyCommand.h"
-#include "DashScopeAPIService.h"
-#include "DesktopBackend.h"
 #include "DesktopCommands.h"
-#include "PlatformFactory.h"
-#include "KeychainManager.h"
+#include "KeyCommand.h"
 #include "Log.h"
 #include "ModelCommands.h"
 #include "MonitorKeysCommand.h"
-#include "RealtimeASRService.h"
 #include "TranscribeCommand.h"
-#include "SettingsStore.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -59,6 +54,9 @@ QString usage()
         "                           release and cancellation until interrupted\n"
         "  transcribe --input FILE.wav [--fast] [--partial]\n"
         "                           recognise a WAV file as if spoken; print the transcript\n"
+        "  transcribe --mic [--seconds N] [--partial]\n"
+        "                           recognise the microphone for N seconds, or until Enter\n"
+        "                           (on a terminal), Ctrl+C or SIGTERM; print the transcript\n"
         "  ask \"QUESTION\"           stream the chat model's answer to standard output\n"
         "  speak \"TEXT\" -o FILE     write the synthesised speech as an MP3 file\n"
         "  reply --image FILE       print the reply the vision model drafts for a chat screenshot\n"
@@ -82,7 +80,7 @@ bool needsGui(const QStringList &args)
     return !args.isEmpty() && (args.first() == QLatin1String("type") || args.first() == QLatin1String("capture"));
 }
 
-int run(QCoreApplication &app, const QStringList &args)
+int run(QCoreApplication &app, Application &application, const QStringList &args)
 {
     if (args.isEmpty()) {
         Console::err(usage());
@@ -101,14 +99,12 @@ int run(QCoreApplication &app, const QStringList &args)
         return Console::Success;
     }
     if (command == QLatin1String("config"))
-        return ConfigCommand(SettingsStore::shared()).run(rest);
+        return ConfigCommand(application.settings()).run(rest);
     if (command == QLatin1String("monitor-keys"))
-        return MonitorKeysCommand(SettingsStore::shared()).run(app, rest);
+        return MonitorKeysCommand(application).run(app, rest);
     if (command == QLatin1String("ask") || command == QLatin1String("speak") || command == QLatin1String("reply")) {
         Log::useStandardError(); // standard output carries the result
-        DashScopeAPIService service([] { return KeychainManager::shared().read(); },
-                                    DashScopeEndpoints::fromEnvironment());
-        ModelCommands commands(service, SettingsStore::shared());
+        ModelCommands commands(application.modelService(), application.settings());
         return runTask(app, [&]() -> QCoro::Task<int> {
             return command == QLatin1String("ask")     ? commands.ask(rest)
                    : command == QLatin1String("speak") ? commands.speak(rest)
@@ -117,19 +113,18 @@ int run(QCoreApplication &app, const QStringList &args)
     }
     if (command == QLatin1String("transcribe")) {
         Log::useStandardError();
-        TranscribeCommand transcribe(SettingsStore::shared());
+        TranscribeCommand transcribe(application);
         return runTask(app, [&] { return transcribe.run(rest); });
     }
     if (command == QLatin1String("type") || command == QLatin1String("capture")) {
         Log::useStandardError();
-        auto desktop = PlatformFactory::createDesktopBackend();
-        DesktopCommands commands(*desktop);
+        DesktopCommands commands(application.desktop());
         return runTask(app, [&]() -> QCoro::Task<int> {
             return command == QLatin1String("type") ? commands.type(rest) : commands.capture(rest);
         });
     }
     if (command == QLatin1String("key")) {
-        KeyCommand key(KeychainManager::shared());
+        KeyCommand key(application.keychain());
         return runTask(app, [&] { return key.run(rest); });
     }
 

@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+class Application;
 class QCoreApplication;
 
 // The `quillwren` command line: one job per subcommand, run headless with the
@@ -9,7 +10,7 @@ class QCoreApplication;
 namespace CommandLine {
 
 // args: the arguments after the program name. Returns the exit status.
-int run(QCoreApplication &app, const QStringList &args);
+int run(QCoreApplication &qtApp, Application &application, const QStringList &args);
 
 QString usage();
 

@@ -1,5 +1,6 @@
 #include "MonitorKeysCommand.h"
 
+#include "Application.h"
 #include "Console.h"
 #include "HotkeyMonitorService.h"
 #include "InterruptWatcher.h"
@@ -11,7 +12,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 
-MonitorKeysCommand::MonitorKeysCommand(SettingsStore &store) : m_store(store) {}
+MonitorKeysCommand::MonitorKeysCommand(Application &application) : m_application(application) {}
 
 int MonitorKeysCommand::run(QCoreApplication &app, const QStringList &args)
 {
@@ -20,16 +21,16 @@ int MonitorKeysCommand::run(QCoreApplication &app, const QStringList &args)
         return Console::UsageError;
     }
 
-    const auto backend = PlatformFactory::detectBackend();
-    auto source = PlatformFactory::createKeyEventSource();
-    auto local = PlatformFactory::createLocalKeyEventSource();
+    const auto backend = m_application.backend();
+    KeyEventSource &source = m_application.keyEventSource();
 
     // Press times per modifier bit, taken before the monitor sees the change.
     QElapsedTimer clock;
     clock.start();
     QHash<std::uint64_t, qint64> pressedAt;
     std::uint64_t lastFlags = 0;
-    QObject::connect(source.get(), &KeyEventSource::flagsChanged, [&](std::uint64_t flags) {
+    QObject scope; // the source outlives this command: its handlers go with the scope
+    QObject::connect(&source, &KeyEventSource::flagsChanged, &scope, [&](std::uint64_t flags) {
         for (ModifierKey key : allModifierKeys) {
             const std::uint64_t mask = ModifierKeys::mask(key);
             if ((flags & mask) && !(lastFlags & mask))
@@ -38,7 +39,8 @@ int MonitorKeysCommand::run(QCoreApplication &app, const QStringList &args)
         lastFlags = flags;
     });
 
-    HotkeyMonitorService monitor(*source, *local, m_store.loadShortcutConfig());
+    HotkeyMonitorService monitor(source, m_application.localKeyEventSource(),
+                                 m_application.settings().loadShortcutConfig());
     QObject::connect(&monitor, &HotkeyMonitorService::keyDown,
                      [](AppMode mode) { Console::out(QStringLiteral("onKeyDown ") + AppModes::rawValue(mode)); });
     QObject::connect(&monitor, &HotkeyMonitorService::keyDownCancelled, [](AppMode mode) {
@@ -64,7 +66,7 @@ int MonitorKeysCommand::run(QCoreApplication &app, const QStringList &args)
                              return;
                          // This command has no window of its own, so the local fallback sees nothing either.
                          Console::err(QStringLiteral("Global key events are unavailable on this desktop (%1): %2")
-                                          .arg(PlatformFactory::backendName(backend), source->untrustedReason()));
+                                          .arg(PlatformFactory::backendName(backend), source.untrustedReason()));
                          status = Console::Failure;
                          QCoreApplication::exit(status);
                      });

@@ -3,7 +3,7 @@
 #include <QStringList>
 
 class QCoreApplication;
-class SettingsStore;
+class Application;
 
 // `quillwren monitor-keys`: runs the hotkey monitor with the stored shortcuts
 // and prints what it reports as it happens, until interrupted. Besides the
@@ -14,10 +14,10 @@ class SettingsStore;
 class MonitorKeysCommand
 {
 public:
-    explicit MonitorKeysCommand(SettingsStore &store);
+    explicit MonitorKeysCommand(Application &application);
 
     int run(QCoreApplication &app, const QStringList &args);
 
 private:
-    SettingsStore &m_store;
+    Application &m_application;
 };

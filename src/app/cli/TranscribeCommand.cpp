@@ -1,11 +1,9 @@
 #include "TranscribeCommand.h"
 
-#include "AudioInputWatcher.h"
+#include "Application.h"
 #include "Console.h"
 #include "InterruptWatcher.h"
-#include "KeychainManager.h"
 #include "MicrophoneCapture.h"
-#include "PlatformFactory.h"
 #include "RealtimeASRService.h"
 #include "SettingsStore.h"
 #include "WavFileCapture.h"
@@ -17,35 +15,42 @@
 
 #include <unistd.h>
 
-TranscribeCommand::TranscribeCommand(SettingsStore &settings) : m_settings(settings) {}
+TranscribeCommand::TranscribeCommand(Application &application) : m_application(application) {}
 
 namespace {
 int usage()
 {
     Console::err(QStringLiteral("usage: quillwren transcribe --input FILE.wav [--fast] [--partial]\n"
-                                "       quillwren transcribe --mic [--seconds N] [--partial]   (Enter or Ctrl+C stops)"));
+                                "       quillwren transcribe --mic [--seconds N] [--partial]\n"
+                                "         (Enter on a terminal, Ctrl+C or SIGTERM stops)"));
     return Console::UsageError;
 }
 
-// Resolves when the user presses Enter, closes standard input, or interrupts.
+// Resolves when the time is up, when the user interrupts (Ctrl+C, SIGTERM),
+// or, on a terminal, presses Enter or ends the input. Standard input that is
+// not a terminal (a script, /dev/null, a service) is not the user: it may end
+// at once, and that must not cut the recording short.
 class StopRequest : public QObject
 {
     Q_OBJECT
 public:
     explicit StopRequest(int seconds)
     {
-        if (seconds > 0) {
+        if (seconds > 0)
             QTimer::singleShot(seconds * 1000, this, &StopRequest::requested);
-            return;
+        if (isatty(STDIN_FILENO)) {
+            m_stdin = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
+            connect(m_stdin, &QSocketNotifier::activated, this, [this] {
+                char byte = 0;
+                if (::read(STDIN_FILENO, &byte, 1) <= 0 || byte == '\n')
+                    Q_EMIT requested();
+            });
         }
-        m_stdin = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
-        connect(m_stdin, &QSocketNotifier::activated, this, [this] {
-            char byte = 0;
-            if (::read(STDIN_FILENO, &byte, 1) <= 0 || byte == '\n')
-                Q_EMIT requested();
-        });
         connect(&m_interrupt, &InterruptWatcher::interrupted, this, &StopRequest::requested);
     }
+
+    bool listensToTheTerminal() const { return m_stdin != nullptr; }
+
 Q_SIGNALS:
     void requested();
 
@@ -59,7 +64,6 @@ QCoro::Task<int> TranscribeCommand::run(QStringList args)
 {
     const bool fast = args.removeAll(QStringLiteral("--fast")) > 0;
     const bool partial = args.removeAll(QStringLiteral("--partial")) > 0;
-    std::unique_ptr<AudioInputWatcher> inputWatcher; // declared first: the capture uses it to the end
     std::unique_ptr<AudioCapture> capture;
     std::unique_ptr<StopRequest> stop;
     int micSeconds = 0;
@@ -75,18 +79,17 @@ QCoro::Task<int> TranscribeCommand::run(QStringList args)
         const int seconds = args.size() == 3 && args.at(1) == QLatin1String("--seconds") ? args.at(2).toInt(&ok) : 0;
         if (!ok || seconds < 0 || (args.size() == 3 && args.at(1) != QLatin1String("--seconds")))
             co_return usage();
-        inputWatcher = PlatformFactory::createAudioInputWatcher();
-        capture = std::make_unique<MicrophoneCapture>(inputWatcher.get());
+        capture = std::make_unique<MicrophoneCapture>(&m_application.audioInputWatcher());
         micSeconds = seconds;
     } else {
         co_return usage();
     }
-    RealtimeASRService asr([] { return KeychainManager::shared().read(); }, *capture);
+    RealtimeASRService asr(m_application.apiKeyProvider(), *capture, m_application.endpoints().recognition());
     if (partial) {
         QObject::connect(&asr, &RealtimeASRService::currentTranscriptChanged,
                          [](const QString &text) { Console::err(QStringLiteral("… ") + text); });
     }
-    const AppConfig config = m_settings.loadAppConfig();
+    const AppConfig config = m_application.settings().loadAppConfig();
     if (const VoidResult connected = co_await asr.connect(config); !connected) {
         Console::err(QStringLiteral("quillwren: ") + connected.error().description);
         co_return Console::Failure;
@@ -105,13 +108,21 @@ QCoro::Task<int> TranscribeCommand::run(QStringList args)
     } else {
         // The microphone records from now on, for the given time or until the user stops it.
         stop = std::make_unique<StopRequest>(micSeconds);
-        if (micSeconds == 0)
+        if (micSeconds > 0)
+            Console::err(QStringLiteral("Recording for %1 s… (Ctrl+C stops sooner)").arg(micSeconds));
+        else if (stop->listensToTheTerminal())
             Console::err(QStringLiteral("Recording… press Enter (or Ctrl+C) to stop."));
+        else
+            Console::err(QStringLiteral("Recording… Ctrl+C or SIGTERM stops."));
         co_await qCoro(stop.get(), &StopRequest::requested);
     }
     co_await asr.stopRecognition();
     if (asr.recordingState().isError()) {
         Console::err(QStringLiteral("quillwren: ") + asr.recordingState().errorMessage());
+        co_return Console::Failure;
+    }
+    if (asr.finalTranscript().isEmpty()) {
+        Console::err(QStringLiteral("quillwren: nothing was recognised (the transcript is empty)"));
         co_return Console::Failure;
     }
     Console::out(asr.finalTranscript());

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "ApiKeyProvider.h"
+#include "DashScopeEndpoints.h"
+#include "PlatformFactory.h"
+
+#include <memory>
+
+class AudioInputWatcher;
+class DashScopeAPIService;
+class DesktopBackend;
+class KeyEventSource;
+class KeychainManager;
+class SettingsStore;
+
+// The composition root: the one place that builds the production objects —
+// the user's settings and keyring, the platform backends, the service
+// endpoints and the API key provider — and hands them to whatever needs them.
+// The commands and the tray application share it. Everything is made on
+// first use, so a command pays only for what it touches.
+class Application
+{
+public:
+    Application();
+    ~Application();
+    Application(const Application &) = delete;
+    Application &operator=(const Application &) = delete;
+
+    SettingsStore &settings();
+    KeychainManager &keychain();
+    // Reads the key from the keyring afresh at every call.
+    ApiKeyProvider apiKeyProvider();
+    const DashScopeEndpoints &endpoints() const { return m_endpoints; }
+
+    PlatformFactory::Backend backend() const { return m_backend; }
+    KeyEventSource &keyEventSource();
+    KeyEventSource &localKeyEventSource();
+    DesktopBackend &desktop();
+    AudioInputWatcher &audioInputWatcher();
+
+    DashScopeAPIService &modelService();
+
+private:
+    DashScopeEndpoints m_endpoints;
+    PlatformFactory::Backend m_backend;
+    std::unique_ptr<KeyEventSource> m_keyEventSource;
+    std::unique_ptr<KeyEventSource> m_localKeyEventSource;
+    std::unique_ptr<DesktopBackend> m_desktop;
+    std::unique_ptr<AudioInputWatcher> m_audioInputWatcher;
+    std::unique_ptr<DashScopeAPIService> m_modelService;
+};
