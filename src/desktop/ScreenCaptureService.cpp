@@ -5,7 +5,6 @@
 #include "Log.h"
 
 #include <QGuiApplication>
-#include <QPixmap>
 #include <QScreen>
 
 #include <cmath>
@@ -61,7 +60,7 @@ std::optional<QImage> ScreenCaptureService::captureFocusedScreen()
         return std::nullopt;
     }
     // The whole screen at its full pixel size.
-    const QImage image = screen->grabWindow(0).toImage();
+    const QImage image = m_desktop.grabScreen(screen);
     if (image.isNull()) {
         Log::line(QStringLiteral("❌ [截屏] 截屏失败: 无法读取屏幕内容"));
         return std::nullopt;

@@ -16,6 +16,11 @@ class QScreen;
 class ScreenCaptureService
 {
 public:
+    // What the reply mode sends: at most this many pixels on the longer side,
+    // as a JPEG of this quality.
+    static constexpr int kReplyMaxDimension = 1920;
+    static constexpr double kReplyJpegQuality = 0.7;
+
     explicit ScreenCaptureService(DesktopBackend &desktop);
 
     std::optional<QString> captureFocusedScreenAsBase64(int maxDimension, double quality);

@@ -3,16 +3,13 @@
 #include "DesktopBackend.h"
 #include "Log.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
-
 TextInputService::TextInputService(DesktopBackend &desktop) : m_desktop(desktop) {}
 
 QCoro::Task<> TextInputService::insertTextIntoFocusedApp(QString text)
 {
     // The clipboard is this process's: it serves the text to the application
     // that pastes, for as long as the process runs or until replaced.
-    QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
+    m_desktop.setClipboardText(text);
     co_await simulatePaste();
 }
 

@@ -1,12 +1,42 @@
+#include "TestSupport.h"
+
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
+namespace {
+QtMessageHandler previousHandler = nullptr;
+
+// A Qt warning nobody expected fails the test that caused it: it is how Qt
+// reports a misuse (a bad connection, a timer on a dead object, a socket
+// used in the wrong state) that would otherwise pass unnoticed.
+void failOnUnexpectedWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg || type == QtCriticalMsg) {
+        if (!TestSupport::ExpectedWarnings::consume(message)) {
+            ADD_FAILURE() << "unexpected Qt " << (type == QtWarningMsg ? "warning" : "critical message") << ": "
+                          << message.toStdString();
+        }
+    }
+    previousHandler(type, context, message);
+}
+} // namespace
+
 // Every test program runs with a Qt application, so that timers, sockets and
-// coroutines behave as they do in the program.
+// coroutines behave as they do in the program. QUILLWREN_TEST_GUI asks for a
+// GUI application (clipboard, screens), on the offscreen platform unless the
+// environment names another.
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    const bool gui = qEnvironmentVariableIsSet("QUILLWREN_TEST_GUI");
+    if (gui && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> app = gui ? std::make_unique<QGuiApplication>(argc, argv)
+                                                : std::make_unique<QCoreApplication>(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    previousHandler = qInstallMessageHandler(failOnUnexpectedWarnings);
     return RUN_ALL_TESTS();
 }

@@ -11,6 +11,37 @@
 
 namespace TestSupport {
 
+namespace {
+QList<const ExpectedWarnings *> &liveExpectations()
+{
+    static QList<const ExpectedWarnings *> live;
+    return live;
+}
+} // namespace
+
+ExpectedWarnings::ExpectedWarnings(const QStringList &patterns)
+{
+    for (const QString &pattern : patterns)
+        m_patterns.append(QRegularExpression(pattern));
+    liveExpectations().append(this);
+}
+
+ExpectedWarnings::~ExpectedWarnings()
+{
+    liveExpectations().removeOne(this);
+}
+
+bool ExpectedWarnings::consume(const QString &message)
+{
+    for (const ExpectedWarnings *expected : liveExpectations()) {
+        for (const QRegularExpression &pattern : expected->m_patterns) {
+            if (pattern.match(message).hasMatch())
+                return true;
+        }
+    }
+    return false;
+}
+
 LogCapture::LogCapture()
 {
     Log::setSink([this](const QString &line) { m_lines << line; });

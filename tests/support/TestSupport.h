@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -18,6 +19,24 @@ T await(QCoro::Task<T> &&task)
 {
     return QCoro::waitFor(std::move(task));
 }
+
+// Declares Qt warnings that the code under test is expected to cause while
+// this lives; every other warning fails the running test. Each pattern may
+// match any number of warnings.
+class ExpectedWarnings
+{
+public:
+    explicit ExpectedWarnings(const QStringList &patterns);
+    ~ExpectedWarnings();
+    ExpectedWarnings(const ExpectedWarnings &) = delete;
+    ExpectedWarnings &operator=(const ExpectedWarnings &) = delete;
+
+    // Whether a live declaration expects the message (the test main asks).
+    static bool consume(const QString &message);
+
+private:
+    QList<QRegularExpression> m_patterns;
+};
 
 // Collects the log lines written while it lives.
 class LogCapture

@@ -1,5 +1,4 @@
 #include "ImageEncoding.h"
-#include "ScreenCaptureService.h"
 
 #include <gtest/gtest.h>
 
@@ -26,21 +25,6 @@ TEST(ImageEncoding, JpegBase64DecodesToTheSamePicture)
     ASSERT_EQ(decoded.size(), QSize(64, 32));
     EXPECT_NEAR(decoded.pixelColor(10, 10).red(), 200, 8);
     EXPECT_FALSE(ImageEncoding::jpegBase64(QImage(), 0.7)) << "nothing to encode";
-}
-
-TEST(FocusedScreen, TheFocusedWindowDecidesThenThePointerElseNothing)
-{
-    const QList<QRect> screens{QRect(0, 0, 2560, 1440), QRect(2560, 0, 1920, 1080)};
-    EXPECT_EQ(ScreenCaptureService::pickScreen(screens, QRect(2700, 200, 600, 300), QPoint(10, 10)), 1);
-    EXPECT_EQ(ScreenCaptureService::pickScreen(screens, QRect(100, 100, 600, 300), QPoint(3000, 10)), 0);
-    // A window straddling both screens counts where its centre is.
-    EXPECT_EQ(ScreenCaptureService::pickScreen(screens, QRect(2300, 100, 800, 300), std::nullopt), 1);
-    EXPECT_EQ(ScreenCaptureService::pickScreen(screens, std::nullopt, QPoint(3000, 500)), 1);
-    // A window off every screen falls to the pointer, then to nothing.
-    EXPECT_EQ(ScreenCaptureService::pickScreen(screens, QRect(9000, 0, 10, 10), QPoint(5, 5)), 0);
-    EXPECT_EQ(ScreenCaptureService::pickScreen(screens, QRect(9000, 0, 10, 10), QPoint(3000, 1300)), std::nullopt)
-        << "below the shorter right screen";
-    EXPECT_EQ(ScreenCaptureService::pickScreen(screens, std::nullopt, std::nullopt), std::nullopt);
 }
 
 } // namespace

@@ -54,7 +54,8 @@ QCoro::Task<int> DesktopCommands::capture(QStringList args)
         co_return Console::UsageError;
     }
     ScreenCaptureService capture(m_desktop);
-    const auto base64 = capture.captureFocusedScreenAsBase64(1920, 0.7);
+    const auto base64 = capture.captureFocusedScreenAsBase64(ScreenCaptureService::kReplyMaxDimension,
+                                                             ScreenCaptureService::kReplyJpegQuality);
     if (!base64) {
         Console::err(QStringLiteral("quillwren: the focused screen could not be captured"));
         co_return Console::Failure;

@@ -4,6 +4,7 @@
 #include "DashScopeAPIService.h"
 #include "ImageEncoding.h"
 #include "Prompts.h"
+#include "ScreenCaptureService.h"
 #include "SettingsStore.h"
 
 #include <QImageReader>
@@ -74,7 +75,8 @@ QCoro::Task<int> ModelCommands::reply(QStringList args)
         co_return Console::UsageError;
     }
     // Scaled and encoded as a screen capture would be.
-    const auto base64 = ImageEncoding::jpegBase64(ImageEncoding::resizeImage(image, 1920), 0.7);
+    const auto base64 = ImageEncoding::jpegBase64(
+        ImageEncoding::resizeImage(image, ScreenCaptureService::kReplyMaxDimension), ScreenCaptureService::kReplyJpegQuality);
     if (!base64) {
         Console::err(QStringLiteral("quillwren: cannot encode %1 as JPEG").arg(args.at(1)));
         co_return Console::Failure;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QPoint>
 #include <QRect>
 #include <QString>
@@ -8,13 +9,19 @@
 
 #include <optional>
 
-// What the program needs of the desktop besides key events: posting the paste
-// chord into the focused application, and knowing where the focus is.
+class QScreen;
+
+// What the program needs of the desktop besides key events: the clipboard,
+// posting the paste chord into the focused application, knowing where the
+// focus is, and a picture of a screen.
 class DesktopBackend
 {
 public:
     virtual ~DesktopBackend() = default;
 
+    // Puts the text on the clipboard; this process keeps serving it to the
+    // application that pastes, until replaced or the process ends.
+    virtual void setClipboardText(const QString &text) = 0;
     // Whether synthetic input reaches other applications here.
     virtual bool canPaste() const = 0;
     // Posts the platform's paste chord (Ctrl+V on X11) to the focused window.
@@ -26,4 +33,6 @@ public:
     virtual std::optional<QPoint> pointerPosition() const = 0;
     // Screen capture is allowed (always on X11).
     virtual bool canCapture() const = 0;
+    // The whole screen at its full pixel size; a null image when it cannot be read.
+    virtual QImage grabScreen(QScreen *screen) = 0;
 };

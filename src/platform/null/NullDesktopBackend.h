@@ -2,13 +2,23 @@
 
 #include "DesktopBackend.h"
 
-// Where no supported desktop is found: nothing is pasted, no focus is known.
+#include <QClipboard>
+#include <QGuiApplication>
+
+// Where no supported desktop is found: nothing is pasted, no focus is known,
+// nothing is captured. The clipboard still works where Qt has one.
 class NullDesktopBackend final : public DesktopBackend
 {
 public:
+    void setClipboardText(const QString &text) override
+    {
+        if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+            QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
+    }
     bool canPaste() const override { return false; }
     QCoro::Task<> paste() override { co_return; }
     std::optional<QRect> focusedWindowRect() const override { return std::nullopt; }
     std::optional<QPoint> pointerPosition() const override { return std::nullopt; }
     bool canCapture() const override { return false; }
+    QImage grabScreen(QScreen *) override { return {}; }
 };

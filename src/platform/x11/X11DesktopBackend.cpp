@@ -3,6 +3,11 @@
 #include "Delay.h"
 #include "Log.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QScreen>
+
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -34,6 +39,16 @@ X11DesktopBackend::~X11DesktopBackend()
 {
     if (m_display)
         XCloseDisplay(m_display);
+}
+
+void X11DesktopBackend::setClipboardText(const QString &text)
+{
+    QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
+}
+
+QImage X11DesktopBackend::grabScreen(QScreen *screen)
+{
+    return screen ? screen->grabWindow(0).toImage() : QImage();
 }
 
 bool X11DesktopBackend::canPaste() const

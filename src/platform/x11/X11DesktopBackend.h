@@ -18,11 +18,13 @@ public:
     X11DesktopBackend();
     ~X11DesktopBackend() override;
 
+    void setClipboardText(const QString &text) override;
     bool canPaste() const override;
     QCoro::Task<> paste() override;
     std::optional<QRect> focusedWindowRect() const override;
     std::optional<QPoint> pointerPosition() const override;
     bool canCapture() const override { return m_display != nullptr; }
+    QImage grabScreen(QScreen *screen) override;
 
 private:
     bool modifiersHeld() const;

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "DesktopBackend.h"
+
+#include <QList>
+#include <QScreen>
+
+// A desktop that records instead of acting: what would have been pasted
+// (text, keystroke, target window) and which screens were captured. The
+// public fields are its control: set them before the code under test runs.
+class FakeDesktopBackend final : public DesktopBackend
+{
+public:
+    struct Paste
+    {
+        QString text;
+        QString keystroke;
+        QString window;
+        friend bool operator==(const Paste &, const Paste &) = default;
+    };
+
+    // Control
+    bool pasteWorks = true;
+    bool captureWorks = true;
+    QString focusedWindow = QStringLiteral("editor");
+    std::optional<QRect> focusedRect;
+    std::optional<QPoint> pointer;
+    QImage screenImage;
+
+    // Record
+    QString clipboard;
+    QList<Paste> pastes;
+    QStringList capturedScreens;
+
+    void setClipboardText(const QString &text) override { clipboard = text; }
+    bool canPaste() const override { return pasteWorks; }
+    QCoro::Task<> paste() override
+    {
+        pastes.append({clipboard, QStringLiteral("Ctrl+V"), focusedWindow});
+        co_return;
+    }
+    std::optional<QRect> focusedWindowRect() const override { return focusedRect; }
+    std::optional<QPoint> pointerPosition() const override { return pointer; }
+    bool canCapture() const override { return captureWorks; }
+    QImage grabScreen(QScreen *screen) override
+    {
+        capturedScreens.append(screen ? screen->name() : QString());
+        return screenImage;
+    }
+};
