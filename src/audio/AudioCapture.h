@@ -17,6 +17,10 @@ class AudioCapture : public QObject
 public:
     // Frames per captured buffer, at the source's own rate.
     static constexpr int kBufferFrames = 3200;
+    // The code of an "AudioError" when no input can be opened: Core Audio's
+    // "format not supported" (kAudioUnitErr_FormatNotSupported), which the
+    // recogniser's audio errors carry on every platform alike.
+    static constexpr int kNoUsableInputError = -10868;
 
     using QObject::QObject;
 

@@ -6,6 +6,10 @@
 #include <QAudioSource>
 #include <QMediaDevices>
 
+// The capture is the recogniser's audio engine, and its lines keep the
+// recogniser's tag: read by tag, the log shows one recording whole, device
+// choice included, and those texts are what users' bug reports quote.
+
 namespace {
 QString rateText(int rate)
 {
@@ -100,11 +104,10 @@ QAudioDevice MicrophoneCapture::ensureValidInputDevice()
 QCoro::Task<VoidResult> MicrophoneCapture::start()
 {
     stop();
-    ++m_attempt;
     const QAudioDevice device = ensureValidInputDevice();
     m_format = device.preferredFormat();
     if (!usable(device)) {
-        co_return ServiceError{QStringLiteral("AudioError"), -10868,
+        co_return ServiceError{QStringLiteral("AudioError"), kNoUsableInputError,
                                QStringLiteral("无有效音频输入设备（通道=%1, 采样率=%2）")
                                    .arg(m_format.channelCount())
                                    .arg(rateText(m_format.sampleRate()))};

@@ -52,5 +52,4 @@ private:
     QAudioFormat m_format;
     std::unique_ptr<StreamingResampler> m_resampler;
     QByteArray m_pending;
-    int m_attempt = 0;
 };

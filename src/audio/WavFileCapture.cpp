@@ -66,7 +66,7 @@ double WavFileCapture::durationSeconds() const
 QCoro::Task<VoidResult> WavFileCapture::start()
 {
     if (!m_error.isEmpty())
-        co_return ServiceError{QStringLiteral("AudioError"), -10868, m_error};
+        co_return ServiceError{QStringLiteral("AudioError"), kNoUsableInputError, m_error};
     // One resampler per capture session.
     m_resampler = std::make_unique<StreamingResampler>(m_format.sampleRate);
     m_timer.start();

@@ -14,9 +14,11 @@
 // stays loud with Qt's own description.
 namespace SocketErrors {
 
-constexpr int kClosedByUs = 0;
-constexpr int kConnectionAborted = 53;
-constexpr int kNotConnected = 57;
+// The numbers are the BSD errno values the service's other clients report,
+// so that logs and status texts read the same on every platform.
+constexpr int kClosedByUs = 0;          // we closed it: nothing happened
+constexpr int kConnectionAborted = 53;  // ECONNABORTED: the connection was dropped on the way
+constexpr int kNotConnected = 57;       // ENOTCONN: the peer closed it, or it was used after closing
 
 ServiceError fromSocket(QAbstractSocket::SocketError error, const QString &description);
 // A socket that closed without an error of its own: the peer ended it (57).

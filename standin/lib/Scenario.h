@@ -24,7 +24,9 @@ struct Fault
 
 struct RecognitionScript
 {
-    int startDelayMs = 0;
+    // The real service takes tens to hundreds of milliseconds to start a
+    // task, so a client that sends audio right after run-task is caught.
+    int startDelayMs = 100;
     // One sentence per utterance, in order; each is shown growing in interim
     // results before its final result.
     QStringList sentences{QStringLiteral("你好，这是本地替身服务的识别结果。")};

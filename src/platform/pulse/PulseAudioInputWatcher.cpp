@@ -101,13 +101,13 @@ void PulseAudioInputWatcher::connectionLost()
     }
     if (wasConnected) {
         Log::line(QStringLiteral("⚠️ [Audio] 与音频服务器的连接已断开，稍后重连"));
-        m_retryDelay = std::chrono::milliseconds(1000);
+        m_retryDelay = kFirstRetryDelay;
     } else if (!m_failureLogged) {
         Log::line(QStringLiteral("ℹ️ [Audio] 无法连接音频服务器，稍后重试"));
     }
     m_failureLogged = true;
     m_retry.start(m_retryDelay);
-    m_retryDelay = std::min(m_retryDelay * 2, std::chrono::milliseconds(30000));
+    m_retryDelay = std::min(m_retryDelay * 2, kLongestRetryDelay);
 }
 
 QByteArray PulseAudioInputWatcher::defaultInputId() const

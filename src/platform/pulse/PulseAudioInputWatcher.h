@@ -57,6 +57,9 @@ private:
     bool m_wasConnected = false; // a listing after a reconnection is a change
     // Owner's thread only:
     QTimer m_retry;
-    std::chrono::milliseconds m_retryDelay{1000};
+    // A lost server is tried again after 1 s, then twice as long each time, at most every 30 s.
+    static constexpr std::chrono::milliseconds kFirstRetryDelay{1000};
+    static constexpr std::chrono::milliseconds kLongestRetryDelay{30000};
+    std::chrono::milliseconds m_retryDelay = kFirstRetryDelay;
     bool m_failureLogged = false;
 };
