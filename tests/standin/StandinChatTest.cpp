@@ -151,37 +151,6 @@ TEST_F(StandinChat, BadKeysBadBodiesAndUnknownModelsGetTheServiceErrorBody)
     EXPECT_EQ(postChat(server, chatBody(QStringLiteral("hi"), QStringLiteral("gpt-4")), key()).status, 404);
 }
 
-TEST_F(StandinChat, StreamingFaultsArePlayed)
-{
-    useScenario(R"({"chat":{"fault":{"type":"http-error","status":503,"body":"upstream busy\nretry later"}}})");
-    HttpResult result = postChat(server, chatBody(QStringLiteral("hi")), key());
-    EXPECT_EQ(result.status, 503);
-    EXPECT_EQ(result.body, QByteArray("upstream busy\nretry later"));
-
-    useScenario(R"({"chat":{"defaultAnswer":"一二三四五六","chunkChars":2,"fault":{"type":"no-done"}}})");
-    Stream stream = parse(postChat(server, chatBody(QStringLiteral("hi")), key()).body);
-    EXPECT_EQ(stream.text, QStringLiteral("一二三四五六"));
-    EXPECT_FALSE(stream.shape.contains(QStringLiteral("[DONE]")));
-
-    useScenario(R"({"chat":{"defaultAnswer":"拆开的包也能拼回来。","chunkDelayMs":0,"fault":{"type":"split-packets","bytes":5}}})");
-    EXPECT_EQ(parse(postChat(server, chatBody(QStringLiteral("hi")), key()).body).text, QStringLiteral("拆开的包也能拼回来。"));
-
-    useScenario(R"({"chat":{"defaultAnswer":"好","fault":{"type":"malformed"}}})");
-    result = postChat(server, chatBody(QStringLiteral("hi")), key());
-    EXPECT_TRUE(result.body.contains("data: {not json"));
-    EXPECT_TRUE(result.body.contains("data:{\"no\":\"blank\"}"));
-    EXPECT_EQ(parse(result.body).text, QStringLiteral("好"));
-
-    useScenario(R"({"chat":{"defaultAnswer":"这个回答会被中途切断。","chunkChars":2,"fault":{"type":"close-after","frames":3}}})");
-    result = postChat(server, chatBody(QStringLiteral("hi")), key());
-    EXPECT_EQ(result.error, QNetworkReply::RemoteHostClosedError);
-    EXPECT_EQ(parse(result.body).text, QStringLiteral("这个回答"));
-
-    useScenario(R"({"chat":{"fault":{"type":"never-answer"}}})");
-    result = postChat(server, chatBody(QStringLiteral("hi")), key(), 500);
-    EXPECT_FALSE(result.finished);
-}
-
 TEST_F(StandinChat, AVisionRequestNeedsARealJpegAndGetsAWholeAnswer)
 {
     useScenario(R"({"vision":{"reply":"马上到！"}})");

@@ -162,36 +162,6 @@ TEST_F(StandinRecognition, NothingMayBeSentBeforeTaskStartedOrOutOfTurn)
               QStringLiteral("header.task_id must be the running task's id ") + kTask);
 }
 
-TEST_F(StandinRecognition, KeepAliveResultsAreEmptyHeartbeats)
-{
-    useScenario(R"({"recognition":{"sentences":[],"heartbeat":true,"audioMsPerResult":100}})");
-    WsClient client(server, key());
-    client.sendJson(Frames::recognitionRunTask(kTask));
-    ASSERT_FALSE(client.waitForEvent(QStringLiteral("task-started")).isEmpty());
-    client.sendBinary(Frames::tone(0, 300));
-    const QJsonObject result = client.waitForEvent(QStringLiteral("result-generated"));
-    EXPECT_TRUE(sentenceOf(result)[QStringLiteral("heartbeat")].toBool());
-    EXPECT_EQ(sentenceOf(result)[QStringLiteral("text")].toString(), QString());
-}
-
-TEST_F(StandinRecognition, ScriptedFailuresComeWithCodeAndMessageInTheHeader)
-{
-    useScenario(R"({"recognition":{"fault":{"type":"task-failed","at":"results","after":1,"code":"Throttling","message":"too many"}}})");
-    WsClient client(server, key());
-    client.sendJson(Frames::recognitionRunTask(kTask));
-    ASSERT_FALSE(client.waitForEvent(QStringLiteral("task-started")).isEmpty());
-    client.sendBinary(Frames::tone(440, 400));
-    const QJsonObject failed = client.waitForEvent(QStringLiteral("task-failed"));
-    EXPECT_EQ(failed[QStringLiteral("header")][QStringLiteral("error_code")].toString(), QStringLiteral("Throttling"));
-    EXPECT_EQ(failed[QStringLiteral("header")][QStringLiteral("error_message")].toString(), QStringLiteral("too many"));
-    EXPECT_EQ(eventOf(client.events[1]), QStringLiteral("result-generated"));
-
-    useScenario(R"({"recognition":{"fault":{"type":"task-failed"}}})");
-    client.sendJson(Frames::recognitionRunTask(kTask));
-    EXPECT_EQ(client.waitForEvent({})[QStringLiteral("header")][QStringLiteral("event")].toString(), QStringLiteral("task-failed"))
-        << "failing at the start by default";
-}
-
 TEST_F(StandinRecognition, SilenceDroppedConnectionsAndMalformedFramesArePlayed)
 {
     useScenario(R"({"recognition":{"fault":{"type":"never-answer"}}})");
@@ -228,17 +198,6 @@ TEST_F(StandinRecognition, SilenceDroppedConnectionsAndMalformedFramesArePlayed)
         ASSERT_EQ(garbled.events.size(), 2);
         EXPECT_FALSE(garbled.events[1].contains(QStringLiteral("header")));
     }
-}
-
-TEST_F(StandinRecognition, TheFinishedPayloadCanCarryTheLastSentence)
-{
-    useScenario(R"({"recognition":{"sentences":[],"finishedPayload":{"output":{"sentence":{"text":"最后一句。"}}}}})");
-    WsClient client(server, key());
-    client.sendJson(Frames::recognitionRunTask(kTask));
-    ASSERT_FALSE(client.waitForEvent(QStringLiteral("task-started")).isEmpty());
-    client.sendJson(Frames::finishTask(kTask));
-    EXPECT_EQ(sentenceOf(client.waitForEvent(QStringLiteral("task-finished")))[QStringLiteral("text")].toString(),
-              QStringLiteral("最后一句。"));
 }
 
 TEST_F(StandinRecognition, TheUpgradeNeedsTheKeyAndTheEndpoint)

@@ -98,29 +98,4 @@ TEST_F(StandinSynthesis, TextBeforeTheStartAndAudioFromTheClientFailTheTask)
               QStringLiteral("binary frames are not accepted by a tts task"));
 }
 
-TEST_F(StandinSynthesis, AFailureCanAlsoCarryItsMessageInThePayload)
-{
-    useScenario(R"({"synthesis":{"fault":{"type":"task-failed","at":"finish","message":"voice not found","inPayload":true}}})");
-    WsClient client(server, key());
-    client.sendJson(Frames::synthesisRunTask(kTask));
-    ASSERT_FALSE(client.waitForEvent(QStringLiteral("task-started")).isEmpty());
-    client.sendJson(Frames::continueTask(kTask, QStringLiteral("你好")));
-    client.sendJson(Frames::finishTask(kTask));
-    const QJsonObject failed = client.waitForEvent(QStringLiteral("task-failed"));
-    EXPECT_EQ(failed[QStringLiteral("payload")][QStringLiteral("message")].toString(), QStringLiteral("voice not found"));
-    EXPECT_EQ(failed[QStringLiteral("header")][QStringLiteral("error_message")].toString(), QStringLiteral("voice not found"));
-}
-
-TEST_F(StandinSynthesis, AConnectionClosedAfterSomeAudioEndsWithoutTaskFinished)
-{
-    useScenario(R"({"synthesis":{"chunkBytes":500,"fault":{"type":"close-after","frames":3}}})");
-    WsClient client(server, key());
-    client.sendJson(Frames::synthesisRunTask(kTask));
-    ASSERT_FALSE(client.waitForEvent(QStringLiteral("task-started")).isEmpty());
-    client.sendJson(Frames::continueTask(kTask, QStringLiteral("一段足够长的文字，会被分成很多块音频。")));
-    EXPECT_TRUE(client.waitForDisconnect());
-    EXPECT_EQ(client.binaryFrames, 2);
-    EXPECT_EQ(client.binary.size(), 1000);
-}
-
 } // namespace

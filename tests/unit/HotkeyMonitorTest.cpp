@@ -67,9 +67,6 @@ TEST_F(HotkeyMonitor, ShortPressNotifiesThePressThenCancelsIt)
     flags(0);
     scheduler->elapse(1s);
     EXPECT_EQ(events, (QStringList{QStringLiteral("down:voice_input"), QStringLiteral("cancel:voice_input")}));
-    EXPECT_EQ(log.lines(), (QStringList{QStringLiteral("⬇️ [语音输入法] 修饰键按下：Option (⌥)"),
-                                        QStringLiteral("⬆️ [语音输入法] 修饰键释放"),
-                                        QStringLiteral("⚡️ 短按取消，通知取消预热：语音输入法")}));
     EXPECT_EQ(monitor->currentMode(), std::nullopt);
 }
 
@@ -251,21 +248,19 @@ TEST_F(HotkeyMonitor, UntrustedStartRetriesThreeTimesOneSecondApartThenGivesUp)
 {
     source.trusted = false;
     create(ShortcutConfig::defaults(), false);
+    const auto attempts = [this] { return log.linesStartingWith(QStringLiteral("🔄 尝试设置事件监听")).size(); };
     scheduler->elapse(999ms);
-    EXPECT_TRUE(log.lines().isEmpty());
+    EXPECT_EQ(attempts(), 0);
     scheduler->elapse(1ms);
-    EXPECT_EQ(log.lines(), (QStringList{QStringLiteral("🔄 尝试设置事件监听 (尝试 1/3)..."),
-                                        QStringLiteral("⚠️ 辅助功能权限未授权，等待 1.0 秒后重试...")}));
-    scheduler->elapse(2s);
-    EXPECT_EQ(log.lines().mid(2),
-              (QStringList{QStringLiteral("🔄 尝试设置事件监听 (尝试 2/3)..."),
-                           QStringLiteral("⚠️ 辅助功能权限未授权，等待 1.0 秒后重试..."),
-                           QStringLiteral("🔄 尝试设置事件监听 (尝试 3/3)..."),
-                           QStringLiteral("⚠️ 辅助功能权限未授权，等待 1.0 秒后重试..."),
-                           QStringLiteral("❌ 超过最大重试次数，请手动在系统设置中授权")}));
-    scheduler->elapse(10s);
-    EXPECT_EQ(log.lines().size(), 7);
+    EXPECT_EQ(attempts(), 1);
+    scheduler->elapse(999ms);
+    EXPECT_EQ(attempts(), 1) << "one second apart";
+    scheduler->elapse(1001ms);
+    EXPECT_EQ(attempts(), 3);
     EXPECT_EQ(monitor->monitoringState(), HotkeyMonitorService::MonitoringState::GivenUp);
+    EXPECT_EQ(log.lines().last(), QStringLiteral("❌ 超过最大重试次数，请手动在系统设置中授权"));
+    scheduler->elapse(10s);
+    EXPECT_EQ(attempts(), 3) << "no attempt after giving up";
     EXPECT_EQ(source.startCalls, 0);
     EXPECT_EQ(local.startCalls, 0) << "giving up installs no fallback";
 
@@ -282,13 +277,9 @@ TEST_F(HotkeyMonitor, TrustGrantedAtTheSecondCheckStartsListening)
     source.trusted = true;
     scheduler->elapse(1s);
     EXPECT_TRUE(source.active);
-    EXPECT_EQ(log.lines().mid(2, 3), (QStringList{QStringLiteral("🔄 尝试设置事件监听 (尝试 2/3)..."),
-                                                  QStringLiteral("🎯 开始设置事件监听..."),
-                                                  QStringLiteral("🟢 事件监听已启用，快捷键监听就绪")}));
-    EXPECT_EQ(log.lines().mid(5), (QStringList{QStringLiteral("⌨️ 当前快捷键配置："),
-                                               QStringLiteral("   语音输入法：长按 Option (⌥)"),
-                                               QStringLiteral("   聊天助手：长按 Control (⌃)"),
-                                               QStringLiteral("   BFF回复：长按 Command (⌘)")}));
+    EXPECT_EQ(source.startCalls, 1);
+    EXPECT_EQ(monitor->monitoringState(), HotkeyMonitorService::MonitoringState::Tapping);
+    EXPECT_EQ(log.linesStartingWith(QStringLiteral("🔄 尝试设置事件监听")).size(), 2);
 }
 
 TEST_F(HotkeyMonitor, ASourceThatCannotStartFallsBackToLocalEventsOnce)
@@ -297,9 +288,7 @@ TEST_F(HotkeyMonitor, ASourceThatCannotStartFallsBackToLocalEventsOnce)
     create(ShortcutConfig::defaults());
     ASSERT_EQ(monitor->monitoringState(), HotkeyMonitorService::MonitoringState::LocalFallback);
     monitor->updateShortcutConfig(ShortcutConfig::defaults());
-    EXPECT_EQ(log.lines(), (QStringList{QStringLiteral("🎯 开始设置事件监听..."),
-                                        QStringLiteral("❌ 事件监听创建失败，尝试备用本地监听"),
-                                        QStringLiteral("⚠️  本地监听已启用（仅在应用激活时有效）")}));
+    EXPECT_EQ(log.linesStartingWith(QStringLiteral("⚠️  本地监听已启用")).size(), 1);
     EXPECT_TRUE(local.active);
 
     local.press(Option);
