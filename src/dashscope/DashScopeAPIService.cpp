@@ -8,7 +8,7 @@
 
 DashScopeAPIService::DashScopeAPIService(ApiKeyProvider apiKey, DashScopeEndpoints endpoints,
                                          std::chrono::milliseconds synthesisTimeout, QObject *parent)
-    : QObject(parent)
+    : ModelService(parent)
     , m_network(new QNetworkAccessManager(this))
     , m_chat(new ChatClient(apiKey, *m_network, this))
     , m_vision(new VisionClient(apiKey, *m_network, this))

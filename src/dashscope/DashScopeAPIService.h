@@ -5,6 +5,7 @@
 #include "ChatRecords.h"
 #include "ChatStream.h"
 #include "DashScopeEndpoints.h"
+#include "ModelService.h"
 #include "ServiceError.h"
 #include "SpeechSynthesizer.h"
 
@@ -21,7 +22,7 @@ class VisionClient;
 // The program's one client of the model service for everything but
 // recognition: the streaming chat, the vision request (both on one shared HTTP
 // client) and speech synthesis. Every call reads the API key afresh.
-class DashScopeAPIService : public QObject
+class DashScopeAPIService : public ModelService
 {
     Q_OBJECT
 
@@ -34,11 +35,13 @@ public:
 
     // The answer as it is generated. Returns at once; the request runs on its own.
     std::shared_ptr<ChatStream> streamChat(const QList<LLMMessage> &messages,
-                                           const std::optional<QString> &systemPrompt, const AppConfig &config);
+                                           const std::optional<QString> &systemPrompt,
+                                           const AppConfig &config) override;
     // The vision model's reply to a screenshot (Base64 JPEG, no prefix).
-    QCoro::Task<Result<QString>> analyzeChatScreenshot(QString base64Jpeg, AppConfig config, QString systemPrompt);
+    QCoro::Task<Result<QString>> analyzeChatScreenshot(QString base64Jpeg, AppConfig config,
+                                                       QString systemPrompt) override;
     // One MP3 clip (22050 Hz) for the text.
-    QCoro::Task<Result<QByteArray>> synthesizeSpeech(QString text, AppConfig config);
+    QCoro::Task<Result<QByteArray>> synthesizeSpeech(QString text, AppConfig config) override;
 
 private:
     QNetworkAccessManager *m_network;

@@ -14,7 +14,7 @@ struct RealtimeASRService::WarmUp
 
 RealtimeASRService::RealtimeASRService(ApiKeyProvider apiKey, AudioCapture &audio, QUrl endpoint, Timings timings,
                                        std::unique_ptr<Scheduler> scheduler, QObject *parent)
-    : QObject(parent)
+    : SpeechRecognizer(parent)
     , m_audio(audio)
     , m_timings(timings)
     , m_scheduler(scheduler ? std::move(scheduler) : std::make_unique<QtScheduler>(this))
@@ -151,7 +151,7 @@ QCoro::Task<> RealtimeASRService::stopRecognition()
     stopAudioEngine(); // capture stops before finish-task goes out
     const std::optional<QString> finished = co_await m_connection->finish();
     // Without an end from the service the live transcript is the best there is.
-    const QString text = finished.value_or(m_currentTranscript);
+    const QString text = finished.value_or(currentTranscript());
 
     m_reconnectAttempts = 0;
     m_transcript.reset();
@@ -352,18 +352,6 @@ void RealtimeASRService::setRecording(bool recording)
 {
     if (std::exchange(m_isRecording, recording) != recording)
         Q_EMIT isRecordingChanged(recording);
-}
-
-void RealtimeASRService::setCurrentTranscript(const QString &text)
-{
-    if (std::exchange(m_currentTranscript, text) != text)
-        Q_EMIT currentTranscriptChanged(text);
-}
-
-void RealtimeASRService::setFinalTranscript(const QString &text)
-{
-    if (std::exchange(m_finalTranscript, text) != text)
-        Q_EMIT finalTranscriptChanged(text);
 }
 
 void RealtimeASRService::setRecordingState(const RecordingState &state)

@@ -8,6 +8,7 @@
 #include "RecordingState.h"
 #include "Scheduler.h"
 #include "ServiceError.h"
+#include "SpeechRecognizer.h"
 #include "TranscriptAssembler.h"
 
 #include <QObject>
@@ -30,13 +31,11 @@ class AudioCapture;
 // task connection (RealtimeASRConnection) and the transcript
 // (TranscriptAssembler) are jobs of their own. Everything runs on the main
 // thread's event loop; delays and time-outs come from the scheduler.
-class RealtimeASRService : public QObject
+class RealtimeASRService : public SpeechRecognizer
 {
     Q_OBJECT
     Q_PROPERTY(bool isConnected READ isConnected NOTIFY isConnectedChanged)
     Q_PROPERTY(bool isRecording READ isRecording NOTIFY isRecordingChanged)
-    Q_PROPERTY(QString currentTranscript READ currentTranscript NOTIFY currentTranscriptChanged)
-    Q_PROPERTY(QString finalTranscript READ finalTranscript NOTIFY finalTranscriptChanged)
     Q_PROPERTY(RecordingState recordingState READ recordingState NOTIFY recordingStateChanged)
     Q_PROPERTY(float audioLevel READ audioLevel NOTIFY audioLevelChanged)
 
@@ -60,27 +59,25 @@ public:
 
     bool isConnected() const { return m_connection->isConnected(); }
     bool isRecording() const { return m_isRecording; }
-    QString currentTranscript() const { return m_currentTranscript; }
-    QString finalTranscript() const { return m_finalTranscript; }
     RecordingState recordingState() const { return m_recordingState; }
     float audioLevel() const { return m_audioLevel; }
-    bool isWarmedUp() const { return m_isWarmedUp; }
-    bool isWarmingUp() const { return m_warmUp != nullptr; }
+    bool isWarmedUp() const override { return m_isWarmedUp; }
+    bool isWarmingUp() const override { return m_warmUp != nullptr; }
     Phase phase() const { return m_phase; }
     const QUrl &endpoint() const { return m_connection->endpoint(); }
 
     // Connects and starts the audio engine in the background, while the key
     // is still held; does nothing when a warm-up runs or is ready.
-    void warmUp(const AppConfig &config);
+    void warmUp(const AppConfig &config) override;
     // Drops a running or ready warm-up and its connection.
-    void cancelWarmUp();
+    void cancelWarmUp() override;
     // Opens a new connection and returns once the service has started the task.
-    QCoro::Task<VoidResult> connect(AppConfig config);
+    QCoro::Task<VoidResult> connect(AppConfig config) override;
     // Streams the microphone into the running task.
-    QCoro::Task<VoidResult> startRecognition(AppConfig config);
+    QCoro::Task<VoidResult> startRecognition(AppConfig config) override;
     // Finishes the task and waits (bounded) for the final transcript, which it
     // publishes as finalTranscript.
-    QCoro::Task<> stopRecognition();
+    QCoro::Task<> stopRecognition() override;
     // Closes everything and releases every wait.
     void disconnect();
 
@@ -90,8 +87,6 @@ public:
 Q_SIGNALS:
     void isConnectedChanged(bool connected);
     void isRecordingChanged(bool recording);
-    void currentTranscriptChanged(const QString &text);
-    void finalTranscriptChanged(const QString &text);
     void recordingStateChanged(const RecordingState &state);
     void audioLevelChanged(float level);
 
@@ -118,8 +113,6 @@ private:
     QCoro::Task<> restartAudioEngine();
 
     void setRecording(bool recording);
-    void setCurrentTranscript(const QString &text);
-    void setFinalTranscript(const QString &text);
     void setRecordingState(const RecordingState &state);
     void setAudioLevel(float level);
 
@@ -129,8 +122,6 @@ private:
     std::unique_ptr<RealtimeASRConnection> m_connection; // after the scheduler: it uses it to the end
 
     bool m_isRecording = false;
-    QString m_currentTranscript;
-    QString m_finalTranscript;
     RecordingState m_recordingState;
     float m_audioLevel = 0;
 

@@ -5,19 +5,20 @@
 
 TextInputService::TextInputService(DesktopBackend &desktop) : m_desktop(desktop) {}
 
-QCoro::Task<> TextInputService::insertTextIntoFocusedApp(QString text)
+QCoro::Task<bool> TextInputService::insertTextIntoFocusedApp(QString text)
 {
     // The clipboard is this process's: it serves the text to the application
     // that pastes, for as long as the process runs or until replaced.
     m_desktop.setClipboardText(text);
-    co_await simulatePaste();
+    co_return co_await simulatePaste();
 }
 
-QCoro::Task<> TextInputService::simulatePaste()
+QCoro::Task<bool> TextInputService::simulatePaste()
 {
     if (!m_desktop.canPaste()) {
         Log::line(QStringLiteral("⚠️ [粘贴] 当前桌面不支持模拟按键，文本已放入剪贴板"));
-        co_return;
+        co_return false;
     }
     co_await m_desktop.paste();
+    co_return true;
 }

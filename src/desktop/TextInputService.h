@@ -7,15 +7,15 @@
 class DesktopBackend;
 
 // Puts text into whatever application has the keyboard focus: the clipboard
-// takes the text (and keeps it), then the paste chord is posted. Nothing is
-// reported as a failure; the log says what happened.
+// takes the text (and keeps it), then the paste chord is posted. Both answer
+// whether the chord went out; when it did not, the text waits on the clipboard.
 class TextInputService
 {
 public:
     explicit TextInputService(DesktopBackend &desktop);
 
-    QCoro::Task<> insertTextIntoFocusedApp(QString text);
-    QCoro::Task<> simulatePaste();
+    QCoro::Task<bool> insertTextIntoFocusedApp(QString text);
+    QCoro::Task<bool> simulatePaste();
 
 private:
     DesktopBackend &m_desktop;

@@ -182,7 +182,13 @@ void HotkeyMonitorService::resetPressState()
 {
     m_longPressTimer.reset();
     m_pressedModes.clear();
-    m_scheduler->post([this] { setHotkeyPressed(false); });
+    // The dropped press's release will not be seen, so its activation is
+    // withdrawn too: a mode left published would swallow the next activation
+    // of the same key.
+    m_scheduler->post([this] {
+        setCurrentMode(std::nullopt);
+        setHotkeyPressed(false);
+    });
 }
 
 void HotkeyMonitorService::printCurrentConfig() const

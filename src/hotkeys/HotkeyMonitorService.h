@@ -59,7 +59,8 @@ public:
     // Applies a new configuration and restarts the listener at once, without
     // the permission check. Pending presses are dropped; an active mode stays.
     void updateShortcutConfig(const ShortcutConfig &config);
-    // Drops pending presses (the controller is still busy with the last run).
+    // Drops pending presses and withdraws an activation (the controller is
+    // still busy with the last run and ignored it).
     void resetPressState();
 
     void setupEventTap();

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "AppConfig.h"
+#include "ChatRecords.h"
+#include "ChatStream.h"
+#include "ServiceError.h"
+
+#include <QObject>
+
+#include <QCoroTask>
+
+#include <memory>
+#include <optional>
+
+// The model work the modes need besides recognition: a streamed chat answer,
+// a drafted reply to a screenshot, and speech for a sentence. The service's
+// client implements it; tests give the pipelines a scripted fake.
+class ModelService : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    // The answer as it is generated. Returns at once; the request runs on its own.
+    virtual std::shared_ptr<ChatStream> streamChat(const QList<LLMMessage> &messages,
+                                                   const std::optional<QString> &systemPrompt,
+                                                   const AppConfig &config) = 0;
+    // The vision model's reply to a screenshot (Base64 JPEG, no prefix).
+    virtual QCoro::Task<Result<QString>> analyzeChatScreenshot(QString base64Jpeg, AppConfig config,
+                                                               QString systemPrompt) = 0;
+    // One MP3 clip for the text.
+    virtual QCoro::Task<Result<QByteArray>> synthesizeSpeech(QString text, AppConfig config) = 0;
+};

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "AppConfig.h"
+#include "ServiceError.h"
+
+#include <QObject>
+#include <QString>
+
+#include <QCoroTask>
+
+// What the mode controller needs of speech recognition across one key press:
+// a warm-up while the key is held, the start at activation, the stop at the
+// release, and the transcript as it grows and once it is final. The realtime
+// recogniser implements it; tests give the controller a fake.
+class SpeechRecognizer : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString currentTranscript READ currentTranscript NOTIFY currentTranscriptChanged)
+    Q_PROPERTY(QString finalTranscript READ finalTranscript NOTIFY finalTranscriptChanged)
+
+public:
+    using QObject::QObject;
+
+    QString currentTranscript() const { return m_currentTranscript; }
+    QString finalTranscript() const { return m_finalTranscript; }
+
+    virtual bool isWarmedUp() const = 0;
+    virtual bool isWarmingUp() const = 0;
+    // Connects in the background; returns at once.
+    virtual void warmUp(const AppConfig &config) = 0;
+    // Drops a running or ready warm-up; does nothing without one.
+    virtual void cancelWarmUp() = 0;
+    // Returns once the service has started a task.
+    virtual QCoro::Task<VoidResult> connect(AppConfig config) = 0;
+    // Returns once audio streams into the task (a warm-up in flight is taken over).
+    virtual QCoro::Task<VoidResult> startRecognition(AppConfig config) = 0;
+    // Returns once the final transcript is published (bounded).
+    virtual QCoro::Task<> stopRecognition() = 0;
+
+Q_SIGNALS:
+    void currentTranscriptChanged(const QString &text);
+    void finalTranscriptChanged(const QString &text);
+
+protected:
+    void setCurrentTranscript(const QString &text)
+    {
+        if (std::exchange(m_currentTranscript, text) != text)
+            Q_EMIT currentTranscriptChanged(text);
+    }
+    void setFinalTranscript(const QString &text)
+    {
+        if (std::exchange(m_finalTranscript, text) != text)
+            Q_EMIT finalTranscriptChanged(text);
+    }
+
+private:
+    QString m_currentTranscript;
+    QString m_finalTranscript;
+};

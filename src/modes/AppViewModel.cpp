@@ -1,0 +1,242 @@
+#include "AppViewModel.h"
+
+#include "AudioRecorderService.h"
+#include "Delay.h"
+#include "ModelService.h"
+#include "HotkeyMonitorService.h"
+#include "Log.h"
+#include "SettingsStore.h"
+#include "SpeechRecognizer.h"
+
+struct AppViewModel::StartTask
+{
+    explicit StartTask(QObject *context) : done(context) {}
+    OneShot<bool> done; // released with whether recognition started
+};
+
+namespace {
+QString name(AppMode mode)
+{
+    return AppModes::messageName(mode);
+}
+} // namespace
+
+AppViewModel::AppViewModel(Services services, QObject *parent)
+    : QObject(parent)
+    , m_services(std::move(services))
+    , m_textInput(m_services.desktop)
+    , m_screenCapture(m_services.desktop)
+    , m_chat(m_services.modelService, m_services.player, m_services.scheduler, this)
+    , m_bff(m_services.modelService, m_screenCapture, m_textInput, m_services.scheduler)
+    , m_appConfig(m_services.settings.loadAppConfig())
+{
+    setupBindings();
+    checkApiKeyStatus();
+    checkAccessibilityPermission();
+}
+
+AppViewModel::~AppViewModel() = default;
+
+void AppViewModel::setupBindings()
+{
+    HotkeyMonitorService &monitor = m_services.monitor;
+    connect(&monitor, &HotkeyMonitorService::keyDown, this, &AppViewModel::prewarmForMode);
+    connect(&monitor, &HotkeyMonitorService::keyDownCancelled, this, &AppViewModel::cancelPrewarm);
+    // Everything below arrives later on the event loop, never inside the
+    // sender's own handler.
+    connect(&monitor, &HotkeyMonitorService::currentModeChanged, this, &AppViewModel::handleModeChange,
+            Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { handleModeChange(m_services.monitor.currentMode()); }, Qt::QueuedConnection);
+    connect(&m_services.recorder, &AudioRecorderService::recordingStateChanged, this,
+            [this](const RecordingState &state) {
+                if (!state.isError())
+                    return;
+                setStatusMessage(state.errorMessage());
+                m_services.recorder.cancelRecording();
+            },
+            Qt::QueuedConnection);
+    connect(&m_services.recognizer, &SpeechRecognizer::currentTranscriptChanged, this,
+            [this](const QString &text) {
+                if (!text.isEmpty())
+                    setStatusMessage(QStringLiteral("识别中：") + text);
+            },
+            Qt::QueuedConnection);
+    connect(&m_services.recognizer, &SpeechRecognizer::finalTranscriptChanged, this,
+            [this](const QString &text) {
+                if (!text.isEmpty())
+                    setStatusMessage(QStringLiteral("识别完成：") + text);
+            },
+            Qt::QueuedConnection);
+}
+
+QCoro::Task<> AppViewModel::checkApiKeyStatus()
+{
+    const std::optional<QString> key = co_await configuredKey(m_services.apiKey);
+    setHasApiKey(key.has_value());
+}
+
+void AppViewModel::checkAccessibilityPermission()
+{
+    if (!m_services.accessibilityProblem)
+        return;
+    // There is no system prompt to show here: say what is missing instead.
+    if (const QString problem = m_services.accessibilityProblem(); !problem.isEmpty())
+        Log::line(QStringLiteral("⚠️ [AppViewModel] 辅助功能不可用：") + problem);
+}
+
+void AppViewModel::prewarmForMode(AppMode mode)
+{
+    if (m_isProcessing) {
+        Log::line(QStringLiteral("⚠️ [AppViewModel] 正在处理中，跳过预热：") + name(mode));
+        return;
+    }
+    if (mode == AppMode::BffReply) {
+        Log::line(QStringLiteral("💕 [AppViewModel] BFF智能回复 无需 ASR 预热"));
+        return;
+    }
+    Log::line(QStringLiteral("🔥 [AppViewModel] 按键按下，开始预热 ASR 连接：") + name(mode));
+    m_appConfig = m_services.settings.loadAppConfig();
+    m_services.recognizer.warmUp(m_appConfig);
+}
+
+void AppViewModel::cancelPrewarm(AppMode mode)
+{
+    Q_UNUSED(mode);
+    QMetaObject::invokeMethod(
+        this, [this] { m_services.recognizer.cancelWarmUp(); }, Qt::QueuedConnection);
+}
+
+void AppViewModel::handleModeChange(std::optional<AppMode> mode)
+{
+    if (!mode) {
+        if (!m_currentMode)
+            return; // not a release: nothing was active
+        if (m_isProcessing) {
+            // The release of an activation that was ignored while busy: the
+            // run in progress already had its own release.
+            return;
+        }
+        if (*m_currentMode == AppMode::BffReply) {
+            processBFFReply();
+            return;
+        }
+        stopAndProcess(*m_currentMode);
+        return;
+    }
+    if (m_isProcessing) {
+        Log::line(QStringLiteral("⚠️ [AppViewModel] 正在处理中，忽略新的模式激活：") + name(*mode));
+        m_services.monitor.resetPressState();
+        return;
+    }
+    setCurrentMode(mode);
+    if (*mode == AppMode::BffReply) {
+        setStatusMessage(QStringLiteral("BFF 模式就绪，松开按键开始分析..."));
+        return;
+    }
+    m_voiceProcessingTask = std::make_shared<StartTask>(this);
+    startRealtimeRecognition(m_voiceProcessingTask);
+}
+
+QCoro::Task<> AppViewModel::startRealtimeRecognition(std::shared_ptr<StartTask> task)
+{
+    m_appConfig = m_services.settings.loadAppConfig();
+    SpeechRecognizer &recognizer = m_services.recognizer;
+    VoidResult result = Ok{};
+    if (!recognizer.isWarmedUp() && !recognizer.isWarmingUp())
+        result = co_await recognizer.connect(m_appConfig);
+    if (result)
+        result = co_await recognizer.startRecognition(m_appConfig);
+    if (result) {
+        setStatusMessage(QStringLiteral("正在聆听..."));
+    } else {
+        Log::line(QStringLiteral("❌ [实时识别] 启动失败：") + result.error().description);
+        setStatusMessage(QStringLiteral("实时识别启动失败：") + result.error().description);
+    }
+    task->done.release(bool(result));
+}
+
+QCoro::Task<> AppViewModel::stopAndProcess(AppMode mode)
+{
+    bool started = false;
+    if (auto task = std::exchange(m_voiceProcessingTask, {}))
+        started = co_await task->done; // a release during the start waits for it
+    setProcessing(true);
+    setStatusMessage(QStringLiteral("正在处理..."));
+    co_await m_services.recognizer.stopRecognition();
+    // The transcript's own status texts are queued: let them land before the
+    // pipeline's, which must be the last word.
+    co_await delay(m_services.scheduler, std::chrono::milliseconds(0));
+    // A run whose recognition never started has no transcript of its own.
+    const QString text = started ? m_services.recognizer.finalTranscript() : QString();
+    if (text.isEmpty()) {
+        Log::line(QStringLiteral("❌ [语音处理] 识别结果为空，模式：") + name(mode));
+        finishRun(QStringLiteral("未识别到语音内容"));
+        co_return;
+    }
+    Log::line(QStringLiteral("✅ [语音处理] 识别结果：\"%1\"，模式：%2").arg(text.left(100), name(mode)));
+    if (mode == AppMode::VoiceInput)
+        co_await processVoiceInput(text);
+    else if (mode == AppMode::ChatAssistant)
+        co_await processChatAssistant(text);
+}
+
+QCoro::Task<> AppViewModel::processVoiceInput(QString text)
+{
+    Log::line(QStringLiteral("🎤 [语音输入] 开始处理，识别文本：\"%1\"").arg(text.left(100)));
+    Log::line(QStringLiteral("⌨️ [语音输入] 开始注入文本..."));
+    if (!co_await m_textInput.insertTextIntoFocusedApp(text)) {
+        // The keystroke could not be sent: say where the words are.
+        Log::line(QStringLiteral("⚠️ [语音输入] 无法模拟粘贴，文本已在剪贴板"));
+        finishRun(QStringLiteral("文本已复制到剪贴板，请手动粘贴"));
+        co_return;
+    }
+    Log::line(QStringLiteral("✅ [语音输入] 文本注入成功"));
+    finishRun(QStringLiteral("文本已输入"));
+}
+
+QCoro::Task<> AppViewModel::processChatAssistant(QString text)
+{
+    const QString status = co_await m_chat.run(text, m_appConfig, [this](const QString &s) { setStatusMessage(s); });
+    finishRun(status);
+}
+
+QCoro::Task<> AppViewModel::processBFFReply()
+{
+    m_appConfig = m_services.settings.loadAppConfig();
+    setProcessing(true);
+    setStatusMessage(QStringLiteral("正在截屏..."));
+    const QString status = co_await m_bff.run(m_appConfig, [this](const QString &s) { setStatusMessage(s); });
+    finishRun(status);
+}
+
+void AppViewModel::finishRun(const QString &status)
+{
+    setStatusMessage(status);
+    setProcessing(false);
+    setCurrentMode(std::nullopt);
+}
+
+void AppViewModel::setCurrentMode(std::optional<AppMode> mode)
+{
+    if (std::exchange(m_currentMode, mode) != mode)
+        Q_EMIT currentModeChanged(mode);
+}
+
+void AppViewModel::setProcessing(bool processing)
+{
+    if (std::exchange(m_isProcessing, processing) != processing)
+        Q_EMIT isProcessingChanged(processing);
+}
+
+void AppViewModel::setStatusMessage(const QString &message)
+{
+    if (std::exchange(m_statusMessage, message) != message)
+        Q_EMIT statusMessageChanged(message);
+}
+
+void AppViewModel::setHasApiKey(bool hasKey)
+{
+    if (std::exchange(m_hasApiKey, hasKey) != hasKey)
+        Q_EMIT hasApiKeyChanged(hasKey);
+}

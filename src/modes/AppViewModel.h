@@ -1,0 +1,117 @@
+#pragma once
+
+#include "ApiKeyProvider.h"
+#include "AppConfig.h"
+#include "AppMode.h"
+#include "BffReplyPipeline.h"
+#include "ChatAssistantPipeline.h"
+#include "OneShot.h"
+#include "RecordingState.h"
+#include "ScreenCaptureService.h"
+#include "TextInputService.h"
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class AudioRecorderService;
+class ClipPlayer;
+class ModelService;
+class DesktopBackend;
+class HotkeyMonitorService;
+class Scheduler;
+class SettingsStore;
+class SpeechRecognizer;
+
+// The mode controller: turns the hotkey monitor's press, activation and
+// release into the three modes. A press warms recognition up; the activation
+// of dictation or the chat assistant starts recognition; the release stops it
+// and hands the transcript to the mode's pipeline. The reply mode records
+// nothing and runs its pipeline on the release. Only one run at a time: while
+// one is processing, presses and activations are ignored.
+//
+// It publishes what the windows show (mode, processing, status line, whether
+// a key is stored). No widgets here: it is tested without a display.
+class AppViewModel : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(std::optional<AppMode> currentMode READ currentMode NOTIFY currentModeChanged)
+    Q_PROPERTY(bool isProcessing READ isProcessing NOTIFY isProcessingChanged)
+    Q_PROPERTY(QString statusMessage READ statusMessage NOTIFY statusMessageChanged)
+    Q_PROPERTY(bool hasApiKey READ hasApiKey NOTIFY hasApiKeyChanged)
+
+public:
+    // What the controller works with; all must outlive it.
+    struct Services
+    {
+        SettingsStore &settings;
+        ApiKeyProvider apiKey;
+        SpeechRecognizer &recognizer;
+        HotkeyMonitorService &monitor;
+        AudioRecorderService &recorder;
+        ModelService &modelService;
+        DesktopBackend &desktop;
+        ClipPlayer &player;
+        Scheduler &scheduler;
+        // Empty when global keys and synthetic paste work here, else what is missing.
+        std::function<QString()> accessibilityProblem;
+    };
+
+    explicit AppViewModel(Services services, QObject *parent = nullptr);
+    ~AppViewModel() override;
+
+    std::optional<AppMode> currentMode() const { return m_currentMode; }
+    bool isProcessing() const { return m_isProcessing; }
+    QString statusMessage() const { return m_statusMessage; }
+    bool hasApiKey() const { return m_hasApiKey; }
+    const QList<LLMMessage> &chatHistory() const { return m_chat.history(); }
+
+    // The monitor's press of a mode's key (not the reply mode's).
+    void prewarmForMode(AppMode mode);
+    // A press that ended before it became long, or was cancelled.
+    void cancelPrewarm(AppMode mode);
+    // The monitor's activated mode, or nothing at the release.
+    void handleModeChange(std::optional<AppMode> mode);
+
+Q_SIGNALS:
+    void currentModeChanged(std::optional<AppMode> mode);
+    void isProcessingChanged(bool processing);
+    void statusMessageChanged(const QString &message);
+    void hasApiKeyChanged(bool hasKey);
+
+private:
+    struct StartTask;
+
+    void setupBindings();
+    QCoro::Task<> checkApiKeyStatus();
+    void checkAccessibilityPermission();
+
+    QCoro::Task<> startRealtimeRecognition(std::shared_ptr<StartTask> task);
+    QCoro::Task<> stopAndProcess(AppMode mode);
+    QCoro::Task<> processVoiceInput(QString text);
+    QCoro::Task<> processChatAssistant(QString text);
+    QCoro::Task<> processBFFReply();
+    // The end of every run: its last status text, then idle.
+    void finishRun(const QString &status);
+
+    void setCurrentMode(std::optional<AppMode> mode);
+    void setProcessing(bool processing);
+    void setStatusMessage(const QString &message);
+    void setHasApiKey(bool hasKey);
+
+    Services m_services;
+    TextInputService m_textInput;
+    ScreenCaptureService m_screenCapture;
+    ChatAssistantPipeline m_chat;
+    BffReplyPipeline m_bff;
+
+    std::optional<AppMode> m_currentMode;
+    bool m_isProcessing = false;
+    QString m_statusMessage;
+    bool m_hasApiKey = false;
+    AppConfig m_appConfig;
+    // The start of the current recognition; the release waits for it.
+    std::shared_ptr<StartTask> m_voiceProcessingTask;
+};

@@ -1,0 +1,39 @@
+#include "BffReplyPipeline.h"
+
+#include "ModelService.h"
+#include "Delay.h"
+#include "Log.h"
+#include "Prompts.h"
+#include "ScreenCaptureService.h"
+#include "TextInputService.h"
+
+BffReplyPipeline::BffReplyPipeline(ModelService &service, ScreenCaptureService &capture,
+                                   TextInputService &input, Scheduler &scheduler)
+    : m_service(service), m_capture(capture), m_input(input), m_scheduler(scheduler)
+{
+}
+
+QCoro::Task<QString> BffReplyPipeline::run(AppConfig config, StatusSink status)
+{
+    co_await delay(m_scheduler, kPauseBeforeCapture);
+    const auto base64 = m_capture.captureFocusedScreenAsBase64(ScreenCaptureService::kReplyMaxDimension,
+                                                               ScreenCaptureService::kReplyJpegQuality);
+    if (!base64)
+        co_return QStringLiteral("截屏失败，请在系统设置中授予屏幕录制权限");
+    if (base64->size() <= kSmallCaptureChars) {
+        Log::line(QStringLiteral("⚠️ [BFF] 截图数据过小 (%1 字符)，可能是黑屏，请检查屏幕录制权限").arg(base64->size()));
+    }
+    status(QStringLiteral("正在分析聊天内容..."));
+    const Result<QString> reply = co_await m_service.analyzeChatScreenshot(*base64, config, Prompts::bffSystemPrompt());
+    if (!reply) {
+        Log::line(QStringLiteral("❌ [BFF] 分析失败：") + reply.error().description);
+        co_return QStringLiteral("分析失败：") + reply.error().description;
+    }
+    Log::line(QStringLiteral("💕 [BFF] 生成回复：") + reply.value().left(100));
+    status(QStringLiteral("正在输入回复..."));
+    if (!co_await m_input.insertTextIntoFocusedApp(reply.value())) {
+        // The keystroke could not be sent: the reply waits on the clipboard.
+        co_return QStringLiteral("文本已复制到剪贴板，请手动粘贴");
+    }
+    co_return QStringLiteral("BFF 回复已输入");
+}

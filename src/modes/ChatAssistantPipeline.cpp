@@ -1,0 +1,138 @@
+#include "ChatAssistantPipeline.h"
+
+#include "ClipPlayer.h"
+#include "ModelService.h"
+#include "Delay.h"
+#include "Log.h"
+#include "Prompts.h"
+#include "SentenceCutter.h"
+
+#include <map>
+#include <vector>
+
+ChatAssistantPipeline::ChatAssistantPipeline(ModelService &service, ClipPlayer &player, Scheduler &scheduler,
+                                             QObject *parent)
+    : QObject(parent), m_service(service), m_player(player), m_scheduler(scheduler)
+{
+    // As a delegate's callbacks: each handled later on the event loop.
+    connect(&m_player, &ClipPlayer::finishedPlaying, this, &ChatAssistantPipeline::audioPlayerDidFinishPlaying,
+            Qt::QueuedConnection);
+    connect(&m_player, &ClipPlayer::decodeErrorOccurred, this,
+            &ChatAssistantPipeline::audioPlayerDecodeErrorDidOccur, Qt::QueuedConnection);
+}
+
+QCoro::Task<QString> ChatAssistantPipeline::run(QString question, AppConfig config, StatusSink status)
+{
+    Log::line(QStringLiteral("💬 [聊天助手] 开始处理，识别文本：\"%1\"").arg(question.left(100)));
+    m_history.append({QStringLiteral("user"), question});
+    auto queue = std::make_shared<ClipQueue>(this);
+    status(QStringLiteral("正在思考..."));
+    auto answer = std::make_shared<Answer>();
+    QCoro::Task<> producer = produce(config, queue, answer);
+
+    std::map<int, std::optional<QByteArray>> pending;
+    int nextIndex = 0;
+    bool firstPlayback = true;
+    while (auto clip = co_await queue->next()) {
+        pending[clip->first] = std::move(clip->second);
+        bool played = false;
+        for (auto it = pending.find(nextIndex); it != pending.end(); it = pending.find(nextIndex)) {
+            const std::optional<QByteArray> audio = std::move(it->second);
+            pending.erase(it);
+            // A sentence whose synthesis failed counts as done without playing.
+            if (audio) {
+                if (firstPlayback && !played)
+                    status(QStringLiteral("正在回复..."));
+                Log::line(QStringLiteral("🔊 [播放] 播放第 %1 句").arg(nextIndex));
+                if (const VoidResult result = co_await playAudio(*audio); !result) {
+                    Log::line(QStringLiteral("⚠️ [播放] 第 %1 句播放失败：%2").arg(nextIndex).arg(result.error().description));
+                }
+                played = true;
+            }
+            ++nextIndex;
+        }
+        if (played)
+            firstPlayback = false;
+    }
+    co_await std::move(producer);
+    co_await delay(m_scheduler, kPauseAfterLastClip);
+    // An answer that failed before any text is a failure, not a finished reply.
+    if (answer->error && answer->text.isEmpty())
+        co_return QStringLiteral("回复失败：") + answer->error->description;
+    co_return QStringLiteral("回复已完成");
+}
+
+QCoro::Task<> ChatAssistantPipeline::produce(AppConfig config, std::shared_ptr<ClipQueue> queue,
+                                             std::shared_ptr<Answer> answer)
+{
+    QString buffer;
+    int sentenceIndex = 0;
+    std::vector<QCoro::Task<>> syntheses;
+    auto stream = m_service.streamChat(m_history, Prompts::chatSystemPrompt(), config);
+    while (const auto chunk = co_await stream->next()) {
+        answer->text += *chunk;
+        buffer += *chunk;
+        for (const QString &sentence : SentenceCutter::extractSentences(buffer))
+            syntheses.push_back(synthesize(sentenceIndex++, sentence, false, config, queue));
+    }
+    if (stream->error()) {
+        answer->error = stream->error();
+        Log::line(QStringLiteral("❌ [聊天助手] LLM 流式请求失败：") + stream->error()->description);
+    }
+    // The rest is spoken however short it is.
+    const QString rest = std::exchange(buffer, {}).trimmed();
+    if (!rest.isEmpty())
+        syntheses.push_back(synthesize(sentenceIndex, rest, true, config, queue));
+    for (QCoro::Task<> &synthesis : syntheses)
+        co_await std::move(synthesis);
+
+    if (!answer->text.isEmpty()) {
+        m_history.append({QStringLiteral("assistant"), answer->text});
+        if (m_history.size() > kHistoryLimit)
+            m_history.remove(0, 2);
+    }
+    queue->finish();
+}
+
+QCoro::Task<> ChatAssistantPipeline::synthesize(int index, QString sentence, bool last, AppConfig config,
+                                                std::shared_ptr<ClipQueue> queue)
+{
+    if (last)
+        Log::line(QStringLiteral("🔊 [TTS-流水线] 合成最后句（第 %1 句）：\"%2\"").arg(index).arg(sentence.left(30)));
+    else
+        Log::line(QStringLiteral("🔊 [TTS-流水线] 合成第 %1 句：\"%2\"").arg(index).arg(sentence.left(30)));
+    const Result<QByteArray> audio = co_await m_service.synthesizeSpeech(sentence, config);
+    if (!audio) {
+        if (last)
+            Log::line(QStringLiteral("⚠️ [TTS-流水线] 最后句合成失败，跳过：") + audio.error().description);
+        else
+            Log::line(QStringLiteral("⚠️ [TTS-流水线] 第 %1 句合成失败，跳过：%2").arg(index).arg(audio.error().description));
+        queue->push({index, std::nullopt});
+        co_return;
+    }
+    queue->push({index, audio.value()});
+    if (!last)
+        Log::line(QStringLiteral("✅ [TTS-流水线] 第 %1 句合成完成").arg(index));
+}
+
+QCoro::Task<VoidResult> ChatAssistantPipeline::playAudio(QByteArray clip)
+{
+    if (VoidResult started = m_player.play(clip); !started)
+        co_return started;
+    auto completion = std::make_shared<OneShot<VoidResult>>(this);
+    m_audioCompletion = completion;
+    co_return co_await *completion;
+}
+
+void ChatAssistantPipeline::audioPlayerDidFinishPlaying(bool successfully)
+{
+    Q_UNUSED(successfully);
+    if (auto completion = std::exchange(m_audioCompletion, {}))
+        completion->release(Ok{});
+}
+
+void ChatAssistantPipeline::audioPlayerDecodeErrorDidOccur(const std::optional<ServiceError> &error)
+{
+    if (auto completion = std::exchange(m_audioCompletion, {}))
+        completion->release(error.value_or(ServiceError{QStringLiteral("AudioError"), -1, QStringLiteral("音频解码错误")}));
+}

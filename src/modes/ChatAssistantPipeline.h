@@ -1,0 +1,75 @@
+#pragma once
+
+#include "AppConfig.h"
+#include "AsyncQueue.h"
+#include "ChatRecords.h"
+#include "OneShot.h"
+#include "ServiceError.h"
+
+#include <QObject>
+
+#include <QCoroTask>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class ClipPlayer;
+class ModelService;
+class Scheduler;
+
+// The chat assistant answers a spoken question aloud: the question joins a
+// rolling history, the model's answer streams in, each complete sentence is
+// synthesised the moment it is cut (all at once), and the clips play strictly
+// in sentence order while later ones are still being generated.
+//
+// Every sentence index gets exactly one entry in the clip queue: its audio,
+// or nothing when its synthesis failed, so the player never waits for an
+// index that will not come. A clip that cannot be played ends with an error
+// from the player, never with silence for ever.
+class ChatAssistantPipeline : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The history keeps the newest exchanges: at 11 messages the oldest two go.
+    static constexpr int kHistoryLimit = 10;
+    static constexpr std::chrono::milliseconds kPauseAfterLastClip{300};
+
+    using StatusSink = std::function<void(const QString &)>;
+
+    ChatAssistantPipeline(ModelService &service, ClipPlayer &player, Scheduler &scheduler,
+                          QObject *parent = nullptr);
+
+    const QList<LLMMessage> &history() const { return m_history; }
+
+    // One question, answered aloud. Intermediate status texts go to the sink;
+    // the final one is returned: "回复已完成", or "回复失败：" and the error
+    // when the answer failed before any text.
+    QCoro::Task<QString> run(QString question, AppConfig config, StatusSink status);
+
+    // The player's delegate.
+    void audioPlayerDidFinishPlaying(bool successfully);
+    void audioPlayerDecodeErrorDidOccur(const std::optional<ServiceError> &error);
+
+private:
+    // (sentence index, its audio or nothing when its synthesis failed)
+    using Clip = std::pair<int, std::optional<QByteArray>>;
+    using ClipQueue = AsyncQueue<Clip>;
+    struct Answer
+    {
+        QString text;
+        std::optional<ServiceError> error;
+    };
+
+    QCoro::Task<> produce(AppConfig config, std::shared_ptr<ClipQueue> queue, std::shared_ptr<Answer> answer);
+    QCoro::Task<> synthesize(int index, QString sentence, bool last, AppConfig config,
+                             std::shared_ptr<ClipQueue> queue);
+    QCoro::Task<VoidResult> playAudio(QByteArray clip);
+
+    ModelService &m_service;
+    ClipPlayer &m_player;
+    Scheduler &m_scheduler;
+    QList<LLMMessage> m_history;
+    std::shared_ptr<OneShot<VoidResult>> m_audioCompletion;
+};

@@ -1,0 +1,282 @@
+#include "AppViewModel.h"
+#include "AudioRecorderService.h"
+#include "FakeClipPlayer.h"
+#include "FakeDesktopBackend.h"
+#include "FakeKeyEventSource.h"
+#include "FakeModelService.h"
+#include "FakeSpeechRecognizer.h"
+#include "HotkeyMonitorService.h"
+#include "ManualScheduler.h"
+#include "MemoryKeyValueStore.h"
+#include "SettingsStore.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using TestSupport::settle;
+using TestSupport::waitUntil;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr std::uint64_t Option = ModifierMask::Option;
+constexpr std::uint64_t Control = ModifierMask::Control;
+constexpr std::uint64_t Command = ModifierMask::Command;
+
+QCoro::Task<std::optional<QString>> keyOf(std::optional<QString> key)
+{
+    co_return key;
+}
+
+// The controller with the real hotkey monitor fed by a fake key source on a
+// manual clock, and fakes for recognition, the model service, the desktop and
+// the speaker. Its own pauses run on the event loop.
+class Controller : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        auto clock = std::make_unique<ManualScheduler>();
+        keys = clock.get();
+        monitor = std::make_unique<HotkeyMonitorService>(source, local, ShortcutConfig::defaults(), std::move(clock));
+        keys->elapse(HotkeyMonitorService::kFirstSetupDelay);
+        desktop.screenImage = QImage(2560, 1440, QImage::Format_RGB32);
+        desktop.screenImage.fill(Qt::white);
+        controller = std::make_unique<AppViewModel>(AppViewModel::Services{
+            settings, [this] { return keyOf(storedKey); }, recognizer, *monitor, recorder, service, desktop, player,
+            scheduler, [this] { return accessibilityProblem; }});
+        QObject::connect(controller.get(), &AppViewModel::statusMessageChanged,
+                         [this](const QString &status) { statuses << status; });
+        settle(10);
+    }
+
+    // A press of the mode key held past the long-press delay.
+    void activate(std::uint64_t key)
+    {
+        source.press(key);
+        keys->elapse(HotkeyMonitorService::kLongPressDelay);
+        settle(10);
+    }
+
+    void release()
+    {
+        source.press(0);
+        keys->runTasks();
+    }
+
+    bool idle() const { return !controller->isProcessing() && !controller->currentMode(); }
+
+    TestSupport::LogCapture log;
+    FakeKeyEventSource source;
+    FakeKeyEventSource local;
+    ManualScheduler *keys = nullptr;
+    std::unique_ptr<HotkeyMonitorService> monitor;
+    MemoryKeyValueStore store;
+    SettingsStore settings{store};
+    std::optional<QString> storedKey = QStringLiteral("sk-test-0123456789");
+    QString accessibilityProblem;
+    FakeSpeechRecognizer recognizer;
+    AudioRecorderService recorder;
+    FakeModelService service;
+    FakeDesktopBackend desktop;
+    FakeClipPlayer player;
+    QObject context;
+    QtScheduler scheduler{&context};
+    std::unique_ptr<AppViewModel> controller;
+    QStringList statuses;
+};
+
+TEST_F(Controller, RightAfterConstructionNothingRuns)
+{
+    EXPECT_TRUE(idle());
+    EXPECT_TRUE(controller->statusMessage().isEmpty());
+    EXPECT_TRUE(controller->hasApiKey());
+    EXPECT_EQ(recognizer.stops, 0) << "the first value of the mode is not a release";
+    EXPECT_TRUE(log.linesStartingWith(QStringLiteral("⚠️ [AppViewModel] 辅助功能不可用")).isEmpty());
+}
+
+TEST_F(Controller, NoKeyAndNoAccessibilityAreReportedAtStart)
+{
+    storedKey = QString();
+    accessibilityProblem = QStringLiteral("XTest 不可用");
+    controller.reset();
+    controller = std::make_unique<AppViewModel>(AppViewModel::Services{
+        settings, [this] { return keyOf(storedKey); }, recognizer, *monitor, recorder, service, desktop, player,
+        scheduler, [this] { return accessibilityProblem; }});
+    settle(10);
+    EXPECT_FALSE(controller->hasApiKey());
+    EXPECT_EQ(log.linesStartingWith(QStringLiteral("⚠️ [AppViewModel] 辅助功能不可用：XTest 不可用")).size(), 1);
+}
+
+TEST_F(Controller, APressWarmsUpAndAShortPressCancelsWithoutAStatus)
+{
+    source.press(Option);
+    keys->runTasks();
+    EXPECT_EQ(recognizer.warmUps, 1);
+    keys->elapse(100ms);
+    release();
+    settle(20);
+    EXPECT_EQ(recognizer.cancelledWarmUps, 1);
+    EXPECT_EQ(recognizer.starts, 0);
+    EXPECT_TRUE(idle());
+    EXPECT_TRUE(statuses.isEmpty());
+}
+
+TEST_F(Controller, DictationTypesTheTranscriptAndShowsEachStepInOrder)
+{
+    recognizer.transcript = QStringLiteral("你好，这是一段语音输入。");
+    activate(Option);
+    EXPECT_EQ(controller->currentMode(), AppMode::VoiceInput);
+    EXPECT_EQ(recognizer.connects, 0) << "the warm-up's connection is taken over";
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("正在聆听..."));
+    release();
+    ASSERT_TRUE(waitUntil([this] { return idle(); }));
+    EXPECT_EQ(desktop.pastes, (QList<FakeDesktopBackend::Paste>{{QStringLiteral("你好，这是一段语音输入。"),
+                                                                 QStringLiteral("Ctrl+V"), QStringLiteral("editor")}}));
+    EXPECT_EQ(statuses, (QStringList{QStringLiteral("正在聆听..."), QStringLiteral("正在处理..."),
+                                     QStringLiteral("识别中：你好，这是一段语音输入。"),
+                                     QStringLiteral("识别完成：你好，这是一段语音输入。"), QStringLiteral("文本已输入")}));
+}
+
+TEST_F(Controller, WithoutSyntheticKeysTheStatusSaysTheTextIsOnTheClipboard)
+{
+    desktop.pasteWorks = false;
+    activate(Option);
+    release();
+    ASSERT_TRUE(waitUntil([this] { return idle(); }));
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("文本已复制到剪贴板，请手动粘贴"));
+    EXPECT_EQ(desktop.clipboard, QStringLiteral("你好世界"));
+    EXPECT_TRUE(log.linesStartingWith(QStringLiteral("✅ [语音输入] 文本注入成功")).isEmpty());
+}
+
+TEST_F(Controller, AReleaseDuringTheStartWaitsForIt)
+{
+    recognizer.holdStart = true;
+    activate(Option);
+    ASSERT_TRUE(recognizer.startIsWaiting());
+    release();
+    settle(50);
+    EXPECT_EQ(recognizer.stops, 0) << "nothing stops before the start has finished";
+    EXPECT_FALSE(controller->isProcessing());
+    recognizer.releaseStart();
+    ASSERT_TRUE(waitUntil([this] { return idle(); }));
+    EXPECT_EQ(recognizer.stops, 1);
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("文本已输入"));
+}
+
+TEST_F(Controller, AFailedStartIsShownAndTheReleaseEndsWithNothingRecognised)
+{
+    source.press(Option);
+    keys->runTasks();
+    recognizer.warmedUp = false; // the warm-up failed
+    recognizer.connectResult = ServiceError::apiKeyMissing();
+    keys->elapse(HotkeyMonitorService::kLongPressDelay);
+    settle(10);
+    EXPECT_EQ(recognizer.connects, 1);
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("实时识别启动失败：请先配置 API Key"));
+    EXPECT_EQ(controller->currentMode(), AppMode::VoiceInput) << "the mode stays until the release";
+    release();
+    ASSERT_TRUE(waitUntil([this] { return idle(); }));
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("未识别到语音内容"));
+    EXPECT_TRUE(desktop.pastes.isEmpty()) << "an old transcript is never typed";
+}
+
+TEST_F(Controller, AnActivationWhileBusyIsIgnoredAndItsReleaseStartsNoSecondRun)
+{
+    service.chunks = {QStringLiteral("这是一个很长的回答。")};
+    player.clipMs = 400;
+    activate(Control);
+    release();
+    ASSERT_TRUE(waitUntil([this] { return !player.played.isEmpty(); }));
+    ASSERT_TRUE(controller->isProcessing());
+
+    source.press(Option); // dictation while the answer is spoken
+    keys->runTasks();
+    EXPECT_EQ(log.linesStartingWith(QStringLiteral("⚠️ [AppViewModel] 正在处理中，跳过预热：语音输入法")).size(), 1);
+    keys->elapse(HotkeyMonitorService::kLongPressDelay);
+    settle(10);
+    EXPECT_EQ(log.linesStartingWith(QStringLiteral("⚠️ [AppViewModel] 正在处理中，忽略新的模式激活：语音输入法")).size(), 1);
+    EXPECT_EQ(controller->currentMode(), AppMode::ChatAssistant);
+    release();
+    ASSERT_TRUE(waitUntil([this] { return idle(); }, 3000));
+    EXPECT_EQ(recognizer.stops, 1) << "only the chat run stopped recognition";
+    EXPECT_EQ(recognizer.warmUps, 1);
+    EXPECT_TRUE(desktop.pastes.isEmpty());
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("回复已完成"));
+
+    // The ignored key is not stuck: the next dictation works.
+    activate(Option);
+    EXPECT_EQ(controller->currentMode(), AppMode::VoiceInput);
+    release();
+    ASSERT_TRUE(waitUntil([this] { return idle(); }));
+    EXPECT_EQ(desktop.pastes.size(), 1);
+}
+
+TEST_F(Controller, TheChatModeSpeaksTheAnswerAndKeepsTheExchange)
+{
+    recognizer.transcript = QStringLiteral("今天天气怎么样？");
+    service.chunks = {QStringLiteral("今天晴，最高二十三度。"), QStringLiteral("适合出门走走！")};
+    activate(Control);
+    release();
+    ASSERT_TRUE(waitUntil([this] { return idle(); }));
+    EXPECT_EQ(player.played, (QStringList{QStringLiteral("今天晴，最高二十三度。"), QStringLiteral("适合出门走走！")}));
+    EXPECT_EQ(controller->chatHistory().size(), 2);
+    EXPECT_EQ(statuses.mid(statuses.indexOf(QStringLiteral("正在思考..."))),
+              (QStringList{QStringLiteral("正在思考..."), QStringLiteral("正在回复..."), QStringLiteral("回复已完成")}));
+}
+
+TEST_F(Controller, TheReplyModeCapturesAsksAndTypesTheReplyWithoutRecording)
+{
+    activate(Command);
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("BFF 模式就绪，松开按键开始分析..."));
+    EXPECT_EQ(recognizer.warmUps + recognizer.starts, 0) << "nothing is recorded for a reply";
+    desktop.focusedWindow = QStringLiteral("chat");
+    release();
+    ASSERT_TRUE(waitUntil([this] { return idle(); }));
+    ASSERT_EQ(service.visionImages.size(), 1);
+    const QImage sent = QImage::fromData(QByteArray::fromBase64(service.visionImages[0].toLatin1()), "JPEG");
+    EXPECT_EQ(sent.size(), QSize(1920, 1080));
+    EXPECT_EQ(desktop.pastes, (QList<FakeDesktopBackend::Paste>{
+                                  {QStringLiteral("好的，我这就过去！"), QStringLiteral("Ctrl+V"), QStringLiteral("chat")}}));
+    EXPECT_EQ(statuses, (QStringList{QStringLiteral("BFF 模式就绪，松开按键开始分析..."), QStringLiteral("正在截屏..."),
+                                     QStringLiteral("正在分析聊天内容..."), QStringLiteral("正在输入回复..."),
+                                     QStringLiteral("BFF 回复已输入")}));
+    EXPECT_EQ(recognizer.stops, 0);
+}
+
+TEST_F(Controller, ReplyFailuresEndTheRunWithTheirReason)
+{
+    service.visionReply = ServiceError{QStringLiteral("APIError"), 401, QStringLiteral("Invalid API-key provided.")};
+    activate(Command);
+    release();
+    ASSERT_TRUE(waitUntil([this] { return idle(); }));
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("分析失败：Invalid API-key provided."));
+    EXPECT_TRUE(desktop.pastes.isEmpty());
+
+    desktop.screenImage = QImage(); // the screen cannot be read
+    activate(Command);
+    release();
+    ASSERT_TRUE(waitUntil([this] { return idle(); }));
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("截屏失败，请在系统设置中授予屏幕录制权限"));
+    EXPECT_EQ(service.visionImages.size(), 1) << "no request without a picture";
+}
+
+TEST_F(Controller, ASmallCaptureIsOnlyAWarning)
+{
+    desktop.screenImage = QImage(8, 8, QImage::Format_RGB32);
+    desktop.screenImage.fill(Qt::black);
+    activate(Command);
+    release();
+    ASSERT_TRUE(waitUntil([this] { return idle(); }));
+    EXPECT_EQ(log.linesStartingWith(QStringLiteral("⚠️ [BFF] 截图数据过小 (")).size(), 1);
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("BFF 回复已输入"));
+}
+
+TEST_F(Controller, ARecorderErrorIsShownAndTheRecorderCancelled)
+{
+    recorder.recorderEncodeErrorDidOccur(QStringLiteral("磁盘已满"));
+    ASSERT_TRUE(waitUntil([this] { return controller->statusMessage() == QStringLiteral("编码错误：磁盘已满"); }));
+    EXPECT_EQ(recorder.recordingState(), RecordingState::idle());
+}
+
+} // namespace
