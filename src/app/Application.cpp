@@ -1,10 +1,17 @@
 #include "Application.h"
 
+#include "AppViewModel.h"
 #include "AudioInputWatcher.h"
+#include "AudioRecorderService.h"
 #include "DashScopeAPIService.h"
 #include "DesktopBackend.h"
+#include "HotkeyMonitorService.h"
 #include "KeyEventSource.h"
 #include "KeychainManager.h"
+#include "MicrophoneCapture.h"
+#include "Mp3Player.h"
+#include "RealtimeASRService.h"
+#include "Scheduler.h"
 #include "SettingsStore.h"
 
 Application::Application()
@@ -12,7 +19,11 @@ Application::Application()
 {
 }
 
-Application::~Application() = default;
+Application::~Application()
+{
+    // The controller goes first: it holds references to everything else.
+    m_controller.reset();
+}
 
 SettingsStore &Application::settings()
 {
@@ -63,4 +74,46 @@ DashScopeAPIService &Application::modelService()
     if (!m_modelService)
         m_modelService = std::make_unique<DashScopeAPIService>(apiKeyProvider(), m_endpoints);
     return *m_modelService;
+}
+
+HotkeyMonitorService &Application::hotkeyMonitor()
+{
+    if (!m_hotkeyMonitor) {
+        m_hotkeyMonitor = std::make_unique<HotkeyMonitorService>(keyEventSource(), localKeyEventSource(),
+                                                                 settings().loadShortcutConfig());
+    }
+    return *m_hotkeyMonitor;
+}
+
+RealtimeASRService &Application::recognizer()
+{
+    if (!m_recognizer) {
+        m_microphone = std::make_unique<MicrophoneCapture>(&audioInputWatcher());
+        m_recognizer = std::make_unique<RealtimeASRService>(apiKeyProvider(), *m_microphone, m_endpoints.recognition());
+    }
+    return *m_recognizer;
+}
+
+QString Application::accessibilityProblem()
+{
+    QStringList missing;
+    if (!keyEventSource().isTrusted())
+        missing << keyEventSource().untrustedReason();
+    if (!desktop().canPaste())
+        missing << QStringLiteral("无法模拟粘贴按键（需要 X11 与 XTest），文本只会放入剪贴板");
+    return missing.join(QStringLiteral("；"));
+}
+
+AppViewModel &Application::controller()
+{
+    if (!m_controller) {
+        m_recorder = std::make_unique<AudioRecorderService>();
+        m_player = std::make_unique<Mp3Player>();
+        m_controllerContext = std::make_unique<QObject>();
+        m_controllerScheduler = std::make_unique<QtScheduler>(m_controllerContext.get());
+        m_controller = std::make_unique<AppViewModel>(AppViewModel::Services{
+            settings(), apiKeyProvider(), recognizer(), hotkeyMonitor(), *m_recorder, modelService(), desktop(),
+            *m_player, *m_controllerScheduler, [this] { return accessibilityProblem(); }});
+    }
+    return *m_controller;
 }

@@ -4,10 +4,20 @@
 #include "DashScopeEndpoints.h"
 #include "PlatformFactory.h"
 
+#include <QObject>
+#include <QString>
+
 #include <memory>
 
+class AppViewModel;
+class AudioCapture;
 class AudioInputWatcher;
+class AudioRecorderService;
+class ClipPlayer;
 class DashScopeAPIService;
+class HotkeyMonitorService;
+class QtScheduler;
+class RealtimeASRService;
 class DesktopBackend;
 class KeyEventSource;
 class KeychainManager;
@@ -40,6 +50,13 @@ public:
 
     DashScopeAPIService &modelService();
 
+    // The running application's parts.
+    HotkeyMonitorService &hotkeyMonitor();
+    RealtimeASRService &recognizer();
+    AppViewModel &controller();
+    // Empty when global keys and synthetic paste work here, else what is missing.
+    QString accessibilityProblem();
+
 private:
     DashScopeEndpoints m_endpoints;
     PlatformFactory::Backend m_backend;
@@ -48,4 +65,12 @@ private:
     std::unique_ptr<DesktopBackend> m_desktop;
     std::unique_ptr<AudioInputWatcher> m_audioInputWatcher;
     std::unique_ptr<DashScopeAPIService> m_modelService;
+    std::unique_ptr<HotkeyMonitorService> m_hotkeyMonitor;
+    std::unique_ptr<AudioCapture> m_microphone;
+    std::unique_ptr<RealtimeASRService> m_recognizer;
+    std::unique_ptr<AudioRecorderService> m_recorder;
+    std::unique_ptr<ClipPlayer> m_player;
+    std::unique_ptr<QObject> m_controllerContext;
+    std::unique_ptr<QtScheduler> m_controllerScheduler;
+    std::unique_ptr<AppViewModel> m_controller;
 };

@@ -185,7 +185,10 @@ QCoro::Task<> AppViewModel::processVoiceInput(QString text)
 {
     Log::line(QStringLiteral("🎤 [语音输入] 开始处理，识别文本：\"%1\"").arg(text.left(100)));
     Log::line(QStringLiteral("⌨️ [语音输入] 开始注入文本..."));
-    if (!co_await m_textInput.insertTextIntoFocusedApp(text)) {
+    // Awaited into a local first: g++ 12 miscompiles a co_await of a call with
+    // a temporary argument inside an if condition (the caller's frame is lost).
+    const bool pasted = co_await m_textInput.insertTextIntoFocusedApp(text);
+    if (!pasted) {
         // The keystroke could not be sent: say where the words are.
         Log::line(QStringLiteral("⚠️ [语音输入] 无法模拟粘贴，文本已在剪贴板"));
         finishRun(QStringLiteral("文本已复制到剪贴板，请手动粘贴"));

@@ -31,7 +31,8 @@ QCoro::Task<QString> BffReplyPipeline::run(AppConfig config, StatusSink status)
     }
     Log::line(QStringLiteral("💕 [BFF] 生成回复：") + reply.value().left(100));
     status(QStringLiteral("正在输入回复..."));
-    if (!co_await m_input.insertTextIntoFocusedApp(reply.value())) {
+    const bool pasted = co_await m_input.insertTextIntoFocusedApp(reply.value());
+    if (!pasted) {
         // The keystroke could not be sent: the reply waits on the clipboard.
         co_return QStringLiteral("文本已复制到剪贴板，请手动粘贴");
     }

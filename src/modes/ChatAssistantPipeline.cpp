@@ -44,7 +44,8 @@ QCoro::Task<QString> ChatAssistantPipeline::run(QString question, AppConfig conf
                 if (firstPlayback && !played)
                     status(QStringLiteral("正在回复..."));
                 Log::line(QStringLiteral("🔊 [播放] 播放第 %1 句").arg(nextIndex));
-                if (const VoidResult result = co_await playAudio(*audio); !result) {
+                const VoidResult result = co_await playAudio(*audio);
+                if (!result) {
                     Log::line(QStringLiteral("⚠️ [播放] 第 %1 句播放失败：%2").arg(nextIndex).arg(result.error().description));
                 }
                 played = true;

@@ -22,6 +22,11 @@ bool StandinServer::listen(quint16 port)
     return m_server->listen(QHostAddress::LocalHost, port);
 }
 
+void StandinServer::close()
+{
+    m_server->close();
+}
+
 quint16 StandinServer::port() const
 {
     return m_server->serverPort();

@@ -25,6 +25,8 @@ public:
 
     // Listens on 127.0.0.1; port 0 picks a free one.
     bool listen(quint16 port = 0);
+    // Stops accepting connections: the service is down.
+    void close();
     quint16 port() const;
     QString errorString() const;
 

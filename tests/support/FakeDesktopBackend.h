@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Delay.h"
 #include "DesktopBackend.h"
 
 #include <QList>
@@ -37,7 +38,8 @@ public:
     QCoro::Task<> paste() override
     {
         pastes.append({clipboard, QStringLiteral("Ctrl+V"), focusedWindow});
-        co_return;
+        // As the real chord: the key stays down a while.
+        co_await delay(std::chrono::milliseconds(20));
     }
     std::optional<QRect> focusedWindowRect() const override { return focusedRect; }
     std::optional<QPoint> pointerPosition() const override { return pointer; }

@@ -56,7 +56,8 @@ TEST_F(CommandLine, HelpVersionAndUnknownCommands)
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_TRUE(version.out.startsWith(QStringLiteral("quillwren 0."))) << version.out.toStdString();
 
-    for (const QStringList &args : {QStringList{}, QStringList{QStringLiteral("frobnicate")},
+    for (const QStringList &args : {QStringList{QStringLiteral("run"), QStringLiteral("now")},
+                                    QStringList{QStringLiteral("frobnicate")},
                                     QStringList{QStringLiteral("config")},
                                     QStringList{QStringLiteral("key"), QStringLiteral("show")}}) {
         auto result = run(args);
@@ -65,6 +66,20 @@ TEST_F(CommandLine, HelpVersionAndUnknownCommands)
         EXPECT_FALSE(result.crashed);
     }
     EXPECT_TRUE(settingsFile().isEmpty());
+}
+
+TEST_F(CommandLine, TheApplicationWithoutADesktopSaysSoAndEnds)
+{
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    for (const QStringList &args : {QStringList{}, QStringList{QStringLiteral("run")}}) {
+        const auto result = run(args);
+        EXPECT_EQ(result.exitCode, 1) << result.err.toStdString();
+        EXPECT_TRUE(result.err.contains(QStringLiteral("no supported desktop"))) << result.err.toStdString();
+    }
+    const auto status = run({QStringLiteral("status")});
+    EXPECT_EQ(status.exitCode, 1);
+    EXPECT_TRUE(status.err.contains(QStringLiteral("Quillwren is not running")));
 }
 
 TEST_F(CommandLine, ShowPrintsBothRecordsAndWritesNothing)

@@ -4,10 +4,12 @@
 #include "ConfigCommand.h"
 #include "Console.h"
 #include "DesktopCommands.h"
+#include "InstanceCommands.h"
 #include "KeyCommand.h"
 #include "Log.h"
 #include "ModelCommands.h"
 #include "MonitorKeysCommand.h"
+#include "RunCommand.h"
 #include "TranscribeCommand.h"
 
 #include <QCoreApplication>
@@ -40,11 +42,15 @@ int runTask(QCoreApplication &app, std::function<QCoro::Task<int>()> command)
 QString usage()
 {
     return QStringLiteral(
-        "usage: quillwren COMMAND [ARGS]\n"
+        "usage: quillwren [COMMAND [ARGS]]\n"
         "\n"
         "A desktop voice assistant: hold a modifier key to dictate, to ask, or to draft a reply.\n"
         "\n"
         "Commands:\n"
+        "  run                      (or no command) run the assistant until `quit`, Ctrl+C\n"
+        "                           or SIGTERM; one instance per session\n"
+        "  status                   print the running instance's state as JSON (exit 1 if none)\n"
+        "  quit                     ask the running instance to quit\n"
         "  key set                  store the DashScope API key read from standard input\n"
         "  key status               say whether a key is stored (exit status 1 when not)\n"
         "  config show              print the shortcut and model settings as JSON\n"
@@ -77,15 +83,14 @@ QString usage()
 
 bool needsGui(const QStringList &args)
 {
-    return !args.isEmpty() && (args.first() == QLatin1String("type") || args.first() == QLatin1String("capture"));
+    return args.isEmpty() || args.first() == QLatin1String("run") || args.first() == QLatin1String("type")
+           || args.first() == QLatin1String("capture");
 }
 
 int run(QCoreApplication &app, Application &application, const QStringList &args)
 {
-    if (args.isEmpty()) {
-        Console::err(usage());
-        return Console::UsageError;
-    }
+    if (args.isEmpty())
+        return RunCommand(application).run(app, {});
     const QString &command = args.first();
     const QStringList rest = args.mid(1);
 
@@ -98,6 +103,12 @@ int run(QCoreApplication &app, Application &application, const QStringList &args
         Console::out(QStringLiteral("quillwren ") + QStringLiteral(QUILLWREN_VERSION));
         return Console::Success;
     }
+    if (command == QLatin1String("run"))
+        return RunCommand(application).run(app, rest);
+    if (command == QLatin1String("status"))
+        return InstanceCommands::status(rest);
+    if (command == QLatin1String("quit"))
+        return InstanceCommands::quit(rest);
     if (command == QLatin1String("config"))
         return ConfigCommand(application.settings()).run(rest);
     if (command == QLatin1String("monitor-keys"))

@@ -1,0 +1,165 @@
+#include "CommandFixture.h"
+#include "PasteTarget.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+using TestSupport::runTool;
+using TestSupport::settle;
+using TestSupport::waitUntil;
+
+namespace {
+
+// The real application process on the headless desktop, against the
+// stand-in served by this test: keys through xdotool, speech into the
+// virtual microphone, text into a window of another process.
+class Application : public CommandFixture
+{
+protected:
+    void SetUp() override
+    {
+        CommandFixture::SetUp();
+        app.setProcessEnvironment(env);
+        app.start(QStringLiteral(QUILLWREN_BINARY), {QStringLiteral("run")});
+        ASSERT_TRUE(waitUntil([this] { return logged(QStringLiteral("🟢 事件监听已启用")); }, 8000)) << log().toStdString();
+    }
+
+    void TearDown() override
+    {
+        runTool(QStringLiteral("xdotool"), {QStringLiteral("keyup"), QStringLiteral("alt"), QStringLiteral("ctrl"),
+                                            QStringLiteral("super")});
+        if (app.state() != QProcess::NotRunning) {
+            app.terminate();
+            app.waitForFinished(5000);
+        }
+        if (HasFailure()) {
+            std::cerr << log().toStdString() << "\nexit status " << int(app.exitStatus()) << " code " << app.exitCode()
+                      << std::endl;
+        }
+    }
+
+    const QString &log()
+    {
+        output += QString::fromUtf8(app.readAllStandardError());
+        return output;
+    }
+    bool logged(const QString &text) { return log().contains(text); }
+
+    QJsonObject status()
+    {
+        const auto result = run({QStringLiteral("status")});
+        EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+        return QJsonDocument::fromJson(result.out.toUtf8()).object();
+    }
+
+    bool idleWith(const QString &message)
+    {
+        const QJsonObject now = status();
+        return now[QStringLiteral("statusMessage")].toString() == message && !now[QStringLiteral("isProcessing")].toBool()
+               && now[QStringLiteral("currentMode")].isNull();
+    }
+
+    qsizetype audioFramesReceived() const { return server.recorder().recordsOfKind(QStringLiteral("ws-binary")).size(); }
+
+    // Holds the key, speaks a second of tone once the recording runs, releases.
+    void holdAndSpeak(const QString &key)
+    {
+        const qsizetype before = audioFramesReceived();
+        ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("keydown"), key}), 0);
+        ASSERT_TRUE(waitUntil([&] { return audioFramesReceived() > before; }, 8000)) << "the recording never started";
+        const QString wav = writeTone(dir.filePath(QStringLiteral("speech.wav")), 16000, 1, 1.0);
+        QProcess speaker;
+        speaker.start(QStringLiteral("paplay"), {QStringLiteral("--device=vmic_sink"), wav});
+        settle(1400);
+        speaker.kill(); // paplay lingers draining the null sink; the tone has been heard
+        speaker.waitForFinished(5000);
+        ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("keyup"), key}), 0);
+    }
+
+    QTemporaryDir dir;
+    QProcess app;
+    QString output;
+};
+
+TEST_F(Application, HoldingAltDictatesIntoTheFocusedWindow)
+{
+    PasteTarget target(env);
+    holdAndSpeak(QStringLiteral("alt"));
+    ASSERT_TRUE(waitUntil([&] { return !target.text().isEmpty(); }, 10000)) << "nothing was typed";
+    EXPECT_EQ(target.text(), QStringLiteral("你好，这是本地替身服务的识别结果。"));
+    EXPECT_TRUE(waitUntil([this] { return idleWith(QStringLiteral("文本已输入")); }, 5000));
+}
+
+TEST_F(Application, ATapDoesNothingAndASecondInstanceLeavesTheFirstAlone)
+{
+    PasteTarget target(env);
+    ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("keydown"), QStringLiteral("alt"), QStringLiteral("sleep"),
+                                                  QStringLiteral("0.1"), QStringLiteral("keyup"), QStringLiteral("alt")}),
+              0);
+    settle(1000);
+    EXPECT_TRUE(target.text().isEmpty());
+    EXPECT_TRUE(idleWith(QString()));
+    EXPECT_TRUE(logged(QStringLiteral("⚡️ 短按取消，通知取消预热：语音输入法")));
+
+    const auto second = run({QStringLiteral("run")});
+    EXPECT_EQ(second.exitCode, 0);
+    EXPECT_TRUE(second.err.contains(QStringLiteral("Quillwren is already running in this session.")));
+    EXPECT_EQ(app.state(), QProcess::Running);
+
+    const auto quit = run({QStringLiteral("quit")});
+    EXPECT_EQ(quit.exitCode, 0);
+    ASSERT_TRUE(waitUntil([this] { return app.state() == QProcess::NotRunning; }, 5000));
+    EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app.exitCode(), 0);
+    const auto none = run({QStringLiteral("status")});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_TRUE(none.err.contains(QStringLiteral("Quillwren is not running")));
+}
+
+TEST_F(Application, HoldingCtrlSpeaksTheAnswer)
+{
+    useScenario(R"({"chat":{"defaultAnswer":"今天晴，最高二十三度。适合出门走走！","chunkChars":4,"chunkDelayMs":10}})");
+    holdAndSpeak(QStringLiteral("ctrl"));
+    ASSERT_TRUE(waitUntil([this] { return idleWith(QStringLiteral("回复已完成")); }, 15000));
+    const auto syntheses = server.recorder().recordsOfKind(QStringLiteral("tts-audio"));
+    EXPECT_EQ(syntheses.size(), 2) << "one synthesis per sentence";
+    EXPECT_EQ(log().count(QStringLiteral("🔊 [播放] 播放第 ")), 2);
+    EXPECT_FALSE(logged(QStringLiteral("播放失败")));
+}
+
+TEST_F(Application, HoldingSuperDraftsAReplyFromTheScreen)
+{
+    PasteTarget target(env, {QStringLiteral("--color"), QStringLiteral("#2a7ae2")});
+    useScenario(R"({"vision":{"reply":"好的，我这就过去！"}})");
+    ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("keydown"), QStringLiteral("super"), QStringLiteral("sleep"),
+                                                  QStringLiteral("0.6"), QStringLiteral("keyup"), QStringLiteral("super")}),
+              0);
+    ASSERT_TRUE(waitUntil([&] { return !target.text().isEmpty(); }, 10000)) << "no reply was typed";
+    EXPECT_EQ(target.text(), QStringLiteral("好的，我这就过去！"));
+    const auto images = server.recorder().recordsOfKind(QStringLiteral("image"));
+    ASSERT_EQ(images.size(), 1);
+    EXPECT_LE(std::max(images[0][QStringLiteral("width")].toInt(), images[0][QStringLiteral("height")].toInt()), 1920);
+    EXPECT_TRUE(waitUntil([this] { return idleWith(QStringLiteral("BFF 回复已输入")); }, 5000));
+    EXPECT_TRUE(server.recorder().recordsOfKind(QStringLiteral("ws-upgrade")).isEmpty()) << "nothing was recorded";
+}
+
+TEST_F(Application, WithTheServiceDownEachModeEndsWithItsFailureAndStaysUsable)
+{
+    server.close();
+    PasteTarget target(env);
+    ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("keydown"), QStringLiteral("alt"), QStringLiteral("sleep"),
+                                                  QStringLiteral("0.8"), QStringLiteral("keyup"), QStringLiteral("alt")}),
+              0);
+    EXPECT_TRUE(waitUntil([this] { return idleWith(QStringLiteral("未识别到语音内容")); }, 15000));
+    ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("keydown"), QStringLiteral("super"), QStringLiteral("sleep"),
+                                                  QStringLiteral("0.6"), QStringLiteral("keyup"), QStringLiteral("super")}),
+              0);
+    EXPECT_TRUE(waitUntil([this] {
+        return status()[QStringLiteral("statusMessage")].toString().startsWith(QStringLiteral("分析失败："));
+    }, 15000));
+    EXPECT_TRUE(target.text().isEmpty());
+    EXPECT_EQ(app.state(), QProcess::Running);
+}
+
+} // namespace
