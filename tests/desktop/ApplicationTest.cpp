@@ -1,6 +1,7 @@
 #include "CommandFixture.h"
 #include "PasteTarget.h"
 
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -89,6 +90,31 @@ TEST_F(Application, HoldingAltDictatesIntoTheFocusedWindow)
     ASSERT_TRUE(waitUntil([&] { return !target.text().isEmpty(); }, 10000)) << "nothing was typed";
     EXPECT_EQ(target.text(), QStringLiteral("你好，这是本地替身服务的识别结果。"));
     EXPECT_TRUE(waitUntil([this] { return idleWith(QStringLiteral("文本已输入")); }, 5000));
+}
+
+TEST_F(Application, DictationIntoXtermPastesWithShiftInsert)
+{
+    // Ctrl+V is a control character in a terminal: the text must still arrive.
+    const QString typed = dir.filePath(QStringLiteral("typed.txt"));
+    QProcess xterm;
+    xterm.setProcessEnvironment(env);
+    xterm.start(QStringLiteral("xterm"), {QStringLiteral("-e"), QStringLiteral("sh"), QStringLiteral("-c"),
+                                          QStringLiteral("stty raw -echo; exec cat > '%1'").arg(typed)});
+    ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--class"),
+                                                  QStringLiteral("xterm"), QStringLiteral("windowactivate"),
+                                                  QStringLiteral("--sync")}),
+              0);
+    settle(300);
+    holdAndSpeak(QStringLiteral("alt"));
+    const auto typedText = [&] {
+        QFile file(typed);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    EXPECT_TRUE(waitUntil([&] { return !typedText().isEmpty(); }, 10000)) << "nothing reached the terminal";
+    EXPECT_EQ(typedText(), QStringLiteral("你好，这是本地替身服务的识别结果。"));
+    EXPECT_TRUE(logged(QStringLiteral("使用 Shift+Insert")));
+    xterm.kill();
+    xterm.waitForFinished(3000);
 }
 
 TEST_F(Application, ATapDoesNothingAndASecondInstanceLeavesTheFirstAlone)

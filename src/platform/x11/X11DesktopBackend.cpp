@@ -11,6 +11,7 @@
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
@@ -26,10 +27,18 @@ std::optional<QRect> rootRectOf(Display *display, Window window)
         return std::nullopt;
     return QRect(rootX, rootY, int(width), int(height));
 }
+// Xlib's default handler ends the process on any error, and a window can
+// vanish between asking for the focus and reading its class or geometry:
+// such a request fails and the caller answers "unknown".
+int ignoreXErrors(Display *, XErrorEvent *)
+{
+    return 0;
+}
 } // namespace
 
 X11DesktopBackend::X11DesktopBackend()
 {
+    XSetErrorHandler(ignoreXErrors);
     m_display = XOpenDisplay(nullptr);
     int event = 0, error = 0, major = 0, minor = 0;
     m_hasXTest = m_display && XTestQueryExtension(m_display, &event, &error, &major, &minor);
@@ -43,6 +52,7 @@ X11DesktopBackend::~X11DesktopBackend()
 
 void X11DesktopBackend::setClipboardText(const QString &text)
 {
+    m_clipboardText = text;
     QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
 }
 
@@ -86,39 +96,83 @@ QCoro::Task<> X11DesktopBackend::paste()
     }
     if (modifiersHeld())
         Log::line(QStringLiteral("⚠️ [粘贴] 修饰键仍被按住（已等待 %1 ms），仍然发送粘贴").arg(waited));
-    sendKey(XK_Control_L, true);
-    sendKey(XK_v, true);
+    const QStringList windowClass = focusedWindowClass();
+    const PasteChord chord = pasteChordFor(windowClass);
+    if (chord != PasteChord::CtrlV) {
+        Log::line(QStringLiteral("⌨️ [粘贴] 目标窗口 %1 是终端，使用 %2")
+                      .arg(windowClass.join(QLatin1Char('/')), pasteChordName(chord)));
+    }
+    if (chord == PasteChord::ShiftInsert) // these paste the PRIMARY selection
+        QGuiApplication::clipboard()->setText(m_clipboardText, QClipboard::Selection);
+    const QList<unsigned int> modifiers = chord == PasteChord::CtrlShiftV ? QList<unsigned int>{XK_Control_L, XK_Shift_L}
+                                          : chord == PasteChord::ShiftInsert ? QList<unsigned int>{XK_Shift_L}
+                                                                             : QList<unsigned int>{XK_Control_L};
+    const unsigned int key = chord == PasteChord::ShiftInsert ? XK_Insert : XK_v;
+    for (unsigned int modifier : modifiers)
+        sendKey(modifier, true);
+    sendKey(key, true);
     co_await delay(std::chrono::milliseconds(kKeyHoldMs));
-    sendKey(XK_v, false);
-    sendKey(XK_Control_L, false);
+    sendKey(key, false);
+    for (auto it = modifiers.crbegin(); it != modifiers.crend(); ++it)
+        sendKey(*it, false);
 }
 
-std::optional<QRect> X11DesktopBackend::focusedWindowRect() const
+unsigned long X11DesktopBackend::focusedWindow() const
 {
     if (!m_display)
-        return std::nullopt;
-    const Window root = DefaultRootWindow(m_display);
+        return 0;
     const Atom active = XInternAtom(m_display, "_NET_ACTIVE_WINDOW", True);
     if (active != None) {
         Atom type = None;
         int format = 0;
         unsigned long items = 0, after = 0;
         unsigned char *data = nullptr;
-        if (XGetWindowProperty(m_display, root, active, 0, 1, False, XA_WINDOW, &type, &format, &items, &after, &data)
+        if (XGetWindowProperty(m_display, DefaultRootWindow(m_display), active, 0, 1, False, XA_WINDOW, &type, &format,
+                               &items, &after, &data)
                 == Success
             && data) {
             const Window window = items == 1 ? *reinterpret_cast<Window *>(data) : 0;
             XFree(data);
-            if (auto rect = rootRectOf(m_display, window))
-                return rect;
+            if (window)
+                return window;
         }
     }
     Window focus = 0;
     int revert = 0;
     XGetInputFocus(m_display, &focus, &revert);
-    if (focus == PointerRoot || focus == None)
+    return focus == PointerRoot ? 0 : focus;
+}
+
+QStringList X11DesktopBackend::focusedWindowClass() const
+{
+    // The focus may sit on a child of the application's window: look upwards
+    // for the first window that names its class.
+    for (Window window = focusedWindow(); window;) {
+        XClassHint hint{nullptr, nullptr};
+        if (XGetClassHint(m_display, window, &hint)) {
+            const QStringList names{QString::fromLocal8Bit(hint.res_name), QString::fromLocal8Bit(hint.res_class)};
+            XFree(hint.res_name);
+            XFree(hint.res_class);
+            return names;
+        }
+        Window root = 0, parent = 0;
+        Window *children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(m_display, window, &root, &parent, &children, &count))
+            break;
+        if (children)
+            XFree(children);
+        window = parent == root ? 0 : parent;
+    }
+    return {};
+}
+
+std::optional<QRect> X11DesktopBackend::focusedWindowRect() const
+{
+    const Window window = focusedWindow();
+    if (!window)
         return std::nullopt;
-    return rootRectOf(m_display, focus);
+    return rootRectOf(m_display, window);
 }
 
 std::optional<QPoint> X11DesktopBackend::pointerPosition() const

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "DesktopBackend.h"
+#include "PasteChord.h"
 
 struct _XDisplay;
 
-// The X11 desktop: the paste chord through XTest, the focus from the window
-// manager's _NET_ACTIVE_WINDOW (else the X input focus), the pointer from the
-// server. Its own connection to $DISPLAY.
+// The X11 desktop: the paste chord through XTest (the one the focused
+// window's class takes), the focus from the window manager's
+// _NET_ACTIVE_WINDOW (else the X input focus), the pointer from the server.
+// Its own connection to $DISPLAY.
 class X11DesktopBackend final : public DesktopBackend
 {
 public:
@@ -26,10 +28,15 @@ public:
     bool canCapture() const override { return m_display != nullptr; }
     QImage grabScreen(QScreen *screen) override;
 
+    // The focused window's WM_CLASS names (instance, class), when known.
+    QStringList focusedWindowClass() const;
+
 private:
+    unsigned long focusedWindow() const;
     bool modifiersHeld() const;
     void sendKey(unsigned int keysym, bool press);
 
     _XDisplay *m_display = nullptr;
     bool m_hasXTest = false;
+    QString m_clipboardText;
 };

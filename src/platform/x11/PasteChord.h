@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Which keystroke pastes into the focused window, by its X11 class: terminals
+// take Ctrl+V as a control character, so they get their own paste chord.
+enum class PasteChord {
+    CtrlV,      // everything else
+    CtrlShiftV, // terminals that paste the clipboard with Ctrl+Shift+V (VTE-based, Konsole, kitty, Alacritty, …)
+    ShiftInsert // xterm and rxvt: they paste the PRIMARY selection, which must hold the text too
+};
+
+// The chord for a window whose WM_CLASS names (instance and class) are given.
+PasteChord pasteChordFor(const QStringList &windowClass);
+QString pasteChordName(PasteChord chord);

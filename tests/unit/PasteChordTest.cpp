@@ -1,0 +1,20 @@
+#include "x11/PasteChord.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(PasteChord, TerminalsGetTheirOwnChordAndEverythingElseCtrlV)
+{
+    EXPECT_EQ(pasteChordFor({QStringLiteral("gnome-terminal-server"), QStringLiteral("Gnome-terminal")}),
+              PasteChord::CtrlShiftV);
+    EXPECT_EQ(pasteChordFor({QStringLiteral("konsole"), QStringLiteral("konsole")}), PasteChord::CtrlShiftV);
+    EXPECT_EQ(pasteChordFor({QStringLiteral("Alacritty"), QStringLiteral("Alacritty")}), PasteChord::CtrlShiftV);
+    EXPECT_EQ(pasteChordFor({QStringLiteral("xterm"), QStringLiteral("XTerm")}), PasteChord::ShiftInsert);
+    EXPECT_EQ(pasteChordFor({QStringLiteral("urxvt"), QStringLiteral("URxvt")}), PasteChord::ShiftInsert);
+    EXPECT_EQ(pasteChordFor({QStringLiteral("Navigator"), QStringLiteral("firefox")}), PasteChord::CtrlV);
+    EXPECT_EQ(pasteChordFor({}), PasteChord::CtrlV) << "an unknown window gets the usual chord";
+    EXPECT_EQ(pasteChordFor({QStringLiteral("xterminal-notes")}), PasteChord::CtrlV) << "whole names only";
+}
+
+} // namespace
