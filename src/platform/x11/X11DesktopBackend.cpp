@@ -46,6 +46,8 @@ X11DesktopBackend::X11DesktopBackend()
 
 X11DesktopBackend::~X11DesktopBackend()
 {
+    while (!m_keysDown.isEmpty())
+        sendKey(m_keysDown.last(), false);
     if (m_display)
         XCloseDisplay(m_display);
 }
@@ -80,6 +82,10 @@ void X11DesktopBackend::sendKey(unsigned int keysym, bool press)
     if (code)
         XTestFakeKeyEvent(m_display, code, press, CurrentTime);
     XFlush(m_display);
+    if (press)
+        m_keysDown.append(keysym);
+    else
+        m_keysDown.removeAll(keysym);
 }
 
 QCoro::Task<> X11DesktopBackend::paste()

@@ -3,6 +3,8 @@
 #include "DesktopBackend.h"
 #include "PasteChord.h"
 
+#include <QList>
+
 struct _XDisplay;
 
 // The X11 desktop: the paste chord through XTest (the one the focused
@@ -39,4 +41,7 @@ private:
     _XDisplay *m_display = nullptr;
     bool m_hasXTest = false;
     QString m_clipboardText;
+    // Synthetic keys still down; the destructor lets go of them, so that a
+    // quit in the middle of a paste leaves no key stuck on the desktop.
+    QList<unsigned int> m_keysDown;
 };
