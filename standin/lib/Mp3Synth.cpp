@@ -35,14 +35,14 @@ QByteArray encode(const QByteArray &pcm)
     return QByteArray(reinterpret_cast<const char *>(output.data()), written);
 }
 
-QByteArray tone(const QString &text)
+QByteArray tone(const QString &text, int hz)
 {
     const int samples = std::max(kSampleRate * 3 / 10, int(text.size()) * kSampleRate * 12 / 100);
     QByteArray pcm(samples * 2, Qt::Uninitialized);
     for (int i = 0; i < samples; ++i) {
-        // 440 Hz with short fades, so the clip starts and ends without a click.
+        // Short fades, so the clip starts and ends without a click.
         const double fade = std::min({1.0, i / 441.0, (samples - i) / 441.0});
-        const auto value = qint16(std::lround(0.3 * fade * 32767 * std::sin(2 * M_PI * 440 * i / kSampleRate)));
+        const auto value = qint16(std::lround(0.3 * fade * 32767 * std::sin(2 * M_PI * hz * i / kSampleRate)));
         qToLittleEndian(value, pcm.data() + 2 * i);
     }
     return encode(pcm);

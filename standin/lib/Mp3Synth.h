@@ -11,7 +11,7 @@ namespace Mp3Synth {
 constexpr int kSampleRate = 22050;
 
 // About 120 ms per character, at least 300 ms.
-QByteArray tone(const QString &text);
+QByteArray tone(const QString &text, int hz = 440);
 // Speech when espeak-ng can make it, else the tone.
 QByteArray speech(const QString &text);
 // Encodes 16-bit mono PCM at 22050 Hz.

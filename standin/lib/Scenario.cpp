@@ -115,6 +115,19 @@ public:
                 fail(name, "an object of question → answer strings");
         }
     }
+    void numbers(const char *name, QHash<QString, int> &target)
+    {
+        if (const QJsonValue value = take(name); !value.isUndefined()) {
+            const QJsonObject object = value.toObject();
+            for (auto it = object.begin(); it != object.end(); ++it) {
+                if (!it->isDouble() || it->toDouble() < 0)
+                    return fail(name, "an object of text → non-negative numbers");
+                target.insert(it.key(), it->toInt());
+            }
+            if (!value.isObject())
+                fail(name, "an object of text → non-negative numbers");
+        }
+    }
     void fault(Fault &target)
     {
         static const QSet<QString> types{
@@ -204,6 +217,8 @@ std::optional<Scenario> Scenario::fromJson(const QByteArray &json, QString *erro
         r.integer("chunkBytes", s.chunkBytes);
         r.integer("chunkDelayMs", s.chunkDelayMs);
         r.string("voice", s.voice);
+        r.numbers("toneHz", s.toneHz);
+        r.numbers("delayMs", s.delayMs);
         r.strings("models", s.models);
         r.fault(s.fault);
         r.finish();

@@ -49,6 +49,10 @@ struct SynthesisScript
     int chunkDelayMs = 0;
     // "tone": a deterministic tone; "espeak": speech from espeak-ng when installed.
     QString voice = QStringLiteral("tone");
+    // By a piece of the text: the tone's pitch (else 440 Hz), and a delay
+    // before its audio (so later sentences can be answered first).
+    QHash<QString, int> toneHz;
+    QHash<QString, int> delayMs;
     QStringList models{QStringLiteral("cosyvoice-v3-flash"), QStringLiteral("cosyvoice-v3-plus"),
                        QStringLiteral("cosyvoice-v2")};
     Fault fault;

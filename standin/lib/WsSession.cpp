@@ -257,7 +257,17 @@ void WsSession::handleContinueTask(const QJsonObject &frame)
 
 void WsSession::sendSynthesisAudio(const QString &text)
 {
-    const QByteArray mp3 = m_synthesis.voice == QLatin1String("espeak") ? Mp3Synth::speech(text) : Mp3Synth::tone(text);
+    // The first piece of text the scenario names decides pitch and delay.
+    const auto byText = [&text](const QHash<QString, int> &values, int fallback) {
+        for (auto it = values.begin(); it != values.end(); ++it) {
+            if (text.contains(it.key()))
+                return it.value();
+        }
+        return fallback;
+    };
+    const QByteArray mp3 = m_synthesis.voice == QLatin1String("espeak") ? Mp3Synth::speech(text)
+                                                                        : Mp3Synth::tone(text, byText(m_synthesis.toneHz, 440));
+    const int delay = byText(m_synthesis.delayMs, 0);
     record({{QStringLiteral("kind"), QStringLiteral("tts-audio")},
             {QStringLiteral("characters"), text.size()},
             {QStringLiteral("bytes"), mp3.size()}});
@@ -266,7 +276,7 @@ void WsSession::sendSynthesisAudio(const QString &text)
     for (qsizetype offset = 0; offset < mp3.size(); offset += chunk, ++index) {
         const QByteArray piece = mp3.mid(offset, chunk);
         ++m_audioInFlight;
-        later(m_synthesis.chunkDelayMs * index, [this, piece] {
+        later(delay + m_synthesis.chunkDelayMs * index, [this, piece] {
             --m_audioInFlight;
             sendFrame(Opcode::Binary, piece);
             if (m_audioInFlight == 0 && m_finishRequested)

@@ -1,3 +1,4 @@
+#include "AudioAnalysis.h"
 #include "CommandFixture.h"
 #include "PasteTarget.h"
 
@@ -5,6 +6,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+
+#include <cmath>
 
 using TestSupport::runTool;
 using TestSupport::settle;
@@ -144,15 +147,39 @@ TEST_F(Application, ATapDoesNothingAndASecondInstanceLeavesTheFirstAlone)
     EXPECT_TRUE(none.err.contains(QStringLiteral("Quillwren is not running")));
 }
 
-TEST_F(Application, HoldingCtrlSpeaksTheAnswer)
+// The pitches heard on the speaker, in order: the dominant frequency of each
+// 50 ms of sound, with repeats and silence left out.
+QList<int> pitchesHeard(const QByteArray &pcm)
 {
-    useScenario(R"({"chat":{"defaultAnswer":"今天晴，最高二十三度。适合出门走走！","chunkChars":4,"chunkDelayMs":10}})");
+    QList<int> pitches;
+    const qsizetype window = AudioAnalysis::kSampleRate / 20 * 2;
+    for (qsizetype offset = 0; offset + window <= pcm.size(); offset += window) {
+        AudioAnalysis part;
+        part.add(pcm.mid(offset, window));
+        if (part.rms() < 0.02)
+            continue;
+        const int hz = int(std::lround(part.dominantHz() / 10.0) * 10);
+        if (pitches.isEmpty() || std::abs(pitches.last() - hz) > 30)
+            pitches << hz;
+    }
+    return pitches;
+}
+
+TEST_F(Application, HoldingCtrlSpeaksTheAnswerInSentenceOrderWhileLaterSentencesComeFirst)
+{
+    // Each sentence has its own pitch; the first one's audio comes last.
+    useScenario(R"({"chat":{"defaultAnswer":"第一句话在这里。第二句话在这里。第三句话在这里。","chunkChars":4},
+                    "synthesis":{"toneHz":{"第一句":440,"第二句":660,"第三句":880},"delayMs":{"第一句":700}}})");
+    QProcess speaker; // what the default output plays
+    speaker.start(QStringLiteral("parec"), {QStringLiteral("--device=speaker.monitor"), QStringLiteral("--rate=16000"),
+                                            QStringLiteral("--channels=1"), QStringLiteral("--format=s16le")});
     holdAndSpeak(QStringLiteral("ctrl"));
     ASSERT_TRUE(waitUntil([this] { return idleWith(QStringLiteral("回复已完成")); }, 15000));
-    const auto syntheses = server.recorder().recordsOfKind(QStringLiteral("tts-audio"));
-    EXPECT_EQ(syntheses.size(), 2) << "one synthesis per sentence";
-    EXPECT_EQ(log().count(QStringLiteral("🔊 [播放] 播放第 ")), 2);
+    speaker.terminate();
+    speaker.waitForFinished(3000);
+    EXPECT_EQ(server.recorder().recordsOfKind(QStringLiteral("tts-audio")).size(), 3) << "one synthesis per sentence";
     EXPECT_FALSE(logged(QStringLiteral("播放失败")));
+    EXPECT_EQ(pitchesHeard(speaker.readAllStandardOutput()), (QList<int>{440, 660, 880}));
 }
 
 TEST_F(Application, HoldingSuperDraftsAReplyFromTheScreen)

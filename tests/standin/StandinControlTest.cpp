@@ -23,6 +23,8 @@ TEST(StandinScenario, MembersAreCheckedSoThatTyposFailLoudly)
         {R"({"chat":{"chunkDelayMs":-1}})", QStringLiteral("chat.chunkDelayMs must be a whole number of at least 0")},
         {R"({"chat":{"fault":{"type":"explode"}}})", QStringLiteral("chat.fault must be")},
         {R"({"synthesis":{"chunkBytes":0}})", QStringLiteral("synthesis.chunkBytes must be at least 1")},
+        {R"({"synthesis":{"toneHz":{"第一句":"high"}}})", QStringLiteral("synthesis.toneHz must be an object of text")},
+        {R"({"synthesis":{"delayMs":{"第一句":-5}}})", QStringLiteral("synthesis.delayMs must be an object of text")},
         {R"({"vision":[]})", QStringLiteral("vision must be an object")},
         {R"({"apikey":"x"})", QStringLiteral("unknown member \"apikey\" in the scenario")},
         {R"([1])", QStringLiteral("the scenario is not a JSON object")},
