@@ -5,6 +5,7 @@
 #include "ModelService.h"
 #include "HotkeyMonitorService.h"
 #include "Log.h"
+#include "Memory.h"
 #include "SettingsStore.h"
 #include "SpeechRecognizer.h"
 
@@ -218,6 +219,9 @@ void AppViewModel::finishRun(const QString &status)
     setStatusMessage(status);
     setProcessing(false);
     setCurrentMode(std::nullopt);
+    // The run's transient buffers (screen pictures, decoded audio) leave
+    // with it: an idle application holds no more than it needs.
+    Memory::releaseFreedMemory();
 }
 
 void AppViewModel::setCurrentMode(std::optional<AppMode> mode)
