@@ -89,8 +89,7 @@ VoidResult Mp3Player::play(const QByteArray &clip)
     const QAudioDevice output = QMediaDevices::defaultAudioOutput();
     if (output.isNull())
         return ServiceError{QStringLiteral("AudioError"), -1, QStringLiteral("没有可用的音频输出设备")};
-    m_samples = std::move(pcm.value().samples);
-    m_buffer.setData(m_samples);
+    m_buffer.setData(pcm.value().samples);
     m_buffer.open(QIODevice::ReadOnly);
     m_sink = std::make_unique<QAudioSink>(output, pcm.value().format);
     connect(m_sink.get(), &QAudioSink::stateChanged, this, &Mp3Player::onStateChanged);
@@ -100,7 +99,7 @@ VoidResult Mp3Player::play(const QByteArray &clip)
         stop();
         return ServiceError{QStringLiteral("AudioError"), -1, QStringLiteral("音频播放无法开始（错误 %1）").arg(code)};
     }
-    const qint64 lengthMs = pcm.value().format.durationForBytes(qint32(m_samples.size())) / 1000;
+    const qint64 lengthMs = pcm.value().format.durationForBytes(qint32(m_buffer.size())) / 1000;
     m_stallTimer.start(int(lengthMs) + kStallMarginMs);
     return Ok{};
 }

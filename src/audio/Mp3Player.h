@@ -42,6 +42,5 @@ private:
 
     std::unique_ptr<QAudioSink> m_sink;
     QBuffer m_buffer;
-    QByteArray m_samples;
     QTimer m_stallTimer;
 };

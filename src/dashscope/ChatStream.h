@@ -1,6 +1,6 @@
 #pragma once
 
-#include "OneShot.h"
+#include "AsyncQueue.h"
 #include "ServiceError.h"
 
 #include <QObject>
@@ -8,8 +8,6 @@
 
 #include <QCoroTask>
 
-#include <deque>
-#include <memory>
 #include <optional>
 
 // The answer of a streaming chat as it arrives: text increments in order, in
@@ -18,24 +16,26 @@
 class ChatStream
 {
 public:
-    explicit ChatStream(QObject *context) : m_context(context) {}
+    explicit ChatStream(QObject *context) : m_increments(context) {}
 
     // The next increment, or nothing once the stream has ended (then error()
     // says how).
-    QCoro::Task<std::optional<QString>> next();
-    bool isFinished() const { return m_finished && m_buffer.empty(); }
+    QCoro::Task<std::optional<QString>> next() { return m_increments.next(); }
     const std::optional<ServiceError> &error() const { return m_error; }
 
-    // The producer's side.
-    void push(const QString &increment);
-    void finish(std::optional<ServiceError> error = std::nullopt);
+    // The producer's side; nothing is taken after the end.
+    void push(const QString &increment) { m_increments.push(increment); }
+    void finish(std::optional<ServiceError> error = std::nullopt)
+    {
+        if (m_finished)
+            return;
+        m_finished = true;
+        m_error = std::move(error);
+        m_increments.finish();
+    }
 
 private:
-    void wake();
-
-    QObject *m_context;
-    std::deque<QString> m_buffer;
+    AsyncQueue<QString> m_increments;
     bool m_finished = false;
     std::optional<ServiceError> m_error;
-    std::shared_ptr<OneShot<bool>> m_waiter;
 };
