@@ -88,7 +88,7 @@ void AppViewModel::checkAccessibilityPermission()
 
 void AppViewModel::prewarmForMode(AppMode mode)
 {
-    if (m_isProcessing) {
+    if (isBusy()) {
         Log::line(QStringLiteral("⚠️ [AppViewModel] 正在处理中，跳过预热：") + name(mode));
         return;
     }
@@ -113,7 +113,7 @@ void AppViewModel::handleModeChange(std::optional<AppMode> mode)
     if (!mode) {
         if (!m_currentMode)
             return; // not a release: nothing was active
-        if (m_isProcessing) {
+        if (isBusy()) {
             // The release of an activation that was ignored while busy: the
             // run in progress already had its own release.
             return;
@@ -125,7 +125,7 @@ void AppViewModel::handleModeChange(std::optional<AppMode> mode)
         stopAndProcess(*m_currentMode);
         return;
     }
-    if (m_isProcessing) {
+    if (isBusy()) {
         Log::line(QStringLiteral("⚠️ [AppViewModel] 正在处理中，忽略新的模式激活：") + name(*mode));
         m_services.monitor.resetPressState();
         return;
@@ -160,8 +160,10 @@ QCoro::Task<> AppViewModel::startRealtimeRecognition(std::shared_ptr<StartTask> 
 QCoro::Task<> AppViewModel::stopAndProcess(AppMode mode)
 {
     bool started = false;
+    m_releasePending = true;
     if (auto task = std::exchange(m_voiceProcessingTask, {}))
         started = co_await task->done; // a release during the start waits for it
+    m_releasePending = false;
     setProcessing(true);
     setStatusMessage(QStringLiteral("正在处理..."));
     co_await m_services.recognizer.stopRecognition();

@@ -95,6 +95,8 @@ private:
     QCoro::Task<> processBFFReply();
     // The end of every run: its last status text, then idle.
     void finishRun(const QString &status);
+    // A run is under way: from its release (or the reply's start) to its end.
+    bool isBusy() const { return m_isProcessing || m_releasePending; }
 
     void setCurrentMode(std::optional<AppMode> mode);
     void setProcessing(bool processing);
@@ -109,6 +111,9 @@ private:
 
     std::optional<AppMode> m_currentMode;
     bool m_isProcessing = false;
+    // A release waits for its recognition to have started before it shows
+    // "processing"; the run is under way all the same.
+    bool m_releasePending = false;
     QString m_statusMessage;
     bool m_hasApiKey = false;
     AppConfig m_appConfig;

@@ -148,10 +148,11 @@ TEST_F(Application, ATapDoesNothingAndASecondInstanceLeavesTheFirstAlone)
 }
 
 // The pitches heard on the speaker, in order: the dominant frequency of each
-// 50 ms of sound, with repeats and silence left out.
+// 50 ms of sound, held for at least 150 ms (a window across the seam of two
+// clips reads as a stray frequency), with silence left out.
 QList<int> pitchesHeard(const QByteArray &pcm)
 {
-    QList<int> pitches;
+    QList<std::pair<int, int>> runs; // pitch, windows
     const qsizetype window = AudioAnalysis::kSampleRate / 20 * 2;
     for (qsizetype offset = 0; offset + window <= pcm.size(); offset += window) {
         AudioAnalysis part;
@@ -159,7 +160,14 @@ QList<int> pitchesHeard(const QByteArray &pcm)
         if (part.rms() < 0.02)
             continue;
         const int hz = int(std::lround(part.dominantHz() / 10.0) * 10);
-        if (pitches.isEmpty() || std::abs(pitches.last() - hz) > 30)
+        if (!runs.isEmpty() && std::abs(runs.last().first - hz) <= 30)
+            ++runs.last().second;
+        else
+            runs.append({hz, 1});
+    }
+    QList<int> pitches;
+    for (const auto &[hz, windows] : runs) {
+        if (windows >= 3 && (pitches.isEmpty() || std::abs(pitches.last() - hz) > 30))
             pitches << hz;
     }
     return pitches;

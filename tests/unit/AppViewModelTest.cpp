@@ -158,6 +158,13 @@ TEST_F(Controller, AReleaseDuringTheStartWaitsForIt)
     settle(50);
     EXPECT_EQ(recognizer.stops, 0) << "nothing stops before the start has finished";
     EXPECT_FALSE(controller->isProcessing());
+
+    // Another mode held meanwhile belongs to no run: the released one goes on.
+    activate(Control);
+    EXPECT_EQ(log.linesStartingWith(QStringLiteral("⚠️ [AppViewModel] 正在处理中，忽略新的模式激活：聊天助手")).size(), 1);
+    EXPECT_EQ(recognizer.starts, 1);
+    release();
+
     recognizer.releaseStart();
     ASSERT_TRUE(waitUntil([this] { return idle(); }));
     EXPECT_EQ(recognizer.stops, 1);
