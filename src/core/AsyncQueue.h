@@ -31,6 +31,8 @@ public:
         wake();
     }
 
+    bool isFinished() const { return m_finished; }
+
     // The next value, or nothing once the queue has ended and is empty.
     QCoro::Task<std::optional<T>> next()
     {

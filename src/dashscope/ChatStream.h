@@ -27,15 +27,13 @@ public:
     void push(const QString &increment) { m_increments.push(increment); }
     void finish(std::optional<ServiceError> error = std::nullopt)
     {
-        if (m_finished)
-            return;
-        m_finished = true;
+        if (m_increments.isFinished())
+            return; // the first end counts
         m_error = std::move(error);
         m_increments.finish();
     }
 
 private:
     AsyncQueue<QString> m_increments;
-    bool m_finished = false;
     std::optional<ServiceError> m_error;
 };
