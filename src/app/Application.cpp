@@ -5,6 +5,7 @@
 #include "AudioRecorderService.h"
 #include "DashScopeAPIService.h"
 #include "DesktopBackend.h"
+#include "FloatingBallWindowManager.h"
 #include "HotkeyMonitorService.h"
 #include "KeyEventSource.h"
 #include "KeychainManager.h"
@@ -21,7 +22,8 @@ Application::Application()
 
 Application::~Application()
 {
-    // The controller goes first: it holds references to everything else.
+    // The controller and the indicator go first: they hold references to everything else.
+    m_indicator.reset();
     m_controller.reset();
 }
 
@@ -116,4 +118,11 @@ AppViewModel &Application::controller()
             *m_player, *m_controllerScheduler, [this] { return accessibilityProblem(); }});
     }
     return *m_controller;
+}
+
+FloatingBallWindowManager &Application::indicator()
+{
+    if (!m_indicator)
+        m_indicator = std::make_unique<FloatingBallWindowManager>(hotkeyMonitor(), recognizer(), desktop());
+    return *m_indicator;
 }

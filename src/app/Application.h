@@ -15,6 +15,7 @@ class AudioInputWatcher;
 class AudioRecorderService;
 class ClipPlayer;
 class DashScopeAPIService;
+class FloatingBallWindowManager;
 class HotkeyMonitorService;
 class QtScheduler;
 class RealtimeASRService;
@@ -54,6 +55,7 @@ public:
     HotkeyMonitorService &hotkeyMonitor();
     RealtimeASRService &recognizer();
     AppViewModel &controller();
+    FloatingBallWindowManager &indicator();
     // Empty when global keys and synthetic paste work here, else what is missing.
     QString accessibilityProblem();
 
@@ -73,4 +75,5 @@ private:
     std::unique_ptr<QObject> m_controllerContext;
     std::unique_ptr<QtScheduler> m_controllerScheduler;
     std::unique_ptr<AppViewModel> m_controller;
+    std::unique_ptr<FloatingBallWindowManager> m_indicator;
 };

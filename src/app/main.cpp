@@ -2,7 +2,7 @@
 #include "CommandLine.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
+#include <QApplication>
 
 #include <memory>
 
@@ -11,14 +11,14 @@ int main(int argc, char *argv[])
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
-    // The clipboard and the screens need a GUI application; the rest runs
-    // without a display. With no display at all, an offscreen one lets the
+    // The clipboard, the screens and the windows need a GUI application; the
+    // rest runs without a display. With no display at all, an offscreen one lets the
     // command say so instead of aborting.
     if (CommandLine::needsGui(args) && qEnvironmentVariableIsEmpty("DISPLAY")
         && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     std::unique_ptr<QCoreApplication> qtApplication = CommandLine::needsGui(args)
-                                                        ? std::make_unique<QGuiApplication>(argc, argv)
+                                                        ? std::make_unique<QApplication>(argc, argv)
                                                         : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication &app = *qtApplication;
     QCoreApplication::setApplicationName(QStringLiteral("quillwren"));

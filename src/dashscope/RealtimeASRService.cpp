@@ -348,20 +348,8 @@ QCoro::Task<> RealtimeASRService::restartAudioEngine()
 
 // --- Published state --------------------------------------------------------------
 
-void RealtimeASRService::setRecording(bool recording)
-{
-    if (std::exchange(m_isRecording, recording) != recording)
-        Q_EMIT isRecordingChanged(recording);
-}
-
 void RealtimeASRService::setRecordingState(const RecordingState &state)
 {
     if (std::exchange(m_recordingState, state) != state)
         Q_EMIT recordingStateChanged(state);
-}
-
-void RealtimeASRService::setAudioLevel(float level)
-{
-    if (std::exchange(m_audioLevel, level) != level)
-        Q_EMIT audioLevelChanged(level);
 }

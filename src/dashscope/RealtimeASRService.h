@@ -35,9 +35,7 @@ class RealtimeASRService : public SpeechRecognizer
 {
     Q_OBJECT
     Q_PROPERTY(bool isConnected READ isConnected NOTIFY isConnectedChanged)
-    Q_PROPERTY(bool isRecording READ isRecording NOTIFY isRecordingChanged)
     Q_PROPERTY(RecordingState recordingState READ recordingState NOTIFY recordingStateChanged)
-    Q_PROPERTY(float audioLevel READ audioLevel NOTIFY audioLevelChanged)
 
 public:
     using Timings = RealtimeASRTimings;
@@ -58,9 +56,7 @@ public:
     ~RealtimeASRService() override;
 
     bool isConnected() const { return m_connection->isConnected(); }
-    bool isRecording() const { return m_isRecording; }
     RecordingState recordingState() const { return m_recordingState; }
-    float audioLevel() const { return m_audioLevel; }
     bool isWarmedUp() const override { return m_isWarmedUp; }
     bool isWarmingUp() const override { return m_warmUp != nullptr; }
     Phase phase() const { return m_phase; }
@@ -86,9 +82,7 @@ public:
 
 Q_SIGNALS:
     void isConnectedChanged(bool connected);
-    void isRecordingChanged(bool recording);
     void recordingStateChanged(const RecordingState &state);
-    void audioLevelChanged(float level);
 
 private:
     struct WarmUp;
@@ -112,18 +106,14 @@ private:
     void handleAudioConfigurationChange();
     QCoro::Task<> restartAudioEngine();
 
-    void setRecording(bool recording);
     void setRecordingState(const RecordingState &state);
-    void setAudioLevel(float level);
 
     AudioCapture &m_audio;
     Timings m_timings;
     std::unique_ptr<Scheduler> m_scheduler;
     std::unique_ptr<RealtimeASRConnection> m_connection; // after the scheduler: it uses it to the end
 
-    bool m_isRecording = false;
     RecordingState m_recordingState;
-    float m_audioLevel = 0;
 
     Phase m_phase = Phase::Idle;
     TranscriptAssembler m_transcript;

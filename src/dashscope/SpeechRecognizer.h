@@ -10,19 +10,25 @@
 
 // What the mode controller needs of speech recognition across one key press:
 // a warm-up while the key is held, the start at activation, the stop at the
-// release, and the transcript as it grows and once it is final. The realtime
+// release, and the transcript as it grows and once it is final; and what the
+// indicator shows of it: whether it records, and how loud. The realtime
 // recogniser implements it; tests give the controller a fake.
 class SpeechRecognizer : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(QString currentTranscript READ currentTranscript NOTIFY currentTranscriptChanged)
     Q_PROPERTY(QString finalTranscript READ finalTranscript NOTIFY finalTranscriptChanged)
+    Q_PROPERTY(bool isRecording READ isRecording NOTIFY isRecordingChanged)
+    Q_PROPERTY(float audioLevel READ audioLevel NOTIFY audioLevelChanged)
 
 public:
     using QObject::QObject;
 
     QString currentTranscript() const { return m_currentTranscript; }
     QString finalTranscript() const { return m_finalTranscript; }
+    bool isRecording() const { return m_isRecording; }
+    // The input level of what is being recorded, 0…1.
+    float audioLevel() const { return m_audioLevel; }
 
     virtual bool isWarmedUp() const = 0;
     virtual bool isWarmingUp() const = 0;
@@ -40,6 +46,8 @@ public:
 Q_SIGNALS:
     void currentTranscriptChanged(const QString &text);
     void finalTranscriptChanged(const QString &text);
+    void isRecordingChanged(bool recording);
+    void audioLevelChanged(float level);
 
 protected:
     void setCurrentTranscript(const QString &text)
@@ -53,7 +61,20 @@ protected:
             Q_EMIT finalTranscriptChanged(text);
     }
 
+    void setRecording(bool recording)
+    {
+        if (std::exchange(m_isRecording, recording) != recording)
+            Q_EMIT isRecordingChanged(recording);
+    }
+    void setAudioLevel(float level)
+    {
+        if (std::exchange(m_audioLevel, level) != level)
+            Q_EMIT audioLevelChanged(level);
+    }
+
 private:
     QString m_currentTranscript;
     QString m_finalTranscript;
+    bool m_isRecording = false;
+    float m_audioLevel = 0;
 };

@@ -27,11 +27,16 @@ public:
     std::optional<QRect> focusedRect;
     std::optional<QPoint> pointer;
     QImage screenImage;
+    bool compositor = false;
 
     // Record
     QString clipboard;
     QList<Paste> pastes;
     QStringList capturedScreens;
+    QList<quintptr> stickyWindows;
+
+    bool hasCompositor() const override { return compositor; }
+    void keepOnAllDesktops(quintptr window) override { stickyWindows << window; }
 
     void setClipboardText(const QString &text) override { clipboard = text; }
     bool canPaste() const override { return pasteWorks; }

@@ -72,6 +72,10 @@ public:
     }
     bool startIsWaiting() const { return m_startGate && !m_startGate->isReleased(); }
 
+    // What the real recogniser publishes while it records.
+    using SpeechRecognizer::setAudioLevel;
+    using SpeechRecognizer::setRecording;
+
 private:
     std::shared_ptr<OneShot<bool>> m_startGate;
 };

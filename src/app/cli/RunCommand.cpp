@@ -42,6 +42,7 @@ int RunCommand::run(QCoreApplication &app, const QStringList &args)
     QObject::connect(&interrupt, &InterruptWatcher::interrupted, &app, &QCoreApplication::quit);
 
     dbus.setController(&m_application.controller());
+    m_application.indicator();
     Log::line(QStringLiteral("✅ [Quillwren] 已启动：长按 Option 说话输入，Control 语音问答，Command 智能回复"));
     const int status = app.exec();
     dbus.setController(nullptr);

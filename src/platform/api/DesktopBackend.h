@@ -13,7 +13,7 @@ class QScreen;
 
 // What the program needs of the desktop besides key events: the clipboard,
 // posting the paste chord into the focused application, knowing where the
-// focus is, and a picture of a screen.
+// focus is, a picture of a screen, and what the indicator's window needs.
 class DesktopBackend
 {
 public:
@@ -35,4 +35,11 @@ public:
     virtual bool canCapture() const = 0;
     // The whole screen at its full pixel size; a null image when it cannot be read.
     virtual QImage grabScreen(QScreen *screen) = 0;
+
+    // Whether a compositing manager runs, so that translucent windows show
+    // what is below them (else their transparent parts show black).
+    virtual bool hasCompositor() const { return false; }
+    // Asks the window manager to show the window on every virtual desktop and
+    // above full-screen windows. Nothing to do where there are none.
+    virtual void keepOnAllDesktops(quintptr window) { Q_UNUSED(window); }
 };

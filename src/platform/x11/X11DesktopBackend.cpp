@@ -192,3 +192,47 @@ std::optional<QPoint> X11DesktopBackend::pointerPosition() const
         return std::nullopt;
     return QPoint(x, y);
 }
+
+bool X11DesktopBackend::hasCompositor() const
+{
+    if (!m_display)
+        return false;
+    // A compositing manager owns the _NET_WM_CM_Sn selection of its screen.
+    const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(DefaultScreen(m_display));
+    const Atom selection = XInternAtom(m_display, name.constData(), False);
+    return XGetSelectionOwner(m_display, selection) != None;
+}
+
+void X11DesktopBackend::sendWindowManagerMessage(unsigned long window, const char *type, const long (&data)[5])
+{
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(m_display, type, False);
+    event.xclient.format = 32;
+    for (int i = 0; i < 5; ++i)
+        event.xclient.data.l[i] = data[i];
+    XSendEvent(m_display, DefaultRootWindow(m_display), False, SubstructureRedirectMask | SubstructureNotifyMask,
+               &event);
+}
+
+void X11DesktopBackend::keepOnAllDesktops(quintptr window)
+{
+    if (!m_display || !window)
+        return;
+    // Before the first map the property is what counts; once mapped, the
+    // window manager only listens to requests.
+    static constexpr long kAllDesktops = 0xFFFFFFFF;
+    const Atom desktop = XInternAtom(m_display, "_NET_WM_DESKTOP", False);
+    XChangeProperty(m_display, window, desktop, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char *>(&kAllDesktops), 1);
+    sendWindowManagerMessage(window, "_NET_WM_DESKTOP", {kAllDesktops, 1, 0, 0, 0});
+    static constexpr long kAdd = 1;
+    const Atom sticky = XInternAtom(m_display, "_NET_WM_STATE_STICKY", False);
+    const Atom skipTaskbar = XInternAtom(m_display, "_NET_WM_STATE_SKIP_TASKBAR", False);
+    const Atom skipPager = XInternAtom(m_display, "_NET_WM_STATE_SKIP_PAGER", False);
+    const Atom above = XInternAtom(m_display, "_NET_WM_STATE_ABOVE", False);
+    sendWindowManagerMessage(window, "_NET_WM_STATE", {kAdd, long(sticky), long(above), 1, 0});
+    sendWindowManagerMessage(window, "_NET_WM_STATE", {kAdd, long(skipTaskbar), long(skipPager), 1, 0});
+    XFlush(m_display);
+}

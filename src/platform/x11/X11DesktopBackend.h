@@ -29,12 +29,15 @@ public:
     std::optional<QPoint> pointerPosition() const override;
     bool canCapture() const override { return m_display != nullptr; }
     QImage grabScreen(QScreen *screen) override;
+    bool hasCompositor() const override;
+    void keepOnAllDesktops(quintptr window) override;
 
     // The focused window's WM_CLASS names (instance, class), when known.
     QStringList focusedWindowClass() const;
 
 private:
     unsigned long focusedWindow() const;
+    void sendWindowManagerMessage(unsigned long window, const char *type, const long (&data)[5]);
     bool modifiersHeld() const;
     void sendKey(unsigned int keysym, bool press);
 

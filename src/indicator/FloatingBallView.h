@@ -1,0 +1,82 @@
+#pragma once
+
+#include "AppMode.h"
+#include "EaseTransition.h"
+#include "FrameTicker.h"
+#include "Spring.h"
+
+#include <QColor>
+#include <QPointer>
+#include <QRegion>
+#include <QWidget>
+
+class WaveformView;
+
+// The indicator's drawing: a ball in the mode's colour with its symbol, that
+// pulses with the microphone level while recording, and beside it, while the
+// voice modes record, the level meter. The recording change fades the colour
+// and slides the meter in and out over a quarter second; the pulse and its
+// return are springs. It holds no logic beyond its drawing state.
+class FloatingBallView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr double defaultBallSize = 36;
+    static constexpr double spacing = 10;
+    static constexpr double symbolPointSize = 14;
+    static constexpr double recordingTransitionSeconds = 0.25;
+
+    static QColor colorFor(AppMode mode, bool recording);
+    static QString symbolFor(AppMode mode);
+
+    FloatingBallView(AppMode mode, double ballSize = defaultBallSize, QWidget *parent = nullptr);
+
+    AppMode mode() const { return m_mode; }
+    void setAudioLevel(float level);
+    // Given by the host; the drawing does not depend on it.
+    void setAnimating(bool animating) { m_isAnimating = animating; }
+    void setRecording(bool recording);
+    bool isRecording() const { return m_isRecording; }
+
+    // The ball's scale now, and where its spring is going.
+    double scale() const { return m_scale.value(); }
+    double targetScale() const { return m_scale.target(); }
+    // The ball's colour now (mid-fade during the recording change).
+    QColor ballColor() const;
+    // The ball's circle as drawn now, in this view's coordinates.
+    QRectF ballRect() const;
+    // The level meter, while it is on screen; null otherwise.
+    WaveformView *waveform() const;
+    bool isAnimatingFrames() const { return m_frames.isTicking(); }
+
+    // Drawing without translucency (no compositor): no shadow, and shape()
+    // is what the window must let show.
+    void setOpaque(bool opaque);
+    QRegion shape() const;
+
+Q_SIGNALS:
+    void shapeChanged();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    void onFrame(double seconds);
+    // How far the meter is in: follows the recording change, never in the reply mode.
+    double waveformPresence() const;
+    void layoutWaveform();
+
+    AppMode m_mode;
+    double m_ballSize;
+    float m_audioLevel = 0;
+    bool m_isAnimating = false;
+    bool m_isRecording = false;
+    bool m_opaque = false;
+    Spring m_scale{1.0, 0.0005};
+    EaseTransition m_recordingFade{0, recordingTransitionSeconds};
+    FrameTicker m_frames;
+    WaveformView *m_waveform;
+};

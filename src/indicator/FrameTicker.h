@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+// The frame clock of an animated view: ticks about 60 times a second while
+// something moves and not at all otherwise, so a view at rest wakes nobody.
+class FrameTicker : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kFrameMs = 16;
+
+    explicit FrameTicker(QObject *parent = nullptr);
+
+    // Starts ticking unless it already does.
+    void wake();
+    void sleep();
+    bool isTicking() const { return m_timer.isActive(); }
+    // Seconds since the ticker was made.
+    double now() const { return m_clock.nsecsElapsed() / 1e9; }
+
+Q_SIGNALS:
+    // The seconds since the previous tick (at most a few frames' worth, so
+    // that a stalled event loop does not make the springs leap).
+    void tick(double seconds);
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    double m_last = 0;
+};
