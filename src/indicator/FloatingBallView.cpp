@@ -45,7 +45,7 @@ QString FloatingBallView::symbolFor(AppMode mode)
 }
 
 FloatingBallView::FloatingBallView(AppMode mode, double ballSize, QWidget *parent)
-    : QWidget(parent), m_mode(mode), m_ballSize(ballSize), m_waveform(new WaveformView(this))
+    : QWidget(parent), m_mode(mode), m_ballSize(ballSize), m_waveform(new WaveformView(this, &m_frames))
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     m_waveform->hide();
@@ -103,6 +103,11 @@ QRectF FloatingBallView::ballRect() const
     return QRectF(centre.x() - diameter / 2, centre.y() - diameter / 2, diameter, diameter);
 }
 
+bool FloatingBallView::isBallAtRest() const
+{
+    return m_scale.isSettled() && !m_recordingFade.isRunning(m_frames.now());
+}
+
 WaveformView *FloatingBallView::waveform() const
 {
     return m_waveform->isVisible() ? m_waveform : nullptr;
@@ -126,10 +131,19 @@ void FloatingBallView::onFrame(double seconds)
         if (!m_isRecording && !m_recordingFade.isRunning(now))
             m_waveform->hide(); // the removal is over: off screen, its timer stops
     }
-    if (m_scale.isSettled() && !m_recordingFade.isRunning(now))
-        m_frames.sleep();
-    update();
+    if (!m_scale.isSettled() || m_recordingFade.isRunning(now))
+        m_frames.stayAwake();
+    // Only the row changes: the ball with its pulse and shadow, and the meter.
+    update(rowArea());
     Q_EMIT shapeChanged();
+}
+
+QRect FloatingBallView::rowArea() const
+{
+    const double maxBall = m_ballSize * (1 + kPulsePerLevel) + 2 * (kShadowRadius + kShadowOffsetY);
+    const double maxRow = maxBall + spacing + m_waveform->sizeHint().width();
+    return QRectF((width() - maxRow) / 2 - maxBall / 2, (height() - maxBall) / 2, maxRow + maxBall, maxBall)
+        .toAlignedRect();
 }
 
 void FloatingBallView::setOpaque(bool opaque)

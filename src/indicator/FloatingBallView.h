@@ -49,6 +49,8 @@ public:
     // The level meter, while it is on screen; null otherwise.
     WaveformView *waveform() const;
     bool isAnimatingFrames() const { return m_frames.isTicking(); }
+    // The pulse and the recording change are over (the meter may still move).
+    bool isBallAtRest() const;
 
     // Drawing without translucency (no compositor): no shadow, and shape()
     // is what the window must let show.
@@ -68,6 +70,8 @@ private:
     // How far the meter is in: follows the recording change, never in the reply mode.
     double waveformPresence() const;
     void layoutWaveform();
+    // Where the ball and the meter can be, whatever their pulse and place.
+    QRect rowArea() const;
 
     AppMode m_mode;
     double m_ballSize;

@@ -11,7 +11,10 @@ FrameTicker::FrameTicker(QObject *parent) : QObject(parent)
         const double at = now();
         const double elapsed = std::min(at - m_last, 4.0 * kFrameMs / 1000);
         m_last = at;
+        m_wanted = false;
         Q_EMIT tick(elapsed);
+        if (!m_wanted)
+            m_timer.stop();
     });
 }
 

@@ -4,19 +4,23 @@
 #include <QObject>
 #include <QTimer>
 
-// The frame clock of an animated view: ticks about 60 times a second while
-// something moves and not at all otherwise, so a view at rest wakes nobody.
+// The frame clock of animated views: ticks about 60 times a second while
+// something moves and not at all otherwise, so views at rest wake nobody.
+// Views that share one ticker are stepped and painted in the same frame.
 class FrameTicker : public QObject
 {
     Q_OBJECT
 
 public:
-    static constexpr int kFrameMs = 16;
+    static constexpr int kFrameMs = 33;
 
     explicit FrameTicker(QObject *parent = nullptr);
 
     // Starts ticking unless it already does.
     void wake();
+    // From a tick's handler: this view wants another frame. A tick after
+    // which no handler asked for one is the last.
+    void stayAwake() { m_wanted = true; }
     void sleep();
     bool isTicking() const { return m_timer.isActive(); }
     // Seconds since the ticker was made.
@@ -31,4 +35,5 @@ private:
     QTimer m_timer;
     QElapsedTimer m_clock;
     double m_last = 0;
+    bool m_wanted = false;
 };

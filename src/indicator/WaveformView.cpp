@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -21,8 +22,9 @@ double WaveformView::opacity(int bar)
     return 0.85 - 0.07 * std::abs(bar - barCount / 2);
 }
 
-WaveformView::WaveformView(QWidget *parent)
-    : QWidget(parent), m_jitter([] { return 0.5 + QRandomGenerator::global()->generateDouble() * 0.5; })
+WaveformView::WaveformView(QWidget *parent, FrameTicker *frames)
+    : QWidget(parent), m_jitter([] { return 0.5 + QRandomGenerator::global()->generateDouble() * 0.5; }),
+      m_frames(frames ? frames : new FrameTicker(this))
 {
     m_heights.fill(minBarHeight);
     m_bars.fill(Spring(minBarHeight, 0.05));
@@ -30,7 +32,7 @@ WaveformView::WaveformView(QWidget *parent)
     resize(sizeHint());
     m_refreshTimer.setInterval(refreshIntervalMs);
     connect(&m_refreshTimer, &QTimer::timeout, this, &WaveformView::refresh);
-    connect(&m_frames, &FrameTicker::tick, this, &WaveformView::onFrame);
+    connect(m_frames, &FrameTicker::tick, this, &WaveformView::onFrame);
 }
 
 QSize WaveformView::sizeHint() const
@@ -57,16 +59,22 @@ void WaveformView::refresh()
         m_bars[i].animateTo(m_heights[i], kSpringResponse, kSpringDamping);
     }
     if (isVisible())
-        m_frames.wake();
+        m_frames->wake();
+}
+
+bool WaveformView::isSettled() const
+{
+    return std::all_of(m_bars.begin(), m_bars.end(), [](const Spring &bar) { return bar.isSettled(); });
 }
 
 void WaveformView::onFrame(double seconds)
 {
-    bool settled = true;
+    if (!isVisible() || isSettled())
+        return;
     for (Spring &bar : m_bars)
-        settled = bar.step(seconds) && settled;
-    if (settled)
-        m_frames.sleep();
+        bar.step(seconds);
+    if (!isSettled())
+        m_frames->stayAwake();
     update();
     Q_EMIT shapeChanged();
 }
@@ -91,7 +99,6 @@ void WaveformView::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
     m_refreshTimer.stop();
-    m_frames.sleep();
 }
 
 QRectF WaveformView::barRect(int bar) const

@@ -33,7 +33,9 @@ public:
     // Fuller in the middle, fainter to the sides: 0.85 down by 0.07 a step.
     static double opacity(int bar);
 
-    explicit WaveformView(QWidget *parent = nullptr);
+    // `frames`: the frame clock of the view it sits in, so that both are
+    // drawn in the same frame; by default its own.
+    explicit WaveformView(QWidget *parent = nullptr, FrameTicker *frames = nullptr);
 
     void setAudioLevel(float level);
     float audioLevel() const { return m_audioLevel; }
@@ -43,6 +45,8 @@ public:
     // The heights as drawn now, on their way there.
     double displayedHeight(int bar) const { return m_bars[bar].value(); }
     bool isRefreshing() const { return m_refreshTimer.isActive(); }
+    // The bars have reached their heights.
+    bool isSettled() const;
 
     // Where the jitter comes from: a number in [0.5, 1] per bar and refresh.
     void setJitterSource(std::function<double()> source) { m_jitter = std::move(source); }
@@ -81,5 +85,5 @@ private:
     double m_presence = 1;
     bool m_opaque = false;
     QTimer m_refreshTimer;
-    FrameTicker m_frames;
+    FrameTicker *m_frames;
 };

@@ -330,7 +330,11 @@ void paint(QPainter &painter, const QString &symbol, const QRectF &rect, const Q
 {
     if (preferTheme && paintFromTheme(painter, symbol, rect, color))
         return;
-    const Drawing drawing = drawings().value(symbol, &dot);
+    // Building a shape unites and subtracts paths: do it once per symbol.
+    static QHash<QString, QPainterPath> shapes;
+    auto shape = shapes.find(symbol);
+    if (shape == shapes.end())
+        shape = shapes.insert(symbol, drawings().value(symbol, &dot)());
     const double side = std::min(rect.width(), rect.height());
     QTransform toRect;
     toRect.translate(rect.center().x() - side / 2, rect.center().y() - side / 2);
@@ -339,7 +343,7 @@ void paint(QPainter &painter, const QString &symbol, const QRectF &rect, const Q
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     painter.setBrush(color);
-    painter.drawPath(toRect.map(drawing()));
+    painter.drawPath(toRect.map(*shape));
     painter.restore();
 }
 

@@ -1,5 +1,5 @@
 #include "AudioAnalysis.h"
-#include "CommandFixture.h"
+#include "RunningApplication.h"
 #include "PasteTarget.h"
 
 #include <QFile>
@@ -15,76 +15,10 @@ using TestSupport::waitUntil;
 
 namespace {
 
-// The real application process on the headless desktop, against the
-// stand-in served by this test: keys through xdotool, speech into the
-// virtual microphone, text into a window of another process.
-class Application : public CommandFixture
+class Application : public RunningApplication
 {
-protected:
-    void SetUp() override
-    {
-        CommandFixture::SetUp();
-        app.setProcessEnvironment(env);
-        app.start(QStringLiteral(QUILLWREN_BINARY), {QStringLiteral("run")});
-        ASSERT_TRUE(waitUntil([this] { return logged(QStringLiteral("🟢 事件监听已启用")); }, 8000)) << log().toStdString();
-    }
-
-    void TearDown() override
-    {
-        runTool(QStringLiteral("xdotool"), {QStringLiteral("keyup"), QStringLiteral("alt"), QStringLiteral("ctrl"),
-                                            QStringLiteral("super"), QStringLiteral("shift")});
-        if (app.state() != QProcess::NotRunning) {
-            app.terminate();
-            app.waitForFinished(5000);
-        }
-        if (HasFailure()) {
-            std::cerr << log().toStdString() << "\nexit status " << int(app.exitStatus()) << " code " << app.exitCode()
-                      << std::endl;
-        }
-    }
-
-    const QString &log()
-    {
-        output += QString::fromUtf8(app.readAllStandardError());
-        return output;
-    }
-    bool logged(const QString &text) { return log().contains(text); }
-
-    QJsonObject status()
-    {
-        const auto result = run({QStringLiteral("status")});
-        EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
-        return QJsonDocument::fromJson(result.out.toUtf8()).object();
-    }
-
-    bool idleWith(const QString &message)
-    {
-        const QJsonObject now = status();
-        return now[QStringLiteral("statusMessage")].toString() == message && !now[QStringLiteral("isProcessing")].toBool()
-               && now[QStringLiteral("currentMode")].isNull();
-    }
-
-    qsizetype audioFramesReceived() const { return server.recorder().recordsOfKind(QStringLiteral("ws-binary")).size(); }
-
-    // Holds the key, speaks a second of tone once the recording runs, releases.
-    void holdAndSpeak(const QString &key)
-    {
-        const qsizetype before = audioFramesReceived();
-        ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("keydown"), key}), 0);
-        ASSERT_TRUE(waitUntil([&] { return audioFramesReceived() > before; }, 8000)) << "the recording never started";
-        const QString wav = writeTone(dir.filePath(QStringLiteral("speech.wav")), 16000, 1, 1.0);
-        QProcess speaker;
-        speaker.start(QStringLiteral("paplay"), {QStringLiteral("--device=vmic_sink"), wav});
-        settle(1400);
-        speaker.kill(); // paplay lingers draining the null sink; the tone has been heard
-        speaker.waitForFinished(5000);
-        ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("keyup"), key}), 0);
-    }
-
-    QTemporaryDir dir;
-    QProcess app;
-    QString output;
 };
+
 
 TEST_F(Application, HoldingAltDictatesIntoTheFocusedWindow)
 {

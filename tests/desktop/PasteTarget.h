@@ -35,6 +35,9 @@ public:
         return {};
     }
 
+    // Whether a click reached the window.
+    bool clicked() { return read().join(QLatin1Char('\n')).contains(QStringLiteral("click:")); }
+
 private:
     QStringList read()
     {

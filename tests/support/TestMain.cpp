@@ -27,12 +27,14 @@ void failOnUnexpectedWarnings(QtMsgType type, const QMessageLogContext &context,
 
 // Every test program runs with a Qt application, so that timers, sockets and
 // coroutines behave as they do in the program. QUILLWREN_TEST_GUI asks for a
-// GUI application (clipboard, screens, widgets), on the offscreen platform unless the
-// environment names another.
+// GUI application (clipboard, screens, widgets) on the offscreen platform;
+// QUILLWREN_TEST_GUI=xcb for one on the X server of $DISPLAY.
 int main(int argc, char *argv[])
 {
     const bool gui = qEnvironmentVariableIsSet("QUILLWREN_TEST_GUI");
-    if (gui && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    if (qgetenv("QUILLWREN_TEST_GUI") == "xcb")
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    else if (gui && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     std::unique_ptr<QCoreApplication> app = gui ? std::make_unique<QApplication>(argc, argv)
                                                 : std::make_unique<QCoreApplication>(argc, argv);

@@ -104,15 +104,26 @@ void settle(int ms)
 
 int runTool(const QString &program, const QStringList &args, int timeoutMs)
 {
+    int status = -1;
+    toolOutput(program, args, &status, timeoutMs);
+    return status;
+}
+
+QString toolOutput(const QString &program, const QStringList &args, int *exitCode, int timeoutMs)
+{
     QProcess tool;
     tool.start(program, args);
     if (!tool.waitForFinished(timeoutMs)) {
         ADD_FAILURE() << program.toStdString() << " did not finish";
         tool.kill();
         tool.waitForFinished();
-        return -1;
+        if (exitCode)
+            *exitCode = -1;
+        return {};
     }
-    return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+    if (exitCode)
+        *exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+    return QString::fromUtf8(tool.readAllStandardOutput());
 }
 
 QProcessEnvironment isolatedEnvironment(const QTemporaryDir &configHome)

@@ -74,6 +74,8 @@ void settle(int ms);
 
 // Runs a program to completion (xdotool, secret-tool, ...); its exit code.
 int runTool(const QString &program, const QStringList &args, int timeoutMs = 10000);
+// The same, for its standard output (xwininfo, xdotool getwindowfocus, ...).
+QString toolOutput(const QString &program, const QStringList &args, int *exitCode = nullptr, int timeoutMs = 10000);
 
 // An environment whose settings live in a fresh folder (XDG_CONFIG_HOME), so
 // that the program never touches the user's own.

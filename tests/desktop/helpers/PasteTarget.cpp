@@ -1,13 +1,30 @@
 // A small window with a line edit, for the desktop tests: it prints its text
-// to standard output whenever the text changes, and can be placed and
-// coloured so that a capture can recognise it.
+// to standard output whenever the text changes, and every click it receives,
+// and can be placed and coloured so that a capture can recognise it.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QVBoxLayout>
 #include <QWidget>
 
 #include <cstdio>
+
+namespace {
+class ClickReporter : public QObject
+{
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType()) {
+            const QPoint at = static_cast<QMouseEvent *>(event)->globalPosition().toPoint();
+            std::printf("click:%d,%d\n", at.x(), at.y());
+            std::fflush(stdout);
+        }
+        return false;
+    }
+};
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -19,6 +36,8 @@ int main(int argc, char *argv[])
                                    QStringLiteral("white"));
     parser.addOptions({rect, color});
     parser.process(app);
+    ClickReporter clicks;
+    app.installEventFilter(&clicks);
 
     const QStringList area = parser.value(rect).split(QLatin1Char(','));
     QWidget window;
