@@ -54,6 +54,11 @@ desktop_start() {
     keyring_pid=$(desktop_keyring_pid)
     DESKTOP_PIDS+=("$keyring_pid")
 
+    # The accessibility bus, through which the tests reach the widgets as a
+    # screen reader does; a Qt program joins it with QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1.
+    /usr/libexec/at-spi-bus-launcher --launch-immediately >"$DESKTOP_DIR/at-spi.log" 2>&1 &
+    DESKTOP_PIDS+=($!)
+
     # A window manager gives an active window and a system tray.
     jwm >"$DESKTOP_DIR/jwm.log" 2>&1 &
     DESKTOP_PIDS+=($!)
@@ -77,7 +82,7 @@ desktop_start() {
         >/dev/null 2>&1 &
     DESKTOP_PIDS+=($!)
     sleep 2
-    desktop_log "up: DISPLAY=$DISPLAY, D-Bus, keyring, jwm, pulseaudio with source vmic"
+    desktop_log "up: DISPLAY=$DISPLAY, D-Bus, keyring, accessibility bus, jwm, pulseaudio with source vmic"
 }
 
 desktop_keyring_pid() {

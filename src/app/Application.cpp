@@ -126,3 +126,14 @@ FloatingBallWindowManager &Application::indicator()
         m_indicator = std::make_unique<FloatingBallWindowManager>(hotkeyMonitor(), recognizer(), desktop());
     return *m_indicator;
 }
+
+SettingsViewModel::Services Application::settingsServices()
+{
+    if (!m_settingsScheduler) {
+        m_settingsContext = std::make_unique<QObject>();
+        m_settingsScheduler = std::make_unique<QtScheduler>(m_settingsContext.get());
+    }
+    return {settings(), hotkeyMonitor(), *m_settingsScheduler, apiKeyProvider(),
+            [&keychain = keychain()](QString key) { return keychain.save(std::move(key)); },
+            [this] { return accessibilityProblem(); }};
+}

@@ -3,6 +3,7 @@
 #include "ApiKeyProvider.h"
 #include "DashScopeEndpoints.h"
 #include "PlatformFactory.h"
+#include "SettingsViewModel.h"
 
 #include <QObject>
 #include <QString>
@@ -56,6 +57,8 @@ public:
     RealtimeASRService &recognizer();
     AppViewModel &controller();
     FloatingBallWindowManager &indicator();
+    // What a settings window's view model works with.
+    SettingsViewModel::Services settingsServices();
     // Empty when global keys and synthetic paste work here, else what is missing.
     QString accessibilityProblem();
 
@@ -74,6 +77,8 @@ private:
     std::unique_ptr<ClipPlayer> m_player;
     std::unique_ptr<QObject> m_controllerContext;
     std::unique_ptr<QtScheduler> m_controllerScheduler;
+    std::unique_ptr<QObject> m_settingsContext;
+    std::unique_ptr<QtScheduler> m_settingsScheduler;
     std::unique_ptr<AppViewModel> m_controller;
     std::unique_ptr<FloatingBallWindowManager> m_indicator;
 };

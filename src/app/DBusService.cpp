@@ -52,6 +52,11 @@ QString DBusService::Status() const
     return statusJson(m_controller);
 }
 
+void DBusService::OpenSettings()
+{
+    Q_EMIT settingsRequested();
+}
+
 void DBusService::Quit()
 {
     Q_EMIT quitRequested();

@@ -7,7 +7,8 @@ class AppViewModel;
 
 // The running application on the session bus: it owns the name
 // com.orvo.Quillwren, so that one instance runs per session, and answers
-// Status and Quit on /com/orvo/Quillwren (interface com.orvo.Quillwren1).
+// Status, OpenSettings and Quit on /com/orvo/Quillwren (interface
+// com.orvo.Quillwren1).
 class DBusService : public QObject
 {
     Q_OBJECT
@@ -37,9 +38,11 @@ public:
 
 public Q_SLOTS:
     QString Status() const;
+    void OpenSettings();
     void Quit();
 
 Q_SIGNALS:
+    void settingsRequested();
     void quitRequested();
 
 private:

@@ -19,7 +19,11 @@ protected:
     void SetUp() override
     {
         CommandFixture::SetUp();
-        app.setProcessEnvironment(env);
+        QProcessEnvironment appEnv = env;
+        // On the accessibility bus, so that tests reach its windows as a screen reader does.
+        appEnv.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+        appEnv.insert(QStringLiteral("QT_ACCESSIBILITY"), QStringLiteral("1"));
+        app.setProcessEnvironment(appEnv);
         app.start(QStringLiteral(QUILLWREN_BINARY), {QStringLiteral("run")});
         ASSERT_TRUE(TestSupport::waitUntil([this] { return logged(QStringLiteral("🟢 事件监听已启用")); }, 8000))
             << log().toStdString();

@@ -51,6 +51,7 @@ QString usage()
         "                           or SIGTERM; one instance per session\n"
         "  status                   print the running instance's state as JSON (exit 1 if none)\n"
         "  quit                     ask the running instance to quit\n"
+        "  settings                 open the settings window (starts Quillwren if needed)\n"
         "  key set                  store the DashScope API key read from standard input\n"
         "  key status               say whether a key is stored (exit status 1 when not)\n"
         "  config show              print the shortcut and model settings as JSON\n"
@@ -109,6 +110,8 @@ int run(QCoreApplication &app, Application &application, const QStringList &args
         return InstanceCommands::status(rest);
     if (command == QLatin1String("quit"))
         return InstanceCommands::quit(rest);
+    if (command == QLatin1String("settings"))
+        return InstanceCommands::settings(rest);
     if (command == QLatin1String("config"))
         return ConfigCommand(application.settings()).run(rest);
     if (command == QLatin1String("monitor-keys"))

@@ -6,8 +6,10 @@
 #include "DBusService.h"
 #include "InterruptWatcher.h"
 #include "Log.h"
+#include "SettingsOpener.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 RunCommand::RunCommand(Application &application) : m_application(application) {}
 
@@ -43,6 +45,11 @@ int RunCommand::run(QCoreApplication &app, const QStringList &args)
 
     dbus.setController(&m_application.controller());
     m_application.indicator();
+    // The windows come and go; the application stays until asked to quit.
+    if (auto *gui = qobject_cast<QGuiApplication *>(&app))
+        gui->setQuitOnLastWindowClosed(false);
+    SettingsOpener settings([this] { return m_application.settingsServices(); });
+    QObject::connect(&dbus, &DBusService::settingsRequested, &settings, &SettingsOpener::showSettings);
     Log::line(QStringLiteral("✅ [Quillwren] 已启动：长按 Option 说话输入，Control 语音问答，Command 智能回复"));
     const int status = app.exec();
     dbus.setController(nullptr);

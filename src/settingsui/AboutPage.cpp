@@ -1,0 +1,41 @@
+#include "AboutPage.h"
+
+#include "SettingsWidgets.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QVBoxLayout>
+
+AboutPage::AboutPage(QWidget *parent) : QWidget(parent)
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(20, 20, 20, 20);
+    layout->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    layout->addWidget(SettingsWidgets::symbolImage(QStringLiteral("waveform"), SettingsWidgets::blue(), 60, this), 0,
+                      Qt::AlignHCenter);
+    auto *name = new QLabel(QStringLiteral("Quillwren"), this);
+    QFont title = name->font();
+    title.setPointSizeF(title.pointSizeF() * 1.6);
+    title.setBold(true);
+    name->setFont(title);
+    layout->addWidget(name, 0, Qt::AlignHCenter);
+    for (const QString &line : {QStringLiteral("版本 1.0.0"), QStringLiteral("智能语音输入和聊天助手")})
+        layout->addWidget(SettingsWidgets::secondaryLabel(line, this), 0, Qt::AlignHCenter);
+    auto *divider = new QFrame(this);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Sunken);
+    layout->addWidget(divider);
+
+    auto *features = new QVBoxLayout;
+    features->setSpacing(8);
+    auto *heading = new QLabel(QStringLiteral("功能特性："), this);
+    heading->setFont(SettingsWidgets::semibold(heading->font()));
+    features->addWidget(heading);
+    for (const QString &line :
+         {QStringLiteral("• 语音输入法模式 - 语音转文字 + 智能润色"), QStringLiteral("• 聊天助手模式 - 语音对话 + 语音回复"),
+          QStringLiteral("• BFF 智能回复 - 截屏分析聊天 + 生成回复"), QStringLiteral("• 支持阿里百炼大模型"),
+          QStringLiteral("• 全局快捷键快速激活")})
+        features->addWidget(new QLabel(line, this));
+    layout->addLayout(features);
+    layout->addStretch();
+}

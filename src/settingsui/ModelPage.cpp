@@ -1,0 +1,94 @@
+#include "ModelPage.h"
+
+#include "SettingsViewModel.h"
+#include "SettingsWidgets.h"
+#include "TTSVoiceOption.h"
+#include "VoiceItemDelegate.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+ModelPage::ModelPage(SettingsViewModel &model, QWidget *parent) : QWidget(parent), m_model(model)
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(20, 20, 20, 20);
+    const auto section = [&](const QString &title) {
+        auto *box = new QGroupBox(title, this);
+        auto *form = new QFormLayout(box);
+        layout->addWidget(box);
+        return form;
+    };
+
+    QFormLayout *llm = section(QStringLiteral("LLM 配置"));
+    llm->addRow(QStringLiteral("模型名称"), boundField(QStringLiteral("模型名称"), &SettingsViewModel::llmModel,
+                                                      &SettingsViewModel::setLlmModel, &SettingsViewModel::llmModelChanged));
+    llm->addRow(QStringLiteral("Base URL"),
+                boundField(QStringLiteral("Base URL"), &SettingsViewModel::compatibleBaseURL,
+                           &SettingsViewModel::setCompatibleBaseURL, &SettingsViewModel::compatibleBaseURLChanged));
+
+    QFormLayout *asr = section(QStringLiteral("ASR 配置"));
+    asr->addRow(QStringLiteral("语音识别模型"),
+                boundField(QStringLiteral("语音识别模型"), &SettingsViewModel::asrModel, &SettingsViewModel::setAsrModel,
+                           &SettingsViewModel::asrModelChanged));
+
+    QFormLayout *tts = section(QStringLiteral("TTS 配置"));
+    tts->addRow(QStringLiteral("语音合成模型"),
+                boundField(QStringLiteral("语音合成模型"), &SettingsViewModel::ttsModel, &SettingsViewModel::setTtsModel,
+                           &SettingsViewModel::ttsModelChanged));
+    m_voice = new QComboBox(this);
+    m_voice->setAccessibleName(QStringLiteral("语音音色"));
+    m_voice->setItemDelegate(new VoiceItemDelegate(m_voice));
+    for (const TTSVoiceOption &voice : TTSVoiceOption::all()) {
+        m_voice->addItem(voice.attribute, voice.id);
+        m_voice->setItemData(m_voice->count() - 1, voice.language, VoiceItemDelegate::kLanguageRole);
+    }
+    tts->addRow(QStringLiteral("语音音色"), m_voice);
+    showVoice(m_model.ttsVoice());
+    connect(m_voice, &QComboBox::activated, this,
+            [this](int index) { m_model.setTtsVoice(m_voice->itemData(index).toString()); });
+    connect(&m_model, &SettingsViewModel::ttsVoiceChanged, this, &ModelPage::showVoice);
+
+    QFormLayout *vl = section(QStringLiteral("VL 视觉模型配置"));
+    vl->addRow(QStringLiteral("视觉模型名称"),
+               boundField(QStringLiteral("视觉模型名称"), &SettingsViewModel::vlModel, &SettingsViewModel::setVlModel,
+                          &SettingsViewModel::vlModelChanged));
+    vl->addRow(SettingsWidgets::secondaryLabel(QStringLiteral("用于 BFF 智能回复，分析截图中的聊天界面"), this));
+
+    auto *reset = new QPushButton(QStringLiteral("恢复默认设置"), this);
+    connect(reset, &QPushButton::clicked, &m_model, &SettingsViewModel::resetToDefaults);
+    layout->addWidget(reset, 0, Qt::AlignLeft);
+    layout->addStretch();
+}
+
+QLineEdit *ModelPage::boundField(const QString &name, QString (SettingsViewModel::*read)() const,
+                                 void (SettingsViewModel::*write)(const QString &),
+                                 void (SettingsViewModel::*changed)(const QString &))
+{
+    auto *field = new QLineEdit((m_model.*read)(), this);
+    field->setAccessibleName(name);
+    // Every change counts, typed or set by an assistive tool; setting the
+    // same text back is a no-op on both sides.
+    connect(field, &QLineEdit::textChanged, &m_model, [this, write](const QString &text) { (m_model.*write)(text); });
+    connect(&m_model, changed, field, [field](const QString &value) {
+        if (field->text() != value)
+            field->setText(value);
+    });
+    return field;
+}
+
+void ModelPage::showVoice(const QString &id)
+{
+    const int index = m_voice->findData(id);
+    if (index >= 0) {
+        m_voice->setCurrentIndex(index);
+        return;
+    }
+    // A voice the list does not know (set elsewhere): shown as it is, kept as it is.
+    m_voice->addItem(id, id);
+    m_voice->setCurrentIndex(m_voice->count() - 1);
+}

@@ -1,0 +1,45 @@
+#include "SettingsWindow.h"
+
+#include "AboutPage.h"
+#include "ApiKeyPage.h"
+#include "ModelPage.h"
+#include "ShortcutPage.h"
+#include "Symbols.h"
+
+#include <QCloseEvent>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+SettingsWindow::SettingsWindow(SettingsViewModel::Services services, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_model(std::make_unique<SettingsViewModel>(std::move(services)))
+{
+    setWindowTitle(QStringLiteral("设置"));
+    setAccessibleName(QStringLiteral("设置"));
+    setObjectName(QStringLiteral("quillwrenSettings"));
+    setMinimumSize(kMinimumSize);
+    resize(kInitialSize);
+
+    auto *layout = new QVBoxLayout(this);
+    m_tabs = new QTabWidget(this);
+    layout->addWidget(m_tabs);
+    const QColor symbolColor = palette().color(QPalette::WindowText);
+    m_apiKeyPage = new ApiKeyPage(*m_model, m_tabs);
+    m_modelPage = new ModelPage(*m_model, m_tabs);
+    m_shortcutPage = new ShortcutPage(*m_model, m_tabs);
+    m_tabs->addTab(m_apiKeyPage, Symbols::icon(QStringLiteral("key.fill"), symbolColor), QStringLiteral("API 配置"));
+    m_tabs->addTab(m_modelPage, Symbols::icon(QStringLiteral("cpu.fill"), symbolColor), QStringLiteral("模型设置"));
+    m_tabs->addTab(m_shortcutPage, Symbols::icon(QStringLiteral("keyboard.fill"), symbolColor), QStringLiteral("快捷键"));
+    m_tabs->addTab(new AboutPage(m_tabs), Symbols::icon(QStringLiteral("info.circle.fill"), symbolColor),
+                   QStringLiteral("关于"));
+    // The key field would take the focus and lose its bullets: the tabs have it.
+    m_tabs->tabBar()->setFocus();
+}
+
+SettingsWindow::~SettingsWindow() = default;
+
+void SettingsWindow::closeEvent(QCloseEvent *event)
+{
+    m_model->savePendingChanges();
+    QWidget::closeEvent(event);
+}

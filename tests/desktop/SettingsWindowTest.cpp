@@ -1,0 +1,123 @@
+#include "RunningApplication.h"
+
+using TestSupport::runTool;
+using TestSupport::settle;
+using TestSupport::toolOutput;
+using TestSupport::waitUntil;
+
+namespace {
+
+// The settings window of the running application, driven through the
+// accessibility bus as a screen reader would, and checked where the user's
+// settings end up: the settings file, the hotkey monitor, the keyring.
+class SettingsWindow : public RunningApplication
+{
+protected:
+    // Runs the accessibility driver against the application; its output.
+    QString drive(const QStringList &args, int *exitCode = nullptr)
+    {
+        int status = -1;
+        const QString out = toolOutput(QStringLiteral("/usr/bin/python3"),
+                                       QStringList{QStringLiteral(ATSPI_DRIVER), QStringLiteral("quillwren")} + args,
+                                       &status, 20000);
+        if (exitCode)
+            *exitCode = status;
+        return out.trimmed();
+    }
+    bool act(const QStringList &args)
+    {
+        int status = -1;
+        drive(args, &status);
+        return status == 0;
+    }
+    int windows() { return drive({QStringLiteral("windows"), QStringLiteral("设置")}).toInt(); }
+    QString config() { return run({QStringLiteral("config"), QStringLiteral("show")}).out; }
+    QString storedKey()
+    {
+        return toolOutput(QStringLiteral("secret-tool"), {QStringLiteral("lookup"), QStringLiteral("server"),
+                                                         QStringLiteral("com.orvo.quillwren.apikey"), QStringLiteral("user"),
+                                                         QStringLiteral("dashscope_api_key")});
+    }
+    void closeWindow()
+    {
+        // As a user closes it: focused, then the window manager's Alt+F4.
+        const QString found = toolOutput(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--name"),
+                                                                     QStringLiteral("设置")});
+        const QString window = found.split(QLatin1Char('\n'), Qt::SkipEmptyParts).value(0);
+        ASSERT_FALSE(window.isEmpty()) << "no settings window on the X server";
+        ASSERT_EQ(runTool(QStringLiteral("xdotool"),
+                          {QStringLiteral("windowactivate"), QStringLiteral("--sync"), window}),
+                  0);
+        ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("alt+F4")}), 0);
+    }
+};
+
+TEST_F(SettingsWindow, EditsReachTheSettingsTheMonitorAndTheKeyring)
+{
+    const auto opened = run({QStringLiteral("settings")});
+    ASSERT_EQ(opened.exitCode, 0) << opened.err.toStdString();
+    ASSERT_TRUE(waitUntil([&] { return windows() == 1; }, 10000)) << "the window is not on the accessibility bus";
+
+    // A model name, typed into its field: saved a second later.
+    ASSERT_TRUE(act({QStringLiteral("tab"), QStringLiteral("设置"), QStringLiteral("模型设置")}));
+    ASSERT_TRUE(act({QStringLiteral("set-text"), QStringLiteral("设置"), QStringLiteral("模型名称"), QStringLiteral("qwen-e2e")}));
+    EXPECT_TRUE(waitUntil([&] { return config().contains(QStringLiteral("qwen-e2e")); }, 5000)) << config().toStdString();
+
+    // Shift for the chat assistant: saved and applied to the running monitor.
+    ASSERT_TRUE(act({QStringLiteral("tab"), QStringLiteral("设置"), QStringLiteral("快捷键")}));
+    ASSERT_TRUE(act({QStringLiteral("press"), QStringLiteral("设置"), QStringLiteral("Shift"), QStringLiteral("聊天助手")}));
+    EXPECT_TRUE(waitUntil([&] { return logged(QStringLiteral("聊天助手：长按 Shift (⇧)")); }, 5000))
+        << "the monitor did not take the new key";
+    EXPECT_TRUE(logged(QStringLiteral("✅ [Settings] 快捷键配置已保存并应用")));
+    EXPECT_TRUE(config().contains(QStringLiteral("\"shift\""))) << config().toStdString();
+    EXPECT_TRUE(act({QStringLiteral("shows"), QStringLiteral("设置"), QStringLiteral("长按 Shift (⇧) 键激活「聊天助手」")}));
+
+    // A key, entered and saved: in the keyring.
+    ASSERT_TRUE(act({QStringLiteral("tab"), QStringLiteral("设置"), QStringLiteral("API 配置")}));
+    ASSERT_TRUE(act({QStringLiteral("set-text"), QStringLiteral("设置"), QStringLiteral("API Key"),
+                     QStringLiteral("sk-from-the-settings")}));
+    ASSERT_TRUE(act({QStringLiteral("press"), QStringLiteral("设置"), QStringLiteral("保存")}));
+    EXPECT_TRUE(waitUntil([&] { return storedKey() == QStringLiteral("sk-from-the-settings"); }, 5000)) << storedKey().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return act({QStringLiteral("shows"), QStringLiteral("设置"), QStringLiteral("保存成功！")}); }, 3000));
+
+    // Asked again: the same window, not a second one.
+    ASSERT_EQ(run({QStringLiteral("settings")}).exitCode, 0);
+    settle(500);
+    EXPECT_EQ(windows(), 1);
+
+    // Closed and opened again: a fresh window with the stored values; the application goes on.
+    closeWindow();
+    ASSERT_TRUE(waitUntil([&] { return windows() == 0; }, 5000));
+    EXPECT_EQ(app.state(), QProcess::Running) << "closing the settings never quits";
+    ASSERT_EQ(run({QStringLiteral("settings")}).exitCode, 0);
+    ASSERT_TRUE(waitUntil([&] { return windows() == 1; }, 10000));
+    ASSERT_TRUE(act({QStringLiteral("tab"), QStringLiteral("设置"), QStringLiteral("模型设置")}));
+    EXPECT_EQ(drive({QStringLiteral("text"), QStringLiteral("设置"), QStringLiteral("模型名称")}), QStringLiteral("qwen-e2e"));
+}
+
+TEST_F(SettingsWindow, ANameTypedJustBeforeClosingIsNotLost)
+{
+    ASSERT_EQ(run({QStringLiteral("settings")}).exitCode, 0);
+    ASSERT_TRUE(waitUntil([&] { return windows() == 1; }, 10000));
+    ASSERT_TRUE(act({QStringLiteral("tab"), QStringLiteral("设置"), QStringLiteral("模型设置")}));
+    ASSERT_TRUE(act({QStringLiteral("set-text"), QStringLiteral("设置"), QStringLiteral("视觉模型名称"),
+                     QStringLiteral("qwen-vl-last-second")}));
+    closeWindow(); // well within the second the automatic save waits
+    ASSERT_TRUE(waitUntil([&] { return windows() == 0; }, 5000));
+    EXPECT_TRUE(config().contains(QStringLiteral("qwen-vl-last-second"))) << config().toStdString();
+}
+
+TEST_F(SettingsWindow, OpeningTheSettingsStartsTheApplicationWhenNoneRuns)
+{
+    ASSERT_EQ(run({QStringLiteral("quit")}).exitCode, 0);
+    ASSERT_TRUE(waitUntil([&] { return app.state() == QProcess::NotRunning; }, 5000));
+    QProcessEnvironment withBus = env;
+    withBus.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    const auto opened = TestSupport::runQuillwren({QStringLiteral("settings")}, withBus);
+    EXPECT_EQ(opened.exitCode, 0) << opened.err.toStdString();
+    EXPECT_TRUE(waitUntil([&] { return windows() == 1; }, 10000));
+    EXPECT_EQ(run({QStringLiteral("quit")}).exitCode, 0);
+    EXPECT_TRUE(waitUntil([&] { return run({QStringLiteral("status")}).exitCode == 1; }, 5000));
+}
+
+} // namespace

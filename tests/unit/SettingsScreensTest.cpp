@@ -1,0 +1,206 @@
+#include "ApiKeyPage.h"
+#include "Delay.h"
+#include "FakeKeyEventSource.h"
+#include "HotkeyMonitorService.h"
+#include "ManualScheduler.h"
+#include "MemoryKeyValueStore.h"
+#include "ModifierKeyChip.h"
+#include "ModelPage.h"
+#include "ModifierKeyPicker.h"
+#include "SettingsStore.h"
+#include "SettingsWindow.h"
+#include "ShortcutPage.h"
+#include "TestSupport.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+using TestSupport::waitUntil;
+
+namespace {
+
+// The settings window in this process, over settings in memory.
+class SettingsScreens : public ::testing::Test
+{
+protected:
+    SettingsScreens()
+    {
+        monitor = std::make_unique<HotkeyMonitorService>(source, local, settings.loadShortcutConfig(),
+                                                         std::make_unique<ManualScheduler>());
+    }
+    std::unique_ptr<SettingsWindow> open()
+    {
+        auto window = std::make_unique<SettingsWindow>(SettingsViewModel::Services{
+            settings, *monitor, clock,
+            [this]() -> QCoro::Task<std::optional<QString>> { co_return storedKey; },
+            [this](QString key) -> QCoro::Task<bool> {
+                co_await delay(std::chrono::milliseconds(saveTakesMs));
+                if (keySaveWorks)
+                    storedKey = key;
+                co_return keySaveWorks;
+            },
+            [] { return QString(); }});
+        window->show();
+        return window;
+    }
+    template <typename T>
+    static T *named(QWidget *root, const QString &name)
+    {
+        for (T *widget : root->findChildren<T *>()) {
+            if (widget->accessibleName() == name || widget->property("text").toString() == name)
+                return widget;
+        }
+        return nullptr;
+    }
+    // The outcome shown beside the save button.
+    static QString statusText(SettingsWindow &window)
+    {
+        for (QLabel *label : window.apiKeyPage()->findChildren<QLabel *>()) {
+            if (label->text().startsWith(QStringLiteral("保存")))
+                return label->text();
+        }
+        return {};
+    }
+
+    MemoryKeyValueStore store;
+    SettingsStore settings{store};
+    FakeKeyEventSource source;
+    FakeKeyEventSource local;
+    std::unique_ptr<HotkeyMonitorService> monitor;
+    ManualScheduler clock;
+    std::optional<QString> storedKey;
+    bool keySaveWorks = true;
+    int saveTakesMs = 50;
+};
+
+TEST_F(SettingsScreens, TheWindowHasItsTitleSizeAndFourTabsInOrder)
+{
+    auto window = open();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("设置"));
+    EXPECT_EQ(window->size(), QSize(600, 700));
+    EXPECT_EQ(window->minimumSize(), QSize(600, 500));
+    QStringList tabs;
+    for (int i = 0; i < window->tabs()->count(); ++i) {
+        tabs << window->tabs()->tabText(i);
+        EXPECT_FALSE(window->tabs()->tabIcon(i).isNull()) << "every tab has its symbol";
+    }
+    EXPECT_EQ(tabs, (QStringList{QStringLiteral("API 配置"), QStringLiteral("模型设置"), QStringLiteral("快捷键"),
+                                 QStringLiteral("关于")}));
+    // Every control a user can reach has a name a screen reader can say.
+    for (QWidget *control : window->findChildren<QWidget *>()) {
+        if (qobject_cast<QAbstractButton *>(control) || qobject_cast<QLineEdit *>(control)) {
+            const QString name = control->accessibleName().isEmpty() ? control->property("text").toString()
+                                                                     : control->accessibleName();
+            EXPECT_FALSE(name.isEmpty()) << control->metaObject()->className();
+        }
+    }
+}
+
+TEST_F(SettingsScreens, AStoredKeyShowsAsBulletsUntilANewEntryStarts)
+{
+    storedKey = QStringLiteral("sk-stored");
+    auto window = open();
+    auto *field = named<QLineEdit>(window->apiKeyPage(), QStringLiteral("API Key"));
+    ASSERT_NE(field, nullptr);
+    EXPECT_EQ(field->text(), ApiKeyPage::maskedPlaceholder());
+    EXPECT_EQ(field->text().size(), 36);
+    EXPECT_EQ(field->echoMode(), QLineEdit::Password);
+
+    QTest::mouseClick(field, Qt::LeftButton);
+    EXPECT_TRUE(field->text().isEmpty()) << "a click starts a new entry";
+    EXPECT_TRUE(window->apiKeyPage()->isEditing());
+
+    field->insert(ApiKeyPage::maskedPlaceholder()); // pasted: the test's key clicks know only ASCII
+    EXPECT_TRUE(window->apiKeyPage()->apiKeyInput().isEmpty()) << "typing the bullets is no key";
+    field->clear();
+    QTest::keyClicks(field, QStringLiteral("sk-new"));
+    EXPECT_EQ(window->apiKeyPage()->apiKeyInput(), QStringLiteral("sk-new"));
+
+    named<QAbstractButton>(window->apiKeyPage(), QStringLiteral("显示 API Key"))->click();
+    EXPECT_EQ(field->echoMode(), QLineEdit::Normal);
+    EXPECT_NE(named<QAbstractButton>(window->apiKeyPage(), QStringLiteral("隐藏 API Key")), nullptr);
+}
+
+TEST_F(SettingsScreens, SavingShowsItsProgressThenItsOutcome)
+{
+    auto window = open();
+    auto *field = named<QLineEdit>(window->apiKeyPage(), QStringLiteral("API Key"));
+    EXPECT_TRUE(field->text().isEmpty()) << "no key stored: no bullets";
+    QTest::keyClicks(field, QStringLiteral("sk-typed"));
+    auto *save = named<QPushButton>(window->apiKeyPage(), QStringLiteral("保存"));
+    ASSERT_NE(save, nullptr);
+
+    keySaveWorks = false;
+    save->click();
+    EXPECT_EQ(save->text(), QStringLiteral("保存中..."));
+    EXPECT_FALSE(save->isEnabled());
+    ASSERT_TRUE(waitUntil([&] { return window->apiKeyPage()->saveStatus() == ApiKeyPage::SaveStatus::Error; }));
+    EXPECT_EQ(statusText(*window), QStringLiteral("保存失败，请重试"));
+    EXPECT_EQ(field->text(), QStringLiteral("sk-typed")) << "a failed save keeps what was typed";
+    EXPECT_FALSE(window->viewModel().isApiKeyConfigured());
+
+    keySaveWorks = true;
+    save->click();
+    ASSERT_TRUE(waitUntil([&] { return window->apiKeyPage()->saveStatus() == ApiKeyPage::SaveStatus::Success; }));
+    EXPECT_EQ(statusText(*window), QStringLiteral("保存成功！"));
+    EXPECT_EQ(storedKey, QStringLiteral("sk-typed"));
+    EXPECT_TRUE(window->viewModel().isApiKeyConfigured());
+    EXPECT_EQ(field->text(), ApiKeyPage::maskedPlaceholder()) << "the saved key shows as bullets";
+    EXPECT_EQ(save->text(), QStringLiteral("保存"));
+    TestSupport::settle(ApiKeyPage::kSuccessShownMs - 300);
+    EXPECT_EQ(statusText(*window), QStringLiteral("保存成功！"));
+    EXPECT_TRUE(waitUntil([&] { return statusText(*window).isEmpty(); }, 1000)) << "shown for two seconds";
+}
+
+TEST_F(SettingsScreens, TheConflictWarningComesAndGoesWithTheAssignment)
+{
+    auto window = open();
+    ShortcutPage *page = window->shortcutPage();
+    EXPECT_TRUE(page->conflictWarning().isEmpty());
+
+    ModifierKeyPicker *chat = page->picker(AppMode::ChatAssistant);
+    EXPECT_EQ(chat->caption(), QStringLiteral("长按 Control (⌃) 键激活「聊天助手」"));
+    chat->chips().at(0)->click(); // Option, as the voice input
+    EXPECT_EQ(window->viewModel().shortcutConfig().chatAssistant.modifier, ModifierKey::Option);
+    EXPECT_EQ(page->conflictWarning(), QStringLiteral("⚠️ 快捷键冲突：语音输入法 与 聊天助手 使用了相同的修饰键"));
+    EXPECT_TRUE(chat->chips().at(0)->isSelected());
+    EXPECT_FALSE(chat->chips().at(1)->isSelected());
+
+    page->picker(AppMode::VoiceInput)->enabledSwitch()->click();
+    EXPECT_FALSE(window->viewModel().shortcutConfig().voiceInput.enabled);
+    EXPECT_TRUE(page->conflictWarning().isEmpty()) << "a disabled mode conflicts with nothing";
+    EXPECT_EQ(page->picker(AppMode::VoiceInput)->caption(), QStringLiteral("已禁用"));
+    EXPECT_FALSE(page->picker(AppMode::VoiceInput)->chips().first()->isVisibleTo(page));
+
+    named<QPushButton>(page, QStringLiteral("恢复快捷键默认设置"))->click();
+    EXPECT_EQ(window->viewModel().shortcutConfig(), ShortcutConfig::defaults());
+    EXPECT_EQ(page->picker(AppMode::VoiceInput)->caption(), QStringLiteral("长按 Option (⌥) 键激活「语音输入法」"));
+}
+
+TEST_F(SettingsScreens, ModelFieldsEditTheViewModelAndFollowIt)
+{
+    auto window = open();
+    auto *name = named<QLineEdit>(window->modelPage(), QStringLiteral("模型名称"));
+    ASSERT_NE(name, nullptr);
+    EXPECT_EQ(name->text(), QLatin1String(AppConfig::kDefaultLlmModel));
+    name->clear();
+    QTest::keyClicks(name, QStringLiteral("qwen-max"));
+    EXPECT_EQ(window->viewModel().llmModel(), QStringLiteral("qwen-max"));
+
+    named<QPushButton>(window->modelPage(), QStringLiteral("恢复默认设置"))->click();
+    EXPECT_EQ(name->text(), QLatin1String(AppConfig::kDefaultLlmModel)) << "the field follows the view model";
+
+    name->setText(QStringLiteral("qwen-plus"));
+    window->close(); // before the quiet period ends
+    window.reset();
+    EXPECT_EQ(settings.loadAppConfig().llmModel, QStringLiteral("qwen-plus")) << "closing saved it";
+}
+
+} // namespace
