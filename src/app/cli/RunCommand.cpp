@@ -1,12 +1,12 @@
 #include "RunCommand.h"
 
+#include "AppDelegate.h"
 #include "AppViewModel.h"
 #include "Application.h"
 #include "Console.h"
 #include "DBusService.h"
 #include "InterruptWatcher.h"
 #include "Log.h"
-#include "SettingsOpener.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -43,16 +43,18 @@ int RunCommand::run(QCoreApplication &app, const QStringList &args)
     InterruptWatcher interrupt;
     QObject::connect(&interrupt, &InterruptWatcher::interrupted, &app, &QCoreApplication::quit);
 
-    dbus.setController(&m_application.controller());
-    m_application.indicator();
     // The windows come and go; the application stays until asked to quit.
     if (auto *gui = qobject_cast<QGuiApplication *>(&app))
         gui->setQuitOnLastWindowClosed(false);
-    SettingsOpener settings([this] { return m_application.settingsServices(); });
-    QObject::connect(&dbus, &DBusService::settingsRequested, &settings, &SettingsOpener::showSettings);
-    Log::line(QStringLiteral("✅ [Quillwren] 已启动：长按 Option 说话输入，Control 语音问答，Command 智能回复"));
+    AppDelegate delegate({[this]() -> AppViewModel & { return m_application.controller(); },
+                          [this]() -> FloatingBallWindowManager & { return m_application.indicator(); },
+                          [this] { return m_application.settingsServices(); },
+                          [this] { return m_application.accessibilityProblem(); }});
+    delegate.applicationDidFinishLaunching();
+    dbus.setController(&m_application.controller());
+    QObject::connect(&dbus, &DBusService::settingsRequested, delegate.statusBarController(),
+                     &StatusBarController::showSettings);
     const int status = app.exec();
     dbus.setController(nullptr);
-    Log::line(QStringLiteral("👋 [Quillwren] 已退出"));
     return status;
 }

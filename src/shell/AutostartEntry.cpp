@@ -1,0 +1,55 @@
+#include "AutostartEntry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace AutostartEntry {
+
+QString path()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+           + QStringLiteral("/autostart/quillwren.desktop");
+}
+
+bool isEnabled()
+{
+    return QFileInfo::exists(path());
+}
+
+QString contents(const QString &program)
+{
+    // The desktop entry specification quotes arguments that hold spaces or
+    // reserved characters; its own escapes apply inside the quotes.
+    QString exec = program;
+    exec.replace(QLatin1Char('\\'), QStringLiteral("\\\\\\\\"))
+        .replace(QLatin1Char('"'), QStringLiteral("\\\\\""))
+        .replace(QLatin1Char('`'), QStringLiteral("\\\\`"))
+        .replace(QLatin1Char('$'), QStringLiteral("\\\\$"));
+    return QStringLiteral("[Desktop Entry]\n"
+                          "Type=Application\n"
+                          "Name=Quillwren\n"
+                          "Comment=Voice input and chat assistant\n"
+                          "Exec=\"%1\" run\n"
+                          "Icon=quillwren\n"
+                          "Terminal=false\n"
+                          "X-GNOME-Autostart-enabled=true\n")
+        .arg(exec);
+}
+
+bool setEnabled(bool enabled, const QString &program)
+{
+    if (!enabled)
+        return !QFileInfo::exists(path()) || QFile::remove(path());
+    if (!QDir().mkpath(QFileInfo(path()).absolutePath()))
+        return false;
+    QSaveFile file(path());
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(contents(program).toUtf8());
+    return file.commit();
+}
+
+} // namespace AutostartEntry

@@ -1,0 +1,123 @@
+#include "ContentView.h"
+
+#include "AppViewModel.h"
+#include "SettingsWidgets.h"
+
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QVBoxLayout>
+
+ContentView::ContentView(AppViewModel &viewModel, QWidget *parent) : QWidget(parent), m_viewModel(viewModel)
+{
+    setWindowTitle(QStringLiteral("Quillwren"));
+    setAccessibleName(QStringLiteral("Quillwren"));
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(30, 24, 30, 24);
+    layout->setSpacing(10);
+    layout->addWidget(SettingsWidgets::symbolImage(QStringLiteral("waveform"), SettingsWidgets::blue(), 80, this), 0,
+                      Qt::AlignHCenter);
+    auto *name = new QLabel(QStringLiteral("Quillwren"), this);
+    QFont title = name->font();
+    title.setPointSizeF(title.pointSizeF() * 2);
+    title.setBold(true);
+    name->setFont(title);
+    layout->addWidget(name, 0, Qt::AlignHCenter);
+    layout->addWidget(SettingsWidgets::secondaryLabel(QStringLiteral("智能语音输入和聊天助手"), this), 0, Qt::AlignHCenter);
+    auto *divider = new QFrame(this);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Sunken);
+    layout->addWidget(divider);
+
+    auto *statusRow = new QHBoxLayout;
+    statusRow->addStretch();
+    m_progress = new QProgressBar(this);
+    m_progress->setRange(0, 0);
+    m_progress->setFixedSize(48, 10);
+    m_progress->setTextVisible(false);
+    m_progress->setAccessibleName(QStringLiteral("正在处理"));
+    statusRow->addWidget(m_progress);
+    m_status = new QLabel(this);
+    m_status->setWordWrap(true);
+    statusRow->addWidget(m_status);
+    statusRow->addStretch();
+    layout->addLayout(statusRow);
+
+    auto *usage = new QLabel(QStringLiteral("使用说明："), this);
+    usage->setFont(SettingsWidgets::semibold(usage->font()));
+    layout->addWidget(usage);
+    auto *rows = new QGridLayout;
+    const struct
+    {
+        const char *symbol;
+        QColor color;
+        QString instruction;
+        QString mode;
+    } modes[] = {
+        {"mic.fill", SettingsWidgets::blue(), QStringLiteral("长按 Option"), QStringLiteral("语音输入法")},
+        {"bubble.left.and.bubble.right.fill", SettingsWidgets::green(), QStringLiteral("长按 Control"),
+         QStringLiteral("聊天助手")},
+        {"text.bubble.fill", SettingsWidgets::pink(), QStringLiteral("长按 Command"), QStringLiteral("BFF 智能回复")},
+    };
+    int row = 0;
+    for (const auto &mode : modes) {
+        rows->addWidget(SettingsWidgets::symbolImage(QString::fromLatin1(mode.symbol), mode.color,
+                                                     fontMetrics().height() + 4, this),
+                        row, 0);
+        auto *instruction = new QLabel(mode.instruction, this);
+        QFont medium = instruction->font();
+        medium.setWeight(QFont::Medium);
+        instruction->setFont(medium);
+        rows->addWidget(instruction, row, 1);
+        rows->addWidget(SettingsWidgets::secondaryLabel(mode.mode, this), row, 2);
+        ++row;
+    }
+    rows->setColumnStretch(3, 1);
+    layout->addLayout(rows);
+
+    m_missingKey = SettingsWidgets::symbolLabel(QStringLiteral("exclamationmark.triangle.fill"),
+                                                QStringLiteral("请先在设置中配置 API Key"), SettingsWidgets::orange(), this);
+    m_missingKey->setAutoFillBackground(true);
+    QPalette tinted = m_missingKey->palette();
+    QColor background = SettingsWidgets::orange();
+    background.setAlphaF(0.12f);
+    tinted.setColor(QPalette::Window, background);
+    m_missingKey->setPalette(tinted);
+    layout->addWidget(m_missingKey);
+    layout->addWidget(SettingsWidgets::secondaryLabel(QStringLiteral("点击状态栏图标打开设置"), this), 0,
+                      Qt::AlignHCenter);
+    layout->addStretch();
+
+    connect(&m_viewModel, &AppViewModel::isProcessingChanged, this, &ContentView::showStatus);
+    connect(&m_viewModel, &AppViewModel::statusMessageChanged, this, &ContentView::showStatus);
+    connect(&m_viewModel, &AppViewModel::hasApiKeyChanged, this, &ContentView::showStatus);
+    showStatus();
+}
+
+QString ContentView::statusText() const
+{
+    if (m_viewModel.isProcessing())
+        return QStringLiteral("正在处理...");
+    if (!m_viewModel.statusMessage().isEmpty())
+        return m_viewModel.statusMessage();
+    return QStringLiteral("就绪");
+}
+
+bool ContentView::showsMissingKey() const
+{
+    return !m_viewModel.hasApiKey();
+}
+
+void ContentView::showStatus()
+{
+    const bool processing = m_viewModel.isProcessing();
+    const bool ready = !processing && m_viewModel.statusMessage().isEmpty();
+    m_progress->setVisible(processing);
+    m_status->setText(statusText());
+    const QColor color = processing ? SettingsWidgets::blue()
+                                    : ready ? SettingsWidgets::green() : palette().color(QPalette::PlaceholderText);
+    m_status->setStyleSheet(QStringLiteral("color: %1;").arg(color.name()));
+    m_missingKey->setVisible(showsMissingKey());
+}

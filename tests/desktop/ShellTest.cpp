@@ -1,0 +1,149 @@
+#include "PasteTarget.h"
+#include "RunningApplication.h"
+
+#include <QPoint>
+#include <QRegularExpression>
+
+using TestSupport::runTool;
+using TestSupport::settle;
+using TestSupport::toolOutput;
+using TestSupport::waitUntil;
+
+namespace {
+
+// The running application as a desktop citizen: its start-up, its tray icon
+// in jwm's dock and the icon's menu, the status window and the settings
+// shortcut, reached as a user (xdotool) and a screen reader (AT-SPI) do.
+class Shell : public RunningApplication
+{
+protected:
+    QString drive(const QStringList &args, int *exitCode = nullptr)
+    {
+        int status = -1;
+        const QString out = toolOutput(QStringLiteral("/usr/bin/python3"),
+                                       QStringList{QStringLiteral(ATSPI_DRIVER), QStringLiteral("quillwren")} + args,
+                                       &status, 20000);
+        if (exitCode)
+            *exitCode = status;
+        return out.trimmed();
+    }
+    int windows(const QString &title) { return drive({QStringLiteral("windows"), title}).toInt(); }
+    // The icon embedded in the tray: a small window of ours inside the dock.
+    std::optional<QPoint> trayIcon()
+    {
+        static const QRegularExpression line(
+            QStringLiteral(R"(\"quillwren\": \(\"quillwren\" \"quillwren\"\)\s+(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(\d+)\+(\d+))"));
+        const QString tree = toolOutput(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")});
+        for (auto it = line.globalMatch(tree); it.hasNext();) {
+            const auto match = it.next();
+            const int width = match.captured(1).toInt();
+            if (width <= 64 && match.captured(2).toInt() <= 64)
+                return QPoint(match.captured(3).toInt() + width / 2, match.captured(4).toInt() + match.captured(2).toInt() / 2);
+        }
+        return std::nullopt;
+    }
+    bool clickTray(const char *button)
+    {
+        const auto at = trayIcon();
+        if (!at)
+            return false;
+        return runTool(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QString::number(at->x()), QString::number(at->y()),
+                                                   QStringLiteral("click"), QString::fromLatin1(button)})
+               == 0;
+    }
+    // Opens the icon's menu with the right button and picks an entry with
+    // the keyboard: a menu is a popup, which the accessibility tree leaves out.
+    bool chooseFromTrayMenu(const char *keys)
+    {
+        if (!clickTray("3"))
+            return false;
+        settle(400);
+        QStringList args{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("100")};
+        args += QString::fromLatin1(keys).split(QLatin1Char(' '));
+        return runTool(QStringLiteral("xdotool"), args) == 0;
+    }
+};
+
+TEST_F(Shell, StartsInOrderWithItsIconInTheTray)
+{
+    ASSERT_TRUE(waitUntil([&] { return logged(QStringLiteral("✨ 应用初始化完成，状态栏图标已显示")); }, 5000));
+    const QStringList order{QStringLiteral("🚀 Quillwren 应用启动..."), QStringLiteral("✅ AppViewModel 已初始化"),
+                            QStringLiteral("✅ StatusBarController 已初始化"),
+                            QStringLiteral("✅ FloatingBallWindowManager 已初始化"),
+                            QStringLiteral("🔐 辅助功能权限状态：✅ 已授权"),
+                            QStringLiteral("✅ 辅助功能权限已授权，快捷键监听已就绪"),
+                            QStringLiteral("✨ 应用初始化完成，状态栏图标已显示")};
+    qsizetype at = 0;
+    for (const QString &line : order) {
+        const qsizetype found = log().indexOf(line, at);
+        EXPECT_GE(found, at) << "missing or out of order: " << line.toStdString();
+        at = std::max(at, found);
+    }
+    EXPECT_TRUE(waitUntil([&] { return trayIcon().has_value(); }, 5000)) << "the icon is not in the tray";
+    EXPECT_EQ(windows(QStringLiteral("设置")), 0);
+    EXPECT_EQ(windows(QStringLiteral("Quillwren")), 0) << "no window shows at start";
+}
+
+TEST_F(Shell, TheTrayMenuOpensOneSettingsWindowAndQuits)
+{
+    ASSERT_TRUE(waitUntil([&] { return trayIcon().has_value(); }, 5000));
+    ASSERT_TRUE(chooseFromTrayMenu("Down Return")); // "打开设置", the first entry
+    ASSERT_TRUE(waitUntil([&] { return windows(QStringLiteral("设置")) == 1; }, 5000));
+    ASSERT_TRUE(chooseFromTrayMenu("Down Return"));
+    settle(500);
+    EXPECT_EQ(windows(QStringLiteral("设置")), 1) << "the same window, brought forward";
+
+    ASSERT_TRUE(chooseFromTrayMenu("Up Return")); // "退出 Quillwren", the last
+    ASSERT_TRUE(waitUntil([&] { return app.state() == QProcess::NotRunning; }, 5000));
+    EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app.exitCode(), 0);
+    EXPECT_TRUE(logged(QStringLiteral("Quillwren 即将退出")));
+}
+
+TEST_F(Shell, AClickOnTheIconShowsTheStatusWindowWhereShiftOneOpensTheSettings)
+{
+    ASSERT_TRUE(waitUntil([&] { return trayIcon().has_value(); }, 5000));
+    ASSERT_TRUE(clickTray("1"));
+    ASSERT_TRUE(waitUntil([&] { return windows(QStringLiteral("Quillwren")) == 1; }, 5000));
+    int status = -1;
+    drive({QStringLiteral("shows"), QStringLiteral("Quillwren"), QStringLiteral("就绪")}, &status);
+    EXPECT_EQ(status, 0) << "the status line of an idle assistant";
+
+    const QString window = toolOutput(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                                                  QStringLiteral("--name"), QStringLiteral("^Quillwren$")})
+                               .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+                               .value(0);
+    ASSERT_FALSE(window.isEmpty());
+    ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), window}), 0);
+    ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("shift+1")}), 0);
+    EXPECT_TRUE(waitUntil([&] { return windows(QStringLiteral("设置")) == 1; }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return logged(QStringLiteral("⚙️ 快捷键触发：打开设置页面")); }, 2000));
+}
+
+TEST_F(Shell, ShiftOneInAnotherApplicationIsItsOwn)
+{
+    PasteTarget target(env);
+    ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("shift+1")}), 0);
+    EXPECT_TRUE(waitUntil([&] { return target.text() == QStringLiteral("!"); }, 3000)) << "the keystroke was taken";
+    settle(300);
+    EXPECT_EQ(windows(QStringLiteral("设置")), 0);
+    EXPECT_FALSE(logged(QStringLiteral("⚙️ 快捷键触发：打开设置页面")));
+}
+
+TEST_F(Shell, ClosingTheSettingsWindowLeavesTheApplicationRunning)
+{
+    ASSERT_EQ(run({QStringLiteral("settings")}).exitCode, 0);
+    ASSERT_TRUE(waitUntil([&] { return windows(QStringLiteral("设置")) == 1; }, 10000));
+    const QString window = toolOutput(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("设置")})
+                               .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+                               .value(0);
+    ASSERT_FALSE(window.isEmpty());
+    ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), window}), 0);
+    ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("alt+F4")}), 0);
+    ASSERT_TRUE(waitUntil([&] { return windows(QStringLiteral("设置")) == 0; }, 5000));
+    settle(500);
+    EXPECT_EQ(app.state(), QProcess::Running);
+    EXPECT_EQ(run({QStringLiteral("status")}).exitCode, 0);
+}
+
+} // namespace
