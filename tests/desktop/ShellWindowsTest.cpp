@@ -1,0 +1,146 @@
+#include "AppViewModel.h"
+#include "AudioRecorderService.h"
+#include "AutostartEntry.h"
+#include "ContentView.h"
+#include "FakeClipPlayer.h"
+#include "FakeDesktopBackend.h"
+#include "FakeKeyEventSource.h"
+#include "FakeModelService.h"
+#include "FakeSpeechRecognizer.h"
+#include "HotkeyMonitorService.h"
+#include "ManualScheduler.h"
+#include "MemoryKeyValueStore.h"
+#include "SettingsStore.h"
+#include "SettingsWindow.h"
+#include "StatusBarController.h"
+#include "TestSupport.h"
+
+#include <QAction>
+#include <QFile>
+#include <QMenu>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using TestSupport::settle;
+using TestSupport::waitUntil;
+
+namespace {
+
+TEST(Autostart, WritesAndRemovesTheSessionsEntry)
+{
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    EXPECT_EQ(AutostartEntry::path(), config.path() + QStringLiteral("/autostart/quillwren.desktop"));
+    EXPECT_FALSE(AutostartEntry::isEnabled());
+    ASSERT_TRUE(AutostartEntry::setEnabled(true, QStringLiteral("/opt/My Apps/quillwren")));
+    EXPECT_TRUE(AutostartEntry::isEnabled());
+    QFile entry(AutostartEntry::path());
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(entry.readAll());
+    EXPECT_TRUE(text.startsWith(QStringLiteral("[Desktop Entry]\n")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Exec=\"/opt/My Apps/quillwren\" run\n"))) << "a path with a space, quoted";
+    EXPECT_TRUE(AutostartEntry::contents(QStringLiteral("/tmp/a$b")).contains(QStringLiteral("Exec=\"/tmp/a\\\\$b\" run")))
+        << "reserved characters escaped";
+    ASSERT_TRUE(AutostartEntry::setEnabled(false, QString()));
+    EXPECT_FALSE(AutostartEntry::isEnabled());
+    EXPECT_TRUE(AutostartEntry::setEnabled(false, QString())) << "removing what is not there is done";
+    qunsetenv("XDG_CONFIG_HOME");
+}
+
+// The shell's windows over a controller whose services are fakes.
+class ShellWindows : public ::testing::Test
+{
+protected:
+    ShellWindows()
+    {
+        auto clock = std::make_unique<ManualScheduler>();
+        keys = clock.get();
+        monitor = std::make_unique<HotkeyMonitorService>(source, local, ShortcutConfig::defaults(), std::move(clock));
+        keys->elapse(HotkeyMonitorService::kFirstSetupDelay);
+    }
+    void makeController()
+    {
+        controller = std::make_unique<AppViewModel>(AppViewModel::Services{
+            settings, [this]() -> QCoro::Task<std::optional<QString>> { co_return storedKey; }, recognizer, *monitor,
+            recorder, service, desktop, player, scheduler, [] { return QString(); }});
+        settle(10);
+    }
+    SettingsViewModel::Services settingsServices()
+    {
+        return {settings, *monitor, settingsClock, [] () -> QCoro::Task<std::optional<QString>> { co_return std::nullopt; },
+                [](QString) -> QCoro::Task<bool> { co_return true; }, [] { return QString(); }};
+    }
+
+    TestSupport::LogCapture log;
+    FakeKeyEventSource source;
+    FakeKeyEventSource local;
+    ManualScheduler *keys = nullptr;
+    ManualScheduler settingsClock;
+    std::unique_ptr<HotkeyMonitorService> monitor;
+    MemoryKeyValueStore store;
+    SettingsStore settings{store};
+    std::optional<QString> storedKey = QStringLiteral("sk-test-0123456789");
+    FakeSpeechRecognizer recognizer;
+    AudioRecorderService recorder;
+    FakeModelService service;
+    FakeDesktopBackend desktop;
+    FakeClipPlayer player;
+    QObject context;
+    QtScheduler scheduler{&context};
+    std::unique_ptr<AppViewModel> controller;
+};
+
+TEST_F(ShellWindows, TheStatusLineShowsWorkThenTheLastMessageThenReady)
+{
+    makeController();
+    ContentView view(*controller);
+    EXPECT_EQ(view.statusText(), QStringLiteral("就绪"));
+    EXPECT_FALSE(view.showsMissingKey());
+
+    source.press(ModifierMask::Option);
+    keys->elapse(HotkeyMonitorService::kLongPressDelay);
+    settle(10);
+    source.press(0);
+    keys->runTasks();
+    EXPECT_TRUE(waitUntil([&] { return view.statusText() == QStringLiteral("正在处理..."); }, 2000));
+    EXPECT_TRUE(waitUntil([&] { return !controller->isProcessing(); }, 5000));
+    EXPECT_EQ(view.statusText(), controller->statusMessage());
+    EXPECT_NE(view.statusText(), QStringLiteral("就绪"));
+}
+
+TEST_F(ShellWindows, WithoutAKeyTheStatusWindowSaysSo)
+{
+    storedKey.reset();
+    makeController();
+    ContentView view(*controller);
+    EXPECT_TRUE(view.showsMissingKey());
+}
+
+TEST_F(ShellWindows, TheMenuHasItsEntriesAndTheSettingsWindowIsOneAtATime)
+{
+    StatusBarController tray([this] { return settingsServices(); });
+    QStringList entries;
+    for (QAction *action : tray.menu()->actions()) {
+        if (!action->isSeparator())
+            entries << action->text() + QLatin1Char('|') + action->shortcut().toString();
+    }
+    EXPECT_EQ(entries, (QStringList{QStringLiteral("打开设置|Ctrl+,"), QStringLiteral("登录时启动|"),
+                                    QStringLiteral("退出 Quillwren|Ctrl+Q")}));
+    EXPECT_FALSE(StatusBarController::icon().isNull());
+
+    EXPECT_FALSE(tray.isShowingSettings());
+    tray.showSettings();
+    ASSERT_TRUE(tray.isShowingSettings());
+    SettingsWindow *first = tray.settingsWindow();
+    EXPECT_EQ(first->size(), QSize(600, 700));
+    tray.showSettings();
+    EXPECT_EQ(tray.settingsWindow(), first) << "the open window is reused";
+
+    first->close(); // deletes itself
+    EXPECT_TRUE(waitUntil([&] { return !tray.isShowingSettings(); }, 2000)) << "forgotten when closed";
+    tray.showSettings();
+    EXPECT_TRUE(tray.isShowingSettings());
+}
+
+} // namespace
