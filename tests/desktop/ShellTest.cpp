@@ -146,4 +146,44 @@ TEST_F(Shell, ClosingTheSettingsWindowLeavesTheApplicationRunning)
     EXPECT_EQ(run({QStringLiteral("status")}).exitCode, 0);
 }
 
+// A desktop without a tray: an X server of its own, no window manager.
+class WithoutTray : public CommandFixture
+{
+protected:
+    void TearDown() override
+    {
+        for (QProcess *process : {&app, &xvfb}) {
+            process->terminate();
+            process->waitForFinished(5000);
+        }
+    }
+    QProcess xvfb;
+    QProcess app;
+};
+
+TEST_F(WithoutTray, TheApplicationRunsAndSaysHowToOpenTheSettings)
+{
+    xvfb.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                                        QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
+                                        QStringLiteral("tcp")});
+    ASSERT_TRUE(waitUntil([&] { return xvfb.canReadLine(); }, 5000)) << "Xvfb did not start";
+    const QString display = QStringLiteral(":") + QString::fromLatin1(xvfb.readLine()).trimmed();
+    QProcessEnvironment bare = env;
+    bare.insert(QStringLiteral("DISPLAY"), display);
+    app.setProcessEnvironment(bare);
+    app.start(QStringLiteral(QUILLWREN_BINARY), {QStringLiteral("run")});
+    QString log;
+    const auto logged = [&](const QString &text) {
+        log += QString::fromUtf8(app.readAllStandardError());
+        return log.contains(text);
+    };
+    EXPECT_TRUE(waitUntil([&] { return logged(QStringLiteral("`quillwren settings`")); }, 8000)) << log.toStdString();
+    EXPECT_TRUE(waitUntil([&] { return logged(QStringLiteral("🟢 事件监听已启用")); }, 8000)) << "the keys work all the same";
+    EXPECT_EQ(app.state(), QProcess::Running);
+    const auto quit = run({QStringLiteral("quit")});
+    EXPECT_EQ(quit.exitCode, 0);
+    EXPECT_TRUE(waitUntil([&] { return app.state() == QProcess::NotRunning; }, 5000));
+    EXPECT_EQ(app.exitCode(), 0);
+}
+
 } // namespace
