@@ -2,7 +2,6 @@
 
 #include "SettingsWidgets.h"
 
-#include <QFrame>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -11,20 +10,8 @@ AboutPage::AboutPage(QWidget *parent) : QWidget(parent)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
     layout->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    layout->addWidget(SettingsWidgets::symbolImage(QStringLiteral("waveform"), SettingsWidgets::blue(), 60, this), 0,
-                      Qt::AlignHCenter);
-    auto *name = new QLabel(QStringLiteral("Quillwren"), this);
-    QFont title = name->font();
-    title.setPointSizeF(title.pointSizeF() * 1.6);
-    title.setBold(true);
-    name->setFont(title);
-    layout->addWidget(name, 0, Qt::AlignHCenter);
-    for (const QString &line : {QStringLiteral("版本 1.0.0"), QStringLiteral("智能语音输入和聊天助手")})
-        layout->addWidget(SettingsWidgets::secondaryLabel(line, this), 0, Qt::AlignHCenter);
-    auto *divider = new QFrame(this);
-    divider->setFrameShape(QFrame::HLine);
-    divider->setFrameShadow(QFrame::Sunken);
-    layout->addWidget(divider);
+    SettingsWidgets::addNameplate(layout, this, 60, 1.6,
+                                  {QStringLiteral("版本 1.0.0"), QStringLiteral("智能语音输入和聊天助手")});
 
     auto *features = new QVBoxLayout;
     features->setSpacing(8);

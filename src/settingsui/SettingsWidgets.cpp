@@ -2,8 +2,10 @@
 
 #include "Symbols.h"
 
+#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QVBoxLayout>
 
 namespace SettingsWidgets {
 
@@ -45,6 +47,28 @@ QWidget *symbolLabel(const QString &symbol, const QString &text, const QColor &c
     layout->addStretch();
     row->setAccessibleName(text);
     return row;
+}
+
+QFrame *divider(QWidget *parent)
+{
+    auto *line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+}
+
+void addNameplate(QVBoxLayout *layout, QWidget *parent, int symbolSize, double titleScale, const QStringList &lines)
+{
+    layout->addWidget(symbolImage(QStringLiteral("waveform"), blue(), symbolSize, parent), 0, Qt::AlignHCenter);
+    auto *name = new QLabel(QStringLiteral("Quillwren"), parent);
+    QFont title = name->font();
+    title.setPointSizeF(title.pointSizeF() * titleScale);
+    title.setBold(true);
+    name->setFont(title);
+    layout->addWidget(name, 0, Qt::AlignHCenter);
+    for (const QString &line : lines)
+        layout->addWidget(secondaryLabel(line, parent), 0, Qt::AlignHCenter);
+    layout->addWidget(divider(parent));
 }
 
 } // namespace SettingsWidgets

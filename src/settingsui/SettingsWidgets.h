@@ -2,12 +2,15 @@
 
 #include <QColor>
 #include <QString>
+#include <QStringList>
 
 class QFont;
+class QFrame;
 class QLabel;
+class QVBoxLayout;
 class QWidget;
 
-// Small pieces the settings screens share.
+// Small pieces the settings screens (and the status window) share.
 namespace SettingsWidgets {
 
 // A wrapped label in the secondary colour (notes, hints, captions).
@@ -19,6 +22,11 @@ QFont semibold(QFont font);
 QWidget *symbolLabel(const QString &symbol, const QString &text, const QColor &color, QWidget *parent);
 // A label showing only a symbol, at the given size in points.
 QLabel *symbolImage(const QString &symbol, const QColor &color, int size, QWidget *parent);
+// A thin horizontal line between parts of a screen.
+QFrame *divider(QWidget *parent);
+// The application's name under its symbol, centred, followed by the lines
+// given in the secondary colour and a divider (the about screen, the status window).
+void addNameplate(QVBoxLayout *layout, QWidget *parent, int symbolSize, double titleScale, const QStringList &lines);
 
 inline QColor green() { return QColor(0x2e, 0x9d, 0x4f); }
 inline QColor orange() { return QColor(0xf0, 0x8c, 0x00); }

@@ -64,10 +64,7 @@ ShortcutPage::ShortcutPage(SettingsViewModel &model, QWidget *parent) : QWidget(
                                 QStringLiteral("• 各模式修饰键不能相同（会冲突）"), QStringLiteral("• 可单独禁用不需要的模式"),
                                 QStringLiteral("• 需要辅助功能权限才能全局监听")})
         notes->addWidget(secondaryLabel(line, content));
-    auto *divider = new QFrame(content);
-    divider->setFrameShape(QFrame::HLine);
-    divider->setFrameShadow(QFrame::Sunken);
-    notes->addWidget(divider);
+    notes->addWidget(SettingsWidgets::divider(content));
 
     m_trusted = SettingsWidgets::symbolLabel(QStringLiteral("checkmark.circle.fill"), QStringLiteral("辅助功能权限已开启"),
                                              SettingsWidgets::green(), content);

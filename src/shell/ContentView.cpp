@@ -3,7 +3,6 @@
 #include "AppViewModel.h"
 #include "SettingsWidgets.h"
 
-#include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -17,19 +16,7 @@ ContentView::ContentView(AppViewModel &viewModel, QWidget *parent) : QWidget(par
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(30, 24, 30, 24);
     layout->setSpacing(10);
-    layout->addWidget(SettingsWidgets::symbolImage(QStringLiteral("waveform"), SettingsWidgets::blue(), 80, this), 0,
-                      Qt::AlignHCenter);
-    auto *name = new QLabel(QStringLiteral("Quillwren"), this);
-    QFont title = name->font();
-    title.setPointSizeF(title.pointSizeF() * 2);
-    title.setBold(true);
-    name->setFont(title);
-    layout->addWidget(name, 0, Qt::AlignHCenter);
-    layout->addWidget(SettingsWidgets::secondaryLabel(QStringLiteral("智能语音输入和聊天助手"), this), 0, Qt::AlignHCenter);
-    auto *divider = new QFrame(this);
-    divider->setFrameShape(QFrame::HLine);
-    divider->setFrameShadow(QFrame::Sunken);
-    layout->addWidget(divider);
+    SettingsWidgets::addNameplate(layout, this, 80, 2.0, {QStringLiteral("智能语音输入和聊天助手")});
 
     auto *statusRow = new QHBoxLayout;
     statusRow->addStretch();

@@ -65,6 +65,44 @@ protected:
                && now[QStringLiteral("currentMode")].isNull();
     }
 
+#ifdef ATSPI_DRIVER
+    // Runs the accessibility driver (helpers/atspi-drive.py) against the
+    // application; its output.
+    QString drive(const QStringList &args, int *exitCode = nullptr)
+    {
+        int status = -1;
+        const QString out = TestSupport::toolOutput(
+            QStringLiteral("/usr/bin/python3"), QStringList{QStringLiteral(ATSPI_DRIVER), QStringLiteral("quillwren")} + args,
+            &status, 20000);
+        if (exitCode)
+            *exitCode = status;
+        return out.trimmed();
+    }
+    bool act(const QStringList &args)
+    {
+        int status = -1;
+        drive(args, &status);
+        return status == 0;
+    }
+    // How many of the application's windows have the title.
+    int windows(const QString &title) { return drive({QStringLiteral("windows"), title}).toInt(); }
+#endif
+
+    // Closes the window as a user does: focused, then the window manager's Alt+F4.
+    void closeWithAltF4(const QString &title)
+    {
+        const QString window = TestSupport::toolOutput(QStringLiteral("xdotool"),
+                                                       {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                                        QStringLiteral("--name"), title})
+                                   .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+                                   .value(0);
+        ASSERT_FALSE(window.isEmpty()) << "no window " << title.toStdString() << " on the X server";
+        ASSERT_EQ(TestSupport::runTool(QStringLiteral("xdotool"),
+                                       {QStringLiteral("windowactivate"), QStringLiteral("--sync"), window}),
+                  0);
+        ASSERT_EQ(TestSupport::runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("alt+F4")}), 0);
+    }
+
     qsizetype audioFramesReceived() const { return server.recorder().recordsOfKind(QStringLiteral("ws-binary")).size(); }
 
     // Holds the key, speaks a second of tone once the recording runs, releases.

@@ -13,24 +13,7 @@ namespace {
 class SettingsWindow : public RunningApplication
 {
 protected:
-    // Runs the accessibility driver against the application; its output.
-    QString drive(const QStringList &args, int *exitCode = nullptr)
-    {
-        int status = -1;
-        const QString out = toolOutput(QStringLiteral("/usr/bin/python3"),
-                                       QStringList{QStringLiteral(ATSPI_DRIVER), QStringLiteral("quillwren")} + args,
-                                       &status, 20000);
-        if (exitCode)
-            *exitCode = status;
-        return out.trimmed();
-    }
-    bool act(const QStringList &args)
-    {
-        int status = -1;
-        drive(args, &status);
-        return status == 0;
-    }
-    int windows() { return drive({QStringLiteral("windows"), QStringLiteral("设置")}).toInt(); }
+    int windows() { return RunningApplication::windows(QStringLiteral("设置")); }
     QString config() { return run({QStringLiteral("config"), QStringLiteral("show")}).out; }
     QString storedKey()
     {
@@ -38,18 +21,7 @@ protected:
                                                          QStringLiteral("com.orvo.quillwren.apikey"), QStringLiteral("user"),
                                                          QStringLiteral("dashscope_api_key")});
     }
-    void closeWindow()
-    {
-        // As a user closes it: focused, then the window manager's Alt+F4.
-        const QString found = toolOutput(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--name"),
-                                                                     QStringLiteral("设置")});
-        const QString window = found.split(QLatin1Char('\n'), Qt::SkipEmptyParts).value(0);
-        ASSERT_FALSE(window.isEmpty()) << "no settings window on the X server";
-        ASSERT_EQ(runTool(QStringLiteral("xdotool"),
-                          {QStringLiteral("windowactivate"), QStringLiteral("--sync"), window}),
-                  0);
-        ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("alt+F4")}), 0);
-    }
+    void closeWindow() { closeWithAltF4(QStringLiteral("设置")); }
 };
 
 TEST_F(SettingsWindow, EditsReachTheSettingsTheMonitorAndTheKeyring)

@@ -17,17 +17,6 @@ namespace {
 class Shell : public RunningApplication
 {
 protected:
-    QString drive(const QStringList &args, int *exitCode = nullptr)
-    {
-        int status = -1;
-        const QString out = toolOutput(QStringLiteral("/usr/bin/python3"),
-                                       QStringList{QStringLiteral(ATSPI_DRIVER), QStringLiteral("quillwren")} + args,
-                                       &status, 20000);
-        if (exitCode)
-            *exitCode = status;
-        return out.trimmed();
-    }
-    int windows(const QString &title) { return drive({QStringLiteral("windows"), title}).toInt(); }
     // The icon embedded in the tray: a small window of ours inside the dock.
     std::optional<QPoint> trayIcon()
     {
@@ -134,12 +123,7 @@ TEST_F(Shell, ClosingTheSettingsWindowLeavesTheApplicationRunning)
 {
     ASSERT_EQ(run({QStringLiteral("settings")}).exitCode, 0);
     ASSERT_TRUE(waitUntil([&] { return windows(QStringLiteral("设置")) == 1; }, 10000));
-    const QString window = toolOutput(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--name"), QStringLiteral("设置")})
-                               .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
-                               .value(0);
-    ASSERT_FALSE(window.isEmpty());
-    ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), window}), 0);
-    ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("alt+F4")}), 0);
+    closeWithAltF4(QStringLiteral("设置"));
     ASSERT_TRUE(waitUntil([&] { return windows(QStringLiteral("设置")) == 0; }, 5000));
     settle(500);
     EXPECT_EQ(app.state(), QProcess::Running);
