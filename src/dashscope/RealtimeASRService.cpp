@@ -61,9 +61,16 @@ void RealtimeASRService::warmUp(const AppConfig &config)
 
 QCoro::Task<> RealtimeASRService::runWarmUp(AppConfig config, std::shared_ptr<WarmUp> warmUp)
 {
-    VoidResult result = co_await connect(config);
-    if (result && !warmUp->cancelled)
-        result = co_await setupAudioEngine();
+    Q_UNUSED(config); // recognition always asks for the one realtime model
+    // The microphone opens at once, with the connection, so that the words
+    // spoken while the long press is still being recognised are kept.
+    discardPreRoll();
+    QCoro::Task<VoidResult> engine = setupAudioEngine();
+    QCoro::Task<VoidResult> opened = m_connection->open();
+    VoidResult result = co_await opened;
+    const VoidResult engineResult = co_await engine;
+    if (result && !engineResult)
+        result = engineResult;
     if (!warmUp->cancelled) {
         if (result) {
             m_isWarmedUp = true;
@@ -73,7 +80,13 @@ QCoro::Task<> RealtimeASRService::runWarmUp(AppConfig config, std::shared_ptr<Wa
             m_isWarmedUp = false;
             if (m_warmUp == warmUp)
                 m_warmUp.reset();
+            stopAudioEngine();
+            discardPreRoll();
         }
+    } else if (!m_warmUp && !m_isWarmedUp && m_phase == Phase::Idle) {
+        // Cancelled while the engine was still starting: it must not stay open.
+        stopAudioEngine();
+        discardPreRoll();
     }
     warmUp->done.release(bool(result));
 }
@@ -121,6 +134,7 @@ QCoro::Task<VoidResult> RealtimeASRService::startRecognition(AppConfig config)
         co_return ServiceError{QStringLiteral("PermissionError"), -1, QStringLiteral("未获得麦克风权限")};
 
     m_phase = Phase::Recording;
+    sendPreRoll(); // before any live buffer can arrive: this is one turn of the event loop
     m_transcript.reset();
     m_reconnectAttempts = 0;
     m_currentConfig = config;
@@ -137,6 +151,7 @@ QCoro::Task<> RealtimeASRService::stopRecognition()
 {
     Log::line(QStringLiteral("⏹️ [RealtimeASR] 停止识别..."));
     m_phase = Phase::Idle;
+    discardPreRoll();
     m_currentConfig.reset();
     stopKeepAlive();
     if (!m_connection->taskStarted() || m_connection->taskFinished()) {
@@ -167,6 +182,7 @@ QCoro::Task<> RealtimeASRService::stopRecognition()
 void RealtimeASRService::abandonRecording()
 {
     m_phase = Phase::Idle;
+    discardPreRoll(); // a cancelled press: what was heard is dropped, never sent
     m_reconnectAttempts = 0;
     m_transcript.reset();
     m_currentConfig.reset();
@@ -319,9 +335,37 @@ void RealtimeASRService::stopAudioEngine()
 
 void RealtimeASRService::onAudio(const QByteArray &pcm)
 {
-    // Audio goes up only while recording into a running task.
-    if (m_phase == Phase::Recording)
+    // Audio goes up only while recording into a running task; while a key is
+    // held before that, it waits in the pre-roll.
+    if (m_phase == Phase::Recording) {
         m_connection->sendAudio(pcm);
+        return;
+    }
+    if (m_phase != Phase::Idle || (!m_warmUp && !m_isWarmedUp))
+        return;
+    if (m_preRoll.append(pcm) && !std::exchange(m_preRollTrimmed, true)) {
+        Log::line(QStringLiteral("⚠️ [RealtimeASR] 录音开始前的音频超过 %1 ms，只保留最近的 %1 ms")
+                      .arg(kPreRollBytes * 1000 / (16000 * 2)));
+    }
+}
+
+void RealtimeASRService::sendPreRoll()
+{
+    const QList<QByteArray> buffers = m_preRoll.take();
+    m_preRollTrimmed = false;
+    qsizetype bytes = 0;
+    for (const QByteArray &pcm : buffers) {
+        m_connection->sendAudio(pcm);
+        bytes += pcm.size();
+    }
+    if (!buffers.isEmpty())
+        Log::line(QStringLiteral("⏪ [RealtimeASR] 先发送按键后已录下的 %1 ms 音频").arg(bytes * 1000 / (16000 * 2)));
+}
+
+void RealtimeASRService::discardPreRoll()
+{
+    m_preRoll.clear();
+    m_preRollTrimmed = false;
 }
 
 void RealtimeASRService::handleAudioConfigurationChange()

@@ -4,6 +4,7 @@
 #include "AppConfig.h"
 #include "DashScopeEndpoints.h"
 #include "OneShot.h"
+#include "PreRollBuffer.h"
 #include "RealtimeASRConnection.h"
 #include "RecordingState.h"
 #include "Scheduler.h"
@@ -41,6 +42,9 @@ public:
     using Timings = RealtimeASRTimings;
     static constexpr int kMaxReconnectAttempts = 5;
     static constexpr int kAudioSetupAttempts = 5;
+    // What is heard from the key going down until the recording starts is
+    // kept, up to this much (1.5 s of 16 kHz 16-bit mono), and sent first.
+    static constexpr qsizetype kPreRollBytes = 16000 * 2 * 3 / 2;
 
     // Where a recording stands.
     enum class Phase {
@@ -103,6 +107,9 @@ private:
     QCoro::Task<VoidResult> setupAudioEngine();
     void stopAudioEngine();
     void onAudio(const QByteArray &pcm);
+    // Sends what the microphone heard before the recording started, in order.
+    void sendPreRoll();
+    void discardPreRoll();
     void handleAudioConfigurationChange();
     QCoro::Task<> restartAudioEngine();
 
@@ -120,6 +127,8 @@ private:
     std::optional<AppConfig> m_currentConfig; // of the recording, for reconnection
     int m_reconnectAttempts = 0;
     bool m_isWarmedUp = false;
+    PreRollBuffer m_preRoll{kPreRollBytes};
+    bool m_preRollTrimmed = false;
     std::shared_ptr<WarmUp> m_warmUp;
     std::unique_ptr<ScheduledTimer> m_keepAlive;
     // Device changes come in bursts (the server and Qt may both report one):

@@ -353,6 +353,65 @@ TEST_F(Recognition, CancellingAWarmUpClosesItsConnectionAndEndsItsWait)
     EXPECT_TRUE(waitUntil([this] { return asr->isWarmedUp(); }));
 }
 
+// What the microphone hears from the key going down, before the long press is
+// recognised, is kept and sent first: nothing lost, nothing twice, in order.
+TEST_F(Recognition, WhatIsHeardBeforeTheStartGoesUpFirstAndInFull)
+{
+    useScenario(R"({"recognition":{"startDelayMs":300}})");
+    asr->warmUp(config);
+    EXPECT_TRUE(waitUntil([this] { return mic.framesDelivered >= 3; }, 3000)) << "the microphone opens with the press";
+    EXPECT_TRUE(sent(QStringLiteral("ws-binary")).isEmpty()) << "nothing goes up before the recording starts";
+    ASSERT_TRUE(await(asr->startRecognition(config)));
+    EXPECT_TRUE(logged(QStringLiteral("⏪ [RealtimeASR] 先发送按键后已录下的")));
+    settle(300);
+    await(asr->stopRecognition());
+    const qsizetype delivered = mic.framesDelivered;
+    EXPECT_TRUE(waitUntil([&] { return sent(QStringLiteral("ws-binary")).size() == delivered; }, 2000))
+        << sent(QStringLiteral("ws-binary")).size() << " frames sent of " << delivered << " heard";
+    EXPECT_EQ(asr->audioLevel(), 0.0f);
+}
+
+TEST_F(Recognition, APreRollLongerThanItsBoundKeepsTheNewestAndSaysSo)
+{
+    // A task that takes two seconds to start: only the newest 1.5 s are kept.
+    RealtimeASRTimings patient = quick();
+    patient.connectTimeout = 5000ms;
+    make(patient);
+    useScenario(R"({"recognition":{"startDelayMs":2000}})");
+    asr->warmUp(config);
+    ASSERT_TRUE(waitUntil([this] { return asr->isWarmedUp(); }, 5000));
+    ASSERT_TRUE(await(asr->startRecognition(config)));
+    const qsizetype heardBeforeStart = mic.framesDelivered;
+    ASSERT_GT(heardBeforeStart, 15);
+    EXPECT_TRUE(logged(QStringLiteral("⚠️ [RealtimeASR] 录音开始前的音频超过 1500 ms，只保留最近的 1500 ms")));
+    settle(250);
+    await(asr->stopRecognition());
+    const qsizetype live = mic.framesDelivered - heardBeforeStart;
+    // 100 ms buffers of 3200 bytes: fifteen fit in the bound.
+    EXPECT_TRUE(waitUntil([&] { return sent(QStringLiteral("ws-binary")).size() == 15 + live; }, 2000))
+        << sent(QStringLiteral("ws-binary")).size() << " sent, " << live << " live";
+}
+
+TEST_F(Recognition, ACancelledPressSendsNothingAndClosesTheMicrophone)
+{
+    useScenario(R"({"recognition":{"startDelayMs":300}})");
+    asr->warmUp(config);
+    ASSERT_TRUE(waitUntil([this] { return mic.framesDelivered >= 2; }, 3000));
+    asr->cancelWarmUp();
+    EXPECT_FALSE(mic.isRunning()) << "closed at once";
+    settle(500);
+    EXPECT_TRUE(sent(QStringLiteral("ws-binary")).isEmpty());
+
+    // The next press starts from nothing: the cancelled audio is gone.
+    const qsizetype cancelled = mic.framesDelivered;
+    asr->warmUp(config);
+    ASSERT_TRUE(await(asr->startRecognition(config)));
+    settle(200);
+    await(asr->stopRecognition());
+    EXPECT_TRUE(waitUntil([&] { return sent(QStringLiteral("ws-binary")).size() == mic.framesDelivered - cancelled; }, 2000))
+        << sent(QStringLiteral("ws-binary")).size() << " sent, " << mic.framesDelivered - cancelled << " heard since";
+}
+
 TEST_F(Recognition, AStartAfterAFailedWarmUpFails)
 {
     useScenario(R"({"recognition":{"fault":{"type":"task-failed"}}})");
