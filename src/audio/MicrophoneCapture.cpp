@@ -116,8 +116,10 @@ QCoro::Task<VoidResult> MicrophoneCapture::start()
         m_format.setSampleFormat(QAudioFormat::Int16);
     Log::line(QStringLiteral("🎵 [RealtimeASR] 硬件格式：%1Hz, %2 通道").arg(rateText(m_format.sampleRate())).arg(m_format.channelCount()));
     m_source = std::make_unique<QAudioSource>(device, m_format);
-    // The server hands over one buffer at a time: latency is one buffer, not two.
-    m_source->setBufferSize(kBufferFrames * m_format.bytesPerFrame());
+    // A short buffer with the server: the first audio arrives 40-80 ms after
+    // the start (with a 200 ms one it took 400-600 ms, and the audio of that
+    // wait was lost). readAvailable() gathers the capture buffers.
+    m_source->setBufferSize(m_format.sampleRate() / kServerBuffersPerSecond * m_format.bytesPerFrame());
     m_input = m_source->start();
     if (!m_input || m_source->error() != QAudio::NoError) {
         const int code = int(m_source->error());

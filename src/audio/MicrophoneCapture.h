@@ -27,6 +27,9 @@ class MicrophoneCapture final : public AudioCapture
     Q_OBJECT
 
 public:
+    // How often the audio server hands audio over (a 40 ms buffer with it).
+    static constexpr int kServerBuffersPerSecond = 25;
+
     // The watcher, when given, must outlive the capture.
     explicit MicrophoneCapture(AudioInputWatcher *watcher = nullptr, QObject *parent = nullptr);
     ~MicrophoneCapture() override;
