@@ -6,7 +6,6 @@
 #include "Spring.h"
 
 #include <QColor>
-#include <QPointer>
 #include <QRegion>
 #include <QWidget>
 
