@@ -1,14 +1,12 @@
 #include "EaseTransition.h"
 
-#include <QPointF>
+#include "Drawing.h"
 
 #include <algorithm>
 
 EaseTransition::EaseTransition(double value, double seconds)
-    : m_curve(QEasingCurve::BezierSpline), m_duration(seconds), m_from(value), m_to(value)
+    : m_curve(Drawing::easeInOut()), m_duration(seconds), m_from(value), m_to(value)
 {
-    // The common ease-in-out: cubic Bézier (0.42, 0) (0.58, 1).
-    m_curve.addCubicBezierSegment(QPointF(0.42, 0), QPointF(0.58, 1), QPointF(1, 1));
 }
 
 void EaseTransition::animateTo(double target, double nowSeconds)

@@ -1,5 +1,6 @@
 #include "FloatingBallView.h"
 
+#include "Drawing.h"
 #include "Symbols.h"
 #include "WaveformView.h"
 
@@ -16,12 +17,6 @@ constexpr double kShadowOpacity = 0.5;
 constexpr double kShadowRadius = 5;
 constexpr double kShadowOffsetY = 2;
 
-QColor mix(const QColor &from, const QColor &to, double amount)
-{
-    return QColor::fromRgbF(float(from.redF() + (to.redF() - from.redF()) * amount),
-                            float(from.greenF() + (to.greenF() - from.greenF()) * amount),
-                            float(from.blueF() + (to.blueF() - from.blueF()) * amount));
-}
 } // namespace
 
 QColor FloatingBallView::colorFor(AppMode mode, bool recording)
@@ -86,7 +81,7 @@ QColor FloatingBallView::ballColor() const
 {
     if (m_mode == AppMode::BffReply)
         return colorFor(m_mode, false);
-    return mix(colorFor(m_mode, false), colorFor(m_mode, true), m_recordingFade.value(m_frames.now()));
+    return Drawing::mix(colorFor(m_mode, false), colorFor(m_mode, true), m_recordingFade.value(m_frames.now()));
 }
 
 double FloatingBallView::waveformPresence() const

@@ -1,17 +1,9 @@
 #include "ModifierKeyChip.h"
 
+#include "Drawing.h"
+
 #include <QPainter>
 #include <QPainterPath>
-
-namespace {
-QColor mix(const QColor &from, const QColor &to, double amount)
-{
-    return QColor::fromRgbF(float(from.redF() + (to.redF() - from.redF()) * amount),
-                            float(from.greenF() + (to.greenF() - from.greenF()) * amount),
-                            float(from.blueF() + (to.blueF() - from.blueF()) * amount),
-                            float(from.alphaF() + (to.alphaF() - from.alphaF()) * amount));
-}
-} // namespace
 
 ModifierKeyChip::ModifierKeyChip(ModifierKey key, QWidget *parent) : QAbstractButton(parent), m_key(key)
 {
@@ -21,9 +13,7 @@ ModifierKeyChip::ModifierKeyChip(ModifierKey key, QWidget *parent) : QAbstractBu
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::PointingHandCursor);
     m_fade.setDuration(kFadeMs);
-    QEasingCurve easeInOut(QEasingCurve::BezierSpline);
-    easeInOut.addCubicBezierSegment(QPointF(0.42, 0), QPointF(0.58, 1), QPointF(1, 1));
-    m_fade.setEasingCurve(easeInOut);
+    m_fade.setEasingCurve(Drawing::easeInOut());
     connect(&m_fade, &QVariantAnimation::valueChanged, this, [this](const QVariant &value) {
         m_emphasis = value.toDouble();
         update();
@@ -64,9 +54,9 @@ void ModifierKeyChip::paintEvent(QPaintEvent *)
     const QColor accent = palette().color(QPalette::Highlight);
     QColor grey = Qt::gray;
     grey.setAlphaF(0.3f);
-    const QColor fill = mix(palette().color(QPalette::Button), accent, m_emphasis);
-    const QColor outline = mix(grey, accent, m_emphasis);
-    const QColor text = mix(palette().color(QPalette::ButtonText), Qt::white, m_emphasis);
+    const QColor fill = Drawing::mix(palette().color(QPalette::Button), accent, m_emphasis);
+    const QColor outline = Drawing::mix(grey, accent, m_emphasis);
+    const QColor text = Drawing::mix(palette().color(QPalette::ButtonText), Qt::white, m_emphasis);
 
     QPainterPath chip;
     chip.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
