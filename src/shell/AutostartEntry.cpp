@@ -21,8 +21,9 @@ bool isEnabled()
 
 QString contents(const QString &program)
 {
-    // The desktop entry specification quotes arguments that hold spaces or
-    // reserved characters; its own escapes apply inside the quotes.
+    // An Exec argument with spaces or reserved characters is quoted, with
+    // those characters escaped inside the quotes (and backslashes doubled
+    // again, as in every value of a desktop entry).
     QString exec = program;
     exec.replace(QLatin1Char('\\'), QStringLiteral("\\\\\\\\"))
         .replace(QLatin1Char('"'), QStringLiteral("\\\\\""))

@@ -7,31 +7,12 @@
 
 #include <QApplication>
 #include <QMenu>
-#include <QPainter>
 #include <QScreen>
 #include <QSystemTrayIcon>
 
 QIcon StatusBarController::icon()
 {
-    QIcon result;
-    for (const int size : {16, 22, 24, 32, 48, 64, 128}) {
-        for (const qreal ratio : {1.0, 2.0}) {
-            QPixmap pixmap(QSize(size, size) * ratio);
-            pixmap.setDevicePixelRatio(ratio);
-            pixmap.fill(Qt::transparent);
-            QPainter painter(&pixmap);
-            painter.setRenderHint(QPainter::Antialiasing);
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(QColor::fromRgbF(0.25f, 0.55f, 0.95f));
-            painter.drawEllipse(QRectF(0.5, 0.5, size - 1, size - 1));
-            const double inset = size * 0.2;
-            Symbols::paint(painter, QStringLiteral("waveform"), QRectF(inset, inset, size - 2 * inset, size - 2 * inset),
-                           Qt::white, false);
-            painter.end();
-            result.addPixmap(pixmap);
-        }
-    }
-    return result;
+    return Symbols::icon(QStringLiteral("waveform"), Qt::white, QColor::fromRgbF(0.25f, 0.55f, 0.95f));
 }
 
 StatusBarController::StatusBarController(SettingsServices settingsServices, QObject *parent)

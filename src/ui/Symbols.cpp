@@ -347,7 +347,7 @@ void paint(QPainter &painter, const QString &symbol, const QRectF &rect, const Q
     painter.restore();
 }
 
-QIcon icon(const QString &symbol, const QColor &color)
+QIcon icon(const QString &symbol, const QColor &color, const QColor &disc)
 {
     QIcon result;
     for (const int size : {16, 22, 24, 32, 48, 64}) {
@@ -356,7 +356,16 @@ QIcon icon(const QString &symbol, const QColor &color)
             pixmap.setDevicePixelRatio(ratio);
             pixmap.fill(Qt::transparent);
             QPainter painter(&pixmap);
-            paint(painter, symbol, QRectF(0, 0, size, size), color);
+            if (disc.isValid()) {
+                painter.setRenderHint(QPainter::Antialiasing);
+                painter.setPen(Qt::NoPen);
+                painter.setBrush(disc);
+                painter.drawEllipse(QRectF(0.5, 0.5, size - 1, size - 1));
+                const double inset = size * 0.2;
+                paint(painter, symbol, QRectF(inset, inset, size - 2 * inset, size - 2 * inset), color, false);
+            } else {
+                paint(painter, symbol, QRectF(0, 0, size, size), color);
+            }
             painter.end();
             result.addPixmap(pixmap);
         }

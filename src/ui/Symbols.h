@@ -24,6 +24,8 @@ bool canDraw(const QString &symbol);
 void paint(QPainter &painter, const QString &symbol, const QRectF &rect, const QColor &color, bool preferTheme = true);
 
 // The symbol as an icon of the usual sizes, for menus, tabs and the tray.
-QIcon icon(const QString &symbol, const QColor &color);
+// With a disc colour, the symbol is drawn inside a disc of that colour (the
+// same on every desktop: legible on light and dark panels alike).
+QIcon icon(const QString &symbol, const QColor &color, const QColor &disc = QColor());
 
 } // namespace Symbols
