@@ -89,11 +89,16 @@ double FloatingBallView::waveformPresence() const
     return m_mode == AppMode::BffReply ? 0.0 : m_recordingFade.value(m_frames.now());
 }
 
-QRectF FloatingBallView::ballRect() const
+double FloatingBallView::rowLeft() const
 {
     // The row (ball, then the meter as far as it is in) sits in the middle.
     const double rowWidth = m_ballSize + waveformPresence() * (spacing + m_waveform->sizeHint().width());
-    const QPointF centre((width() - rowWidth) / 2 + m_ballSize / 2, height() / 2.0);
+    return (width() - rowWidth) / 2;
+}
+
+QRectF FloatingBallView::ballRect() const
+{
+    const QPointF centre(rowLeft() + m_ballSize / 2, height() / 2.0);
     const double diameter = m_ballSize * m_scale.value();
     return QRectF(centre.x() - diameter / 2, centre.y() - diameter / 2, diameter, diameter);
 }
@@ -111,8 +116,7 @@ WaveformView *FloatingBallView::waveform() const
 void FloatingBallView::layoutWaveform()
 {
     const QSize size = m_waveform->sizeHint();
-    const double rowWidth = m_ballSize + waveformPresence() * (spacing + size.width());
-    const double x = (width() - rowWidth) / 2 + m_ballSize + spacing;
+    const double x = rowLeft() + m_ballSize + spacing;
     m_waveform->setGeometry(qRound(x), (height() - size.height()) / 2, size.width(), size.height());
 }
 

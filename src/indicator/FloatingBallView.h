@@ -68,6 +68,8 @@ private:
     void onFrame(double seconds);
     // How far the meter is in: follows the recording change, never in the reply mode.
     double waveformPresence() const;
+    // Where the row of ball and meter starts, as far as the meter is in.
+    double rowLeft() const;
     void layoutWaveform();
     // Where the ball and the meter can be, whatever their pulse and place.
     QRect rowArea() const;
