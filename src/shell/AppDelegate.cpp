@@ -25,18 +25,18 @@ AppDelegate::~AppDelegate()
 void AppDelegate::applicationDidFinishLaunching()
 {
     Log::line(QStringLiteral("🚀 Quillwren 应用启动..."));
-    m_appViewModel = &m_parts.appViewModel();
+    AppViewModel &appViewModel = m_parts.appViewModel();
     Log::line(QStringLiteral("✅ AppViewModel 已初始化"));
     m_statusBarController = std::make_unique<StatusBarController>(m_parts.settingsServices);
     connect(m_statusBarController.get(), &StatusBarController::statusWindowRequested, this,
             &AppDelegate::showStatusWindow);
     Log::line(QStringLiteral("✅ StatusBarController 已初始化"));
-    m_floatingBallWindowManager = &m_parts.floatingBallWindowManager();
+    m_parts.floatingBallWindowManager();
     Log::line(QStringLiteral("✅ FloatingBallWindowManager 已初始化"));
 
     // The status window exists from the start but stays hidden: the tray is
     // the application's face. No window, no taskbar entry.
-    m_contentView = std::make_unique<ContentView>(*m_appViewModel);
+    m_contentView = std::make_unique<ContentView>(appViewModel);
     qApp->installEventFilter(this);
 
     checkAccessibility();

@@ -48,8 +48,6 @@ private:
     void checkAccessibility();
 
     Parts m_parts;
-    AppViewModel *m_appViewModel = nullptr;
     std::unique_ptr<StatusBarController> m_statusBarController;
-    FloatingBallWindowManager *m_floatingBallWindowManager = nullptr;
     std::unique_ptr<ContentView> m_contentView;
 };
