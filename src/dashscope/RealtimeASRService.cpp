@@ -345,7 +345,7 @@ void RealtimeASRService::onAudio(const QByteArray &pcm)
         return;
     if (m_preRoll.append(pcm) && !std::exchange(m_preRollTrimmed, true)) {
         Log::line(QStringLiteral("⚠️ [RealtimeASR] 录音开始前的音频超过 %1 ms，只保留最近的 %1 ms")
-                      .arg(kPreRollBytes * 1000 / (16000 * 2)));
+                      .arg(kPreRollBytes / kBytesPerMs));
     }
 }
 
@@ -359,7 +359,7 @@ void RealtimeASRService::sendPreRoll()
         bytes += pcm.size();
     }
     if (!buffers.isEmpty())
-        Log::line(QStringLiteral("⏪ [RealtimeASR] 先发送按键后已录下的 %1 ms 音频").arg(bytes * 1000 / (16000 * 2)));
+        Log::line(QStringLiteral("⏪ [RealtimeASR] 先发送按键后已录下的 %1 ms 音频").arg(bytes / kBytesPerMs));
 }
 
 void RealtimeASRService::discardPreRoll()

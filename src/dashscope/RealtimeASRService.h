@@ -42,9 +42,11 @@ public:
     using Timings = RealtimeASRTimings;
     static constexpr int kMaxReconnectAttempts = 5;
     static constexpr int kAudioSetupAttempts = 5;
+    // 16 kHz 16-bit mono, the audio the service takes.
+    static constexpr qsizetype kBytesPerMs = 32;
     // What is heard from the key going down until the recording starts is
-    // kept, up to this much (1.5 s of 16 kHz 16-bit mono), and sent first.
-    static constexpr qsizetype kPreRollBytes = 16000 * 2 * 3 / 2;
+    // kept, up to this much (1.5 s), and sent first.
+    static constexpr qsizetype kPreRollBytes = 1500 * kBytesPerMs;
 
     // Where a recording stands.
     enum class Phase {
