@@ -1,19 +1,8 @@
-#include "AppViewModel.h"
-#include "AudioRecorderService.h"
 #include "AutostartEntry.h"
+#include "ControllerFixture.h"
 #include "ContentView.h"
-#include "FakeClipPlayer.h"
-#include "FakeDesktopBackend.h"
-#include "FakeKeyEventSource.h"
-#include "FakeModelService.h"
-#include "FakeSpeechRecognizer.h"
-#include "HotkeyMonitorService.h"
-#include "ManualScheduler.h"
-#include "MemoryKeyValueStore.h"
-#include "SettingsStore.h"
 #include "SettingsWindow.h"
 #include "StatusBarController.h"
-#include "TestSupport.h"
 
 #include <QAction>
 #include <QFile>
@@ -49,46 +38,16 @@ TEST(Autostart, WritesAndRemovesTheSessionsEntry)
 }
 
 // The shell's windows over a controller whose services are fakes.
-class ShellWindows : public ::testing::Test
+class ShellWindows : public ControllerFixture
 {
 protected:
-    ShellWindows()
-    {
-        auto clock = std::make_unique<ManualScheduler>();
-        keys = clock.get();
-        monitor = std::make_unique<HotkeyMonitorService>(source, local, ShortcutConfig::defaults(), std::move(clock));
-        keys->elapse(HotkeyMonitorService::kFirstSetupDelay);
-    }
-    void makeController()
-    {
-        controller = std::make_unique<AppViewModel>(AppViewModel::Services{
-            settings, [this]() -> QCoro::Task<std::optional<QString>> { co_return storedKey; }, recognizer, *monitor,
-            recorder, service, desktop, player, scheduler, [] { return QString(); }});
-        settle(10);
-    }
     SettingsViewModel::Services settingsServices()
     {
         return {settings, *monitor, settingsClock, [] () -> QCoro::Task<std::optional<QString>> { co_return std::nullopt; },
                 [](QString) -> QCoro::Task<bool> { co_return true; }, [] { return QString(); }};
     }
 
-    TestSupport::LogCapture log;
-    FakeKeyEventSource source;
-    FakeKeyEventSource local;
-    ManualScheduler *keys = nullptr;
     ManualScheduler settingsClock;
-    std::unique_ptr<HotkeyMonitorService> monitor;
-    MemoryKeyValueStore store;
-    SettingsStore settings{store};
-    std::optional<QString> storedKey = QStringLiteral("sk-test-0123456789");
-    FakeSpeechRecognizer recognizer;
-    AudioRecorderService recorder;
-    FakeModelService service;
-    FakeDesktopBackend desktop;
-    FakeClipPlayer player;
-    QObject context;
-    QtScheduler scheduler{&context};
-    std::unique_ptr<AppViewModel> controller;
 };
 
 TEST_F(ShellWindows, TheStatusLineShowsWorkThenTheLastMessageThenReady)
@@ -98,11 +57,8 @@ TEST_F(ShellWindows, TheStatusLineShowsWorkThenTheLastMessageThenReady)
     EXPECT_EQ(view.statusText(), QStringLiteral("就绪"));
     EXPECT_FALSE(view.showsMissingKey());
 
-    source.press(ModifierMask::Option);
-    keys->elapse(HotkeyMonitorService::kLongPressDelay);
-    settle(10);
-    source.press(0);
-    keys->runTasks();
+    activate(ModifierMask::Option);
+    release();
     EXPECT_TRUE(waitUntil([&] { return view.statusText() == QStringLiteral("正在处理..."); }, 2000));
     EXPECT_TRUE(waitUntil([&] { return !controller->isProcessing(); }, 5000));
     EXPECT_EQ(view.statusText(), controller->statusMessage());

@@ -1,15 +1,4 @@
-#include "AppViewModel.h"
-#include "AudioRecorderService.h"
-#include "FakeClipPlayer.h"
-#include "FakeDesktopBackend.h"
-#include "FakeKeyEventSource.h"
-#include "FakeModelService.h"
-#include "FakeSpeechRecognizer.h"
-#include "HotkeyMonitorService.h"
-#include "ManualScheduler.h"
-#include "MemoryKeyValueStore.h"
-#include "SettingsStore.h"
-#include "TestSupport.h"
+#include "ControllerFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -23,66 +12,19 @@ constexpr std::uint64_t Option = ModifierMask::Option;
 constexpr std::uint64_t Control = ModifierMask::Control;
 constexpr std::uint64_t Command = ModifierMask::Command;
 
-QCoro::Task<std::optional<QString>> keyOf(std::optional<QString> key)
-{
-    co_return key;
-}
-
-// The controller with the real hotkey monitor fed by a fake key source on a
-// manual clock, and fakes for recognition, the model service, the desktop and
-// the speaker. Its own pauses run on the event loop.
-class Controller : public ::testing::Test
+// The controller, with a white screen to capture and the statuses it showed.
+class Controller : public ControllerFixture
 {
 protected:
     void SetUp() override
     {
-        auto clock = std::make_unique<ManualScheduler>();
-        keys = clock.get();
-        monitor = std::make_unique<HotkeyMonitorService>(source, local, ShortcutConfig::defaults(), std::move(clock));
-        keys->elapse(HotkeyMonitorService::kFirstSetupDelay);
         desktop.screenImage = QImage(2560, 1440, QImage::Format_RGB32);
         desktop.screenImage.fill(Qt::white);
-        controller = std::make_unique<AppViewModel>(AppViewModel::Services{
-            settings, [this] { return keyOf(storedKey); }, recognizer, *monitor, recorder, service, desktop, player,
-            scheduler, [this] { return accessibilityProblem; }});
+        makeController();
         QObject::connect(controller.get(), &AppViewModel::statusMessageChanged,
                          [this](const QString &status) { statuses << status; });
-        settle(10);
     }
 
-    // A press of the mode key held past the long-press delay.
-    void activate(std::uint64_t key)
-    {
-        source.press(key);
-        keys->elapse(HotkeyMonitorService::kLongPressDelay);
-        settle(10);
-    }
-
-    void release()
-    {
-        source.press(0);
-        keys->runTasks();
-    }
-
-    bool idle() const { return !controller->isProcessing() && !controller->currentMode(); }
-
-    TestSupport::LogCapture log;
-    FakeKeyEventSource source;
-    FakeKeyEventSource local;
-    ManualScheduler *keys = nullptr;
-    std::unique_ptr<HotkeyMonitorService> monitor;
-    MemoryKeyValueStore store;
-    SettingsStore settings{store};
-    std::optional<QString> storedKey = QStringLiteral("sk-test-0123456789");
-    QString accessibilityProblem;
-    FakeSpeechRecognizer recognizer;
-    AudioRecorderService recorder;
-    FakeModelService service;
-    FakeDesktopBackend desktop;
-    FakeClipPlayer player;
-    QObject context;
-    QtScheduler scheduler{&context};
-    std::unique_ptr<AppViewModel> controller;
     QStringList statuses;
 };
 
@@ -99,11 +41,7 @@ TEST_F(Controller, NoKeyAndNoAccessibilityAreReportedAtStart)
 {
     storedKey = QString();
     accessibilityProblem = QStringLiteral("XTest 不可用");
-    controller.reset();
-    controller = std::make_unique<AppViewModel>(AppViewModel::Services{
-        settings, [this] { return keyOf(storedKey); }, recognizer, *monitor, recorder, service, desktop, player,
-        scheduler, [this] { return accessibilityProblem; }});
-    settle(10);
+    makeController();
     EXPECT_FALSE(controller->hasApiKey());
     EXPECT_EQ(log.linesStartingWith(QStringLiteral("⚠️ [AppViewModel] 辅助功能不可用：XTest 不可用")).size(), 1);
 }
