@@ -60,7 +60,19 @@ desktop_start() {
     DESKTOP_PIDS+=($!)
 
     # A window manager gives an active window and a system tray.
-    jwm >"$DESKTOP_DIR/jwm.log" 2>&1 &
+    # Kept running: once, in a clean-clone run, jwm went away in the middle of
+    # the suite and every test that needs a window manager failed after it.
+    # A restart is logged and reported when the desktop stops.
+    (
+        trap 'kill "$wm" 2>/dev/null; exit 0' TERM
+        while :; do
+            jwm >>"$DESKTOP_DIR/jwm.log" 2>&1 &
+            wm=$!
+            wait "$wm"
+            echo "jwm exited with status $?; restarting" >>"$DESKTOP_DIR/jwm.log"
+            sleep 0.2
+        done
+    ) &
     DESKTOP_PIDS+=($!)
 
     # An audio server with a virtual microphone "vmic" that tests speak into
@@ -104,6 +116,9 @@ desktop_stop() {
         kill -9 "$pid" 2>/dev/null || true
     done
     DESKTOP_PIDS=()
+    if [ -n "$DESKTOP_DIR" ] && grep -q "restarting" "$DESKTOP_DIR/jwm.log" 2>/dev/null; then
+        desktop_log "the window manager had to be restarted: $(grep -c restarting "$DESKTOP_DIR/jwm.log") time(s)"
+    fi
     desktop_stop_stragglers
     if [ -n "$DESKTOP_DIR" ]; then
         rm -rf "$DESKTOP_DIR"
