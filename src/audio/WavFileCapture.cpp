@@ -14,18 +14,12 @@ quint16 u16(const QByteArray &data, qsizetype at)
 }
 } // namespace
 
-WavFileCapture::WavFileCapture(const QString &path, bool fast, QObject *parent) : AudioCapture(parent)
+WavFileCapture::Contents WavFileCapture::read(const QByteArray &data)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_error = QStringLiteral("cannot open %1: %2").arg(path, file.errorString());
-        return;
-    }
-    const QByteArray data = file.readAll();
-    if (data.size() < 12 || !data.startsWith("RIFF") || data.mid(8, 4) != "WAVE") {
-        m_error = QStringLiteral("%1 is not a WAV file").arg(path);
-        return;
-    }
+    const auto refuse = [](const QString &problem) { return Contents{{}, {}, problem}; };
+    if (data.size() < 12 || !data.startsWith("RIFF") || data.mid(8, 4) != "WAVE")
+        return refuse(QStringLiteral("not a WAV file"));
+    Contents contents;
     // Walk the chunks for "fmt " and "data".
     for (qsizetype at = 12; at + 8 <= data.size();) {
         const QByteArray id = data.mid(at, 4);
@@ -34,24 +28,40 @@ WavFileCapture::WavFileCapture(const QString &path, bool fast, QObject *parent) 
         if (id == "fmt " && size >= 16 && body + 16 <= data.size()) {
             const quint16 tag = u16(data, body);
             const quint16 bits = u16(data, body + 14);
-            m_format.channels = u16(data, body + 2);
-            m_format.sampleRate = int(u32(data, body + 4));
             const bool pcm16 = (tag == 1 || tag == 0xFFFE) && bits == 16;
             const bool float32 = (tag == 3 || tag == 0xFFFE) && bits == 32;
-            if (!pcm16 && !float32) {
-                m_error = QStringLiteral("%1: only 16-bit PCM and 32-bit float WAV files are supported").arg(path);
-                return;
-            }
-            m_format.isFloat = float32;
+            if (!pcm16 && !float32)
+                return refuse(QStringLiteral("only 16-bit PCM and 32-bit float WAV files are supported"));
+            const quint32 rate = u32(data, body + 4);
+            if (rate < kMinSampleRate || rate > kMaxSampleRate)
+                return refuse(QStringLiteral("a sample rate of %1 Hz is not supported").arg(rate));
+            contents.format.channels = u16(data, body + 2);
+            contents.format.sampleRate = int(rate);
+            contents.format.isFloat = float32;
         } else if (id == "data") {
-            m_frames = data.mid(body, std::min<qsizetype>(size, data.size() - body));
+            contents.frames = data.mid(body, std::min<qsizetype>(size, data.size() - body));
         }
         at = body + size + (size & 1);
     }
-    if (m_format.channels < 1 || m_format.sampleRate < 1000) {
-        m_error = QStringLiteral("%1 has no usable format chunk").arg(path);
+    if (contents.format.channels < 1)
+        return refuse(QStringLiteral("no usable format chunk"));
+    return contents;
+}
+
+WavFileCapture::WavFileCapture(const QString &path, bool fast, QObject *parent) : AudioCapture(parent)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_error = QStringLiteral("cannot open %1: %2").arg(path, file.errorString());
         return;
     }
+    Contents contents = read(file.readAll());
+    if (!contents.problem.isEmpty()) {
+        m_error = QStringLiteral("%1: %2").arg(path, contents.problem);
+        return;
+    }
+    m_format = contents.format;
+    m_frames = std::move(contents.frames);
     m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setInterval(fast ? 1 : kBufferFrames * 1000 / m_format.sampleRate);
     connect(&m_timer, &QTimer::timeout, this, &WavFileCapture::deliverNext);

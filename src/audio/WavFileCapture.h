@@ -24,6 +24,19 @@ public:
         int bytesPerFrame() const { return channels * (isFloat ? 4 : 2); }
     };
 
+    // What a WAV file's bytes hold: the format and the sample frames, or why
+    // they cannot be played (then the rest is empty).
+    struct Contents
+    {
+        Format format;
+        QByteArray frames;
+        QString problem;
+    };
+    static Contents read(const QByteArray &data);
+    // Rates a microphone or a recording can have; others are damage.
+    static constexpr int kMinSampleRate = 1000;
+    static constexpr int kMaxSampleRate = 768000;
+
     // Reads the file; error() says why when it is not a WAV file we can play.
     explicit WavFileCapture(const QString &path, bool fast = false, QObject *parent = nullptr);
 

@@ -4,6 +4,8 @@
 #include <QJsonDocument>
 #include <QJsonParseError>
 
+#include <cmath>
+
 namespace Json {
 
 QByteArray compact(const QJsonValue &value)
@@ -64,6 +66,19 @@ std::optional<QJsonObject> objectMember(const QJsonObject &object, const QString
     if (!value.isObject())
         return std::nullopt;
     return value.toObject();
+}
+
+std::optional<qint64> integer(const QJsonValue &value)
+{
+    if (!value.isDouble())
+        return std::nullopt;
+    const double number = value.toDouble();
+    // 2^63 is the first double beyond qint64; converting one at or past it is
+    // undefined, not merely wrong.
+    constexpr double kLimit = 9223372036854775808.0;
+    if (std::floor(number) != number || number < -kLimit || number >= kLimit)
+        return std::nullopt;
+    return qint64(number);
 }
 
 } // namespace Json

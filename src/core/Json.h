@@ -36,5 +36,8 @@ std::optional<QJsonObject> parseObject(const QByteArray &text);
 std::optional<QString> stringMember(const QJsonObject &object, const QString &key);
 std::optional<bool> boolMember(const QJsonObject &object, const QString &key);
 std::optional<QJsonObject> objectMember(const QJsonObject &object, const QString &key);
+// A JSON number that is a whole number a qint64 holds; nothing otherwise
+// (1.5, 1e300 and non-numbers alike).
+std::optional<qint64> integer(const QJsonValue &value);
 
 } // namespace Json

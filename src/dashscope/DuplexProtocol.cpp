@@ -1,9 +1,9 @@
 #include "DuplexProtocol.h"
 
+#include "Json.h"
+
 #include <QJsonDocument>
 #include <QUuid>
-
-#include <cmath>
 
 namespace DuplexProtocol {
 namespace {
@@ -115,10 +115,7 @@ std::optional<qint64> billedDuration(const QJsonObject &payload)
     const QJsonValue usage = payload.value(QStringLiteral("usage"));
     if (!usage.isObject())
         return std::nullopt;
-    const QJsonValue duration = usage.toObject().value(QStringLiteral("duration"));
-    if (!duration.isDouble() || std::floor(duration.toDouble()) != duration.toDouble())
-        return std::nullopt;
-    return qint64(duration.toDouble());
+    return Json::integer(usage.toObject().value(QStringLiteral("duration")));
 }
 
 QString errorMessage(const std::optional<QJsonObject> &header)

@@ -2,10 +2,13 @@
 
 QList<QByteArray> SseLineReader::feed(const QByteArray &bytes)
 {
+    // Only the new bytes are searched: a long line in many small packets
+    // would otherwise be scanned again for every packet.
+    qsizetype i = m_pending.size();
     m_pending += bytes;
     QList<QByteArray> lines;
     qsizetype start = 0;
-    for (qsizetype i = 0; i < m_pending.size(); ++i) {
+    for (; i < m_pending.size(); ++i) {
         if (m_pending[i] == '\n' || m_pending[i] == '\r') {
             lines.append(m_pending.mid(start, i - start));
             start = i + 1;

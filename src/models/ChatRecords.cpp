@@ -4,7 +4,6 @@
 
 #include <QJsonArray>
 
-#include <cmath>
 
 namespace {
 
@@ -27,13 +26,6 @@ QString toString(const QJsonValue &value)
     return value.toString();
 }
 
-std::optional<qint64> integer(const QJsonValue &value)
-{
-    if (!value.isDouble() || std::floor(value.toDouble()) != value.toDouble())
-        return std::nullopt;
-    return qint64(value.toDouble());
-}
-
 bool optionalString(const QJsonObject &object, const char *name, std::optional<QString> &target)
 {
     return optionalMember<QString>(object, name, target, &QJsonValue::isString, &toString);
@@ -41,9 +33,9 @@ bool optionalString(const QJsonObject &object, const char *name, std::optional<Q
 
 std::optional<LLMUsage> usageFrom(const QJsonObject &object)
 {
-    const auto prompt = integer(object.value(QStringLiteral("prompt_tokens")));
-    const auto completion = integer(object.value(QStringLiteral("completion_tokens")));
-    const auto total = integer(object.value(QStringLiteral("total_tokens")));
+    const auto prompt = Json::integer(object.value(QStringLiteral("prompt_tokens")));
+    const auto completion = Json::integer(object.value(QStringLiteral("completion_tokens")));
+    const auto total = Json::integer(object.value(QStringLiteral("total_tokens")));
     if (!prompt || !completion || !total)
         return std::nullopt;
     return LLMUsage{*prompt, *completion, *total};
@@ -55,7 +47,7 @@ std::optional<LLMChoice> choiceFrom(const QJsonValue &value)
         return std::nullopt;
     const QJsonObject object = value.toObject();
     LLMChoice choice;
-    const auto index = integer(object.value(QStringLiteral("index")));
+    const auto index = Json::integer(object.value(QStringLiteral("index")));
     if (!index)
         return std::nullopt;
     choice.index = *index;
@@ -132,7 +124,7 @@ std::optional<LLMResponse> LLMResponse::fromJson(const QByteArray &json)
     LLMResponse response;
     const auto id = Json::stringMember(*object, QStringLiteral("id"));
     const auto kind = Json::stringMember(*object, QStringLiteral("object"));
-    const auto created = integer(object->value(QStringLiteral("created")));
+    const auto created = Json::integer(object->value(QStringLiteral("created")));
     const auto model = Json::stringMember(*object, QStringLiteral("model"));
     const QJsonValue choices = object->value(QStringLiteral("choices"));
     if (!id || !kind || !created || !model || !choices.isArray())

@@ -12,7 +12,10 @@ std::optional<HttpRequest> HttpRequestReader::feed(const QByteArray &bytes)
 {
     m_buffer += bytes;
     if (!m_head) {
-        const qsizetype end = m_buffer.indexOf("\r\n\r\n");
+        // Searched only where the end can have arrived since the last look,
+        // not again from the start of a head sent a byte at a time.
+        const qsizetype end = m_buffer.indexOf("\r\n\r\n", m_searched);
+        m_searched = std::max<qsizetype>(0, m_buffer.size() - 3);
         if (end < 0) {
             if (m_buffer.size() > kMaxHeadBytes)
                 m_error = "request head too large";
@@ -20,6 +23,7 @@ std::optional<HttpRequest> HttpRequestReader::feed(const QByteArray &bytes)
         }
         const QList<QByteArray> lines = m_buffer.left(end).split('\n');
         m_buffer.remove(0, end + 4);
+        m_searched = 0;
         const QList<QByteArray> requestLine = lines.first().trimmed().split(' ');
         if (requestLine.size() != 3 || !requestLine[2].startsWith("HTTP/1.")) {
             m_error = "not an HTTP/1.x request line";

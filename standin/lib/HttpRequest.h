@@ -36,6 +36,7 @@ private:
     QByteArray m_buffer;
     QByteArray m_error;
     std::optional<HttpRequest> m_head;
+    qsizetype m_searched = 0; // the head's end is not before this
     qsizetype m_bodyLength = 0;
 };
 

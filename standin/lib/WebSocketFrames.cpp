@@ -60,6 +60,7 @@ std::optional<Message> Reader::takeFrame()
             return std::nullopt;
         const auto *data = reinterpret_cast<const uchar *>(m_buffer.constData());
         const bool fin = data[0] & 0x80;
+        const bool reservedBits = data[0] & 0x70;
         const auto opcode = Opcode(data[0] & 0x0F);
         const bool masked = data[1] & 0x80;
         quint64 length = data[1] & 0x7F;
@@ -79,6 +80,11 @@ std::optional<Message> Reader::takeFrame()
             m_error = "a client frame without a mask";
             return std::nullopt;
         }
+        // No extension is ever agreed on, so no frame may use the reserved bits.
+        if (reservedBits) {
+            m_error = "a frame with reserved bits set";
+            return std::nullopt;
+        }
         if (length > quint64(kMaxMessageBytes)) {
             m_error = "a frame larger than 64 MiB";
             return std::nullopt;
@@ -91,7 +97,7 @@ std::optional<Message> Reader::takeFrame()
             payload[i] = char(payload[i] ^ mask[i % 4]);
         m_buffer.remove(0, offset + 4 + qsizetype(length));
 
-        if (opcode >= Close) {
+        if (opcode == Close || opcode == Ping || opcode == Pong) {
             if (!fin || length > 125) {
                 m_error = "a fragmented or oversized control frame";
                 return std::nullopt;
@@ -101,6 +107,11 @@ std::optional<Message> Reader::takeFrame()
         if (opcode == Continuation) {
             if (!m_fragmentOpcode) {
                 m_error = "a continuation frame without a message to continue";
+                return std::nullopt;
+            }
+            // Each fragment is bounded, and so is the message they make.
+            if (m_fragments.size() + payload.size() > kMaxMessageBytes) {
+                m_error = "a message larger than 64 MiB";
                 return std::nullopt;
             }
             m_fragments += payload;

@@ -9,7 +9,7 @@
 
 namespace {
 
-const QString kTask = QStringLiteral("0123456789ABCDEF0123456789ABCDEF");
+const QString kRecognitionTask = QStringLiteral("0123456789ABCDEF0123456789ABCDEF");
 
 QString eventOf(const QJsonObject &frame)
 {
@@ -37,17 +37,17 @@ TEST_F(StandinRecognition, ATaskStreamsGrowingResultsAndFinishesWithTheWholeScri
     useScenario(R"({"recognition":{"sentences":["今天天气很好。","我们出去走走吧！"],"interimResults":2,"audioMsPerResult":200}})");
     WsClient client(server, key());
     ASSERT_TRUE(client.isConnected());
-    client.sendJson(Frames::recognitionRunTask(kTask));
+    client.sendJson(Frames::recognitionRunTask(kRecognitionTask));
     const QJsonObject started = client.waitForEvent(QStringLiteral("task-started"));
     ASSERT_FALSE(started.isEmpty());
-    EXPECT_EQ(started[QStringLiteral("header")][QStringLiteral("task_id")].toString(), kTask);
+    EXPECT_EQ(started[QStringLiteral("header")][QStringLiteral("task_id")].toString(), kRecognitionTask);
 
     stream(client, Frames::tone(440, 1000));
     TestSupport::settle(200);
     const qsizetype duringAudio = client.events.size() - 1;
     EXPECT_EQ(duringAudio, 5) << "one result per 200 ms of audio";
 
-    client.sendJson(Frames::finishTask(kTask));
+    client.sendJson(Frames::finishTask(kRecognitionTask));
     const QJsonObject finished = client.waitForEvent(QStringLiteral("task-finished"));
     ASSERT_FALSE(finished.isEmpty());
     EXPECT_EQ(finished[QStringLiteral("payload")][QStringLiteral("output")].toObject(), QJsonObject());
@@ -77,7 +77,7 @@ TEST_F(StandinRecognition, ATaskStreamsGrowingResultsAndFinishesWithTheWholeScri
     EXPECT_EQ(server.recorder().recordsOfKind(QStringLiteral("ws-binary")).size(), 10);
     const auto texts_ = server.recorder().recordsOfKind(QStringLiteral("ws-text"));
     ASSERT_EQ(texts_.size(), 2);
-    EXPECT_EQ(texts_[0][QStringLiteral("json")].toObject(), Frames::recognitionRunTask(kTask)) << "recorded as sent";
+    EXPECT_EQ(texts_[0][QStringLiteral("json")].toObject(), Frames::recognitionRunTask(kRecognitionTask)) << "recorded as sent";
 }
 
 TEST_F(StandinRecognition, EveryDeviationFromTheRunTaskIsRefusedNamingTheMember)
@@ -111,7 +111,7 @@ TEST_F(StandinRecognition, EveryDeviationFromTheRunTaskIsRefusedNamingTheMember)
     WsClient client(server, key());
     ASSERT_TRUE(client.isConnected());
     for (const auto &[expected, edit] : cases) {
-        QJsonObject frame = Frames::recognitionRunTask(kTask);
+        QJsonObject frame = Frames::recognitionRunTask(kRecognitionTask);
         QJsonObject header = frame[QStringLiteral("header")].toObject();
         QJsonObject payload = frame[QStringLiteral("payload")].toObject();
         QJsonObject parameters = payload[QStringLiteral("parameters")].toObject();
@@ -124,7 +124,7 @@ TEST_F(StandinRecognition, EveryDeviationFromTheRunTaskIsRefusedNamingTheMember)
         EXPECT_EQ(failed[QStringLiteral("header")][QStringLiteral("error_message")].toString(), expected);
     }
     // The connection is usable again for a right task.
-    client.sendJson(Frames::recognitionRunTask(kTask));
+    client.sendJson(Frames::recognitionRunTask(kRecognitionTask));
     EXPECT_FALSE(client.waitForEvent(QStringLiteral("task-started")).isEmpty());
 }
 
@@ -135,7 +135,7 @@ TEST_F(StandinRecognition, NothingMayBeSentBeforeTaskStartedOrOutOfTurn)
     // task-started, is refused every time.
     for (int attempt = 0; attempt < 5; ++attempt) {
         WsClient early(server, key());
-        early.sendJson(Frames::recognitionRunTask(kTask));
+        early.sendJson(Frames::recognitionRunTask(kRecognitionTask));
         TestSupport::settle(20);
         early.sendBinary(Frames::tone(440, 100));
         EXPECT_EQ(early.waitForEvent(QStringLiteral("task-failed"))[QStringLiteral("header")][QStringLiteral("error_message")].toString(),
@@ -144,22 +144,22 @@ TEST_F(StandinRecognition, NothingMayBeSentBeforeTaskStartedOrOutOfTurn)
         EXPECT_TRUE(early.waitForEvent(QStringLiteral("task-started"), 10).isEmpty()) << "the failed task never starts";
     }
     WsClient client(server, key());
-    client.sendJson(Frames::recognitionRunTask(kTask));
-    client.sendJson(Frames::finishTask(kTask));
+    client.sendJson(Frames::recognitionRunTask(kRecognitionTask));
+    client.sendJson(Frames::finishTask(kRecognitionTask));
     EXPECT_EQ(client.waitForEvent(QStringLiteral("task-failed"))[QStringLiteral("header")][QStringLiteral("error_message")].toString(),
               QStringLiteral("finish-task before task-started"));
 
-    client.sendJson(Frames::recognitionRunTask(kTask));
+    client.sendJson(Frames::recognitionRunTask(kRecognitionTask));
     ASSERT_FALSE(client.waitForEvent(QStringLiteral("task-started")).isEmpty());
     client.sendJson(Frames::recognitionRunTask(QStringLiteral("FFFF")));
     EXPECT_TRUE(client.waitForEvent(QStringLiteral("task-failed"))[QStringLiteral("header")][QStringLiteral("error_message")]
                     .toString().startsWith(QStringLiteral("a second run-task")));
 
-    client.sendJson(Frames::recognitionRunTask(kTask));
+    client.sendJson(Frames::recognitionRunTask(kRecognitionTask));
     ASSERT_FALSE(client.waitForEvent(QStringLiteral("task-started")).isEmpty());
     client.sendJson(Frames::finishTask(QStringLiteral("ABCDEF")));
     EXPECT_EQ(client.waitForEvent(QStringLiteral("task-failed"))[QStringLiteral("header")][QStringLiteral("error_message")].toString(),
-              QStringLiteral("header.task_id must be the running task's id ") + kTask);
+              QStringLiteral("header.task_id must be the running task's id ") + kRecognitionTask);
 }
 
 TEST_F(StandinRecognition, SilenceDroppedConnectionsAndMalformedFramesArePlayed)
@@ -167,22 +167,22 @@ TEST_F(StandinRecognition, SilenceDroppedConnectionsAndMalformedFramesArePlayed)
     useScenario(R"({"recognition":{"fault":{"type":"never-answer"}}})");
     {
         WsClient silent(server, key());
-        silent.sendJson(Frames::recognitionRunTask(kTask));
+        silent.sendJson(Frames::recognitionRunTask(kRecognitionTask));
         TestSupport::settle(300);
         EXPECT_TRUE(silent.events.isEmpty());
     }
     useScenario(R"({"recognition":{"fault":{"type":"never-answer","at":"finish"}}})");
     {
         WsClient stuck(server, key());
-        stuck.sendJson(Frames::recognitionRunTask(kTask));
+        stuck.sendJson(Frames::recognitionRunTask(kRecognitionTask));
         ASSERT_FALSE(stuck.waitForEvent(QStringLiteral("task-started")).isEmpty());
-        stuck.sendJson(Frames::finishTask(kTask));
+        stuck.sendJson(Frames::finishTask(kRecognitionTask));
         EXPECT_TRUE(stuck.waitForEvent(QStringLiteral("task-finished"), 300).isEmpty());
     }
     useScenario(R"({"recognition":{"fault":{"type":"close-after","frames":2},"audioMsPerResult":100}})");
     {
         WsClient dropped(server, key());
-        dropped.sendJson(Frames::recognitionRunTask(kTask));
+        dropped.sendJson(Frames::recognitionRunTask(kRecognitionTask));
         ASSERT_FALSE(dropped.waitForEvent(QStringLiteral("task-started")).isEmpty());
         dropped.sendBinary(Frames::tone(440, 300));
         EXPECT_TRUE(dropped.waitForDisconnect());
@@ -191,7 +191,7 @@ TEST_F(StandinRecognition, SilenceDroppedConnectionsAndMalformedFramesArePlayed)
     useScenario(R"({"recognition":{"fault":{"type":"malformed"}}})");
     {
         WsClient garbled(server, key());
-        garbled.sendJson(Frames::recognitionRunTask(kTask));
+        garbled.sendJson(Frames::recognitionRunTask(kRecognitionTask));
         ASSERT_FALSE(garbled.waitForEvent(QStringLiteral("task-started")).isEmpty());
         TestSupport::settle(100);
         EXPECT_EQ(garbled.nonJsonTexts, (QStringList{QStringLiteral("not json"), QStringLiteral("[1,2,3]")}));

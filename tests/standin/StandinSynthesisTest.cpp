@@ -2,7 +2,7 @@
 
 namespace {
 
-const QString kTask = QStringLiteral("0123456789abcdef0123456789abcdef");
+const QString kSynthesisTask = QStringLiteral("0123456789abcdef0123456789abcdef");
 
 // Sample rate of the first MPEG audio frame: 22050 for MPEG-2 layer III index 0.
 int mp3SampleRate(const QByteArray &mp3)
@@ -30,10 +30,10 @@ protected:
     QByteArray synthesise(const QString &text)
     {
         WsClient client(server, key());
-        client.sendJson(Frames::synthesisRunTask(kTask));
+        client.sendJson(Frames::synthesisRunTask(kSynthesisTask));
         EXPECT_FALSE(client.waitForEvent(QStringLiteral("task-started")).isEmpty());
-        client.sendJson(Frames::continueTask(kTask, text));
-        client.sendJson(Frames::finishTask(kTask));
+        client.sendJson(Frames::continueTask(kSynthesisTask, text));
+        client.sendJson(Frames::finishTask(kSynthesisTask));
         EXPECT_FALSE(client.waitForEvent(QStringLiteral("task-finished")).isEmpty());
         return client.binary;
     }
@@ -60,7 +60,7 @@ TEST_F(StandinSynthesis, TheSevenParametersAreCheckedByTypeAndValue)
     };
     WsClient client(server, key());
     for (const auto &[expected, change] : cases) {
-        QJsonObject frame = Frames::synthesisRunTask(kTask);
+        QJsonObject frame = Frames::synthesisRunTask(kSynthesisTask);
         QJsonObject payload = frame[QStringLiteral("payload")].toObject();
         QJsonObject parameters = payload[QStringLiteral("parameters")].toObject();
         for (auto it = change.begin(); it != change.end(); ++it)
@@ -71,7 +71,7 @@ TEST_F(StandinSynthesis, TheSevenParametersAreCheckedByTypeAndValue)
         EXPECT_EQ(client.waitForEvent(QStringLiteral("task-failed"))[QStringLiteral("header")][QStringLiteral("error_message")].toString(),
                   expected);
     }
-    QJsonObject frame = Frames::synthesisRunTask(kTask);
+    QJsonObject frame = Frames::synthesisRunTask(kSynthesisTask);
     QJsonObject payload = frame[QStringLiteral("payload")].toObject();
     QJsonObject parameters = payload[QStringLiteral("parameters")].toObject();
     parameters.remove(QStringLiteral("pitch"));
@@ -86,12 +86,12 @@ TEST_F(StandinSynthesis, TextBeforeTheStartAndAudioFromTheClientFailTheTask)
 {
     useScenario(R"({"synthesis":{"startDelayMs":200}})");
     WsClient client(server, key());
-    client.sendJson(Frames::synthesisRunTask(kTask));
-    client.sendJson(Frames::continueTask(kTask, QStringLiteral("太早了")));
+    client.sendJson(Frames::synthesisRunTask(kSynthesisTask));
+    client.sendJson(Frames::continueTask(kSynthesisTask, QStringLiteral("太早了")));
     EXPECT_EQ(client.waitForEvent(QStringLiteral("task-failed"))[QStringLiteral("header")][QStringLiteral("error_message")].toString(),
               QStringLiteral("continue-task before task-started"));
 
-    client.sendJson(Frames::synthesisRunTask(kTask));
+    client.sendJson(Frames::synthesisRunTask(kSynthesisTask));
     ASSERT_FALSE(client.waitForEvent(QStringLiteral("task-started")).isEmpty());
     client.sendBinary("not for a tts task");
     EXPECT_EQ(client.waitForEvent(QStringLiteral("task-failed"))[QStringLiteral("header")][QStringLiteral("error_message")].toString(),

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace {
 
 TEST(ChatRecords, ARequestWritesItsMembersInOrderAndLeavesAbsentOnesOut)
@@ -56,6 +58,15 @@ TEST(ChatRecords, AMissingRequiredMemberFailsTheWholeResponse)
     EXPECT_FALSE(LLMResponse::fromJson(R"({"id":"c","object":"o","created":"1","model":"m","choices":[]})"));
     EXPECT_FALSE(LLMResponse::fromJson(R"({"id":"c","object":"o","created":1,"model":"m","choices":[{"delta":{}}]})"))
         << "a choice needs its index";
+
+    // Numbers beyond a 64-bit integer are refused, not converted (the
+    // conversion was undefined and found by the fuzzer).
+    EXPECT_FALSE(LLMResponse::fromJson(R"({"id":"c","object":"o","created":1.735e93,"model":"m","choices":[]})"));
+    EXPECT_FALSE(LLMResponse::fromJson(R"({"id":"c","object":"o","created":9223372036854775808,"model":"m","choices":[]})"));
+    EXPECT_FALSE(LLMResponse::fromJson(R"({"id":"c","object":"o","created":1,"model":"m","choices":[{"index":-1e300}]})"));
+    const auto largest = LLMResponse::fromJson(R"({"id":"c","object":"o","created":-9223372036854775808,"model":"m","choices":[]})");
+    ASSERT_TRUE(largest);
+    EXPECT_EQ(largest->created, std::numeric_limits<qint64>::min());
 }
 
 TEST(ChatRecords, ErrorBodiesNeedAStringCode)

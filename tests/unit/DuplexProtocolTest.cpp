@@ -54,6 +54,8 @@ TEST(DuplexProtocol, PathsReadOnlyThroughObjectsOfTheRightType)
     EXPECT_EQ(DuplexProtocol::billedDuration(durationOnly), 2) << "the duration is read without a text";
     EXPECT_EQ(DuplexProtocol::sentenceText(payloadOf(R"({"output":[]})")), std::nullopt);
     EXPECT_EQ(DuplexProtocol::billedDuration(payloadOf(R"({"usage":{"duration":1.5}})")), std::nullopt);
+    EXPECT_EQ(DuplexProtocol::billedDuration(payloadOf(R"({"usage":{"duration":3e40}})")), std::nullopt)
+        << "beyond 64 bits is refused, not converted";
     EXPECT_EQ(DuplexProtocol::billedDuration(payloadOf(R"({"usage":null})")), std::nullopt);
 }
 
