@@ -19,6 +19,12 @@ QCoro::Task<bool> TextInputService::simulatePaste()
         Log::line(QStringLiteral("⚠️ [粘贴] 当前桌面不支持模拟按键，文本已放入剪贴板"));
         co_return false;
     }
+    // With no window focused (the one the user dictated for has closed) the
+    // keystroke would reach nothing: say so, the text waits on the clipboard.
+    if (!m_desktop.hasFocusedWindow()) {
+        Log::line(QStringLiteral("⚠️ [粘贴] 没有获得键盘焦点的窗口，文本已放入剪贴板"));
+        co_return false;
+    }
     co_await m_desktop.paste();
     co_return true;
 }

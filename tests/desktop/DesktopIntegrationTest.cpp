@@ -1,9 +1,15 @@
 #include "PasteTarget.h"
 #include "TestSupport.h"
+#include "x11/X11ScreenGrabber.h"
 
+#include <QGuiApplication>
+#include <QPixmap>
 #include <QImage>
 #include <QProcess>
+#include <QScreen>
 #include <QTemporaryDir>
+
+#include <X11/Xlib.h>
 
 #include <gtest/gtest.h>
 
@@ -81,12 +87,67 @@ TEST_F(DesktopIntegration, TheFocusedScreenIsCapturedScaledToTheLimit)
     EXPECT_EQ(QImage::fromData(QByteArray::fromBase64(base64.out.trimmed().toLatin1()), "JPEG").size(), QSize(1920, 1080));
 }
 
+// The screen read through shared memory is the one the X server sends over
+// the socket, pixel for pixel, and an area reaching past the screen is cut
+// to it rather than refused.
+TEST_F(DesktopIntegration, TheSharedMemoryReadGivesThePixelsOfThePlainRead)
+{
+    PasteTarget target(env, {QStringLiteral("--rect"), QStringLiteral("1280,720,640,360"),
+                             QStringLiteral("--color"), QStringLiteral("#20c040")});
+    std::unique_ptr<Display, int (*)(Display *)> connection(XOpenDisplay(nullptr), XCloseDisplay);
+    ASSERT_NE(connection, nullptr);
+    X11ScreenGrabber grabber(connection.get());
+    ASSERT_TRUE(grabber.isAvailable()) << "Xvfb on this machine offers MIT-SHM";
+
+    const QRect area(1200, 650, 800, 500);
+    const QImage shared = grabber.grab(area);
+    const QImage plain = QGuiApplication::primaryScreen()
+                             ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+                             .toImage()
+                             .convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shared.size(), area.size());
+    EXPECT_TRUE(shared == plain) << "the same pixels both ways";
+    EXPECT_EQ(shared.pixelColor(400, 250), QColor(0x20, 0xc0, 0x40)) << "the window's colour, not another layout";
+
+    // The memory is reused only once no picture shows it: one still held is
+    // never written over by the next capture.
+    const QImage kept = shared.copy();
+    const QImage next = grabber.grab(QRect(0, 0, 800, 500));
+    EXPECT_NE(next.constBits(), shared.constBits());
+    EXPECT_TRUE(shared == kept) << "the earlier picture is untouched";
+
+    const QImage edge = grabber.grab(QRect(2000, 1000, 2000, 2000));
+    EXPECT_EQ(edge.size(), QSize(560, 440));
+    EXPECT_TRUE(grabber.isAvailable());
+}
+
+// A server without the extension (as a remote display is to us): the capture
+// reads the plain way.
+TEST_F(DesktopIntegration, WithoutSharedMemoryTheScreenIsStillCaptured)
+{
+    QProcess xvfb;
+    xvfb.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                                        QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
+                                        QStringLiteral("tcp"), QStringLiteral("-extension"), QStringLiteral("MIT-SHM")});
+    ASSERT_TRUE(waitUntil([&] { return xvfb.canReadLine(); }, 5000)) << "Xvfb did not start";
+    QProcessEnvironment bare = env;
+    bare.insert(QStringLiteral("DISPLAY"), QStringLiteral(":") + QString::fromLatin1(xvfb.readLine()).trimmed());
+    const QString file = home.filePath(QStringLiteral("plain.jpg"));
+    const auto result = TestSupport::runQuillwren({QStringLiteral("capture"), QStringLiteral("-o"), file}, bare);
+    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(QImage(file).size(), QSize(1280, 800));
+    EXPECT_TRUE(result.err.contains(QStringLiteral("✅ [截屏] 截屏成功，尺寸：1280x800"))) << result.err.toStdString();
+    xvfb.terminate();
+    xvfb.waitForFinished(5000);
+}
+
 TEST(NoDisplay, CaptureAndTypeSayThereIsNoDesktop)
 {
     QTemporaryDir home;
     QProcessEnvironment env = TestSupport::isolatedEnvironment(home);
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM")); // this test process's own choice
     const auto captured = TestSupport::runQuillwren({QStringLiteral("capture"), QStringLiteral("--base64")}, env);
     EXPECT_EQ(captured.exitCode, 1);
     EXPECT_FALSE(captured.crashed);

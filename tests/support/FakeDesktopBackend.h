@@ -23,7 +23,7 @@ public:
     // Control
     bool pasteWorks = true;
     bool captureWorks = true;
-    QString focusedWindow = QStringLiteral("editor");
+    QString focusedWindow = QStringLiteral("editor"); // empty: none has the focus
     std::optional<QRect> focusedRect;
     std::optional<QPoint> pointer;
     QImage screenImage;
@@ -46,6 +46,7 @@ public:
         // As the real chord: the key stays down a while.
         co_await delay(std::chrono::milliseconds(20));
     }
+    bool hasFocusedWindow() const override { return !focusedWindow.isEmpty(); }
     std::optional<QRect> focusedWindowRect() const override { return focusedRect; }
     std::optional<QPoint> pointerPosition() const override { return pointer; }
     bool canCapture() const override { return captureWorks; }

@@ -85,6 +85,19 @@ TEST_F(Controller, WithoutSyntheticKeysTheStatusSaysTheTextIsOnTheClipboard)
     EXPECT_EQ(controller->statusMessage(), QStringLiteral("文本已复制到剪贴板，请手动粘贴"));
     EXPECT_EQ(desktop.clipboard, QStringLiteral("你好世界"));
     EXPECT_TRUE(log.linesStartingWith(QStringLiteral("✅ [语音输入] 文本注入成功")).isEmpty());
+
+    // The window dictated for closed meanwhile and nothing has the focus:
+    // no keystroke into nothing, and the status does not claim it was typed.
+    desktop.pasteWorks = true;
+    desktop.focusedWindow.clear();
+    desktop.clipboard.clear();
+    activate(Option);
+    release();
+    ASSERT_TRUE(waitUntil([this] { return idle(); }));
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("文本已复制到剪贴板，请手动粘贴"));
+    EXPECT_EQ(desktop.clipboard, QStringLiteral("你好世界"));
+    EXPECT_TRUE(desktop.pastes.isEmpty());
+    EXPECT_EQ(log.linesStartingWith(QStringLiteral("⚠️ [粘贴] 没有获得键盘焦点的窗口")).size(), 1);
 }
 
 TEST_F(Controller, AReleaseDuringTheStartWaitsForIt)

@@ -27,6 +27,9 @@ public:
     // Posts the platform's paste chord (Ctrl+V on X11) to the focused window.
     virtual QCoro::Task<> paste() = 0;
 
+    // Whether some window has the keyboard focus, so that a paste has somewhere
+    // to go.
+    virtual bool hasFocusedWindow() const = 0;
     // The focused (active) window's frame in desktop coordinates, if known.
     virtual std::optional<QRect> focusedWindowRect() const = 0;
     // Where the pointer is, if known.

@@ -17,6 +17,7 @@ public:
     }
     bool canPaste() const override { return false; }
     QCoro::Task<> paste() override { co_return; }
+    bool hasFocusedWindow() const override { return false; }
     std::optional<QRect> focusedWindowRect() const override { return std::nullopt; }
     std::optional<QPoint> pointerPosition() const override { return std::nullopt; }
     bool canCapture() const override { return false; }

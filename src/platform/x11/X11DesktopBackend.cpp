@@ -42,12 +42,14 @@ X11DesktopBackend::X11DesktopBackend()
     m_display = XOpenDisplay(nullptr);
     int event = 0, error = 0, major = 0, minor = 0;
     m_hasXTest = m_display && XTestQueryExtension(m_display, &event, &error, &major, &minor);
+    m_grabber = std::make_unique<X11ScreenGrabber>(m_display);
 }
 
 X11DesktopBackend::~X11DesktopBackend()
 {
     while (!m_keysDown.isEmpty())
         sendKey(m_keysDown.last(), false);
+    m_grabber.reset(); // it lets go of its segment over the connection
     if (m_display)
         XCloseDisplay(m_display);
 }
@@ -60,7 +62,12 @@ void X11DesktopBackend::setClipboardText(const QString &text)
 
 QImage X11DesktopBackend::grabScreen(QScreen *screen)
 {
-    return screen ? screen->grabWindow(0).toImage() : QImage();
+    if (!screen)
+        return {};
+    // Qt places a screen at its native position and scales only its size.
+    const QRect native(screen->geometry().topLeft(), screen->size() * screen->devicePixelRatio());
+    QImage image = m_grabber->grab(native);
+    return image.isNull() ? screen->grabWindow(0).toImage() : image;
 }
 
 bool X11DesktopBackend::canPaste() const
@@ -171,6 +178,12 @@ QStringList X11DesktopBackend::focusedWindowClass() const
         window = parent == root ? 0 : parent;
     }
     return {};
+}
+
+bool X11DesktopBackend::hasFocusedWindow() const
+{
+    const Window window = focusedWindow();
+    return window && window != DefaultRootWindow(m_display);
 }
 
 std::optional<QRect> X11DesktopBackend::focusedWindowRect() const

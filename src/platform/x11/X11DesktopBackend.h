@@ -2,8 +2,11 @@
 
 #include "DesktopBackend.h"
 #include "PasteChord.h"
+#include "X11ScreenGrabber.h"
 
 #include <QList>
+
+#include <memory>
 
 struct _XDisplay;
 
@@ -25,6 +28,7 @@ public:
     void setClipboardText(const QString &text) override;
     bool canPaste() const override;
     QCoro::Task<> paste() override;
+    bool hasFocusedWindow() const override;
     std::optional<QRect> focusedWindowRect() const override;
     std::optional<QPoint> pointerPosition() const override;
     bool canCapture() const override { return m_display != nullptr; }
@@ -43,6 +47,7 @@ private:
 
     _XDisplay *m_display = nullptr;
     bool m_hasXTest = false;
+    std::unique_ptr<X11ScreenGrabber> m_grabber;
     QString m_clipboardText;
     // Synthetic keys still down; the destructor lets go of them, so that a
     // quit in the middle of a paste leaves no key stuck on the desktop.
