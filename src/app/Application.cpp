@@ -9,6 +9,7 @@
 #include "HotkeyMonitorService.h"
 #include "KeyEventSource.h"
 #include "KeychainManager.h"
+#include "Log.h"
 #include "MicrophoneCapture.h"
 #include "Mp3Player.h"
 #include "RealtimeASRService.h"
@@ -18,6 +19,18 @@
 Application::Application()
     : m_endpoints(DashScopeEndpoints::fromEnvironment()), m_backend(PlatformFactory::detectBackend())
 {
+    QString problem;
+    m_timeouts = NetworkTimeouts::fromEnvironment(&problem);
+    if (!problem.isEmpty())
+        Log::line(QStringLiteral("⚠️ ") + problem);
+}
+
+RealtimeASRTimings Application::recognitionTimings() const
+{
+    RealtimeASRTimings timings;
+    timings.connectTimeout = m_timeouts.recognitionStart;
+    timings.finishTimeout = m_timeouts.recognitionFinish;
+    return timings;
 }
 
 Application::~Application()
@@ -74,7 +87,7 @@ AudioInputWatcher &Application::audioInputWatcher()
 DashScopeAPIService &Application::modelService()
 {
     if (!m_modelService)
-        m_modelService = std::make_unique<DashScopeAPIService>(apiKeyProvider(), m_endpoints);
+        m_modelService = std::make_unique<DashScopeAPIService>(apiKeyProvider(), m_endpoints, m_timeouts);
     return *m_modelService;
 }
 
@@ -91,7 +104,8 @@ RealtimeASRService &Application::recognizer()
 {
     if (!m_recognizer) {
         m_microphone = std::make_unique<MicrophoneCapture>(&audioInputWatcher());
-        m_recognizer = std::make_unique<RealtimeASRService>(apiKeyProvider(), *m_microphone, m_endpoints.recognition());
+        m_recognizer = std::make_unique<RealtimeASRService>(apiKeyProvider(), *m_microphone, m_endpoints.recognition(),
+                                                            recognitionTimings());
     }
     return *m_recognizer;
 }

@@ -2,7 +2,9 @@
 
 #include "ApiKeyProvider.h"
 #include "DashScopeEndpoints.h"
+#include "NetworkTimeouts.h"
 #include "PlatformFactory.h"
+#include "RealtimeASRConnection.h"
 #include "SettingsViewModel.h"
 
 #include <QObject>
@@ -43,6 +45,9 @@ public:
     // Reads the key from the keyring afresh at every call.
     ApiKeyProvider apiKeyProvider();
     const DashScopeEndpoints &endpoints() const { return m_endpoints; }
+    // The service's waits, from the environment; the recogniser's share of them.
+    const NetworkTimeouts &timeouts() const { return m_timeouts; }
+    RealtimeASRTimings recognitionTimings() const;
 
     PlatformFactory::Backend backend() const { return m_backend; }
     KeyEventSource &keyEventSource();
@@ -64,6 +69,7 @@ public:
 
 private:
     DashScopeEndpoints m_endpoints;
+    NetworkTimeouts m_timeouts;
     PlatformFactory::Backend m_backend;
     std::unique_ptr<KeyEventSource> m_keyEventSource;
     std::unique_ptr<KeyEventSource> m_localKeyEventSource;

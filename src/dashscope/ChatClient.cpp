@@ -14,8 +14,9 @@ constexpr double kTemperature = 0.7;
 constexpr int kMaxTokens = 2048;
 } // namespace
 
-ChatClient::ChatClient(ApiKeyProvider apiKey, QNetworkAccessManager &network, QObject *parent)
-    : QObject(parent), m_apiKey(std::move(apiKey)), m_network(network)
+ChatClient::ChatClient(ApiKeyProvider apiKey, QNetworkAccessManager &network,
+                       std::chrono::milliseconds inactivityTimeout, QObject *parent)
+    : QObject(parent), m_apiKey(std::move(apiKey)), m_network(network), m_inactivityTimeout(inactivityTimeout)
 {
 }
 
@@ -43,7 +44,7 @@ QCoro::Task<> ChatClient::run(QList<LLMMessage> messages, AppConfig config, std:
         stream->finish(CompatibleMode::invalidUrlError(config.compatibleBaseURL));
         co_return;
     }
-    QNetworkRequest request = CompatibleMode::jsonRequest(*url, *key);
+    QNetworkRequest request = CompatibleMode::jsonRequest(*url, *key, m_inactivityTimeout);
     request.setRawHeader("Accept", "text/event-stream");
     const QByteArray body = LLMRequest{config.llmModel, messages, true, kTemperature, kMaxTokens}.toJson();
     Log::line(QStringLiteral("🤖 [LLM-Stream] 发起流式请求:"));
@@ -75,7 +76,8 @@ QCoro::Task<> ChatClient::run(QList<LLMMessage> messages, AppConfig config, std:
                 return;
             Log::line(QStringLiteral("🤖 [LLM-Stream] HTTP 状态码: %1").arg(status));
         }
-        QList<QByteArray> lines = reader.feed(reply->readAll());
+        // A reply ended by the timeout is closed and has nothing more to read.
+        QList<QByteArray> lines = reader.feed(reply->isOpen() ? reply->readAll() : QByteArray());
         if (atEnd)
             lines += reader.finish();
         for (const QByteArray &line : lines) {
@@ -107,7 +109,7 @@ QCoro::Task<> ChatClient::run(QList<LLMMessage> messages, AppConfig config, std:
         co_return;
     if (status == 0) {
         // No HTTP answer at all: the transport failed.
-        fail(CompatibleMode::networkError(reply->errorString(), int(reply->error())));
+        fail(CompatibleMode::networkError(reply->errorString(), int(reply->error()), m_inactivityTimeout));
         co_return;
     }
     if (status != 200) {
@@ -117,7 +119,7 @@ QCoro::Task<> ChatClient::run(QList<LLMMessage> messages, AppConfig config, std:
         co_return;
     }
     if (reply->error() != QNetworkReply::NoError) {
-        fail(CompatibleMode::networkError(reply->errorString(), int(reply->error())));
+        fail(CompatibleMode::networkError(reply->errorString(), int(reply->error()), m_inactivityTimeout));
         co_return;
     }
     Log::line(QStringLiteral("✅ [LLM-Stream] 流式响应完成"));

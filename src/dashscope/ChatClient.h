@@ -7,6 +7,7 @@
 
 #include <QObject>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -20,7 +21,9 @@ class ChatClient : public QObject
 
 public:
     // The network manager is shared with the other HTTP client and must outlive this one.
-    ChatClient(ApiKeyProvider apiKey, QNetworkAccessManager &network, QObject *parent = nullptr);
+    // A request fails after inactivityTimeout without a byte moving.
+    ChatClient(ApiKeyProvider apiKey, QNetworkAccessManager &network, std::chrono::milliseconds inactivityTimeout,
+               QObject *parent = nullptr);
 
     // The answer as it is generated. Returns at once; the request runs on its own.
     std::shared_ptr<ChatStream> streamChat(const QList<LLMMessage> &messages,
@@ -31,4 +34,5 @@ private:
 
     ApiKeyProvider m_apiKey;
     QNetworkAccessManager &m_network;
+    std::chrono::milliseconds m_inactivityTimeout;
 };

@@ -1,5 +1,7 @@
 #include "CompatibleMode.h"
 
+#include <QNetworkReply>
+
 namespace CompatibleMode {
 
 std::optional<QUrl> chatCompletionsUrl(const QString &baseUrl)
@@ -11,10 +13,10 @@ std::optional<QUrl> chatCompletionsUrl(const QString &baseUrl)
     return url;
 }
 
-QNetworkRequest jsonRequest(const QUrl &url, const QString &key)
+QNetworkRequest jsonRequest(const QUrl &url, const QString &key, std::chrono::milliseconds inactivityTimeout)
 {
     QNetworkRequest request(url);
-    request.setTransferTimeout(int(kInactivityTimeout.count()));
+    request.setTransferTimeout(int(inactivityTimeout.count()));
     request.setRawHeader("Authorization", "Bearer " + key.toUtf8());
     request.setRawHeader("Content-Type", "application/json");
     return request;
@@ -25,8 +27,14 @@ ServiceError invalidUrlError(const QString &baseUrl)
     return {QStringLiteral("URLError"), -1, QStringLiteral("无效的服务地址：") + baseUrl};
 }
 
-ServiceError networkError(const QString &description, int code)
+ServiceError networkError(const QString &description, int code, std::chrono::milliseconds inactivityTimeout)
 {
+    // Requests are never cancelled otherwise: a cancellation is the timeout.
+    if (code == QNetworkReply::OperationCanceledError || code == QNetworkReply::TimeoutError) {
+        const double seconds = double(inactivityTimeout.count()) / 1000.0;
+        return {QStringLiteral("QNetworkReply"), code,
+                QStringLiteral("服务 %1 秒没有回应，请求已放弃").arg(seconds, 0, 'g', 3)};
+    }
     return {QStringLiteral("QNetworkReply"), code, description};
 }
 

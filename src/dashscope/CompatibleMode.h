@@ -13,18 +13,17 @@
 // vision client.
 namespace CompatibleMode {
 
-// A request fails after this long without any byte moving; a streamed answer
-// that keeps sending is never cut.
-constexpr std::chrono::milliseconds kInactivityTimeout{60000};
-
 // The chat-completions URL of a base: the plain concatenation, or nothing
 // when that is not an http(s) URL.
 std::optional<QUrl> chatCompletionsUrl(const QString &baseUrl);
-// A JSON POST to the URL, authorised with the key.
-QNetworkRequest jsonRequest(const QUrl &url, const QString &key);
+// A JSON POST to the URL, authorised with the key, that fails after the
+// given time without any byte moving.
+QNetworkRequest jsonRequest(const QUrl &url, const QString &key, std::chrono::milliseconds inactivityTimeout);
 
 ServiceError invalidUrlError(const QString &baseUrl);
-// A request that got no HTTP answer at all: Qt's error text and number.
-ServiceError networkError(const QString &description, int code);
+// A request that failed in transport: Qt's error text and number, or, when
+// the inactivity timeout ended it, a description that says so (Qt reports
+// that as a mere cancellation).
+ServiceError networkError(const QString &description, int code, std::chrono::milliseconds inactivityTimeout);
 
 } // namespace CompatibleMode

@@ -7,12 +7,12 @@
 #include <QNetworkAccessManager>
 
 DashScopeAPIService::DashScopeAPIService(ApiKeyProvider apiKey, DashScopeEndpoints endpoints,
-                                         std::chrono::milliseconds synthesisTimeout, QObject *parent)
+                                         const NetworkTimeouts &timeouts, QObject *parent)
     : ModelService(parent)
     , m_network(new QNetworkAccessManager(this))
-    , m_chat(new ChatClient(apiKey, *m_network, this))
-    , m_vision(new VisionClient(apiKey, *m_network, this))
-    , m_synthesizer(new SpeechSynthesizer(apiKey, endpoints.synthesis(), synthesisTimeout, this))
+    , m_chat(new ChatClient(apiKey, *m_network, timeouts.httpInactivity, this))
+    , m_vision(new VisionClient(apiKey, *m_network, timeouts.httpInactivity, this))
+    , m_synthesizer(new SpeechSynthesizer(apiKey, endpoints.synthesis(), timeouts.synthesis, this))
 {
 }
 

@@ -6,6 +6,7 @@
 #include "ChatStream.h"
 #include "DashScopeEndpoints.h"
 #include "ModelService.h"
+#include "NetworkTimeouts.h"
 #include "ServiceError.h"
 #include "SpeechSynthesizer.h"
 
@@ -27,9 +28,7 @@ class DashScopeAPIService : public ModelService
     Q_OBJECT
 
 public:
-    // synthesisTimeout bounds a whole synthesis call.
-    DashScopeAPIService(ApiKeyProvider apiKey, DashScopeEndpoints endpoints,
-                        std::chrono::milliseconds synthesisTimeout = SpeechSynthesizer::kDefaultTimeout,
+    DashScopeAPIService(ApiKeyProvider apiKey, DashScopeEndpoints endpoints, const NetworkTimeouts &timeouts = {},
                         QObject *parent = nullptr);
     ~DashScopeAPIService() override;
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ApiKeyProvider.h"
+#include "NetworkTimeouts.h"
 #include "OneShot.h"
 #include "ServiceError.h"
 
@@ -20,8 +21,8 @@ class Scheduler;
 struct RealtimeASRTimings
 {
     std::chrono::milliseconds runTaskDelay{300};
-    std::chrono::milliseconds connectTimeout{10000};
-    std::chrono::milliseconds finishTimeout{5000};
+    std::chrono::milliseconds connectTimeout = NetworkTimeouts().recognitionStart;
+    std::chrono::milliseconds finishTimeout = NetworkTimeouts().recognitionFinish;
     std::chrono::milliseconds pingInterval{15000};
     std::chrono::milliseconds reconnectDelay{300};
     std::chrono::milliseconds audioRetryDelay{150};

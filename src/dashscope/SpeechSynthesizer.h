@@ -16,10 +16,8 @@ class SpeechSynthesizer : public QObject
     Q_OBJECT
 
 public:
-    static constexpr std::chrono::milliseconds kDefaultTimeout{15000};
-
     // timeout bounds a whole call, from connecting to the last audio.
-    SpeechSynthesizer(ApiKeyProvider apiKey, QUrl endpoint, std::chrono::milliseconds timeout = kDefaultTimeout,
+    SpeechSynthesizer(ApiKeyProvider apiKey, QUrl endpoint, std::chrono::milliseconds timeout,
                       QObject *parent = nullptr);
 
     // One MP3 clip (22050 Hz) for the text.

@@ -11,8 +11,9 @@
 
 #include <QCoroNetworkReply>
 
-VisionClient::VisionClient(ApiKeyProvider apiKey, QNetworkAccessManager &network, QObject *parent)
-    : QObject(parent), m_apiKey(std::move(apiKey)), m_network(network)
+VisionClient::VisionClient(ApiKeyProvider apiKey, QNetworkAccessManager &network,
+                           std::chrono::milliseconds inactivityTimeout, QObject *parent)
+    : QObject(parent), m_apiKey(std::move(apiKey)), m_network(network), m_inactivityTimeout(inactivityTimeout)
 {
 }
 
@@ -41,7 +42,7 @@ QCoro::Task<Result<QString>> VisionClient::analyzeChatScreenshot(QString base64J
     if (!url)
         co_return CompatibleMode::invalidUrlError(config.compatibleBaseURL);
 
-    const QNetworkRequest request = CompatibleMode::jsonRequest(*url, *key);
+    const QNetworkRequest request = CompatibleMode::jsonRequest(*url, *key, m_inactivityTimeout);
     const QList<VLContentPart> parts{
         {QStringLiteral("image_url"), std::nullopt, VLImageURL{QStringLiteral("data:image/jpeg;base64,") + base64Jpeg}},
         {QStringLiteral("text"), visionInstruction(), std::nullopt}};
@@ -61,7 +62,7 @@ QCoro::Task<Result<QString>> VisionClient::analyzeChatScreenshot(QString base64J
     reply->deleteLater();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status == 0)
-        co_return CompatibleMode::networkError(reply->errorString(), int(reply->error()));
+        co_return CompatibleMode::networkError(reply->errorString(), int(reply->error()), m_inactivityTimeout);
     Log::line(QStringLiteral("👁️ [VL] HTTP 状态码: %1").arg(status));
     const QByteArray answer = reply->readAll();
     if (status != 200) {

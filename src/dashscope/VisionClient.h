@@ -6,6 +6,8 @@
 
 #include <QObject>
 
+#include <chrono>
+
 class QNetworkAccessManager;
 
 // The vision request: one screenshot and a fixed instruction to the vision
@@ -18,7 +20,9 @@ public:
     static constexpr int kMaxTokens = 1024;
 
     // The network manager is shared with the other HTTP client and must outlive this one.
-    VisionClient(ApiKeyProvider apiKey, QNetworkAccessManager &network, QObject *parent = nullptr);
+    // A request fails after inactivityTimeout without a byte moving.
+    VisionClient(ApiKeyProvider apiKey, QNetworkAccessManager &network, std::chrono::milliseconds inactivityTimeout,
+               QObject *parent = nullptr);
 
     // The vision model's reply to a screenshot (Base64 JPEG, no prefix).
     QCoro::Task<Result<QString>> analyzeChatScreenshot(QString base64Jpeg, AppConfig config, QString systemPrompt);
@@ -32,4 +36,5 @@ public:
 private:
     ApiKeyProvider m_apiKey;
     QNetworkAccessManager &m_network;
+    std::chrono::milliseconds m_inactivityTimeout;
 };

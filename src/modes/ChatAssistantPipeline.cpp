@@ -57,9 +57,13 @@ QCoro::Task<QString> ChatAssistantPipeline::run(QString question, AppConfig conf
     }
     co_await std::move(producer);
     co_await delay(m_scheduler, kPauseAfterLastClip);
-    // An answer that failed before any text is a failure, not a finished reply.
+    // An answer that failed is not a finished reply: before any text it is a
+    // failure, after some it was cut off (what came is spoken and kept in the
+    // history).
     if (answer->error && answer->text.isEmpty())
         co_return QStringLiteral("回复失败：") + answer->error->description;
+    if (answer->error)
+        co_return QStringLiteral("回复中断：") + answer->error->description;
     co_return QStringLiteral("回复已完成");
 }
 

@@ -23,6 +23,7 @@ protected:
         // On the accessibility bus, so that tests reach its windows as a screen reader does.
         appEnv.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
         appEnv.insert(QStringLiteral("QT_ACCESSIBILITY"), QStringLiteral("1"));
+        adjustEnvironment(appEnv);
         app.setProcessEnvironment(appEnv);
         app.start(QStringLiteral(QUILLWREN_BINARY), {QStringLiteral("run")});
         ASSERT_TRUE(TestSupport::waitUntil([this] { return logged(QStringLiteral("🟢 事件监听已启用")); }, 8000))
@@ -43,6 +44,9 @@ protected:
                       << std::endl;
         }
     }
+
+    // What a test adds to the application's environment before it starts.
+    virtual void adjustEnvironment(QProcessEnvironment &appEnv) { Q_UNUSED(appEnv); }
 
     const QString &log()
     {

@@ -4,6 +4,7 @@
 #include "StandinClient.h"
 #include "TestSupport.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -54,7 +55,8 @@ protected:
         StandinFixture::SetUp();
         apiKey = key();
         config.compatibleBaseURL = server.compatibleBaseUrl();
-        client = std::make_unique<DashScopeAPIService>([this] { return keyNow(apiKey); }, DashScopeEndpoints{server.webSocketUrl()}, 800ms);
+        client = std::make_unique<DashScopeAPIService>([this] { return keyNow(apiKey); }, DashScopeEndpoints{server.webSocketUrl()},
+                                                       NetworkTimeouts{.synthesis = 800ms});
     }
     void TearDown() override
     {
@@ -200,6 +202,31 @@ TEST_F(ModelClient, VisionFailuresReadTheServicesErrorOrItsText)
     const Result<QString> empty = await(client->analyzeChatScreenshot(image, config, QStringLiteral("p")));
     ASSERT_TRUE(empty);
     EXPECT_EQ(empty.value(), QString()) << "an empty reply is not an error";
+}
+
+// An unanswering service is given up on after the inactivity timeout, and
+// the error says so rather than "Operation canceled".
+TEST_F(ModelClient, AnUnansweringServiceTimesOutWithAnErrorThatSaysSo)
+{
+    client = std::make_unique<DashScopeAPIService>([this] { return keyNow(apiKey); }, DashScopeEndpoints{server.webSocketUrl()},
+                                                   NetworkTimeouts{.httpInactivity = 300ms});
+    useScenario(R"({"vision":{"fault":{"type":"never-answer"}},"chat":{"fault":{"type":"never-answer"}}})");
+    QElapsedTimer timer;
+    timer.start();
+    const auto vision = await(client->analyzeChatScreenshot(jpegBase64(16, 16), config, QStringLiteral("p")));
+    ASSERT_FALSE(vision);
+    EXPECT_EQ(vision.error().description, QStringLiteral("服务 0.3 秒没有回应，请求已放弃"));
+    const Streamed chat = ask(QStringLiteral("有人吗"));
+    ASSERT_TRUE(chat.error);
+    EXPECT_EQ(chat.error->description, QStringLiteral("服务 0.3 秒没有回应，请求已放弃"));
+    EXPECT_LT(timer.elapsed(), 3000);
+
+    // The wait is for silence, not for the whole answer: one that keeps
+    // coming is never cut, however long it takes in all.
+    useScenario(R"({"chat":{"defaultAnswer":"一二三四五六","chunkChars":2,"chunkDelayMs":150}})");
+    const Streamed slow = ask(QStringLiteral("q"));
+    EXPECT_EQ(slow.text, QStringLiteral("一二三四五六"));
+    EXPECT_FALSE(slow.error);
 }
 
 TEST_F(ModelClient, SynthesisReturnsTheClipOfItsOwnTask)

@@ -99,10 +99,11 @@ TEST_F(ChatPipeline, AnAnswerThatFailsBeforeAnyTextIsAFailureAndKeepsTheQuestion
     EXPECT_TRUE(player.played.isEmpty());
     EXPECT_EQ(pipeline.history(), (QList<LLMMessage>{{QStringLiteral("user"), QStringLiteral("有人吗")}}));
 
-    // Broken off midway: what came is spoken and kept, and that is a reply.
+    // Broken off midway: what came is spoken and kept, and the status says
+    // the answer was cut rather than finished.
     service.chunks = {QStringLiteral("说到一半")};
     service.streamError = ServiceError{QStringLiteral("QNetworkReply"), 2, QStringLiteral("Connection closed")};
-    EXPECT_EQ(ask(QStringLiteral("再说一次")), QStringLiteral("回复已完成"));
+    EXPECT_EQ(ask(QStringLiteral("再说一次")), QStringLiteral("回复中断：Connection closed"));
     EXPECT_EQ(player.played, QStringList{QStringLiteral("说到一半")});
     EXPECT_EQ(pipeline.history().last(), (LLMMessage{QStringLiteral("assistant"), QStringLiteral("说到一半")}));
 }

@@ -1,5 +1,6 @@
 #include "CompatibleMode.h"
 #include "DashScopeEndpoints.h"
+#include "NetworkTimeouts.h"
 #include "SseLineReader.h"
 #include "VisionClient.h"
 
@@ -77,6 +78,33 @@ TEST(DashScopeEndpoints, TheEnvironmentOverridesTheProductionEndpointForBothTask
     EXPECT_EQ(overridden.synthesis().toString(), QStringLiteral("ws://127.0.0.1:4567/api-ws/v1/inference"));
     EXPECT_EQ(DashScopeEndpoints::fromEnvironment().recognition().toString(),
               QString::fromLatin1(DashScopeEndpoints::kProductionDuplex));
+}
+
+TEST(NetworkTimeouts, TheEnvironmentScalesEveryWaitAndABadValueChangesNothing)
+{
+    using namespace std::chrono_literals;
+    const NetworkTimeouts usual;
+    EXPECT_EQ(usual.httpInactivity, 60000ms);
+    EXPECT_EQ(usual.recognitionStart, 10000ms);
+
+    qputenv("QUILLWREN_TIMEOUT_SCALE", "0.05");
+    QString problem;
+    const NetworkTimeouts quick = NetworkTimeouts::fromEnvironment(&problem);
+    EXPECT_TRUE(problem.isEmpty());
+    EXPECT_EQ(quick.httpInactivity, 3000ms);
+    EXPECT_EQ(quick.synthesis, 750ms);
+    EXPECT_EQ(quick.recognitionStart, 500ms);
+    EXPECT_EQ(quick.recognitionFinish, 250ms);
+
+    for (const char *bad : {"fast", "0", "-2", "1e9", "nan", "inf"}) {
+        qputenv("QUILLWREN_TIMEOUT_SCALE", bad);
+        problem.clear();
+        const NetworkTimeouts ignored = NetworkTimeouts::fromEnvironment(&problem);
+        EXPECT_EQ(ignored.httpInactivity, usual.httpInactivity) << bad;
+        EXPECT_TRUE(problem.startsWith(QStringLiteral("QUILLWREN_TIMEOUT_SCALE=") + QString::fromLatin1(bad))) << bad;
+    }
+    qunsetenv("QUILLWREN_TIMEOUT_SCALE");
+    EXPECT_EQ(NetworkTimeouts().scaled(1e-9).synthesis, 1ms) << "never a zero wait, which would mean none";
 }
 
 } // namespace

@@ -84,7 +84,8 @@ QCoro::Task<int> TranscribeCommand::run(QStringList args)
     } else {
         co_return usage();
     }
-    RealtimeASRService asr(m_application.apiKeyProvider(), *capture, m_application.endpoints().recognition());
+    RealtimeASRService asr(m_application.apiKeyProvider(), *capture, m_application.endpoints().recognition(),
+                           m_application.recognitionTimings());
     if (partial) {
         QObject::connect(&asr, &RealtimeASRService::currentTranscriptChanged,
                          [](const QString &text) { Console::err(QStringLiteral("… ") + text); });
