@@ -89,8 +89,11 @@ desktop_start() {
     pactl set-default-source vmic
     pactl set-default-sink speaker
     # A silent stream keeps the microphone's path awake, so that audio played
-    # into it arrives at once rather than up to two seconds late.
-    pacat --playback --device=vmic_sink --format=s16le --rate=16000 --channels=1 /dev/zero \
+    # into it arrives at once rather than up to two seconds late. It asks for
+    # 20 ms of latency: with pacat's default of two seconds the null sink
+    # renders in two-second blocks, and a new recording of the microphone got
+    # its audio late and in bursts, most of a one-second word missing.
+    pacat --playback --latency-msec=20 --device=vmic_sink --format=s16le --rate=16000 --channels=1 /dev/zero \
         >/dev/null 2>&1 &
     DESKTOP_PIDS+=($!)
     sleep 2
