@@ -49,7 +49,7 @@ TEST_F(Application, DictationIntoXtermPastesWithShiftInsert)
     };
     EXPECT_TRUE(waitUntil([&] { return !typedText().isEmpty(); }, 10000)) << "nothing reached the terminal";
     EXPECT_EQ(typedText(), QStringLiteral("你好，这是本地替身服务的识别结果。"));
-    EXPECT_TRUE(logged(QStringLiteral("使用 Shift+Insert")));
+    EXPECT_TRUE(loggedSoon(QStringLiteral("使用 Shift+Insert")));
     EXPECT_TRUE(waitUntil([this] { return idleWith(QStringLiteral("文本已输入")); }, 5000));
     xterm.kill();
     xterm.waitForFinished(3000);

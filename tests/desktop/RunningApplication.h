@@ -54,6 +54,9 @@ protected:
         return output;
     }
     bool logged(const QString &text) { return log().contains(text); }
+    // A line the application writes before an effect this test saw may still
+    // be in the pipe: waits a little for it.
+    bool loggedSoon(const QString &text) { return TestSupport::waitUntil([&] { return logged(text); }, 3000); }
 
     QJsonObject status()
     {
