@@ -39,12 +39,6 @@ protected:
         }, 15000));
         return message;
     }
-
-    QString clipboard()
-    {
-        return TestSupport::toolOutput(QStringLiteral("xclip"),
-                                       {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
-    }
 };
 
 TEST_F(ApplicationFaults, ADictationWhoseWindowClosedMeanwhileWaitsOnTheClipboard)

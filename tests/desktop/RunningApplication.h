@@ -58,6 +58,13 @@ protected:
     // be in the pipe: waits a little for it.
     bool loggedSoon(const QString &text) { return TestSupport::waitUntil([&] { return logged(text); }, 3000); }
 
+    // What the desktop's clipboard holds (this application serves it).
+    QString clipboard()
+    {
+        return TestSupport::toolOutput(QStringLiteral("xclip"),
+                                       {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
+    }
+
     QJsonObject status()
     {
         const auto result = run({QStringLiteral("status")});

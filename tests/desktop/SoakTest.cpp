@@ -97,12 +97,6 @@ protected:
         appEnv.insert(QStringLiteral("QUILLWREN_TIMEOUT_SCALE"), QStringLiteral("0.1"));
     }
 
-    QString clipboard()
-    {
-        return TestSupport::toolOutput(QStringLiteral("xclip"),
-                                       {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
-    }
-
     // The chat requests the stand-in received: each one's user questions.
     QList<QStringList> chatQuestions()
     {
