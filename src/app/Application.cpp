@@ -5,6 +5,7 @@
 #include "AudioRecorderService.h"
 #include "DashScopeAPIService.h"
 #include "DesktopBackend.h"
+#include "DesktopNotifier.h"
 #include "FloatingBallWindowManager.h"
 #include "HotkeyMonitorService.h"
 #include "KeyEventSource.h"
@@ -82,6 +83,13 @@ AudioInputWatcher &Application::audioInputWatcher()
     if (!m_audioInputWatcher)
         m_audioInputWatcher = PlatformFactory::createAudioInputWatcher();
     return *m_audioInputWatcher;
+}
+
+DesktopNotifier &Application::notifier()
+{
+    if (!m_notifier)
+        m_notifier = PlatformFactory::createDesktopNotifier();
+    return *m_notifier;
 }
 
 DashScopeAPIService &Application::modelService()

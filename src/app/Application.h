@@ -23,6 +23,7 @@ class HotkeyMonitorService;
 class QtScheduler;
 class RealtimeASRService;
 class DesktopBackend;
+class DesktopNotifier;
 class KeyEventSource;
 class KeychainManager;
 class SettingsStore;
@@ -54,6 +55,7 @@ public:
     KeyEventSource &localKeyEventSource();
     DesktopBackend &desktop();
     AudioInputWatcher &audioInputWatcher();
+    DesktopNotifier &notifier();
 
     DashScopeAPIService &modelService();
 
@@ -75,6 +77,7 @@ private:
     std::unique_ptr<KeyEventSource> m_localKeyEventSource;
     std::unique_ptr<DesktopBackend> m_desktop;
     std::unique_ptr<AudioInputWatcher> m_audioInputWatcher;
+    std::unique_ptr<DesktopNotifier> m_notifier;
     std::unique_ptr<DashScopeAPIService> m_modelService;
     std::unique_ptr<HotkeyMonitorService> m_hotkeyMonitor;
     std::unique_ptr<AudioCapture> m_microphone;

@@ -28,6 +28,10 @@ public:
     virtual QCoro::Task<VoidResult> start() = 0;
     // Stops capturing. Stopping a stopped capture does nothing.
     virtual void stop() = 0;
+    // Stops at the end of a recording: first hands over, as one last
+    // pcmReady, what was captured but not yet delivered (the unfinished
+    // buffer), so that the last word is not cut.
+    virtual void finish() { stop(); }
     virtual bool isRunning() const = 0;
     // Whether the user lets this program record (granted on Linux).
     virtual QCoro::Task<bool> requestPermission() = 0;

@@ -149,6 +149,26 @@ void MicrophoneCapture::stop()
     m_input = nullptr;
 }
 
+void MicrophoneCapture::finish()
+{
+    if (m_input && m_resampler) {
+        readAvailable();
+        m_pending += m_input->readAll();
+        // Whole frames only: a torn one would be noise.
+        const qsizetype rest = m_pending.size() - m_pending.size() % m_format.bytesPerFrame();
+        auto converted = PcmConversion::convertBuffer(m_pending.left(rest), m_format.channelCount(),
+                                                      m_format.sampleFormat() == QAudioFormat::Float, *m_resampler);
+        const QVector<float> tail = m_resampler->flush();
+        converted.pcm16k += PcmConversion::floatToInt16(tail);
+        m_pending.clear();
+        if (!converted.pcm16k.isEmpty()) {
+            Q_EMIT levelChanged(converted.level);
+            Q_EMIT pcmReady(converted.pcm16k);
+        }
+    }
+    stop();
+}
+
 QCoro::Task<bool> MicrophoneCapture::requestPermission()
 {
     co_return true; // Linux asks nobody; the audio server decides

@@ -36,6 +36,7 @@ public:
 
     QCoro::Task<VoidResult> start() override;
     void stop() override;
+    void finish() override;
     bool isRunning() const override { return m_source != nullptr; }
     QCoro::Task<bool> requestPermission() override;
 

@@ -114,12 +114,15 @@ QCoro::Task<VoidResult> RealtimeASRService::connect(AppConfig config)
 QCoro::Task<VoidResult> RealtimeASRService::startRecognition(AppConfig config)
 {
     Log::line(QStringLiteral("🎤 [RealtimeASR] 开始实时识别..."));
+    const quint64 take = m_takeId;
     if (auto warmUp = m_warmUp) {
         Log::line(QStringLiteral("⏳ [RealtimeASR] 等待预热完成..."));
         co_await warmUp->done;
         if (m_warmUp == warmUp)
             m_warmUp.reset();
     }
+    if (take != m_takeId)
+        co_return cancelledError();
     if (m_isWarmedUp) {
         Log::line(QStringLiteral("⚡️ [RealtimeASR] 使用预热连接，直接开始录音"));
         m_isWarmedUp = false;
@@ -132,6 +135,10 @@ QCoro::Task<VoidResult> RealtimeASRService::startRecognition(AppConfig config)
     }
     if (!co_await m_audio.requestPermission())
         co_return ServiceError{QStringLiteral("PermissionError"), -1, QStringLiteral("未获得麦克风权限")};
+    if (take != m_takeId) {
+        stopAudioEngine(); // the engine set up meanwhile belongs to nobody
+        co_return cancelledError();
+    }
 
     m_phase = Phase::Recording;
     sendPreRoll(); // before any live buffer can arrive: this is one turn of the event loop
@@ -150,6 +157,13 @@ QCoro::Task<VoidResult> RealtimeASRService::startRecognition(AppConfig config)
 QCoro::Task<> RealtimeASRService::stopRecognition()
 {
     Log::line(QStringLiteral("⏹️ [RealtimeASR] 停止识别..."));
+    if (m_phase == Phase::Recording && m_audio.isRunning() && m_timings.captureTail.count() > 0) {
+        Log::line(QStringLiteral("⏳ [RealtimeASR] 松键后继续录音 %1 ms，收齐最后的语音").arg(m_timings.captureTail.count()));
+        co_await delay(*m_scheduler, m_timings.captureTail);
+    }
+    // The unfinished last buffer goes up too (only while the task takes audio).
+    if (m_phase == Phase::Recording)
+        m_audio.finish();
     m_phase = Phase::Idle;
     discardPreRoll();
     m_currentConfig.reset();
@@ -177,6 +191,20 @@ QCoro::Task<> RealtimeASRService::stopRecognition()
     setRecording(false);
     setRecordingState(RecordingState::idle());
     Log::line(QStringLiteral("✅ [RealtimeASR] 识别已停止，最终结果：\"%1\"").arg(text.left(50)));
+}
+
+void RealtimeASRService::cancelRecognition()
+{
+    Log::line(QStringLiteral("🚫 [RealtimeASR] 取消识别，丢弃本次录音"));
+    ++m_takeId;
+    if (auto warmUp = std::exchange(m_warmUp, {}))
+        warmUp->cancelled = true;
+    m_isWarmedUp = false;
+    abandonRecording(); // closing the socket ends the task on the service
+    setRecording(false);
+    setRecordingState(RecordingState::idle());
+    setCurrentTranscript(QString());
+    setFinalTranscript(QString());
 }
 
 void RealtimeASRService::abandonRecording()

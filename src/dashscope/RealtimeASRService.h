@@ -77,9 +77,11 @@ public:
     QCoro::Task<VoidResult> connect(AppConfig config) override;
     // Streams the microphone into the running task.
     QCoro::Task<VoidResult> startRecognition(AppConfig config) override;
-    // Finishes the task and waits (bounded) for the final transcript, which it
-    // publishes as finalTranscript.
+    // Records for the tail, sends what is left of the audio, finishes the
+    // task and waits (bounded) for the final transcript, which it publishes
+    // as finalTranscript.
     QCoro::Task<> stopRecognition() override;
+    void cancelRecognition() override;
     // Closes everything and releases every wait.
     void disconnect();
 
@@ -133,6 +135,9 @@ private:
     bool m_preRollTrimmed = false;
     std::shared_ptr<WarmUp> m_warmUp;
     std::unique_ptr<ScheduledTimer> m_keepAlive;
+    // Counts cancelled takes: a start that was waiting when its take was
+    // cancelled must not begin recording afterwards.
+    quint64 m_takeId = 0;
     // Device changes come in bursts (the server and Qt may both report one):
     // only the latest pending restart runs, and a stop cancels it.
     quint64 m_audioRestartId = 0;

@@ -42,6 +42,10 @@ public:
     virtual QCoro::Task<VoidResult> startRecognition(AppConfig config) = 0;
     // Returns once the final transcript is published (bounded).
     virtual QCoro::Task<> stopRecognition() = 0;
+    // Discards the take at once, whatever stage it is in: the microphone
+    // closes, nothing more is sent, the task is ended and its text is never
+    // published; a start still under way fails with a cancellation.
+    virtual void cancelRecognition() = 0;
 
 Q_SIGNALS:
     void currentTranscriptChanged(const QString &text);

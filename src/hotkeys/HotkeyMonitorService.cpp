@@ -4,6 +4,8 @@
 #include "Log.h"
 #include "Scheduler.h"
 
+#include <QStringList>
+
 namespace {
 QString name(AppMode mode)
 {
@@ -23,6 +25,7 @@ HotkeyMonitorService::HotkeyMonitorService(KeyEventSource &source, KeyEventSourc
     for (KeyEventSource *events : {&m_source, &m_localFallback}) {
         connect(events, &KeyEventSource::flagsChanged, this, &HotkeyMonitorService::handleFlagsChanged);
         connect(events, &KeyEventSource::keyDown, this, &HotkeyMonitorService::handleKeyDown);
+        connect(events, &KeyEventSource::buttonDown, this, &HotkeyMonitorService::handleButtonDown);
     }
     m_setupTimer = m_scheduler->schedule(kFirstSetupDelay, [this] { setupWithRetry(0); });
 }
@@ -78,6 +81,18 @@ void HotkeyMonitorService::handleFlagsChanged(std::uint64_t flags)
 {
     const std::uint64_t old = m_currentFlags;
     m_currentFlags = flags;
+    // Another modifier going down while a mode's key is held is a
+    // combination (Alt+Shift, Ctrl+Alt+T): it cancels that mode's press.
+    if (const std::uint64_t newlyDown = flags & ~old; newlyDown && !m_pressedModes.empty()) {
+        QStringList keys;
+        for (ModifierKey key : allModifierKeys) {
+            if (newlyDown & ModifierKeys::mask(key))
+                keys << ModifierKeys::label(key);
+        }
+        // Modes whose own key went down in this word are presses, not victims;
+        // modes whose key went up in it are releases.
+        cancelHeldModes(QStringLiteral("修饰键: ") + keys.join(QLatin1Char('+')), newlyDown | ~flags);
+    }
     for (AppMode mode : allAppModes) {
         const HotkeyConfig &hotkey = m_shortcutConfig.config(mode);
         if (!hotkey.enabled)
@@ -156,15 +171,40 @@ void HotkeyMonitorService::cancelLongPressTimer(AppMode mode)
 
 void HotkeyMonitorService::handleKeyDown(std::int32_t keyCode)
 {
-    // Only a pending BFF-reply press is cancelled, so that copy and paste made
-    // with its modifier do not trigger it; an activated mode is never cancelled.
-    const AppMode mode = AppMode::BffReply;
-    if (!m_pressedModes.contains(mode) || m_currentMode == mode)
-        return;
-    Log::line(QStringLiteral("⚡️ %1 检测到组合键（keyCode: %2），取消长按计时器").arg(name(mode)).arg(keyCode));
-    cancelLongPressTimer(mode);
-    m_pressedModes.erase(mode);
-    Q_EMIT keyDownCancelled(mode);
+    cancelHeldModes(QStringLiteral("keyCode: %1").arg(keyCode));
+}
+
+void HotkeyMonitorService::handleButtonDown(int button)
+{
+    cancelHeldModes(QStringLiteral("鼠标按键: %1").arg(button));
+}
+
+void HotkeyMonitorService::cancelHeldModes(const QString &what, std::uint64_t keep)
+{
+    const std::set<AppMode> held = m_pressedModes;
+    for (AppMode mode : held) {
+        if (ModifierKeys::mask(m_shortcutConfig.config(mode).modifier) & keep)
+            continue;
+        m_pressedModes.erase(mode);
+        if (m_currentMode != mode) {
+            // Still pending (or its activation is on its way and will find it
+            // gone): a tap, reported at once so the warm-up stops now.
+            Log::line(QStringLiteral("⚡️ %1 检测到组合键（%2），取消长按计时器").arg(name(mode), what));
+            cancelLongPressTimer(mode);
+            Q_EMIT keyDownCancelled(mode);
+            continue;
+        }
+        Log::line(QStringLiteral("⚡️ %1 检测到组合键（%2），取消已激活的模式").arg(name(mode), what));
+        // Withdrawn like a release, from the event loop, but as a cancel:
+        // whoever runs the take drops it instead of finishing it.
+        m_scheduler->post([this, mode] {
+            if (m_currentMode != mode)
+                return;
+            Q_EMIT modeCancelled(mode);
+            setCurrentMode(std::nullopt);
+            setHotkeyPressed(false);
+        });
+    }
 }
 
 void HotkeyMonitorService::updateShortcutConfig(const ShortcutConfig &config)

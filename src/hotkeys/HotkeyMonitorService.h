@@ -21,8 +21,11 @@ class KeyEventSource;
 // A press signals keyDown at once (so recognition can warm up), arms the
 // one 0.3 s timer, and becomes currentMode when the timer fires with the key
 // still held. Releasing the key ends the mode, or cancels a press that never
-// became long. Another key pressed with the BFF-reply modifier (copy, paste)
-// cancels that press; the other modes ignore other keys.
+// became long. Any other key, modifier or pointer button going down while a
+// mode's key is held cancels that press: before the long press it is a tap;
+// after it the mode is withdrawn (modeCancelled) and its take is discarded.
+// The mode keys take part in everyday combinations (Alt+Tab, Ctrl+C, Alt with
+// a drag), and a take the user did not mean would send the room's audio.
 class HotkeyMonitorService : public QObject
 {
     Q_OBJECT
@@ -55,6 +58,7 @@ public:
 
     void handleFlagsChanged(std::uint64_t flags);
     void handleKeyDown(std::int32_t keyCode);
+    void handleButtonDown(int button);
 
     // Applies a new configuration and restarts the listener at once, without
     // the permission check. Pending presses are dropped; an active mode stays.
@@ -73,7 +77,12 @@ Q_SIGNALS:
     // key event's handler has returned.
     void keyDown(AppMode mode);
     // That press ended before it became long, or a combination key cancelled it.
+    // Delivered at once for a combination, from the event loop for a release.
     void keyDownCancelled(AppMode mode);
+    // The active mode was cancelled by a combination while its key was held:
+    // its take is discarded. currentMode goes to none right after, and the
+    // key's later release is not a release. Delivered from the event loop.
+    void modeCancelled(AppMode mode);
     void currentModeChanged(std::optional<AppMode> mode);
     void isHotkeyPressedChanged(bool pressed);
     void monitoringStateChanged(HotkeyMonitorService::MonitoringState state);
@@ -85,6 +94,9 @@ private:
     void handleLongPressFired(AppMode mode);
     void startLongPressTimer(AppMode mode);
     void cancelLongPressTimer(AppMode mode);
+    // Cancels every held mode whose modifier is not in keep; what names the
+    // other key for the log.
+    void cancelHeldModes(const QString &what, std::uint64_t keep = 0);
     void setCurrentMode(std::optional<AppMode> mode);
     void setHotkeyPressed(bool pressed);
     void setMonitoringState(MonitoringState state);

@@ -13,6 +13,8 @@ struct AppViewModel::StartTask
 {
     explicit StartTask(QObject *context) : done(context) {}
     OneShot<bool> done; // released with whether recognition started
+    bool cancelled = false; // the take was cancelled while it started
+    QString failure;        // the status of a start that failed
 };
 
 namespace {
@@ -47,6 +49,10 @@ void AppViewModel::setupBindings()
     // sender's own handler.
     connect(&monitor, &HotkeyMonitorService::currentModeChanged, this, &AppViewModel::handleModeChange,
             Qt::QueuedConnection);
+    // Queued like the mode's changes, so it lands after the activation it
+    // cancels and before the withdrawal that follows it.
+    connect(&monitor, &HotkeyMonitorService::modeCancelled, this, &AppViewModel::handleModeCancelled,
+            Qt::QueuedConnection);
     QMetaObject::invokeMethod(
         this, [this] { handleModeChange(m_services.monitor.currentMode()); }, Qt::QueuedConnection);
     connect(&m_services.recorder, &AudioRecorderService::recordingStateChanged, this,
@@ -59,13 +65,14 @@ void AppViewModel::setupBindings()
             Qt::QueuedConnection);
     connect(&m_services.recognizer, &SpeechRecognizer::currentTranscriptChanged, this,
             [this](const QString &text) {
-                if (!text.isEmpty())
+                // A result still queued when its take was cancelled is not news.
+                if (!text.isEmpty() && m_currentMode)
                     setStatusMessage(QStringLiteral("识别中：") + text);
             },
             Qt::QueuedConnection);
     connect(&m_services.recognizer, &SpeechRecognizer::finalTranscriptChanged, this,
             [this](const QString &text) {
-                if (!text.isEmpty())
+                if (!text.isEmpty() && m_currentMode)
                     setStatusMessage(QStringLiteral("识别完成：") + text);
             },
             Qt::QueuedConnection);
@@ -139,6 +146,23 @@ void AppViewModel::handleModeChange(std::optional<AppMode> mode)
     startRealtimeRecognition(m_voiceProcessingTask);
 }
 
+void AppViewModel::handleModeCancelled(AppMode mode)
+{
+    // Only a take of ours that has not been released: an activation ignored
+    // while busy belongs to nobody.
+    if (isBusy() || m_currentMode != mode)
+        return;
+    Log::line(QStringLiteral("🚫 [AppViewModel] 组合键取消本次操作，丢弃：") + name(mode));
+    if (auto task = std::exchange(m_voiceProcessingTask, {}))
+        task->cancelled = true;
+    // The take is over before the recogniser is torn down: closing the audio
+    // source can run queued events (the withdrawal among them), and they
+    // must find no take to finish.
+    finishRun({RunEnding::Kind::Cancelled, QStringLiteral("已取消"), {}});
+    if (mode != AppMode::BffReply)
+        m_services.recognizer.cancelRecognition();
+}
+
 QCoro::Task<> AppViewModel::startRealtimeRecognition(std::shared_ptr<StartTask> task)
 {
     m_appConfig = m_services.settings.loadAppConfig();
@@ -146,13 +170,22 @@ QCoro::Task<> AppViewModel::startRealtimeRecognition(std::shared_ptr<StartTask> 
     VoidResult result = Ok{};
     if (!recognizer.isWarmedUp() && !recognizer.isWarmingUp())
         result = co_await recognizer.connect(m_appConfig);
-    if (result)
+    if (result && !task->cancelled)
         result = co_await recognizer.startRecognition(m_appConfig);
+    if (task->cancelled) {
+        // The take was dropped meanwhile; a start that got through anyway
+        // must not leave the microphone open.
+        if (result)
+            recognizer.cancelRecognition();
+        task->done.release(false);
+        co_return;
+    }
     if (result) {
         setStatusMessage(QStringLiteral("正在聆听..."));
     } else {
         Log::line(QStringLiteral("❌ [实时识别] 启动失败：") + result.error().description);
-        setStatusMessage(QStringLiteral("实时识别启动失败：") + result.error().description);
+        task->failure = QStringLiteral("实时识别启动失败：") + result.error().description;
+        setStatusMessage(task->failure);
     }
     task->done.release(bool(result));
 }
@@ -160,9 +193,12 @@ QCoro::Task<> AppViewModel::startRealtimeRecognition(std::shared_ptr<StartTask> 
 QCoro::Task<> AppViewModel::stopAndProcess(AppMode mode)
 {
     bool started = false;
+    QString startFailure;
     m_releasePending = true;
-    if (auto task = std::exchange(m_voiceProcessingTask, {}))
+    if (auto task = std::exchange(m_voiceProcessingTask, {})) {
         started = co_await task->done; // a release during the start waits for it
+        startFailure = task->failure;
+    }
     m_releasePending = false;
     setProcessing(true);
     setStatusMessage(QStringLiteral("正在处理..."));
@@ -174,7 +210,10 @@ QCoro::Task<> AppViewModel::stopAndProcess(AppMode mode)
     const QString text = started ? m_services.recognizer.finalTranscript() : QString();
     if (text.isEmpty()) {
         Log::line(QStringLiteral("❌ [语音处理] 识别结果为空，模式：") + name(mode));
-        finishRun(QStringLiteral("未识别到语音内容"));
+        const QString nothing = QStringLiteral("未识别到语音内容");
+        // A start that failed is why nothing was heard: the user must learn it.
+        finishRun(startFailure.isEmpty() ? RunEnding{RunEnding::Kind::NothingHeard, nothing, {}}
+                                         : RunEnding::failed(nothing, startFailure));
         co_return;
     }
     Log::line(QStringLiteral("✅ [语音处理] 识别结果：\"%1\"，模式：%2").arg(text.left(100), name(mode)));
@@ -194,17 +233,17 @@ QCoro::Task<> AppViewModel::processVoiceInput(QString text)
     if (!pasted) {
         // The keystroke could not be sent: say where the words are.
         Log::line(QStringLiteral("⚠️ [语音输入] 无法模拟粘贴，文本已在剪贴板"));
-        finishRun(QStringLiteral("文本已复制到剪贴板，请手动粘贴"));
+        finishRun(RunEnding::onClipboard(text));
         co_return;
     }
     Log::line(QStringLiteral("✅ [语音输入] 文本注入成功"));
-    finishRun(QStringLiteral("文本已输入"));
+    finishRun(RunEnding::done(QStringLiteral("文本已输入")));
 }
 
 QCoro::Task<> AppViewModel::processChatAssistant(QString text)
 {
-    const QString status = co_await m_chat.run(text, m_appConfig, [this](const QString &s) { setStatusMessage(s); });
-    finishRun(status);
+    const RunEnding ending = co_await m_chat.run(text, m_appConfig, [this](const QString &s) { setStatusMessage(s); });
+    finishRun(ending);
 }
 
 QCoro::Task<> AppViewModel::processBFFReply()
@@ -212,22 +251,24 @@ QCoro::Task<> AppViewModel::processBFFReply()
     m_appConfig = m_services.settings.loadAppConfig();
     setProcessing(true);
     setStatusMessage(QStringLiteral("正在截屏..."));
-    const QString status = co_await m_bff.run(m_appConfig, [this](const QString &s) { setStatusMessage(s); });
-    finishRun(status);
+    const RunEnding ending = co_await m_bff.run(m_appConfig, [this](const QString &s) { setStatusMessage(s); });
+    finishRun(ending);
 }
 
-void AppViewModel::finishRun(const QString &status)
+void AppViewModel::finishRun(const RunEnding &ending)
 {
-    setStatusMessage(status);
+    setStatusMessage(ending.status);
     setProcessing(false);
     setCurrentMode(std::nullopt);
     // The run's transient buffers (screen pictures, decoded audio) leave
     // with it: an idle application holds no more than it needs.
     Memory::releaseFreedMemory();
+    Q_EMIT runEnded(ending);
 }
 
 void AppViewModel::setCurrentMode(std::optional<AppMode> mode)
 {
+
     if (std::exchange(m_currentMode, mode) != mode)
         Q_EMIT currentModeChanged(mode);
 }

@@ -7,6 +7,7 @@
 #include "ChatAssistantPipeline.h"
 #include "OneShot.h"
 #include "RecordingState.h"
+#include "RunEnding.h"
 #include "ScreenCaptureService.h"
 #include "TextInputService.h"
 
@@ -29,8 +30,9 @@ class SpeechRecognizer;
 // release into the three modes. A press warms recognition up; the activation
 // of dictation or the chat assistant starts recognition; the release stops it
 // and hands the transcript to the mode's pipeline. The reply mode records
-// nothing and runs its pipeline on the release. Only one run at a time: while
-// one is processing, presses and activations are ignored.
+// nothing and runs its pipeline on the release. A combination while the key
+// is held cancels the take: nothing is sent, pasted or asked. Only one run at
+// a time: while one is processing, presses and activations are ignored.
 //
 // It publishes what the windows show (mode, processing, status line, whether
 // a key is stored). No widgets here: it is tested without a display.
@@ -74,12 +76,16 @@ public:
     void cancelPrewarm(AppMode mode);
     // The monitor's activated mode, or nothing at the release.
     void handleModeChange(std::optional<AppMode> mode);
+    // The monitor withdrew the active mode: the take is discarded.
+    void handleModeCancelled(AppMode mode);
 
 Q_SIGNALS:
     void currentModeChanged(std::optional<AppMode> mode);
     void isProcessingChanged(bool processing);
     void statusMessageChanged(const QString &message);
     void hasApiKeyChanged(bool hasKey);
+    // A run has ended (its status is already shown).
+    void runEnded(const RunEnding &ending);
 
 private:
     struct StartTask;
@@ -94,7 +100,7 @@ private:
     QCoro::Task<> processChatAssistant(QString text);
     QCoro::Task<> processBFFReply();
     // The end of every run: its last status text, then idle.
-    void finishRun(const QString &status);
+    void finishRun(const RunEnding &ending);
     // A run is under way: from its release (or the reply's start) to its end.
     bool isBusy() const { return m_isProcessing || m_releasePending; }
 

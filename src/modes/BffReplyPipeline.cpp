@@ -13,13 +13,13 @@ BffReplyPipeline::BffReplyPipeline(ModelService &service, ScreenCaptureService &
 {
 }
 
-QCoro::Task<QString> BffReplyPipeline::run(AppConfig config, StatusSink status)
+QCoro::Task<RunEnding> BffReplyPipeline::run(AppConfig config, StatusSink status)
 {
     co_await delay(m_scheduler, kPauseBeforeCapture);
     const auto base64 = m_capture.captureFocusedScreenAsBase64(ScreenCaptureService::kReplyMaxDimension,
                                                                ScreenCaptureService::kReplyJpegQuality);
     if (!base64)
-        co_return QStringLiteral("截屏失败，请在系统设置中授予屏幕录制权限");
+        co_return RunEnding::failed(QStringLiteral("截屏失败，请在系统设置中授予屏幕录制权限"));
     if (base64->size() <= kSmallCaptureChars) {
         Log::line(QStringLiteral("⚠️ [BFF] 截图数据过小 (%1 字符)，可能是黑屏，请检查屏幕录制权限").arg(base64->size()));
     }
@@ -27,14 +27,14 @@ QCoro::Task<QString> BffReplyPipeline::run(AppConfig config, StatusSink status)
     const Result<QString> reply = co_await m_service.analyzeChatScreenshot(*base64, config, Prompts::bffSystemPrompt());
     if (!reply) {
         Log::line(QStringLiteral("❌ [BFF] 分析失败：") + reply.error().description);
-        co_return QStringLiteral("分析失败：") + reply.error().description;
+        co_return RunEnding::failed(QStringLiteral("分析失败：") + reply.error().description);
     }
     Log::line(QStringLiteral("💕 [BFF] 生成回复：") + reply.value().left(100));
     status(QStringLiteral("正在输入回复..."));
     const bool pasted = co_await m_input.insertTextIntoFocusedApp(reply.value());
     if (!pasted) {
         // The keystroke could not be sent: the reply waits on the clipboard.
-        co_return QStringLiteral("文本已复制到剪贴板，请手动粘贴");
+        co_return RunEnding::onClipboard(reply.value());
     }
-    co_return QStringLiteral("BFF 回复已输入");
+    co_return RunEnding::done(QStringLiteral("BFF 回复已输入"));
 }

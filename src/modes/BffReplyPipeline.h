@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AppConfig.h"
+#include "RunEnding.h"
 
 #include <QString>
 
@@ -31,8 +32,8 @@ public:
                      Scheduler &scheduler);
 
     // Runs after the processing state and "正在截屏..." are shown; intermediate
-    // status texts go to the sink, the final one is returned.
-    QCoro::Task<QString> run(AppConfig config, StatusSink status);
+    // status texts go to the sink; the ending, with its status, is returned.
+    QCoro::Task<RunEnding> run(AppConfig config, StatusSink status);
 
 private:
     ModelService &m_service;

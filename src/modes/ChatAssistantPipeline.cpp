@@ -21,7 +21,7 @@ ChatAssistantPipeline::ChatAssistantPipeline(ModelService &service, ClipPlayer &
             &ChatAssistantPipeline::audioPlayerDecodeErrorDidOccur, Qt::QueuedConnection);
 }
 
-QCoro::Task<QString> ChatAssistantPipeline::run(QString question, AppConfig config, StatusSink status)
+QCoro::Task<RunEnding> ChatAssistantPipeline::run(QString question, AppConfig config, StatusSink status)
 {
     Log::line(QStringLiteral("💬 [聊天助手] 开始处理，识别文本：\"%1\"").arg(question.left(100)));
     m_history.append({QStringLiteral("user"), question});
@@ -61,10 +61,10 @@ QCoro::Task<QString> ChatAssistantPipeline::run(QString question, AppConfig conf
     // failure, after some it was cut off (what came is spoken and kept in the
     // history).
     if (answer->error && answer->text.isEmpty())
-        co_return QStringLiteral("回复失败：") + answer->error->description;
+        co_return RunEnding::failed(QStringLiteral("回复失败：") + answer->error->description);
     if (answer->error)
-        co_return QStringLiteral("回复中断：") + answer->error->description;
-    co_return QStringLiteral("回复已完成");
+        co_return RunEnding::failed(QStringLiteral("回复中断：") + answer->error->description);
+    co_return RunEnding::done(QStringLiteral("回复已完成"));
 }
 
 QCoro::Task<> ChatAssistantPipeline::produce(AppConfig config, std::shared_ptr<ClipQueue> queue,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AppConfig.h"
+#include "RunEnding.h"
 #include "AsyncQueue.h"
 #include "ChatRecords.h"
 #include "OneShot.h"
@@ -44,9 +45,9 @@ public:
     const QList<LLMMessage> &history() const { return m_history; }
 
     // One question, answered aloud. Intermediate status texts go to the sink;
-    // the final one is returned: "回复已完成", or "回复失败：" and the error
-    // when the answer failed before any text.
-    QCoro::Task<QString> run(QString question, AppConfig config, StatusSink status);
+    // the ending is returned: "回复已完成", or a failure: "回复失败：" and the
+    // error when the answer failed before any text, "回复中断：" after some.
+    QCoro::Task<RunEnding> run(QString question, AppConfig config, StatusSink status);
 
     // The player's delegate.
     void audioPlayerDidFinishPlaying(bool successfully);

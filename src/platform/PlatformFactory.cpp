@@ -1,7 +1,9 @@
 #include "PlatformFactory.h"
 
+#include "freedesktop/FreedesktopNotifier.h"
 #include "qt/LocalKeyEventSource.h"
 #include "null/NullDesktopBackend.h"
+#include "null/NullDesktopNotifier.h"
 #include "null/NullKeyEventSource.h"
 #include "pulse/PulseAudioInputWatcher.h"
 #include "x11/X11DesktopBackend.h"
@@ -44,6 +46,14 @@ std::unique_ptr<DesktopBackend> createDesktopBackend(Backend backend)
     if (backend == Backend::X11)
         return std::make_unique<X11DesktopBackend>();
     return std::make_unique<NullDesktopBackend>();
+}
+
+std::unique_ptr<DesktopNotifier> createDesktopNotifier()
+{
+    // The notification server is the desktop's, X11 or Wayland alike.
+    if (QDBusConnection::sessionBus().isConnected())
+        return std::make_unique<FreedesktopNotifier>();
+    return std::make_unique<NullDesktopNotifier>();
 }
 
 std::unique_ptr<AudioInputWatcher> createAudioInputWatcher()

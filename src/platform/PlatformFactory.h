@@ -6,6 +6,7 @@
 
 class AudioInputWatcher;
 class DesktopBackend;
+class DesktopNotifier;
 class KeyEventSource;
 
 // Chooses the platform backends at run time: X11 when $DISPLAY names an X
@@ -24,6 +25,8 @@ std::unique_ptr<KeyEventSource> createKeyEventSource(Backend backend = detectBac
 std::unique_ptr<KeyEventSource> createLocalKeyEventSource();
 // Paste, focus and capture of the backend.
 std::unique_ptr<DesktopBackend> createDesktopBackend(Backend backend = detectBackend());
+// Notifications through the session bus's notification server.
+std::unique_ptr<DesktopNotifier> createDesktopNotifier();
 // Microphones coming and going, and the user's default one.
 std::unique_ptr<AudioInputWatcher> createAudioInputWatcher();
 

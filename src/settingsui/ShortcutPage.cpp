@@ -42,6 +42,7 @@ ShortcutPage::ShortcutPage(SettingsViewModel &model, QWidget *parent) : QWidget(
         });
     }
     layout->addWidget(secondaryLabel(QStringLiteral("BFF 模式：Cmd+C / Cmd+V 等组合键不会误触发"), content));
+    layout->addWidget(secondaryLabel(QStringLiteral("按住时按下其他键或鼠标（如 Alt+Tab、Esc）会取消本次操作"), content));
 
     m_warning = new QWidget(content);
     auto *warningRow = new QHBoxLayout(m_warning);

@@ -1,6 +1,7 @@
 #include "AppDelegate.h"
 
 #include "ContentView.h"
+#include "FailureNotices.h"
 #include "Log.h"
 
 #include <QCoreApplication>
@@ -37,6 +38,12 @@ void AppDelegate::applicationDidFinishLaunching()
     // The status window exists from the start but stays hidden: the tray is
     // the application's face. No window, no taskbar entry.
     m_contentView = std::make_unique<ContentView>(appViewModel);
+    if (m_parts.notifier) {
+        StatusBarController *tray = m_statusBarController.get();
+        m_failureNotices = std::make_unique<FailureNotices>(
+            appViewModel, m_parts.notifier(),
+            [tray](const QString &summary, const QString &body) { return tray->showMessage(summary, body); });
+    }
     qApp->installEventFilter(this);
 
     checkAccessibility();

@@ -9,10 +9,13 @@
 
 class AppViewModel;
 class ContentView;
+class DesktopNotifier;
+class FailureNotices;
 class FloatingBallWindowManager;
 
 // The running application's start-up: makes the mode controller, the tray
-// and the indicator in that order, keeps the status window hidden, says
+// and the indicator in that order, keeps the status window hidden, tells the
+// user about runs that failed (a notification, else the tray), says
 // whether global keys work here, and opens the settings on Shift+1 while one
 // of the application's windows is active.
 class AppDelegate : public QObject
@@ -25,6 +28,7 @@ public:
         std::function<AppViewModel &()> appViewModel;
         std::function<FloatingBallWindowManager &()> floatingBallWindowManager;
         StatusBarController::SettingsServices settingsServices;
+        std::function<DesktopNotifier &()> notifier;
         // Empty when global keys and synthetic paste work here, else what is missing.
         std::function<QString()> accessibilityProblem;
     };
@@ -50,4 +54,5 @@ private:
     Parts m_parts;
     std::unique_ptr<StatusBarController> m_statusBarController;
     std::unique_ptr<ContentView> m_contentView;
+    std::unique_ptr<FailureNotices> m_failureNotices;
 };

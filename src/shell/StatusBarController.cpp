@@ -56,6 +56,14 @@ bool StatusBarController::isTrayShown() const
     return QSystemTrayIcon::isSystemTrayAvailable() && m_tray->isVisible();
 }
 
+bool StatusBarController::showMessage(const QString &summary, const QString &body)
+{
+    if (!isTrayShown() || !QSystemTrayIcon::supportsMessages())
+        return false;
+    m_tray->showMessage(summary, body, icon(), kMessageMs);
+    return true;
+}
+
 SettingsWindow *StatusBarController::settingsWindow() const
 {
     return m_settingsWindow;

@@ -23,6 +23,9 @@ class StatusBarController : public QObject
     Q_PROPERTY(bool isShowingSettings READ isShowingSettings NOTIFY isShowingSettingsChanged)
 
 public:
+    // How long a message from the tray stays up.
+    static constexpr int kMessageMs = 8000;
+
     using SettingsServices = std::function<SettingsViewModel::Services()>;
 
     explicit StatusBarController(SettingsServices settingsServices, QObject *parent = nullptr);
@@ -34,6 +37,8 @@ public:
 
     // Whether a tray host (StatusNotifierItem or XEmbed) shows the icon.
     bool isTrayShown() const;
+    // Shows a message from the tray icon; false where no tray shows it.
+    bool showMessage(const QString &summary, const QString &body);
     bool isShowingSettings() const { return !m_settingsWindow.isNull(); }
     SettingsWindow *settingsWindow() const;
     QMenu *menu() const { return m_menu.get(); }

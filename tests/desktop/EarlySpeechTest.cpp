@@ -1,6 +1,7 @@
 // The microphone opens when a voice key goes down: speech begun at once
-// reaches the recogniser whole, and a press that turns out not to be one
-// sends nothing and closes the microphone straight away.
+// reaches the recogniser whole, so does speech that ends just before the key
+// is let go, and a press that turns out not to be one sends nothing and
+// closes the microphone straight away.
 #include "RunningApplication.h"
 
 #include <QElapsedTimer>
@@ -51,6 +52,24 @@ protected:
         return elapsed;
     }
 
+    // The tone's share of the last finished task's audio, in milliseconds
+    // of tone, once that task is there.
+    double toneHeard(qsizetype tasksBefore, int press)
+    {
+        EXPECT_TRUE(waitUntil([&] { return server.recorder().recordsOfKind(QStringLiteral("audio")).size() > tasksBefore; },
+                              10000));
+        const QJsonObject audio = server.recorder().recordsOfKind(QStringLiteral("audio")).value(tasksBefore);
+        const double rms = audio[QStringLiteral("rms")].toDouble();
+        const double toneMs = audio[QStringLiteral("duration_ms")].toDouble() * (rms / kToneRms) * (rms / kToneRms);
+        std::cerr << "press " << press << ": " << audio[QStringLiteral("duration_ms")].toDouble() << " ms sent, "
+                  << toneMs << " ms of it the tone, largest step " << audio[QStringLiteral("max_step")].toDouble()
+                  << std::endl;
+        EXPECT_NEAR(audio[QStringLiteral("dominant_hz")].toDouble(), 440, 5);
+        // One continuous stream: a gap or a repeat inside the sine would jump.
+        EXPECT_LT(audio[QStringLiteral("max_step")].toDouble(), 0.15);
+        return toneMs;
+    }
+
     QString tone;
 };
 
@@ -67,20 +86,38 @@ TEST_F(EarlySpeech, SpeechBegunFiftyMillisecondsAfterThePressIsHeardWholeEveryTi
         ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("keyup"), QStringLiteral("alt")}), 0);
         speaker.kill();
         speaker.waitForFinished(3000);
-        ASSERT_TRUE(waitUntil([&] { return server.recorder().recordsOfKind(QStringLiteral("audio")).size() > tasksBefore; },
-                              10000));
-        const QJsonObject audio = server.recorder().recordsOfKind(QStringLiteral("audio")).last();
-        // The tone's share of the audio's energy, in milliseconds of tone.
-        const double rms = audio[QStringLiteral("rms")].toDouble();
-        const double toneMs = audio[QStringLiteral("duration_ms")].toDouble() * (rms / kToneRms) * (rms / kToneRms);
-        std::cerr << "press " << press << ": " << audio[QStringLiteral("duration_ms")].toDouble() << " ms sent, "
-                  << toneMs << " ms of it the tone, largest step " << audio[QStringLiteral("max_step")].toDouble()
-                  << std::endl;
+        const double toneMs = toneHeard(tasksBefore, press);
         EXPECT_GE(toneMs, 950) << "the onset is not lost";
         EXPECT_LE(toneMs, 1050) << "nothing is sent twice";
-        EXPECT_NEAR(audio[QStringLiteral("dominant_hz")].toDouble(), 440, 5);
-        // One continuous stream: a gap or a repeat inside the sine would jump.
-        EXPECT_LT(audio[QStringLiteral("max_step")].toDouble(), 0.15);
+        ASSERT_TRUE(waitUntil([this] { return !status()[QStringLiteral("isProcessing")].toBool(); }, 10000));
+    }
+}
+
+TEST_F(EarlySpeech, SpeechEndingAroundTheReleaseIsHeardWholeEveryTime)
+{
+    // When the tone ends, in ms after the release: 20 ms before it, and 30 ms
+    // after it, as a last syllable still sounding while the key comes up.
+    const int endings[] = {-20, 30, -20, 30};
+    for (int press = 0; press < 4; ++press) {
+        const qsizetype tasksBefore = server.recorder().recordsOfKind(QStringLiteral("audio")).size();
+        const qsizetype framesBefore = audioFramesReceived();
+        ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("keydown"), QStringLiteral("alt")}), 0);
+        ASSERT_TRUE(waitUntil([&] { return audioFramesReceived() > framesBefore; }, 8000)) << "never recorded";
+        // Played with a short buffer, so that the tone ends at the microphone
+        // when the clock here says it does.
+        QProcess speaker;
+        speaker.start(QStringLiteral("paplay"), {QStringLiteral("--device=vmic_sink"), QStringLiteral("--latency-msec=20"), tone});
+        ASSERT_TRUE(speaker.waitForStarted(3000));
+        QElapsedTimer playing;
+        playing.start();
+        settle(int(1000 - endings[press] - playing.elapsed()));
+        ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("keyup"), QStringLiteral("alt")}), 0);
+        const double toneMs = toneHeard(tasksBefore, press);
+        EXPECT_GE(toneMs, 970) << "the end of the speech is not cut (it ends " << endings[press] << " ms after the release)";
+        EXPECT_LE(toneMs, 1050) << "nothing is sent twice";
+        EXPECT_TRUE(loggedSoon(QStringLiteral("⏳ [RealtimeASR] 松键后继续录音 100 ms")));
+        speaker.kill();
+        speaker.waitForFinished(3000);
         ASSERT_TRUE(waitUntil([this] { return !status()[QStringLiteral("isProcessing")].toBool(); }, 10000));
     }
 }

@@ -76,19 +76,20 @@ TEST_F(Indicator, ShowsWhileTheKeyIsHeldWithoutTakingTheFocusOrTheClicks)
     EXPECT_EQ(focus(), before) << "the indicator never takes the focus";
     EXPECT_TRUE(waitUntil([&] { return near(pixel(kBallAlone), kBlue); }, 1000)) << pixel(kBallAlone).name().toStdString();
 
-    // A click on the ball reaches the window below it.
-    ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("1280"), QStringLiteral("1320"),
-                                                  QStringLiteral("click"), QStringLiteral("1")}),
-              0);
-    EXPECT_TRUE(waitUntil([&] { return target.clicked(); }, 2000)) << "the click went to the indicator";
-
     // Recording: green, and the meter beside the ball.
     EXPECT_TRUE(waitUntil([&] { return near(pixel(kBallBesideMeter), kGreen); }, 5000))
         << pixel(kBallBesideMeter).name().toStdString();
     EXPECT_EQ(focus(), before);
 
+    // A click on the ball reaches the window below it (and, being a
+    // combination with the held key, ends the take).
+    ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("1280"), QStringLiteral("1320"),
+                                                  QStringLiteral("click"), QStringLiteral("1")}),
+              0);
+    EXPECT_TRUE(waitUntil([&] { return target.clicked(); }, 2000)) << "the click went to the indicator";
+    EXPECT_TRUE(waitUntil([&] { return !mapped(); }, 1000)) << "the cancelled take hides it";
+
     ASSERT_TRUE(key("keyup", "ctrl"));
-    EXPECT_TRUE(waitUntil([&] { return !mapped(); }, 1000)) << "the release hides it";
     EXPECT_EQ(focus(), before);
 }
 
@@ -102,6 +103,90 @@ TEST_F(Indicator, TheReplyModeShowsItsOwnColourAndNoMeter)
     EXPECT_TRUE(near(pixel(kBallAlone), kPink)) << "no meter pushes it aside";
     ASSERT_TRUE(key("keyup", "super"));
     EXPECT_TRUE(waitUntil([&] { return !mapped(); }, 1000));
+}
+
+// The desktop behind the indicator in a colour of its own: around the ball
+// (and its meter) the window must show the desktop, from the first frame of
+// every show, whether a compositor draws it translucent or it is shaped.
+class IndicatorOverTheDesktop : public Indicator
+{
+protected:
+    void SetUp() override
+    {
+        Indicator::SetUp();
+        ASSERT_EQ(runTool(QStringLiteral("xsetroot"), {QStringLiteral("-solid"), QStringLiteral("#6a8caf")}), 0);
+    }
+    void TearDown() override
+    {
+        runTool(QStringLiteral("xsetroot"), {QStringLiteral("-solid"), QStringLiteral("black")});
+        Indicator::TearDown();
+    }
+
+    // The pixels of the window's area (280 x 100) that differ from the
+    // desktop just beside it: the ball, its shadow and its meter, or a box.
+    // Read as the screen shows them (a copy of the root with its inferiors,
+    // shapes honoured, as the server's framebuffer holds them; xwd's
+    // GetImage of the root shows a shaped window's whole rectangle black).
+    int changedPixels()
+    {
+        const QImage shot = QGuiApplication::primaryScreen()->grabWindow(0, 1130, 1270, 300, 100).toImage();
+        const QColor desktop = shot.pixelColor(3, 50);
+        int changed = 0;
+        for (int y = 0; y < 100; ++y) {
+            for (int x = 10; x < 290; ++x) {
+                const QColor c = shot.pixelColor(x, y);
+                changed += std::abs(c.red() - desktop.red()) > 6 || std::abs(c.green() - desktop.green()) > 6
+                           || std::abs(c.blue() - desktop.blue()) > 6;
+            }
+        }
+        return changed;
+    }
+
+    // Holds the key twice and looks at the first frame and a later one of
+    // each show; the largest count of changed pixels seen.
+    int showTwiceAndLook(const char *key, const char *desktop)
+    {
+        int most = 0;
+        for (int show = 0; show < 2; ++show) {
+            EXPECT_TRUE(this->key("keydown", key));
+            EXPECT_TRUE(waitUntil([&] { return mapped(); }, 2000));
+            const int first = changedPixels(); // as soon as the window is on screen
+            settle(600);
+            const int later = changedPixels();
+            EXPECT_TRUE(this->key("keyup", key));
+            EXPECT_TRUE(waitUntil([&] { return !mapped(); }, 1000));
+            std::cerr << desktop << ", " << key << ", show " << show << ": " << first
+                      << " pixels changed at the first frame, " << later << " later (of " << 280 * 100 << ")"
+                      << std::endl;
+            most = std::max({most, first, later});
+            // The run the release started ends before the next show.
+            EXPECT_TRUE(waitUntil([this] { return !status()[QStringLiteral("isProcessing")].toBool(); }, 10000));
+        }
+        return most;
+    }
+};
+
+// The ball (36 x 36) with its shadow and a full meter stay well inside this;
+// a box around them would change nearly all 28,000.
+constexpr int kBallAndMeterPixels = 3000;
+
+TEST_F(IndicatorOverTheDesktop, WithoutACompositorOnlyTheBallShows)
+{
+    EXPECT_LT(showTwiceAndLook("super", "shaped"), kBallAndMeterPixels);
+    EXPECT_LT(showTwiceAndLook("alt", "shaped"), kBallAndMeterPixels);
+}
+
+TEST_F(IndicatorOverTheDesktop, WithACompositorTheBallIsTranslucentAround)
+{
+    QProcess compositor;
+    compositor.start(QStringLiteral("xcompmgr"), QStringList());
+    ASSERT_TRUE(compositor.waitForStarted(3000));
+    settle(800); // it owns the compositing selection
+    EXPECT_LT(showTwiceAndLook("super", "translucent"), kBallAndMeterPixels);
+    EXPECT_LT(showTwiceAndLook("alt", "translucent"), kBallAndMeterPixels);
+    compositor.kill();
+    compositor.waitForFinished(3000);
+    settle(300);
 }
 
 } // namespace

@@ -37,6 +37,8 @@ public:
 
     // Whether a click reached the window.
     bool clicked() { return read().join(QLatin1Char('\n')).contains(QStringLiteral("click:")); }
+    // Whether the key (as Qt names it: "Esc", "C") reached the window.
+    bool gotKey(const QString &name) { return read().contains(QStringLiteral("key:") + name); }
 
 private:
     QStringList read()

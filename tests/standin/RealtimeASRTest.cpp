@@ -245,6 +245,7 @@ TEST_F(RecognitionOnAClock, TheStopWaitsFiveSecondsForASilentService)
         co_await asr.stopRecognition();
         *stopped = true;
     }(*asr, &stopped);
+    clock->elapse(RealtimeASRTimings{}.captureTail);
     ASSERT_TRUE(waitUntil([this] { return sent(QStringLiteral("ws-text")).size() == 2; })) << "finish-task went out";
     clock->elapse(4999ms);
     settle(50);
@@ -252,6 +253,52 @@ TEST_F(RecognitionOnAClock, TheStopWaitsFiveSecondsForASilentService)
     clock->elapse(1ms);
     EXPECT_TRUE(waitUntil([&] { return stopped; }));
     EXPECT_TRUE(logged(QStringLiteral("⚠️ [RealtimeASR] 等待 task-finished 超时，使用当前识别结果")));
+}
+
+TEST_F(RecognitionOnAClock, TheStopRecordsTheTailBeforeItFinishesTheTask)
+{
+    startRecording();
+    ASSERT_TRUE(waitUntil([this] { return !sent(QStringLiteral("ws-binary")).isEmpty(); }));
+    bool stopped = false;
+    [](RealtimeASRService &asr, bool *stopped) -> QCoro::Task<> {
+        co_await asr.stopRecognition();
+        *stopped = true;
+    }(*asr, &stopped);
+    // The microphone goes on through the tail: what it hears still goes up.
+    const qsizetype atRelease = mic.framesDelivered;
+    settle(250);
+    EXPECT_TRUE(mic.isRunning());
+    EXPECT_GT(mic.framesDelivered, atRelease);
+    EXPECT_EQ(sent(QStringLiteral("ws-text")).size(), 1) << "no finish-task during the tail";
+    clock->elapse(RealtimeASRTimings{}.captureTail - 1ms);
+    settle(50);
+    EXPECT_EQ(sent(QStringLiteral("ws-text")).size(), 1);
+    clock->elapse(1ms);
+    ASSERT_TRUE(waitUntil([this] { return sent(QStringLiteral("ws-text")).size() == 2; }));
+    EXPECT_FALSE(mic.isRunning()) << "the capture stops before finish-task goes out";
+    EXPECT_EQ(sent(QStringLiteral("ws-binary")).size(), mic.framesDelivered) << "every frame heard was sent";
+    runClockUntil([&] { return stopped; });
+}
+
+TEST_F(RecognitionOnAClock, ACancelledTakeSendsNothingMoreAndNeverFinishes)
+{
+    startRecording();
+    ASSERT_TRUE(waitUntil([this] { return sent(QStringLiteral("ws-binary")).size() >= 2; }));
+    asr->cancelRecognition();
+    const qsizetype framesAtCancel = mic.framesDelivered;
+    EXPECT_FALSE(mic.isRunning()) << "the microphone closes at once";
+    EXPECT_FALSE(asr->isRecording());
+    runClockUntil([this] { return !asr->isConnected(); });
+    settle(300);
+    EXPECT_EQ(mic.framesDelivered, framesAtCancel);
+    EXPECT_LE(sent(QStringLiteral("ws-binary")).size(), framesAtCancel);
+    EXPECT_EQ(sent(QStringLiteral("ws-text")).size(), 1) << "only run-task: the task is never finished for its text";
+    EXPECT_TRUE(asr->finalTranscript().isEmpty());
+
+    // A stop that comes after it has nothing to do, and publishes nothing.
+    run(asr->stopRecognition());
+    EXPECT_TRUE(asr->finalTranscript().isEmpty());
+    EXPECT_EQ(sent(QStringLiteral("ws-text")).size(), 1);
 }
 
 TEST_F(RecognitionOnAClock, RunTaskGoesOutAfterThreeHundredMillisecondsAndTheConnectGivesUpAtTen)

@@ -35,6 +35,11 @@ public:
         if (active)
             Q_EMIT keyDown(keyCode);
     }
+    void button(int button)
+    {
+        if (active)
+            Q_EMIT buttonDown(button);
+    }
 
     bool trusted = true;
     bool canStart = true;

@@ -23,6 +23,7 @@ public:
     int connects = 0;
     int starts = 0;
     int stops = 0;
+    int cancels = 0;
     bool warmedUp = false;
 
     bool isWarmedUp() const override { return warmedUp; }
@@ -50,6 +51,8 @@ public:
             co_await *m_startGate;
         }
         warmedUp = false;
+        if (std::exchange(m_cancelledDuringStart, false))
+            co_return ServiceError{QStringLiteral("CancelledError"), -999, QStringLiteral("已取消")};
         if (startResult) {
             setFinalTranscript(QString());
             setCurrentTranscript(QString());
@@ -62,6 +65,19 @@ public:
         setCurrentTranscript(transcript);
         setFinalTranscript(transcript);
         co_return;
+    }
+
+    void cancelRecognition() override
+    {
+        ++cancels;
+        warmedUp = false;
+        setRecording(false);
+        setCurrentTranscript(QString());
+        setFinalTranscript(QString());
+        if (startIsWaiting()) {
+            m_cancelledDuringStart = true;
+            m_startGate->release(false);
+        }
     }
 
     // Lets a held start go on.
@@ -78,4 +94,5 @@ public:
 
 private:
     std::shared_ptr<OneShot<bool>> m_startGate;
+    bool m_cancelledDuringStart = false;
 };

@@ -23,9 +23,20 @@ protected:
         makeController();
         QObject::connect(controller.get(), &AppViewModel::statusMessageChanged,
                          [this](const QString &status) { statuses << status; });
+        QObject::connect(controller.get(), &AppViewModel::runEnded,
+                         [this](const RunEnding &ending) { endings << ending; });
+    }
+
+    // A key other than the mode's own goes down while it is held.
+    void combination(std::int32_t keyCode)
+    {
+        source.key(keyCode);
+        keys->runTasks();
+        settle(10);
     }
 
     QStringList statuses;
+    QList<RunEnding> endings;
 };
 
 TEST_F(Controller, RightAfterConstructionNothingRuns)
@@ -85,6 +96,9 @@ TEST_F(Controller, WithoutSyntheticKeysTheStatusSaysTheTextIsOnTheClipboard)
     EXPECT_EQ(controller->statusMessage(), QStringLiteral("文本已复制到剪贴板，请手动粘贴"));
     EXPECT_EQ(desktop.clipboard, QStringLiteral("你好世界"));
     EXPECT_TRUE(log.linesStartingWith(QStringLiteral("✅ [语音输入] 文本注入成功")).isEmpty());
+    ASSERT_EQ(endings.size(), 1);
+    EXPECT_EQ(endings[0].kind, RunEnding::Kind::OnClipboard) << "an ending the user must hear of";
+    EXPECT_EQ(endings[0].detail, QStringLiteral("你好世界"));
 
     // The window dictated for closed meanwhile and nothing has the focus:
     // no keystroke into nothing, and the status does not claim it was typed.
@@ -137,6 +151,63 @@ TEST_F(Controller, AFailedStartIsShownAndTheReleaseEndsWithNothingRecognised)
     ASSERT_TRUE(waitUntil([this] { return idle(); }));
     EXPECT_EQ(controller->statusMessage(), QStringLiteral("未识别到语音内容"));
     EXPECT_TRUE(desktop.pastes.isEmpty()) << "an old transcript is never typed";
+    ASSERT_EQ(endings.size(), 1);
+    EXPECT_EQ(endings[0].kind, RunEnding::Kind::Failed) << "the failed start is why nothing was heard";
+    EXPECT_EQ(endings[0].detail, QStringLiteral("实时识别启动失败：请先配置 API Key"));
+}
+
+TEST_F(Controller, ACombinationDuringATakeDiscardsItWithNothingTypedAskedOrCaptured)
+{
+    for (std::uint64_t key : {Option, Control, Command}) {
+        activate(key);
+        ASSERT_TRUE(controller->currentMode());
+        combination(23);
+        ASSERT_TRUE(waitUntil([this] { return idle(); }));
+        EXPECT_EQ(controller->statusMessage(), QStringLiteral("已取消"));
+        ASSERT_FALSE(endings.isEmpty());
+        EXPECT_EQ(endings.last().kind, RunEnding::Kind::Cancelled);
+        EXPECT_FALSE(endings.last().needsAttention());
+        release(); // the key let go afterwards ends nothing more
+        settle(300);
+        EXPECT_EQ(controller->statusMessage(), QStringLiteral("已取消"));
+    }
+    EXPECT_EQ(recognizer.cancels, 2) << "both recording modes dropped their take";
+    EXPECT_EQ(recognizer.stops, 0) << "a cancelled take is never finished for its text";
+    EXPECT_TRUE(desktop.pastes.isEmpty());
+    EXPECT_TRUE(service.chatRequests.isEmpty());
+    EXPECT_TRUE(service.visionImages.isEmpty());
+    EXPECT_EQ(endings.size(), 3);
+
+    // The next take is whole again.
+    activate(Option);
+    release();
+    ASSERT_TRUE(waitUntil([this] { return idle(); }));
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("文本已输入"));
+    EXPECT_EQ(endings.last().kind, RunEnding::Kind::Done);
+}
+
+TEST_F(Controller, ACancelWhileTheStartStillRunsLeavesNoRecordingBehind)
+{
+    recognizer.holdStart = true;
+    activate(Control);
+    ASSERT_TRUE(recognizer.startIsWaiting());
+    combination(9); // Esc
+    ASSERT_TRUE(waitUntil([this] { return idle(); }));
+    settle(50);
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("已取消"))
+        << "the start that ended in the cancellation reports no failure";
+    EXPECT_FALSE(recognizer.startIsWaiting());
+    EXPECT_FALSE(recognizer.isRecording());
+    release();
+    settle(50);
+    EXPECT_EQ(recognizer.stops, 0);
+    EXPECT_TRUE(service.chatRequests.isEmpty());
+
+    recognizer.holdStart = false;
+    activate(Option);
+    release();
+    ASSERT_TRUE(waitUntil([this] { return idle(); }));
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("文本已输入"));
 }
 
 TEST_F(Controller, AnActivationWhileBusyIsIgnoredAndItsReleaseStartsNoSecondRun)
@@ -217,6 +288,9 @@ TEST_F(Controller, ReplyFailuresEndTheRunWithTheirReason)
     ASSERT_TRUE(waitUntil([this] { return idle(); }));
     EXPECT_EQ(controller->statusMessage(), QStringLiteral("截屏失败，请在系统设置中授予屏幕录制权限"));
     EXPECT_EQ(service.visionImages.size(), 1) << "no request without a picture";
+    ASSERT_EQ(endings.size(), 2);
+    EXPECT_EQ(endings[0].kind, RunEnding::Kind::Failed);
+    EXPECT_EQ(endings[1].kind, RunEnding::Kind::Failed);
 }
 
 TEST_F(Controller, ASmallCaptureIsOnlyAWarning)

@@ -19,8 +19,10 @@ protected:
     {
         finalStatus.reset();
         [](ChatPipeline *self, QString question) -> QCoro::Task<> {
-            self->finalStatus = co_await self->pipeline.run(question, AppConfig(),
-                                                             [self](const QString &s) { self->statuses << s; });
+            const RunEnding ending = co_await self->pipeline.run(question, AppConfig(),
+                                                                 [self](const QString &s) { self->statuses << s; });
+            self->finalKind = ending.kind;
+            self->finalStatus = ending.status;
         }(this, question);
     }
 
@@ -39,6 +41,7 @@ protected:
     ChatAssistantPipeline pipeline{service, player, scheduler};
     QStringList statuses;
     std::optional<QString> finalStatus;
+    RunEnding::Kind finalKind = RunEnding::Kind::Done;
 };
 
 TEST_F(ChatPipeline, ShortSentencesAreNotSpokenButTheWholeAnswerIsKept)
@@ -96,6 +99,7 @@ TEST_F(ChatPipeline, AnAnswerThatFailsBeforeAnyTextIsAFailureAndKeepsTheQuestion
 {
     service.streamError = ServiceError::apiKeyMissing();
     EXPECT_EQ(ask(QStringLiteral("有人吗")), QStringLiteral("回复失败：请先配置 API Key"));
+    EXPECT_EQ(finalKind, RunEnding::Kind::Failed);
     EXPECT_TRUE(player.played.isEmpty());
     EXPECT_EQ(pipeline.history(), (QList<LLMMessage>{{QStringLiteral("user"), QStringLiteral("有人吗")}}));
 
@@ -104,6 +108,7 @@ TEST_F(ChatPipeline, AnAnswerThatFailsBeforeAnyTextIsAFailureAndKeepsTheQuestion
     service.chunks = {QStringLiteral("说到一半")};
     service.streamError = ServiceError{QStringLiteral("QNetworkReply"), 2, QStringLiteral("Connection closed")};
     EXPECT_EQ(ask(QStringLiteral("再说一次")), QStringLiteral("回复中断：Connection closed"));
+    EXPECT_EQ(finalKind, RunEnding::Kind::Failed) << "a cut answer is not a finished one";
     EXPECT_EQ(player.played, QStringList{QStringLiteral("说到一半")});
     EXPECT_EQ(pipeline.history().last(), (LLMMessage{QStringLiteral("assistant"), QStringLiteral("说到一半")}));
 }

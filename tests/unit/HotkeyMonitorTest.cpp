@@ -10,6 +10,7 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr std::uint64_t Option = ModifierMask::Option;
+constexpr std::uint64_t Control = ModifierMask::Control;
 constexpr std::uint64_t Command = ModifierMask::Command;
 constexpr std::uint64_t Shift = ModifierMask::Shift;
 
@@ -32,6 +33,8 @@ protected:
                          [this](AppMode mode) { events << QStringLiteral("down:") + AppModes::rawValue(mode); });
         QObject::connect(monitor.get(), &HotkeyMonitorService::keyDownCancelled,
                          [this](AppMode mode) { events << QStringLiteral("cancel:") + AppModes::rawValue(mode); });
+        QObject::connect(monitor.get(), &HotkeyMonitorService::modeCancelled,
+                         [this](AppMode mode) { events << QStringLiteral("withdrawn:") + AppModes::rawValue(mode); });
         QObject::connect(monitor.get(), &HotkeyMonitorService::currentModeChanged, [this](auto mode) {
             events << QStringLiteral("mode:") + (mode ? AppModes::rawValue(*mode) : QStringLiteral("none"));
         });
@@ -118,21 +121,95 @@ TEST_F(HotkeyMonitor, AnotherKeyCancelsAPendingBffPressAtOnce)
     EXPECT_TRUE(log.lines().isEmpty()) << "the later release is not a release";
 }
 
-TEST_F(HotkeyMonitor, OtherKeysNeverCancelAnActiveModeOrAVoicePress)
+TEST_F(HotkeyMonitor, AnyOtherKeyCancelsAPendingPressOfEveryModeAtOnce)
+{
+    for (std::uint64_t key : {Option, Control}) {
+        events.clear();
+        flags(key);
+        source.key(23); // Alt+Tab, Ctrl+C: typed before the long press
+        ASSERT_EQ(events.size(), 2);
+        EXPECT_TRUE(events[1].startsWith(QStringLiteral("cancel:"))) << "synchronously, so the warm-up stops now";
+        EXPECT_TRUE(monitor->pressedModes().empty());
+        scheduler->elapse(1s);
+        EXPECT_EQ(monitor->currentMode(), std::nullopt) << "the timer found the press gone";
+        log.clear();
+        flags(0);
+        EXPECT_EQ(events.size(), 2) << "the later release is not a release";
+        EXPECT_TRUE(log.lines().isEmpty());
+    }
+}
+
+TEST_F(HotkeyMonitor, AnotherKeyWithdrawsAnActiveModeAsACancelNotARelease)
 {
     flags(Option);
-    source.key(38);
+    scheduler->elapse(300ms);
+    ASSERT_EQ(monitor->currentMode(), AppMode::VoiceInput);
+    events.clear();
+    source.key(9); // Esc
+    EXPECT_EQ(monitor->currentMode(), AppMode::VoiceInput) << "withdrawn from the event loop, like a release";
+    scheduler->runTasks();
+    EXPECT_EQ(events, (QStringList{QStringLiteral("withdrawn:voice_input"), QStringLiteral("mode:none"),
+                                   QStringLiteral("pressed:false")}));
+    EXPECT_TRUE(log.lines().contains(QStringLiteral("⚡️ 语音输入法 检测到组合键（keyCode: 9），取消已激活的模式")));
+
+    log.clear();
+    flags(0);
+    scheduler->elapse(1s);
+    EXPECT_EQ(events.size(), 3) << "no release, no short-press cancel after it";
+    EXPECT_TRUE(log.linesStartingWith(QStringLiteral("🔚")).isEmpty());
+
+    // The next press is a press like any other.
+    flags(Option);
     scheduler->elapse(300ms);
     EXPECT_EQ(monitor->currentMode(), AppMode::VoiceInput);
+}
+
+TEST_F(HotkeyMonitor, AModifierOrAPointerButtonGoingDownIsACombinationToo)
+{
+    flags(Control);
+    scheduler->elapse(300ms);
+    ASSERT_EQ(monitor->currentMode(), AppMode::ChatAssistant);
+    flags(Control | Shift); // Ctrl+Shift: a layout switch, a shortcut
+    EXPECT_EQ(monitor->currentMode(), std::nullopt);
+    EXPECT_TRUE(events.contains(QStringLiteral("withdrawn:chat_assistant")));
+    EXPECT_TRUE(log.lines().contains(
+        QStringLiteral("⚡️ 聊天助手 检测到组合键（修饰键: Shift (⇧)），取消已激活的模式")));
     flags(0);
 
+    // Alt held, then a drag begins: the press never becomes a take.
+    events.clear();
+    flags(Option);
+    scheduler->elapse(100ms);
+    source.button(1);
+    scheduler->elapse(1s);
+    EXPECT_EQ(events, (QStringList{QStringLiteral("down:voice_input"), QStringLiteral("cancel:voice_input")}));
+    EXPECT_TRUE(log.lines().contains(QStringLiteral("⚡️ 语音输入法 检测到组合键（鼠标按键: 1），取消长按计时器")));
+    flags(0);
+
+    // An active reply is withdrawn by a click as well.
     flags(Command);
     scheduler->elapse(300ms);
     ASSERT_EQ(monitor->currentMode(), AppMode::BffReply);
-    source.key(54);
-    EXPECT_EQ(monitor->currentMode(), AppMode::BffReply);
-    EXPECT_FALSE(events.contains(QStringLiteral("cancel:bff_reply")));
-    EXPECT_FALSE(events.contains(QStringLiteral("cancel:voice_input")));
+    source.button(3);
+    scheduler->runTasks();
+    EXPECT_EQ(monitor->currentMode(), std::nullopt);
+    EXPECT_TRUE(events.contains(QStringLiteral("withdrawn:bff_reply")));
+}
+
+TEST_F(HotkeyMonitor, AModeKeyGoingDownCancelsTheHeldModeAndStartsItsOwnPress)
+{
+    flags(Option);
+    scheduler->elapse(300ms);
+    ASSERT_EQ(monitor->currentMode(), AppMode::VoiceInput);
+    events.clear();
+    flags(Option | Control); // Ctrl+Alt+T on its way
+    EXPECT_EQ(events, (QStringList{QStringLiteral("withdrawn:voice_input"), QStringLiteral("mode:none"),
+                                   QStringLiteral("pressed:false"), QStringLiteral("down:chat_assistant")}));
+    EXPECT_EQ(monitor->pressedModes(), std::set<AppMode>{AppMode::ChatAssistant});
+    source.key(28);
+    EXPECT_TRUE(monitor->pressedModes().empty()) << "and T cancels that one";
+    scheduler->elapse(1s);
+    EXPECT_EQ(monitor->currentMode(), std::nullopt);
 }
 
 TEST_F(HotkeyMonitor, ADisabledModeProducesNothing)
@@ -182,10 +259,13 @@ TEST_F(HotkeyMonitor, OnlyTheEdgeOfTheNewModifierCounts)
     flags(Shift | Option);
     flags(Shift | Option); // a repeated word changes nothing
     EXPECT_EQ(log.linesStartingWith(QStringLiteral("⬇️")).size(), 2);
-    EXPECT_EQ(events, QStringList{QStringLiteral("down:voice_input")});
+    EXPECT_EQ(events, (QStringList{QStringLiteral("cancel:bff_reply"), QStringLiteral("down:voice_input")}))
+        << "the held Shift's press is cancelled by the new key, whose own press begins";
     scheduler->elapse(300ms);
-    EXPECT_EQ(monitor->currentMode(), AppMode::VoiceInput) << "the timer now belongs to the last press";
-    EXPECT_TRUE(monitor->pressedModes().contains(AppMode::BffReply));
+    EXPECT_EQ(monitor->currentMode(), AppMode::VoiceInput);
+    EXPECT_FALSE(monitor->pressedModes().contains(AppMode::BffReply));
+    flags(Option); // Shift let go meanwhile: neither a press nor a combination
+    EXPECT_EQ(monitor->currentMode(), AppMode::VoiceInput);
 }
 
 TEST_F(HotkeyMonitor, AReleaseBetweenTheTimerAndItsTaskActivatesNothing)

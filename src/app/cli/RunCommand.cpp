@@ -49,6 +49,7 @@ int RunCommand::run(QCoreApplication &app, const QStringList &args)
     AppDelegate delegate({[this]() -> AppViewModel & { return m_application.controller(); },
                           [this]() -> FloatingBallWindowManager & { return m_application.indicator(); },
                           [this] { return m_application.settingsServices(); },
+                          [this]() -> DesktopNotifier & { return m_application.notifier(); },
                           [this] { return m_application.accessibilityProblem(); }});
     delegate.applicationDidFinishLaunching();
     dbus.setController(&m_application.controller());

@@ -35,4 +35,6 @@ Q_SIGNALS:
     void flagsChanged(std::uint64_t flags);
     // A key that is not one of the four modifiers went down.
     void keyDown(std::int32_t keyCode);
+    // A pointer button went down (a click, the start of a drag, a wheel step).
+    void buttonDown(int button);
 };

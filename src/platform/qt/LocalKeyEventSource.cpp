@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 
 namespace {
 // The flag bit a modifier key itself stands for; 0 for any other key.
@@ -67,6 +68,16 @@ void LocalKeyEventSource::stop()
 
 bool LocalKeyEventSource::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::MouseButtonPress) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        // Offered to each widget on its way, like keys: counted once.
+        if (event != m_lastEvent || mouse->timestamp() != m_lastTimestamp) {
+            m_lastEvent = event;
+            m_lastTimestamp = mouse->timestamp();
+            Q_EMIT buttonDown(int(mouse->button()));
+        }
+        return false;
+    }
     const bool press = event->type() == QEvent::KeyPress;
     if (!press && event->type() != QEvent::KeyRelease)
         return KeyEventSource::eventFilter(watched, event);

@@ -40,12 +40,14 @@ std::uint64_t maskOfKeysym(KeySym keysym)
     }
 }
 
-void selectRawKeyEvents(Display *display, bool on)
+void selectRawInputEvents(Display *display, bool on)
 {
     unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
     if (on) {
         XISetMask(bits, XI_RawKeyPress);
         XISetMask(bits, XI_RawKeyRelease);
+        // A click or a drag with a mode key held is a combination too.
+        XISetMask(bits, XI_RawButtonPress);
     }
     XIEventMask mask;
     // All master devices: each key once (all devices would deliver it twice).
@@ -115,7 +117,7 @@ bool X11KeyEventSource::start()
     for (int keycode : std::as_const(m_heldModifiers))
         m_flags |= m_keycodeMasks[keycode];
 
-    selectRawKeyEvents(m_display, true);
+    selectRawInputEvents(m_display, true);
     if (!m_notifier) {
         m_notifier = std::make_unique<QSocketNotifier>(ConnectionNumber(m_display), QSocketNotifier::Read);
         connect(m_notifier.get(), &QSocketNotifier::activated, this, &X11KeyEventSource::readEvents);
@@ -133,7 +135,7 @@ void X11KeyEventSource::stop()
         return;
     m_active = false;
     m_notifier->setEnabled(false);
-    selectRawKeyEvents(m_display, false);
+    selectRawInputEvents(m_display, false);
     // Drop what arrived before the deselection took effect.
     XSync(m_display, True);
     m_heldModifiers.clear();
@@ -170,6 +172,10 @@ void X11KeyEventSource::readEvents()
             const bool press = cookie->evtype == XI_RawKeyPress;
             XFreeEventData(m_display, cookie);
             handleKey(keycode, press);
+        } else if (cookie->evtype == XI_RawButtonPress) {
+            const int button = static_cast<const XIRawEvent *>(cookie->data)->detail;
+            XFreeEventData(m_display, cookie);
+            Q_EMIT buttonDown(button);
         } else {
             XFreeEventData(m_display, cookie);
         }

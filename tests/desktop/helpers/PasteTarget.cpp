@@ -1,8 +1,10 @@
 // A small window with a line edit, for the desktop tests: it prints its text
-// to standard output whenever the text changes, and every click it receives,
-// and can be placed and coloured so that a capture can recognise it.
+// to standard output whenever the text changes, every click and every key
+// press it receives, and can be placed and coloured so that a capture can recognise it.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QVBoxLayout>
@@ -11,7 +13,7 @@
 #include <cstdio>
 
 namespace {
-class ClickReporter : public QObject
+class InputReporter : public QObject
 {
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
@@ -19,6 +21,12 @@ protected:
         if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType()) {
             const QPoint at = static_cast<QMouseEvent *>(event)->globalPosition().toPoint();
             std::printf("click:%d,%d\n", at.x(), at.y());
+            std::fflush(stdout);
+        }
+        // Once per key: where it reaches the window, before the widgets.
+        if (event->type() == QEvent::KeyPress && watched->isWindowType()) {
+            const auto *key = static_cast<QKeyEvent *>(event);
+            std::printf("key:%s\n", QKeySequence(key->key()).toString().toUtf8().constData());
             std::fflush(stdout);
         }
         return false;
@@ -36,7 +44,7 @@ int main(int argc, char *argv[])
                                    QStringLiteral("white"));
     parser.addOptions({rect, color});
     parser.process(app);
-    ClickReporter clicks;
+    InputReporter clicks;
     app.installEventFilter(&clicks);
 
     const QStringList area = parser.value(rect).split(QLatin1Char(','));
