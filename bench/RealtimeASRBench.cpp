@@ -23,7 +23,10 @@ struct Rig
         Log::setSink([](const QString &) {});
         server.listen();
         const QString key = server.scenario().apiKey;
-        asr = std::make_unique<RealtimeASRService>([key] { return keyOf(key); }, mic, server.webSocketUrl());
+        // The tail recorded after a release is a fixed wait, not overhead: left out.
+        RealtimeASRTimings timings;
+        timings.captureTail = std::chrono::milliseconds(0);
+        asr = std::make_unique<RealtimeASRService>([key] { return keyOf(key); }, mic, server.webSocketUrl(), timings);
     }
     ~Rig()
     {

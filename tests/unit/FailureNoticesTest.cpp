@@ -1,0 +1,95 @@
+#include "ControllerFixture.h"
+#include "DesktopNotifier.h"
+#include "FailureNotices.h"
+
+#include <gtest/gtest.h>
+
+using TestSupport::waitUntil;
+
+namespace {
+
+constexpr std::uint64_t Option = ModifierMask::Option;
+constexpr std::uint64_t Command = ModifierMask::Command;
+
+// A notification server that records what it shows, or is not there.
+class RecordingNotifier final : public DesktopNotifier
+{
+public:
+    void show(const QString &summary, const QString &body) override
+    {
+        if (!serving) {
+            Q_EMIT undelivered(summary, body);
+            return;
+        }
+        shown << summary + QLatin1Char('|') + body;
+    }
+    bool serving = true;
+    QStringList shown;
+};
+
+class Notices : public ControllerFixture
+{
+protected:
+    void SetUp() override
+    {
+        desktop.screenImage = QImage(800, 600, QImage::Format_RGB32);
+        desktop.screenImage.fill(Qt::white);
+        makeController();
+        notices = std::make_unique<FailureNotices>(*controller, notifier, [this](const QString &summary, const QString &) {
+            trayMessages << summary;
+            return trayShown;
+        });
+    }
+
+    void run(std::uint64_t key)
+    {
+        activate(key);
+        release();
+        ASSERT_TRUE(waitUntil([this] { return idle(); }));
+    }
+
+    RecordingNotifier notifier;
+    QStringList trayMessages;
+    bool trayShown = true;
+    std::unique_ptr<FailureNotices> notices;
+};
+
+TEST_F(Notices, OnlyEndingsThatNeedTheUserAreTold)
+{
+    run(Option);
+    EXPECT_TRUE(notifier.shown.isEmpty()) << "a typed dictation is its own news";
+
+    desktop.pasteWorks = false;
+    run(Option);
+    EXPECT_EQ(notifier.shown, QStringList{QStringLiteral("文本已复制到剪贴板，请手动粘贴|你好世界")});
+
+    desktop.pasteWorks = true;
+    activate(Option);
+    source.key(9);
+    keys->runTasks();
+    ASSERT_TRUE(waitUntil([this] { return idle(); }));
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("已取消"));
+    EXPECT_EQ(notifier.shown.size(), 1) << "a cancel is the user's own doing";
+
+    service.visionReply = ServiceError{QStringLiteral("APIError"), 401, QStringLiteral("Invalid API-key provided.")};
+    run(Command);
+    ASSERT_EQ(notifier.shown.size(), 2);
+    EXPECT_EQ(notifier.shown[1], QStringLiteral("分析失败：Invalid API-key provided.|"));
+    EXPECT_TRUE(trayMessages.isEmpty());
+}
+
+TEST_F(Notices, WithoutANotificationServerTheTraySaysItAndWithoutEitherTheLogDoes)
+{
+    notifier.serving = false;
+    desktop.pasteWorks = false;
+    run(Option);
+    EXPECT_EQ(trayMessages, QStringList{QStringLiteral("文本已复制到剪贴板，请手动粘贴")});
+
+    trayShown = false;
+    run(Option);
+    EXPECT_EQ(trayMessages.size(), 2);
+    EXPECT_EQ(log.linesStartingWith(QStringLiteral("⚠️ [通知] 没有通知服务也没有托盘")).size(), 1);
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("文本已复制到剪贴板，请手动粘贴")) << "the status still says it";
+}
+
+} // namespace
