@@ -12,34 +12,7 @@ using TestSupport::waitUntil;
 
 namespace {
 
-class ApplicationFaults : public RunningApplication
-{
-protected:
-    // An unanswered request is given up on after 3 s instead of 60.
-    void adjustEnvironment(QProcessEnvironment &appEnv) override
-    {
-        appEnv.insert(QStringLiteral("QUILLWREN_TIMEOUT_SCALE"), QStringLiteral("0.05"));
-    }
-
-    void press(const QString &key, int holdMs)
-    {
-        ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("keydown"), key}), 0);
-        settle(holdMs);
-        ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("keyup"), key}), 0);
-    }
-
-    QString endingStatus()
-    {
-        QString message;
-        EXPECT_TRUE(waitUntil([&] {
-            settle(100);
-            const QJsonObject now = status();
-            message = now[QStringLiteral("statusMessage")].toString();
-            return !now[QStringLiteral("isProcessing")].toBool() && now[QStringLiteral("currentMode")].isNull();
-        }, 15000));
-        return message;
-    }
-};
+using ApplicationFaults = RunningApplicationWithShortWaits;
 
 TEST_F(ApplicationFaults, ADictationWhoseWindowClosedMeanwhileWaitsOnTheClipboard)
 {

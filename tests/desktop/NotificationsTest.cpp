@@ -63,33 +63,14 @@ TEST(FreedesktopNotifier, WithoutAServerTheNotificationIsHandedBack)
     EXPECT_EQ(undelivered.count(), 1);
 }
 
-class Notifications : public RunningApplication
+class Notifications : public RunningApplicationWithShortWaits
 {
 protected:
-    // An unanswered request is given up on after 3 s instead of 60.
-    void adjustEnvironment(QProcessEnvironment &appEnv) override
-    {
-        appEnv.insert(QStringLiteral("QUILLWREN_TIMEOUT_SCALE"), QStringLiteral("0.05"));
-    }
-
-    void press(const QString &key, int holdMs)
-    {
-        ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("keydown"), key}), 0);
-        settle(holdMs);
-        ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("keyup"), key}), 0);
-    }
-
-    // Waits for the run to end; its status. The server answers meanwhile.
+    // The run's ending status, once its notification has had time to go out.
     QString ended()
     {
-        QString message;
-        EXPECT_TRUE(waitUntil([&] {
-            settle(100);
-            const QJsonObject now = status();
-            message = now[QStringLiteral("statusMessage")].toString();
-            return !now[QStringLiteral("isProcessing")].toBool() && now[QStringLiteral("currentMode")].isNull();
-        }, 15000));
-        settle(300); // the notification is sent right after the run ends
+        const QString message = endingStatus();
+        settle(300);
         return message;
     }
 

@@ -72,6 +72,27 @@ protected:
         return QJsonDocument::fromJson(result.out.toUtf8()).object();
     }
 
+    // Holds the key for the time, then lets it go.
+    void press(const QString &key, int holdMs)
+    {
+        ASSERT_EQ(TestSupport::runTool(QStringLiteral("xdotool"), {QStringLiteral("keydown"), key}), 0);
+        TestSupport::settle(holdMs);
+        ASSERT_EQ(TestSupport::runTool(QStringLiteral("xdotool"), {QStringLiteral("keyup"), key}), 0);
+    }
+
+    // Waits until the run under way has ended; the status it ended with.
+    QString endingStatus()
+    {
+        QString message;
+        EXPECT_TRUE(TestSupport::waitUntil([&] {
+            TestSupport::settle(100);
+            const QJsonObject now = status();
+            message = now[QStringLiteral("statusMessage")].toString();
+            return !now[QStringLiteral("isProcessing")].toBool() && now[QStringLiteral("currentMode")].isNull();
+        }, 15000));
+        return message;
+    }
+
     bool idleWith(const QString &message)
     {
         const QJsonObject now = status();
@@ -138,4 +159,15 @@ protected:
     QTemporaryDir dir;
     QProcess app;
     QString output;
+};
+
+// The running application with the service's waits cut to a twentieth, so
+// that an unanswered request is given up on after 3 s instead of 60.
+class RunningApplicationWithShortWaits : public RunningApplication
+{
+protected:
+    void adjustEnvironment(QProcessEnvironment &appEnv) override
+    {
+        appEnv.insert(QStringLiteral("QUILLWREN_TIMEOUT_SCALE"), QStringLiteral("0.05"));
+    }
 };
