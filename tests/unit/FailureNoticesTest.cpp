@@ -8,9 +8,6 @@ using TestSupport::waitUntil;
 
 namespace {
 
-constexpr std::uint64_t Option = ModifierMask::Option;
-constexpr std::uint64_t Command = ModifierMask::Command;
-
 // A notification server that records what it shows, or is not there.
 class RecordingNotifier final : public DesktopNotifier
 {
@@ -56,15 +53,15 @@ protected:
 
 TEST_F(Notices, OnlyEndingsThatNeedTheUserAreTold)
 {
-    run(Option);
+    run(ModifierMask::Option);
     EXPECT_TRUE(notifier.shown.isEmpty()) << "a typed dictation is its own news";
 
     desktop.pasteWorks = false;
-    run(Option);
+    run(ModifierMask::Option);
     EXPECT_EQ(notifier.shown, QStringList{QStringLiteral("文本已复制到剪贴板，请手动粘贴|你好世界")});
 
     desktop.pasteWorks = true;
-    activate(Option);
+    activate(ModifierMask::Option);
     source.key(9);
     keys->runTasks();
     ASSERT_TRUE(waitUntil([this] { return idle(); }));
@@ -72,7 +69,7 @@ TEST_F(Notices, OnlyEndingsThatNeedTheUserAreTold)
     EXPECT_EQ(notifier.shown.size(), 1) << "a cancel is the user's own doing";
 
     service.visionReply = ServiceError{QStringLiteral("APIError"), 401, QStringLiteral("Invalid API-key provided.")};
-    run(Command);
+    run(ModifierMask::Command);
     ASSERT_EQ(notifier.shown.size(), 2);
     EXPECT_EQ(notifier.shown[1], QStringLiteral("分析失败：Invalid API-key provided.|"));
     EXPECT_TRUE(trayMessages.isEmpty());
@@ -82,11 +79,11 @@ TEST_F(Notices, WithoutANotificationServerTheTraySaysItAndWithoutEitherTheLogDoe
 {
     notifier.serving = false;
     desktop.pasteWorks = false;
-    run(Option);
+    run(ModifierMask::Option);
     EXPECT_EQ(trayMessages, QStringList{QStringLiteral("文本已复制到剪贴板，请手动粘贴")});
 
     trayShown = false;
-    run(Option);
+    run(ModifierMask::Option);
     EXPECT_EQ(trayMessages.size(), 2);
     EXPECT_EQ(log.linesStartingWith(QStringLiteral("⚠️ [通知] 没有通知服务也没有托盘")).size(), 1);
     EXPECT_EQ(controller->statusMessage(), QStringLiteral("文本已复制到剪贴板，请手动粘贴")) << "the status still says it";
