@@ -152,12 +152,10 @@ void MicrophoneCapture::stop()
 void MicrophoneCapture::finish()
 {
     if (m_input && m_resampler) {
-        readAvailable();
-        m_pending += m_input->readAll();
+        readAvailable(); // whole buffers first, as usual
         // Whole frames only: a torn one would be noise.
         const qsizetype rest = m_pending.size() - m_pending.size() % m_format.bytesPerFrame();
-        auto converted = PcmConversion::convertBuffer(m_pending.left(rest), m_format.channelCount(),
-                                                      m_format.sampleFormat() == QAudioFormat::Float, *m_resampler);
+        auto converted = convert(m_pending.left(rest));
         const QVector<float> tail = m_resampler->flush();
         converted.pcm16k += PcmConversion::floatToInt16(tail);
         m_pending.clear();
@@ -174,6 +172,12 @@ QCoro::Task<bool> MicrophoneCapture::requestPermission()
     co_return true; // Linux asks nobody; the audio server decides
 }
 
+PcmConversion::ConvertedBuffer MicrophoneCapture::convert(const QByteArray &frames)
+{
+    return PcmConversion::convertBuffer(frames, m_format.channelCount(), m_format.sampleFormat() == QAudioFormat::Float,
+                                        *m_resampler);
+}
+
 void MicrophoneCapture::readAvailable()
 {
     if (!m_input)
@@ -183,8 +187,7 @@ void MicrophoneCapture::readAvailable()
     while (m_pending.size() >= bufferBytes) {
         const QByteArray buffer = m_pending.left(bufferBytes);
         m_pending.remove(0, bufferBytes);
-        const auto converted = PcmConversion::convertBuffer(buffer, m_format.channelCount(),
-                                                            m_format.sampleFormat() == QAudioFormat::Float, *m_resampler);
+        const auto converted = convert(buffer);
         Q_EMIT levelChanged(converted.level);
         Q_EMIT pcmReady(converted.pcm16k);
     }

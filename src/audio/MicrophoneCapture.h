@@ -48,6 +48,8 @@ private:
     QAudioDevice findBuiltInMicrophone() const;
     QAudioDevice ensureValidInputDevice();
     void readAvailable();
+    // Captured frames in the source's format, through the session's resampler.
+    PcmConversion::ConvertedBuffer convert(const QByteArray &frames);
 
     AudioInputWatcher *m_watcher;
     QMediaDevices *m_devices;

@@ -96,10 +96,7 @@ void RealtimeASRService::cancelWarmUp()
     if (!m_warmUp && !m_isWarmedUp)
         return;
     Log::line(QStringLiteral("❌ [RealtimeASR] 取消预热..."));
-    if (auto warmUp = std::exchange(m_warmUp, {}))
-        warmUp->cancelled = true;
-    m_isWarmedUp = false;
-    abandonRecording();
+    dropWarmUpAndRecording();
 }
 
 QCoro::Task<VoidResult> RealtimeASRService::connect(AppConfig config)
@@ -197,14 +194,19 @@ void RealtimeASRService::cancelRecognition()
 {
     Log::line(QStringLiteral("🚫 [RealtimeASR] 取消识别，丢弃本次录音"));
     ++m_takeId;
-    if (auto warmUp = std::exchange(m_warmUp, {}))
-        warmUp->cancelled = true;
-    m_isWarmedUp = false;
-    abandonRecording(); // closing the socket ends the task on the service
+    dropWarmUpAndRecording(); // closing the socket ends the task on the service
     setRecording(false);
     setRecordingState(RecordingState::idle());
     setCurrentTranscript(QString());
     setFinalTranscript(QString());
+}
+
+void RealtimeASRService::dropWarmUpAndRecording()
+{
+    if (auto warmUp = std::exchange(m_warmUp, {}))
+        warmUp->cancelled = true;
+    m_isWarmedUp = false;
+    abandonRecording();
 }
 
 void RealtimeASRService::abandonRecording()

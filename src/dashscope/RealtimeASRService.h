@@ -98,6 +98,8 @@ private:
     QCoro::Task<> runWarmUp(AppConfig config, std::shared_ptr<WarmUp> warmUp);
     // Drops the connection and the recording.
     void abandonRecording();
+    // Marks a running warm-up cancelled, forgets a ready one, then abandons.
+    void dropWarmUpAndRecording();
 
     void onResult(const QString &text, bool sentenceEnd);
     void onTaskEnded(const std::optional<QString> &finalText);
