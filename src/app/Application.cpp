@@ -9,16 +9,25 @@
 #include "FloatingBallWindowManager.h"
 #include "HotkeyMonitorService.h"
 #include "KeyEventSource.h"
+#include "CapabilityTexts.h"
 #include "KeychainManager.h"
 #include "Log.h"
+#include "MergedKeyEventSource.h"
+#include "ModeKeyBindings.h"
 #include "MicrophoneCapture.h"
 #include "Mp3Player.h"
 #include "RealtimeASRService.h"
 #include "Scheduler.h"
 #include "SettingsStore.h"
+#include "null/NullKeyEventSource.h"
+
+#include <QApplication>
+#include <QSystemTrayIcon>
 
 Application::Application()
-    : m_endpoints(DashScopeEndpoints::fromEnvironment()), m_backend(PlatformFactory::detectBackend())
+    : m_endpoints(DashScopeEndpoints::fromEnvironment())
+    , m_backend(PlatformFactory::detectBackend())
+    , m_session(SessionInfo::fromEnvironment())
 {
     QString problem;
     m_timeouts = NetworkTimeouts::fromEnvironment(&problem);
@@ -59,9 +68,34 @@ ApiKeyProvider Application::apiKeyProvider()
 
 KeyEventSource &Application::keyEventSource()
 {
-    if (!m_keyEventSource)
-        m_keyEventSource = PlatformFactory::createKeyEventSource(m_backend);
-    return *m_keyEventSource;
+    if (!m_keySource)
+        m_keySource = PlatformFactory::createKeyEventSource(m_session);
+    return *m_keySource->source;
+}
+
+PlatformFactory::KeyRoute Application::keyRoute()
+{
+    keyEventSource();
+    return m_keySource->route;
+}
+
+ModeKeyBindings &Application::keyBindings()
+{
+    if (!m_keyBindings) {
+        m_keyBindings = std::make_unique<ModeKeyBindings>([this] {
+            return m_hotkeyMonitor ? m_hotkeyMonitor->shortcutConfig() : settings().loadShortcutConfig();
+        });
+    }
+    return *m_keyBindings;
+}
+
+KeyEventSource &Application::modeKeyEvents()
+{
+    if (!m_modeKeyEvents) {
+        m_modeKeyEvents =
+            std::make_unique<MergedKeyEventSource>(keyEventSource(), localKeyEventSource(), keyBindings());
+    }
+    return *m_modeKeyEvents;
 }
 
 KeyEventSource &Application::localKeyEventSource()
@@ -102,7 +136,8 @@ DashScopeAPIService &Application::modelService()
 HotkeyMonitorService &Application::hotkeyMonitor()
 {
     if (!m_hotkeyMonitor) {
-        m_hotkeyMonitor = std::make_unique<HotkeyMonitorService>(keyEventSource(), localKeyEventSource(),
+        m_noFallback = std::make_unique<NullKeyEventSource>(QString());
+        m_hotkeyMonitor = std::make_unique<HotkeyMonitorService>(modeKeyEvents(), *m_noFallback,
                                                                  settings().loadShortcutConfig());
     }
     return *m_hotkeyMonitor;
@@ -121,11 +156,35 @@ RealtimeASRService &Application::recognizer()
 QString Application::accessibilityProblem()
 {
     QStringList missing;
-    if (!keyEventSource().isTrusted())
-        missing << keyEventSource().untrustedReason();
-    if (!desktop().canPaste())
-        missing << QStringLiteral("无法模拟粘贴按键（需要 X11 与 XTest），文本只会放入剪贴板");
+    for (const CapabilityStatus &status : capabilities()) {
+        if (!status.works && (status.capability == CapabilityTexts::kModeKeys || status.capability == CapabilityTexts::kPaste))
+            missing << status.capability + QStringLiteral(": ") + status.fix;
+    }
     return missing.join(QStringLiteral("；"));
+}
+
+CapabilityReport Application::capabilities()
+{
+    keyEventSource();
+    CapabilityStatus keys = m_keySource->status;
+    // Where only the desktop's bindings serve, a binding that arrived proves them.
+    if (m_keySource->route == PlatformFactory::KeyRoute::BindingsOnly && m_keyBindings
+        && m_keyBindings->lastUsed().isValid()) {
+        keys.works = true;
+        keys.backend = QStringLiteral("the desktop's key bindings (last used %1)")
+                           .arg(m_keyBindings->lastUsed().toString(QStringLiteral("HH:mm:ss")));
+        keys.fix.clear();
+    }
+    const bool trayShown = qobject_cast<QApplication *>(QCoreApplication::instance())
+                           && QSystemTrayIcon::isSystemTrayAvailable();
+    return CapabilityReport{keys} + PlatformFactory::probeDesktop(m_session, m_backend, desktop(), trayShown);
+}
+
+void Application::logCapabilities()
+{
+    Log::line(QStringLiteral("🖥️ [Platform] 会话：") + m_session.describe());
+    for (const CapabilityStatus &status : capabilities())
+        Log::line((status.works ? QStringLiteral("✅ [Platform] ") : QStringLiteral("⚠️ [Platform] ")) + status.line());
 }
 
 AppViewModel &Application::controller()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ApiKeyProvider.h"
+#include "CapabilityStatus.h"
 #include "DashScopeEndpoints.h"
 #include "NetworkTimeouts.h"
 #include "PlatformFactory.h"
@@ -11,6 +12,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class AppViewModel;
 class AudioCapture;
@@ -26,6 +28,8 @@ class DesktopBackend;
 class DesktopNotifier;
 class KeyEventSource;
 class KeychainManager;
+class MergedKeyEventSource;
+class ModeKeyBindings;
 class SettingsStore;
 
 // The composition root: the one place that builds the production objects —
@@ -51,8 +55,16 @@ public:
     RealtimeASRTimings recognitionTimings() const;
 
     PlatformFactory::Backend backend() const { return m_backend; }
+    const SessionInfo &session() const { return m_session; }
+    // The desktop-wide key source of the session's route (X11, evdev, or none).
     KeyEventSource &keyEventSource();
+    PlatformFactory::KeyRoute keyRoute();
     KeyEventSource &localKeyEventSource();
+    // The mode keys as the desktop's key bindings report them (D-Bus Hold, Release, Toggle).
+    ModeKeyBindings &keyBindings();
+    // What the hotkey monitor listens to: the global source (or the local
+    // one when it cannot start) and the bindings, as one.
+    KeyEventSource &modeKeyEvents();
     DesktopBackend &desktop();
     AudioInputWatcher &audioInputWatcher();
     DesktopNotifier &notifier();
@@ -68,13 +80,22 @@ public:
     SettingsViewModel::Services settingsServices();
     // Empty when global keys and synthetic paste work here, else what is missing.
     QString accessibilityProblem();
+    // One line per capability: the backend serving it, whether it works, the fix.
+    CapabilityReport capabilities();
+    // Logs the session and the capability lines.
+    void logCapabilities();
 
 private:
     DashScopeEndpoints m_endpoints;
     NetworkTimeouts m_timeouts;
     PlatformFactory::Backend m_backend;
-    std::unique_ptr<KeyEventSource> m_keyEventSource;
+    SessionInfo m_session;
+    std::optional<PlatformFactory::KeySource> m_keySource;
     std::unique_ptr<KeyEventSource> m_localKeyEventSource;
+    std::unique_ptr<ModeKeyBindings> m_keyBindings;
+    std::unique_ptr<MergedKeyEventSource> m_modeKeyEvents;
+    // The monitor's own fallback, never started: the merged source falls back itself.
+    std::unique_ptr<KeyEventSource> m_noFallback;
     std::unique_ptr<DesktopBackend> m_desktop;
     std::unique_ptr<AudioInputWatcher> m_audioInputWatcher;
     std::unique_ptr<DesktopNotifier> m_notifier;

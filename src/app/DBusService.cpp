@@ -2,6 +2,8 @@
 
 #include "AppViewModel.h"
 #include "Json.h"
+#include "Log.h"
+#include "ModeKeyBindings.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -60,4 +62,45 @@ void DBusService::OpenSettings()
 void DBusService::Quit()
 {
     Q_EMIT quitRequested();
+}
+
+void DBusService::Hold(const QString &mode)
+{
+    binding(BindingAction::Hold, mode);
+}
+
+void DBusService::Release(const QString &mode)
+{
+    binding(BindingAction::Release, mode);
+}
+
+void DBusService::Toggle(const QString &mode)
+{
+    binding(BindingAction::Toggle, mode);
+}
+
+void DBusService::binding(BindingAction action, const QString &name)
+{
+    const std::optional<AppMode> mode = ModeKeyBindings::modeFromName(name);
+    QString refusal;
+    if (!m_bindings)
+        refusal = QStringLiteral("Quillwren is still starting");
+    else if (!mode && !(action == BindingAction::Release && name.isEmpty()))
+        refusal = QStringLiteral("unknown mode \"%1\" (voice, chat or reply)").arg(name);
+    else if (action == BindingAction::Hold)
+        refusal = m_bindings->hold(*mode);
+    else if (action == BindingAction::Release)
+        refusal = m_bindings->release(mode);
+    else
+        refusal = m_bindings->toggle(*mode);
+    if (refusal.isEmpty())
+        return;
+    Log::line(QStringLiteral("⚠️ [Bindings] 快捷键绑定被拒绝：") + refusal);
+    if (calledFromDBus())
+        sendErrorReply(QDBusError::Failed, refusal);
+}
+
+QStringList DBusService::Capabilities() const
+{
+    return m_capabilities ? m_capabilities() : QStringList();
 }

@@ -1,15 +1,21 @@
 #pragma once
 
+#include <QDBusContext>
 #include <QObject>
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 class AppViewModel;
+class ModeKeyBindings;
 
 // The running application on the session bus: it owns the name
 // com.orvo.Quillwren, so that one instance runs per session, and answers
 // Status, OpenSettings and Quit on /com/orvo/Quillwren (interface
-// com.orvo.Quillwren1).
-class DBusService : public QObject
+// com.orvo.Quillwren1); Hold, Release and Toggle for the desktop's key
+// bindings; Capabilities for `quillwren doctor`.
+class DBusService : public QObject, protected QDBusContext
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "com.orvo.Quillwren1")
@@ -32,6 +38,10 @@ public:
 
     // The controller whose state Status reports; set once it exists.
     void setController(AppViewModel *controller) { m_controller = controller; }
+    // Where Hold, Release and Toggle go; set once the monitor listens.
+    void setKeyBindings(ModeKeyBindings *bindings) { m_bindings = bindings; }
+    // The capability lines Capabilities answers with.
+    void setCapabilities(std::function<QStringList()> lines) { m_capabilities = std::move(lines); }
 
     // The controller's state as one JSON line.
     static QString statusJson(const AppViewModel *controller);
@@ -40,13 +50,24 @@ public Q_SLOTS:
     QString Status() const;
     void OpenSettings();
     void Quit();
+    // MODE is "voice", "chat" or "reply"; Release with "" releases every mode
+    // held through a binding. A refusal is a D-Bus error with the reason.
+    void Hold(const QString &mode);
+    void Release(const QString &mode);
+    void Toggle(const QString &mode);
+    QStringList Capabilities() const;
 
 Q_SIGNALS:
     void settingsRequested();
     void quitRequested();
 
 private:
+    enum class BindingAction { Hold, Release, Toggle };
+    void binding(BindingAction action, const QString &mode);
+
     AppViewModel *m_controller = nullptr;
+    ModeKeyBindings *m_bindings = nullptr;
+    std::function<QStringList()> m_capabilities;
     bool m_registered = false;
     QString m_busError;
 };

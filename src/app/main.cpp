@@ -12,11 +12,13 @@ int main(int argc, char *argv[])
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
     // The clipboard, the screens and the windows need a GUI application; the
-    // rest runs without a display. With no display at all, an offscreen one lets the
-    // command say so instead of aborting.
-    if (CommandLine::needsGui(args) && qEnvironmentVariableIsEmpty("DISPLAY")
-        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // rest runs without a display. They go through X: in a Wayland session
+    // through XWayland (the xcb plugin, chosen before Qt would pick its
+    // Wayland one), so that the indicator can place itself and the paste and
+    // the capture have an X server to talk to. With no X display at all, an
+    // offscreen one lets the command say so instead of aborting.
+    if (CommandLine::needsGui(args) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", qEnvironmentVariableIsEmpty("DISPLAY") ? "offscreen" : "xcb");
     std::unique_ptr<QCoreApplication> qtApplication = CommandLine::needsGui(args)
                                                         ? std::make_unique<QApplication>(argc, argv)
                                                         : std::make_unique<QCoreApplication>(argc, argv);

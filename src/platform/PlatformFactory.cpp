@@ -1,11 +1,14 @@
 #include "PlatformFactory.h"
 
+#include "CapabilityTexts.h"
+#include "evdev/DevInputDirectory.h"
+#include "evdev/EvdevKeyEventSource.h"
 #include "freedesktop/FreedesktopNotifier.h"
-#include "qt/LocalKeyEventSource.h"
 #include "null/NullDesktopBackend.h"
 #include "null/NullDesktopNotifier.h"
 #include "null/NullKeyEventSource.h"
 #include "pulse/PulseAudioInputWatcher.h"
+#include "qt/LocalKeyEventSource.h"
 #include "x11/X11DesktopBackend.h"
 #include "x11/X11KeyEventSource.h"
 
@@ -28,12 +31,69 @@ QString backendName(Backend backend)
     return backend == Backend::X11 ? QStringLiteral("x11") : QStringLiteral("null");
 }
 
-std::unique_ptr<KeyEventSource> createKeyEventSource(Backend backend)
+QString keyRouteName(KeyRoute route)
 {
-    if (backend == Backend::X11)
-        return std::make_unique<X11KeyEventSource>();
-    return std::make_unique<NullKeyEventSource>(
-        QStringLiteral("no supported desktop: global keys need an X11 session"));
+    switch (route) {
+    case KeyRoute::X11:
+        return QStringLiteral("x11");
+    case KeyRoute::Evdev:
+        return QStringLiteral("evdev");
+    case KeyRoute::BindingsOnly:
+        break;
+    }
+    return QStringLiteral("bindings only");
+}
+
+KeyRoute chooseKeyRoute(const SessionInfo &session, const KeyRouteProbe &probe, const QByteArray &forced)
+{
+    if (forced == "x11")
+        return KeyRoute::X11;
+    if (forced == "evdev")
+        return KeyRoute::Evdev;
+    if (forced == "bindings")
+        return KeyRoute::BindingsOnly;
+    if (session.type == SessionInfo::Type::X11)
+        return KeyRoute::X11;
+    // In a Wayland session XWayland's clients see the keys only while an X11
+    // window has the focus, unless KWin forwards them.
+    if (session.isWayland() && session.hasXDisplay && session.desktop == SessionInfo::Desktop::Kde
+        && KWinEavesdropSetting::enoughForModeKeys(probe.kwinEavesdrop))
+        return KeyRoute::X11;
+    if (probe.evdevReadable)
+        return KeyRoute::Evdev;
+    return KeyRoute::BindingsOnly;
+}
+
+KeySource createKeyEventSource(const SessionInfo &session)
+{
+    KeyRouteProbe probe;
+    if (session.desktop == SessionInfo::Desktop::Kde)
+        probe.kwinEavesdrop = KWinEavesdropSetting::read();
+    // Probed only where it may serve: on X11 XInput2 sees every key anyway.
+    std::unique_ptr<EvdevKeyEventSource> evdev;
+    if (session.type != SessionInfo::Type::X11) {
+        evdev = std::make_unique<EvdevKeyEventSource>(std::make_unique<DevInputDirectory>());
+        probe.evdevReadable = evdev->isTrusted();
+    }
+    const KeyRoute route = chooseKeyRoute(session, probe, qgetenv("QUILLWREN_KEYS"));
+    switch (route) {
+    case KeyRoute::X11: {
+        auto x11 = std::make_unique<X11KeyEventSource>();
+        CapabilityStatus status = CapabilityTexts::x11Keys(session, probe, *x11);
+        return {route, std::move(x11), std::move(status)};
+    }
+    case KeyRoute::Evdev:
+        if (!evdev)
+            evdev = std::make_unique<EvdevKeyEventSource>(std::make_unique<DevInputDirectory>());
+        {
+            CapabilityStatus status = CapabilityTexts::evdevKeys(*evdev);
+            return {route, std::move(evdev), std::move(status)};
+        }
+    case KeyRoute::BindingsOnly:
+        break;
+    }
+    CapabilityStatus status = CapabilityTexts::bindingKeys(session, probe, evdev ? evdev->untrustedReason() : QString());
+    return {route, std::make_unique<NullKeyEventSource>(status.fix), std::move(status)};
 }
 
 std::unique_ptr<KeyEventSource> createLocalKeyEventSource()
@@ -61,6 +121,11 @@ std::unique_ptr<AudioInputWatcher> createAudioInputWatcher()
     // The audio server is the same whatever the desktop: PulseAudio or
     // PipeWire's PulseAudio service. Without one the watcher stays silent.
     return std::make_unique<PulseAudioInputWatcher>();
+}
+
+CapabilityReport probeDesktop(const SessionInfo &session, Backend backend, DesktopBackend &desktop, bool trayShown)
+{
+    return CapabilityTexts::desktop(session, backend, desktop, trayShown);
 }
 
 } // namespace PlatformFactory

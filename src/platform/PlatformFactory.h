@@ -1,5 +1,9 @@
 #pragma once
 
+#include "CapabilityStatus.h"
+#include "SessionInfo.h"
+#include "x11/KWinEavesdropSetting.h"
+
 #include <QString>
 
 #include <memory>
@@ -9,9 +13,11 @@ class DesktopBackend;
 class DesktopNotifier;
 class KeyEventSource;
 
-// Chooses the platform backends at run time: X11 when $DISPLAY names an X
-// server, else the null backends that report "unavailable". The environment
-// variable QUILLWREN_PLATFORM ("x11" or "null") forces a choice.
+// Chooses the platform backends at run time, from the session and probes.
+// The windows, clipboard, paste and capture go through X: the X server, or
+// XWayland in a Wayland session; without an X display the null backend
+// reports "unavailable". QUILLWREN_PLATFORM ("x11" or "null") forces that
+// choice. The mode keys have their own route (see chooseKeyRoute).
 namespace PlatformFactory {
 
 enum class Backend { X11, Null };
@@ -19,8 +25,37 @@ enum class Backend { X11, Null };
 Backend detectBackend();
 QString backendName(Backend backend);
 
-// The global key-event source of the backend.
-std::unique_ptr<KeyEventSource> createKeyEventSource(Backend backend = detectBackend());
+// How the mode keys reach the monitor besides the desktop's key bindings,
+// which work everywhere: X11's XInput2 (on X11, and on KDE through XWayland
+// when KWin lets X11 clients see combinations), the kernel's keyboards
+// (evdev), or nothing else.
+enum class KeyRoute { X11, Evdev, BindingsOnly };
+
+// "x11", "evdev", "bindings only".
+QString keyRouteName(KeyRoute route);
+
+struct KeyRouteProbe
+{
+    // What KWin lets XWayland see (read on KDE only).
+    KWinEavesdropSetting::Mode kwinEavesdrop = KWinEavesdropSetting::Mode::NotSet;
+    bool evdevReadable = false;
+};
+
+// The route for this session; QUILLWREN_KEYS ("x11", "evdev" or "bindings")
+// forces one.
+KeyRoute chooseKeyRoute(const SessionInfo &session, const KeyRouteProbe &probe, const QByteArray &forced = {});
+
+struct KeySource
+{
+    KeyRoute route;
+    std::unique_ptr<KeyEventSource> source;
+    // The "mode keys" line, as far as the probe knows (the bindings' use is
+    // known only to the running application).
+    CapabilityStatus status;
+};
+
+// Probes the session and makes the global key-event source of its route.
+KeySource createKeyEventSource(const SessionInfo &session = SessionInfo::fromEnvironment());
 // The application's own key events (the fallback of the global source).
 std::unique_ptr<KeyEventSource> createLocalKeyEventSource();
 // Paste, focus and capture of the backend.
@@ -29,5 +64,10 @@ std::unique_ptr<DesktopBackend> createDesktopBackend(Backend backend = detectBac
 std::unique_ptr<DesktopNotifier> createDesktopNotifier();
 // Microphones coming and going, and the user's default one.
 std::unique_ptr<AudioInputWatcher> createAudioInputWatcher();
+
+// The lines of every capability but the mode keys: clipboard, paste
+// keystroke, screen capture, indicator window, tray (trayShown: whether Qt
+// found a tray to show the icon in).
+CapabilityReport probeDesktop(const SessionInfo &session, Backend backend, DesktopBackend &desktop, bool trayShown);
 
 } // namespace PlatformFactory

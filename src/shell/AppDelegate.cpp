@@ -37,7 +37,7 @@ void AppDelegate::applicationDidFinishLaunching()
 
     // The status window exists from the start but stays hidden: the tray is
     // the application's face. No window, no taskbar entry.
-    m_contentView = std::make_unique<ContentView>(appViewModel);
+    m_contentView = std::make_unique<ContentView>(appViewModel, m_parts.capabilityLines);
     if (m_parts.notifier) {
         StatusBarController *tray = m_statusBarController.get();
         m_failureNotices = std::make_unique<FailureNotices>(

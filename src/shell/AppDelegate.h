@@ -31,6 +31,8 @@ public:
         std::function<DesktopNotifier &()> notifier;
         // Empty when global keys and synthetic paste work here, else what is missing.
         std::function<QString()> accessibilityProblem;
+        // One line per capability of the desktop, for the status window.
+        std::function<QStringList()> capabilityLines;
     };
 
     explicit AppDelegate(Parts parts, QObject *parent = nullptr);

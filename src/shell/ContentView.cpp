@@ -9,7 +9,8 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 
-ContentView::ContentView(AppViewModel &viewModel, QWidget *parent) : QWidget(parent), m_viewModel(viewModel)
+ContentView::ContentView(AppViewModel &viewModel, std::function<QStringList()> capabilities, QWidget *parent)
+    : QWidget(parent), m_viewModel(viewModel), m_capabilityLines(std::move(capabilities))
 {
     setWindowTitle(QStringLiteral("Quillwren"));
     setAccessibleName(QStringLiteral("Quillwren"));
@@ -31,6 +32,12 @@ ContentView::ContentView(AppViewModel &viewModel, QWidget *parent) : QWidget(par
     statusRow->addWidget(m_status);
     statusRow->addStretch();
     layout->addLayout(statusRow);
+    m_capabilities = SettingsWidgets::secondaryLabel(QString(), this);
+    m_capabilities->setWordWrap(true);
+    m_capabilities->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_capabilities->setAccessibleName(QStringLiteral("桌面功能"));
+    m_capabilities->setVisible(bool(m_capabilityLines));
+    layout->addWidget(m_capabilities);
 
     auto *usage = new QLabel(QStringLiteral("使用说明："), this);
     usage->setFont(SettingsWidgets::semibold(usage->font()));
@@ -90,6 +97,19 @@ QString ContentView::statusText() const
     if (!m_viewModel.statusMessage().isEmpty())
         return m_viewModel.statusMessage();
     return QStringLiteral("就绪");
+}
+
+QString ContentView::capabilitiesText() const
+{
+    return m_capabilities->text();
+}
+
+void ContentView::showEvent(QShowEvent *event)
+{
+    // What works may have changed since the last look (a binding arrived).
+    if (m_capabilityLines)
+        m_capabilities->setText(m_capabilityLines().join(QLatin1Char('\n')));
+    QWidget::showEvent(event);
 }
 
 bool ContentView::showsMissingKey() const

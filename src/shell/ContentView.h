@@ -1,24 +1,36 @@
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
+
+#include <functional>
 
 class AppViewModel;
 class QLabel;
 class QProgressBar;
 
 // The status window: what the assistant is doing now (working, its last
-// message, or ready), how to use the three modes, and a reminder while no
-// API key is configured. Hidden at start; the tray icon shows it.
+// message, or ready), what of the desktop works here, how to use the three
+// modes, and a reminder while no API key is configured. Hidden at start; the
+// tray icon shows it.
 class ContentView : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit ContentView(AppViewModel &viewModel, QWidget *parent = nullptr);
+    // capabilities: one line per capability of the desktop, asked afresh
+    // each time the window is shown.
+    explicit ContentView(AppViewModel &viewModel, std::function<QStringList()> capabilities = {},
+                         QWidget *parent = nullptr);
 
     // The status line as shown: "正在处理...", the message, or "就绪".
     QString statusText() const;
     bool showsMissingKey() const;
+    // The capability lines as shown.
+    QString capabilitiesText() const;
+
+protected:
+    void showEvent(QShowEvent *event) override;
 
 private:
     void showStatus();
@@ -26,5 +38,7 @@ private:
     AppViewModel &m_viewModel;
     QProgressBar *m_progress;
     QLabel *m_status;
+    std::function<QStringList()> m_capabilityLines;
+    QLabel *m_capabilities;
     QWidget *m_missingKey;
 };

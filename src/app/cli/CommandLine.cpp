@@ -4,6 +4,7 @@
 #include "ConfigCommand.h"
 #include "Console.h"
 #include "DesktopCommands.h"
+#include "DoctorCommand.h"
 #include "InstanceCommands.h"
 #include "KeyCommand.h"
 #include "Log.h"
@@ -52,6 +53,15 @@ QString usage()
         "  status                   print the running instance's state as JSON (exit 1 if none)\n"
         "  quit                     ask the running instance to quit\n"
         "  settings                 open the settings window (starts Quillwren if needed)\n"
+        "  hold MODE                act as MODE's key going down (voice, chat or reply), for\n"
+        "                           the desktop's own key bindings; a release within 0.3 s\n"
+        "                           of the hold is a tap\n"
+        "  release [MODE]           act as MODE's key (every held mode's) coming up\n"
+        "  toggle MODE              start a take of MODE, or end it if one runs (for\n"
+        "                           shortcuts that fire only on press)\n"
+        "  doctor                   say what works on this desktop (mode keys, clipboard,\n"
+        "                           paste, capture, windows, tray), with the fix for what\n"
+        "                           does not; exit 1 unless the mode keys and paste work\n"
         "  key set                  store the DashScope API key read from standard input\n"
         "  key status               say whether a key is stored (exit status 1 when not)\n"
         "  config show              print the shortcut and model settings as JSON\n"
@@ -85,7 +95,7 @@ QString usage()
 bool needsGui(const QStringList &args)
 {
     return args.isEmpty() || args.first() == QLatin1String("run") || args.first() == QLatin1String("type")
-           || args.first() == QLatin1String("capture");
+           || args.first() == QLatin1String("capture") || args.first() == QLatin1String("doctor");
 }
 
 int run(QCoreApplication &app, Application &application, const QStringList &args)
@@ -112,6 +122,10 @@ int run(QCoreApplication &app, Application &application, const QStringList &args
         return InstanceCommands::quit(rest);
     if (command == QLatin1String("settings"))
         return InstanceCommands::settings(rest);
+    if (command == QLatin1String("hold") || command == QLatin1String("release") || command == QLatin1String("toggle"))
+        return InstanceCommands::binding(command, rest);
+    if (command == QLatin1String("doctor"))
+        return DoctorCommand(application).run(rest);
     if (command == QLatin1String("config"))
         return ConfigCommand(application.settings()).run(rest);
     if (command == QLatin1String("monitor-keys"))

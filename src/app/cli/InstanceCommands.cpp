@@ -2,6 +2,7 @@
 
 #include "Console.h"
 #include "DBusService.h"
+#include "ModeKeyBindings.h"
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
@@ -24,7 +25,7 @@ bool instanceRunning()
 
 // The running instance's reply to a method, or why there is none.
 template <typename T>
-std::optional<QDBusReply<T>> call(const char *method)
+std::optional<QDBusReply<T>> call(const char *method, const QVariantList &arguments = {})
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!instanceRunning()) {
@@ -34,9 +35,12 @@ std::optional<QDBusReply<T>> call(const char *method)
     QDBusInterface instance(QString::fromLatin1(DBusService::kServiceName), QString::fromLatin1(DBusService::kObjectPath),
                             QString::fromLatin1(DBusService::kInterface), bus);
     instance.setTimeout(kCallTimeoutMs);
-    QDBusReply<T> reply = instance.call(QString::fromLatin1(method));
+    QDBusReply<T> reply = instance.callWithArgumentList(QDBus::Block, QString::fromLatin1(method), arguments);
     if (!reply.isValid()) {
-        Console::err(QStringLiteral("quillwren: the running instance did not answer: ") + reply.error().message());
+        // A refusal of the instance's own carries its reason.
+        Console::err(reply.error().type() == QDBusError::Failed
+                         ? QStringLiteral("quillwren: ") + reply.error().message()
+                         : QStringLiteral("quillwren: the running instance did not answer: ") + reply.error().message());
         return std::nullopt;
     }
     return reply;
@@ -101,6 +105,37 @@ int settings(const QStringList &args)
         return Console::Failure;
     Console::out(QStringLiteral("Settings opened."));
     return Console::Success;
+}
+
+int binding(const QString &command, const QStringList &args)
+{
+    const bool release = command == QLatin1String("release");
+    const QString usage = release ? QStringLiteral("usage: quillwren release [voice|chat|reply]")
+                                  : QStringLiteral("usage: quillwren %1 voice|chat|reply").arg(command);
+    if (args.size() > 1 || (args.isEmpty() && !release)) {
+        Console::err(usage);
+        return Console::UsageError;
+    }
+    const QString mode = args.value(0);
+    if (!(release && mode.isEmpty()) && !ModeKeyBindings::modeFromName(mode)) {
+        Console::err(QStringLiteral("quillwren: unknown mode \"%1\": the modes are voice, chat and reply").arg(mode));
+        return Console::UsageError;
+    }
+    const char *method = release ? "Release" : command == QLatin1String("hold") ? "Hold" : "Toggle";
+    return call<void>(method, {mode}) ? Console::Success : Console::Failure;
+}
+
+std::optional<QStringList> instanceCapabilities()
+{
+    if (!instanceRunning())
+        return std::nullopt;
+    QDBusInterface instance(QString::fromLatin1(DBusService::kServiceName), QString::fromLatin1(DBusService::kObjectPath),
+                            QString::fromLatin1(DBusService::kInterface), QDBusConnection::sessionBus());
+    instance.setTimeout(kCallTimeoutMs);
+    const QDBusReply<QStringList> reply = instance.call(QStringLiteral("Capabilities"));
+    if (!reply.isValid())
+        return std::nullopt;
+    return reply.value();
 }
 
 } // namespace InstanceCommands

@@ -21,8 +21,8 @@ int MonitorKeysCommand::run(QCoreApplication &app, const QStringList &args)
         return Console::UsageError;
     }
 
-    const auto backend = m_application.backend();
     KeyEventSource &source = m_application.keyEventSource();
+    const QString route = PlatformFactory::keyRouteName(m_application.keyRoute());
 
     // Press times per modifier bit, taken before the monitor sees the change.
     QElapsedTimer clock;
@@ -66,7 +66,7 @@ int MonitorKeysCommand::run(QCoreApplication &app, const QStringList &args)
                              return;
                          // This command has no window of its own, so the local fallback sees nothing either.
                          Console::err(QStringLiteral("Global key events are unavailable on this desktop (%1): %2")
-                                          .arg(PlatformFactory::backendName(backend), source.untrustedReason()));
+                                          .arg(route, source.untrustedReason()));
                          status = Console::Failure;
                          QCoreApplication::exit(status);
                      });
@@ -74,8 +74,7 @@ int MonitorKeysCommand::run(QCoreApplication &app, const QStringList &args)
     InterruptWatcher interrupt;
     QObject::connect(&interrupt, &InterruptWatcher::interrupted, [] { QCoreApplication::exit(0); });
 
-    Console::err(QStringLiteral("Watching the keyboard (%1 backend); hold a mode's key. Ctrl+C stops.")
-                     .arg(PlatformFactory::backendName(backend)));
+    Console::err(QStringLiteral("Watching the keyboard (%1); hold a mode's key. Ctrl+C stops.").arg(route));
     status = app.exec();
     return status;
 }

@@ -21,7 +21,14 @@ int RunCommand::run(QCoreApplication &app, const QStringList &args)
     }
     Log::useStandardError();
     if (m_application.backend() == PlatformFactory::Backend::Null) {
-        Console::err(QStringLiteral("quillwren: no supported desktop: the mode keys need an X11 session ($DISPLAY)"));
+        // The windows, the clipboard and the paste go through X: the X server,
+        // or XWayland in a Wayland session.
+        Console::err(m_application.session().isWayland()
+                         ? QStringLiteral("quillwren: this Wayland session has no XWayland ($DISPLAY is not set); "
+                                          "Quillwren's windows need it: enable XWayland in the compositor (sway: "
+                                          "`xwayland enable`)")
+                         : QStringLiteral("quillwren: no graphical session: Quillwren needs an X11 or Wayland "
+                                          "session ($DISPLAY)"));
         return Console::Failure;
     }
 
@@ -50,12 +57,18 @@ int RunCommand::run(QCoreApplication &app, const QStringList &args)
                           [this]() -> FloatingBallWindowManager & { return m_application.indicator(); },
                           [this] { return m_application.settingsServices(); },
                           [this]() -> DesktopNotifier & { return m_application.notifier(); },
-                          [this] { return m_application.accessibilityProblem(); }});
+                          [this] { return m_application.accessibilityProblem(); },
+                          [this] { return capabilityLines(m_application.capabilities()); }});
     delegate.applicationDidFinishLaunching();
+    m_application.logCapabilities();
     dbus.setController(&m_application.controller());
+    dbus.setKeyBindings(&m_application.keyBindings());
+    dbus.setCapabilities([this] { return capabilityLines(m_application.capabilities()); });
     QObject::connect(&dbus, &DBusService::settingsRequested, delegate.statusBarController(),
                      &StatusBarController::showSettings);
     const int status = app.exec();
     dbus.setController(nullptr);
+    dbus.setKeyBindings(nullptr);
+    dbus.setCapabilities({});
     return status;
 }
