@@ -72,14 +72,43 @@ TEST_F(CommandLine, TheApplicationWithoutADesktopSaysSoAndEnds)
 {
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("XDG_SESSION_TYPE"));
     for (const QStringList &args : {QStringList{}, QStringList{QStringLiteral("run")}}) {
         const auto result = run(args);
         EXPECT_EQ(result.exitCode, 1) << result.err.toStdString();
-        EXPECT_TRUE(result.err.contains(QStringLiteral("no supported desktop"))) << result.err.toStdString();
+        EXPECT_TRUE(result.err.contains(QStringLiteral("no graphical session"))) << result.err.toStdString();
     }
+    // A Wayland session without XWayland is named as such, with the way out.
+    env.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-quillwren-test"));
+    env.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
+    const auto wayland = run({QStringLiteral("run")});
+    EXPECT_EQ(wayland.exitCode, 1);
+    EXPECT_TRUE(wayland.err.contains(QStringLiteral("has no XWayland"))) << wayland.err.toStdString();
+    EXPECT_TRUE(wayland.err.contains(QStringLiteral("xwayland enable"))) << wayland.err.toStdString();
+
     const auto status = run({QStringLiteral("status")});
     EXPECT_EQ(status.exitCode, 1);
     EXPECT_TRUE(status.err.contains(QStringLiteral("Quillwren is not running")));
+}
+
+TEST_F(CommandLine, TheBindingCommandsCheckTheModeBeforeAskingTheInstance)
+{
+    // A bad command line is status 2 whether or not an instance runs.
+    for (const QStringList &args : {QStringList{QStringLiteral("hold")}, QStringList{QStringLiteral("hold"), QStringLiteral("dictate")},
+                                    QStringList{QStringLiteral("toggle"), QStringLiteral("voice"), QStringLiteral("chat")},
+                                    QStringList{QStringLiteral("release"), QStringLiteral("Voice")}}) {
+        const auto result = run(args);
+        EXPECT_EQ(result.exitCode, 2) << args.join(u' ').toStdString();
+        EXPECT_FALSE(result.err.isEmpty());
+    }
+    EXPECT_TRUE(run({QStringLiteral("hold"), QStringLiteral("dictate")}).err.contains(QStringLiteral("voice, chat and reply")));
+    // A good one without an instance is status 1 and says why.
+    for (const QStringList &args : {QStringList{QStringLiteral("hold"), QStringLiteral("voice")},
+                                    QStringList{QStringLiteral("release")}, QStringList{QStringLiteral("toggle"), QStringLiteral("reply")}}) {
+        const auto result = run(args);
+        EXPECT_EQ(result.exitCode, 1) << args.join(u' ').toStdString();
+        EXPECT_TRUE(result.err.contains(QStringLiteral("Quillwren is not running"))) << result.err.toStdString();
+    }
 }
 
 TEST_F(CommandLine, ShowPrintsBothRecordsAndWritesNothing)
