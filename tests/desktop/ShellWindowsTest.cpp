@@ -65,6 +65,20 @@ TEST_F(ShellWindows, TheStatusLineShowsWorkThenTheLastMessageThenReady)
     EXPECT_NE(view.statusText(), QStringLiteral("就绪"));
 }
 
+TEST_F(ShellWindows, TheStatusWindowShowsWhatWorksAsOfEachTimeItOpens)
+{
+    makeController();
+    QStringList lines{QStringLiteral("mode keys: the desktop's key bindings only — does not work: bind them")};
+    ContentView view(*controller, [&] { return lines; });
+    view.show();
+    EXPECT_EQ(view.capabilitiesText(), lines.first());
+    view.hide();
+    lines = {QStringLiteral("mode keys: the desktop's key bindings (last used 10:00:00) — works"),
+             QStringLiteral("tray: none — does not work: add a system tray to the panel")};
+    view.show();
+    EXPECT_EQ(view.capabilitiesText(), lines.join(QLatin1Char('\n')));
+}
+
 TEST_F(ShellWindows, WithoutAKeyTheStatusWindowSaysSo)
 {
     storedKey.reset();
