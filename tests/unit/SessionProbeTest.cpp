@@ -11,7 +11,7 @@
 
 namespace {
 
-using Route = PlatformFactory::KeyRoute;
+using RouteKind = PlatformFactory::KeyRoute;
 using Eavesdrop = KWinEavesdropSetting::Mode;
 
 SessionInfo sessionOf(std::initializer_list<std::pair<const char *, const char *>> variables)
@@ -50,7 +50,7 @@ TEST(KWinEavesdrop, TheSettingIsReadFromItsGroupOnly)
     EXPECT_EQ(KWinEavesdropSetting::parse(QString()), Eavesdrop::NotSet);
     EXPECT_EQ(KWinEavesdropSetting::parse(QStringLiteral("[Xwayland]\nScale=1\n")), Eavesdrop::NotSet);
     EXPECT_EQ(KWinEavesdropSetting::parse(QStringLiteral("[Other]\nXwaylandEavesdrops=All\n")), Eavesdrop::NotSet);
-    EXPECT_EQ(KWinEavesdropSetting::parse(QStringLiteral("[Xwayland]\nXwaylandEavesdrops=None\n")), Eavesdrop::None);
+    EXPECT_EQ(KWinEavesdropSetting::parse(QStringLiteral("[Xwayland]\nXwaylandEavesdrops=None\n")), Eavesdrop::NoKeys);
     EXPECT_EQ(KWinEavesdropSetting::parse(QStringLiteral("[Windows]\nA=1\n\n[Xwayland]\nXwaylandEavesdrops = Modifiers\n")),
               Eavesdrop::Modifiers);
     EXPECT_EQ(KWinEavesdropSetting::parse(QStringLiteral("[Xwayland]\nXwaylandEavesdrops[$i]=Combinations\n")),
@@ -70,16 +70,16 @@ TEST(KWinEavesdrop, EachSettingGivesItsRouteAndItsDiagnosis)
     {
         Eavesdrop setting;
         bool evdev;
-        Route route;
+        RouteKind route;
         const char *inFix;
     } rows[] = {
-        {Eavesdrop::Combinations, false, Route::X11, nullptr},
-        {Eavesdrop::All, true, Route::X11, nullptr},
+        {Eavesdrop::Combinations, false, RouteKind::X11, nullptr},
+        {Eavesdrop::All, true, RouteKind::X11, nullptr},
         // Modifiers would make a slow Ctrl+C a take: not used.
-        {Eavesdrop::Modifiers, false, Route::BindingsOnly, "a slow Ctrl+C would start a take"},
-        {Eavesdrop::Modifiers, true, Route::Evdev, nullptr},
-        {Eavesdrop::None, false, Route::BindingsOnly, "XwaylandEavesdrops Combinations"},
-        {Eavesdrop::NotSet, false, Route::BindingsOnly, "XwaylandEavesdrops=not set"},
+        {Eavesdrop::Modifiers, false, RouteKind::BindingsOnly, "a slow Ctrl+C would start a take"},
+        {Eavesdrop::Modifiers, true, RouteKind::Evdev, nullptr},
+        {Eavesdrop::NoKeys, false, RouteKind::BindingsOnly, "XwaylandEavesdrops Combinations"},
+        {Eavesdrop::NotSet, false, RouteKind::BindingsOnly, "XwaylandEavesdrops=not set"},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(KWinEavesdropSetting::name(row.setting).toStdString());
@@ -102,14 +102,14 @@ TEST(KeyRouteChoice, FollowsTheSessionAndTheProbesAndCanBeForced)
                                         {"DISPLAY", ":2"}, {"XDG_CURRENT_DESKTOP", "sway"}});
     const SessionInfo gnome = sessionOf({{"XDG_SESSION_TYPE", "wayland"}, {"WAYLAND_DISPLAY", "wayland-0"},
                                          {"DISPLAY", ":0"}, {"XDG_CURRENT_DESKTOP", "GNOME"}});
-    EXPECT_EQ(PlatformFactory::chooseKeyRoute(x11, {}), Route::X11);
-    EXPECT_EQ(PlatformFactory::chooseKeyRoute(x11, {Eavesdrop::NotSet, true}), Route::X11);
+    EXPECT_EQ(PlatformFactory::chooseKeyRoute(x11, {}), RouteKind::X11);
+    EXPECT_EQ(PlatformFactory::chooseKeyRoute(x11, {Eavesdrop::NotSet, true}), RouteKind::X11);
     // XWayland sees keys only while one of its windows has the focus.
-    EXPECT_EQ(PlatformFactory::chooseKeyRoute(sway, {}), Route::BindingsOnly);
-    EXPECT_EQ(PlatformFactory::chooseKeyRoute(sway, {Eavesdrop::All, true}), Route::Evdev);
-    EXPECT_EQ(PlatformFactory::chooseKeyRoute(gnome, {Eavesdrop::NotSet, false}), Route::BindingsOnly);
-    EXPECT_EQ(PlatformFactory::chooseKeyRoute(gnome, {}, "evdev"), Route::Evdev);
-    EXPECT_EQ(PlatformFactory::chooseKeyRoute(x11, {}, "bindings"), Route::BindingsOnly);
+    EXPECT_EQ(PlatformFactory::chooseKeyRoute(sway, {}), RouteKind::BindingsOnly);
+    EXPECT_EQ(PlatformFactory::chooseKeyRoute(sway, {Eavesdrop::All, true}), RouteKind::Evdev);
+    EXPECT_EQ(PlatformFactory::chooseKeyRoute(gnome, {Eavesdrop::NotSet, false}), RouteKind::BindingsOnly);
+    EXPECT_EQ(PlatformFactory::chooseKeyRoute(gnome, {}, "evdev"), RouteKind::Evdev);
+    EXPECT_EQ(PlatformFactory::chooseKeyRoute(x11, {}, "bindings"), RouteKind::BindingsOnly);
 
     // Each desktop is told its own way to bind the keys.
     EXPECT_TRUE(CapabilityTexts::bindingAdvice(gnome).contains(QStringLiteral("quillwren toggle voice")));

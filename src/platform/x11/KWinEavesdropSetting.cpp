@@ -29,7 +29,7 @@ Mode parse(const QString &kwinrc)
             continue;
         const QString value = line.mid(equals + 1).trimmed();
         // The last line of the group wins, as in KConfig.
-        mode = value == QLatin1String("None")           ? Mode::None
+        mode = value == QLatin1String("None")           ? Mode::NoKeys
                : value == QLatin1String("Modifiers")    ? Mode::Modifiers
                : value == QLatin1String("Combinations") ? Mode::Combinations
                : value == QLatin1String("All")          ? Mode::All
@@ -61,7 +61,7 @@ QString name(Mode mode)
     switch (mode) {
     case Mode::NotSet:
         return QStringLiteral("not set");
-    case Mode::None:
+    case Mode::NoKeys:
         return QStringLiteral("None");
     case Mode::Modifiers:
         return QStringLiteral("Modifiers");

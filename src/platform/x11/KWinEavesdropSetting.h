@@ -9,7 +9,7 @@
 // slow Ctrl+C would look like a long press of Ctrl.
 namespace KWinEavesdropSetting {
 
-enum class Mode { NotSet, None, Modifiers, Combinations, All, Unknown };
+enum class Mode { NotSet, NoKeys, Modifiers, Combinations, All, Unknown };
 
 // The setting in the text of a kwinrc file (KConfig's INI dialect).
 Mode parse(const QString &kwinrc);
