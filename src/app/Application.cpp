@@ -3,18 +3,18 @@
 #include "AppViewModel.h"
 #include "AudioInputWatcher.h"
 #include "AudioRecorderService.h"
+#include "CapabilityTexts.h"
 #include "DashScopeAPIService.h"
 #include "DesktopBackend.h"
 #include "DesktopNotifier.h"
 #include "FloatingBallWindowManager.h"
 #include "HotkeyMonitorService.h"
 #include "KeyEventSource.h"
-#include "CapabilityTexts.h"
 #include "KeychainManager.h"
 #include "Log.h"
 #include "MergedKeyEventSource.h"
-#include "ModeKeyBindings.h"
 #include "MicrophoneCapture.h"
+#include "ModeKeyBindings.h"
 #include "Mp3Player.h"
 #include "RealtimeASRService.h"
 #include "Scheduler.h"
@@ -157,7 +157,9 @@ QString Application::accessibilityProblem()
 {
     QStringList missing;
     for (const CapabilityStatus &status : capabilities()) {
-        if (!status.works && (status.capability == CapabilityTexts::kModeKeys || status.capability == CapabilityTexts::kPaste))
+        const bool essential =
+            status.capability == CapabilityTexts::kModeKeys || status.capability == CapabilityTexts::kPaste;
+        if (essential && !status.works)
             missing << status.capability + QStringLiteral(": ") + status.fix;
     }
     return missing.join(QStringLiteral("；"));

@@ -19,19 +19,6 @@ protected:
         EXPECT_TRUE(result.err.isEmpty() || result.exitCode != 0) << result.err.toStdString();
         return result.exitCode;
     }
-
-    // Speaks a second of tone into the microphone once the recording runs.
-    void speakWhileRecording(qsizetype framesBefore)
-    {
-        ASSERT_TRUE(waitUntil([&] { return audioFramesReceived() > framesBefore; }, 8000))
-            << "the recording never started";
-        const QString wav = writeTone(dir.filePath(QStringLiteral("speech.wav")), 16000, 1, 1.0);
-        QProcess speaker;
-        speaker.start(QStringLiteral("paplay"), {QStringLiteral("--device=vmic_sink"), wav});
-        settle(1400);
-        speaker.kill();
-        speaker.waitForFinished(5000);
-    }
 };
 
 TEST_F(KeyBindings, HoldThenReleaseDictatesIntoTheFocusedWindow)

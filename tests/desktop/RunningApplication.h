@@ -140,12 +140,11 @@ protected:
 
     qsizetype audioFramesReceived() const { return server.recorder().recordsOfKind(QStringLiteral("ws-binary")).size(); }
 
-    // Holds the key, speaks a second of tone once the recording runs, releases.
-    void holdAndSpeak(const QString &key)
+    // Speaks a second of tone into the microphone once the recording has
+    // started (once frames beyond framesBefore reach the stand-in).
+    void speakWhileRecording(qsizetype framesBefore)
     {
-        const qsizetype before = audioFramesReceived();
-        ASSERT_EQ(TestSupport::runTool(QStringLiteral("xdotool"), {QStringLiteral("keydown"), key}), 0);
-        ASSERT_TRUE(TestSupport::waitUntil([&] { return audioFramesReceived() > before; }, 8000))
+        ASSERT_TRUE(TestSupport::waitUntil([&] { return audioFramesReceived() > framesBefore; }, 8000))
             << "the recording never started";
         const QString wav = writeTone(dir.filePath(QStringLiteral("speech.wav")), 16000, 1, 1.0);
         QProcess speaker;
@@ -153,6 +152,14 @@ protected:
         TestSupport::settle(1400);
         speaker.kill(); // paplay lingers draining the null sink; the tone has been heard
         speaker.waitForFinished(5000);
+    }
+
+    // Holds the key, speaks a second of tone once the recording runs, releases.
+    void holdAndSpeak(const QString &key)
+    {
+        const qsizetype before = audioFramesReceived();
+        ASSERT_EQ(TestSupport::runTool(QStringLiteral("xdotool"), {QStringLiteral("keydown"), key}), 0);
+        speakWhileRecording(before);
         ASSERT_EQ(TestSupport::runTool(QStringLiteral("xdotool"), {QStringLiteral("keyup"), key}), 0);
     }
 
