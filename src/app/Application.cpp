@@ -108,7 +108,7 @@ KeyEventSource &Application::localKeyEventSource()
 DesktopBackend &Application::desktop()
 {
     if (!m_desktop)
-        m_desktop = PlatformFactory::createDesktopBackend(m_backend);
+        m_desktop = PlatformFactory::createDesktopBackend(m_backend, m_session);
     return *m_desktop;
 }
 

@@ -3,6 +3,7 @@
 #include "DesktopBackend.h"
 #include "KeyEventSource.h"
 #include "evdev/EvdevKeyEventSource.h"
+#include "wayland/WaylandDesktopBackend.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -123,16 +124,31 @@ CapabilityReport desktop(const SessionInfo &session, PlatformFactory::Backend ba
                << CapabilityStatus{kWindow, QStringLiteral("x11 window"), true, {}};
     } else {
         // mutter hands XWayland's clipboard to Wayland windows; KWin and
-        // wlroots compositors do not.
+        // wlroots compositors do not, but offer data-control.
+        const auto *native = dynamic_cast<const WaylandDesktopBackend *>(&desktop);
         const bool bridged = session.desktop == SessionInfo::Desktop::Gnome;
-        report << CapabilityStatus{kClipboard,
-                                   bridged ? QStringLiteral("XWayland CLIPBOARD (mutter passes it to Wayland windows)")
-                                           : QStringLiteral("XWayland CLIPBOARD"),
-                                   bridged, kNativeNotYet}
-               << CapabilityStatus{kPaste, QStringLiteral("XTest through XWayland"), false,
-                                   kNativeNotYet + QStringLiteral("; the text stays on the clipboard")}
-               << CapabilityStatus{kCapture, QStringLiteral("XWayland root window"), false, kNativeNotYet}
-               << CapabilityStatus{kWindow, QStringLiteral("XWayland window"), true, {}};
+        if (native && native->hasDataControl())
+            report << CapabilityStatus{kClipboard, QStringLiteral("wlr data-control"), true, {}};
+        else
+            report << CapabilityStatus{kClipboard,
+                                       bridged ? QStringLiteral("XWayland CLIPBOARD (mutter passes it to Wayland windows)")
+                                               : QStringLiteral("XWayland CLIPBOARD"),
+                                       bridged, kNativeNotYet};
+        if (native && native->hasVirtualKeyboard())
+            report << CapabilityStatus{kPaste, QStringLiteral("zwp_virtual_keyboard_v1 (Ctrl+V)"), true, {}};
+        else
+            report << CapabilityStatus{kPaste, QStringLiteral("none (XTest reaches only XWayland windows)"), false,
+                                       QStringLiteral("this compositor offers no virtual keyboard, and the RemoteDesktop "
+                                                      "portal is not supported yet: the text stays on the clipboard "
+                                                      "to paste with Ctrl+V")};
+        if (native && native->hasScreencopy())
+            report << CapabilityStatus{kCapture, QStringLiteral("wlr-screencopy"), true, {}};
+        else
+            report << CapabilityStatus{kCapture, QStringLiteral("none (XWayland's screen shows only X11 windows)"),
+                                       false,
+                                       QStringLiteral("this compositor offers no screencopy, and the Screenshot "
+                                                      "portal is not supported yet")};
+        report << CapabilityStatus{kWindow, QStringLiteral("XWayland window"), true, {}};
     }
     if (trayShown) {
         report << CapabilityStatus{kTray,

@@ -9,6 +9,8 @@
 #include "null/NullKeyEventSource.h"
 #include "pulse/PulseAudioInputWatcher.h"
 #include "qt/LocalKeyEventSource.h"
+#include "wayland/WaylandDesktopBackend.h"
+#include "wayland/WaylandDisplay.h"
 #include "x11/X11DesktopBackend.h"
 #include "x11/X11KeyEventSource.h"
 
@@ -101,11 +103,18 @@ std::unique_ptr<KeyEventSource> createLocalKeyEventSource()
     return std::make_unique<LocalKeyEventSource>();
 }
 
-std::unique_ptr<DesktopBackend> createDesktopBackend(Backend backend)
+std::unique_ptr<DesktopBackend> createDesktopBackend(Backend backend, const SessionInfo &session)
 {
-    if (backend == Backend::X11)
-        return std::make_unique<X11DesktopBackend>();
-    return std::make_unique<NullDesktopBackend>();
+    if (backend != Backend::X11)
+        return std::make_unique<NullDesktopBackend>();
+    auto x11 = std::make_unique<X11DesktopBackend>();
+    // In a Wayland session the compositor's own protocols reach native windows.
+    if (session.isWayland() && session.hasWaylandDisplay && qgetenv("QUILLWREN_PLATFORM") != "x11") {
+        auto wayland = std::make_unique<WaylandDisplay>();
+        if (wayland->isConnected())
+            return std::make_unique<WaylandDesktopBackend>(std::move(x11), std::move(wayland));
+    }
+    return x11;
 }
 
 std::unique_ptr<DesktopNotifier> createDesktopNotifier()

@@ -58,8 +58,10 @@ struct KeySource
 KeySource createKeyEventSource(const SessionInfo &session = SessionInfo::fromEnvironment());
 // The application's own key events (the fallback of the global source).
 std::unique_ptr<KeyEventSource> createLocalKeyEventSource();
-// Paste, focus and capture of the backend.
-std::unique_ptr<DesktopBackend> createDesktopBackend(Backend backend = detectBackend());
+// Paste, focus and capture of the backend: in a Wayland session, the
+// compositor's protocols where it offers them, beside XWayland.
+std::unique_ptr<DesktopBackend> createDesktopBackend(Backend backend = detectBackend(),
+                                                     const SessionInfo &session = SessionInfo::fromEnvironment());
 // Notifications through the session bus's notification server.
 std::unique_ptr<DesktopNotifier> createDesktopNotifier();
 // Microphones coming and going, and the user's default one.

@@ -1,0 +1,102 @@
+#include "WaylandDesktopBackend.h"
+
+#include "DataControlClipboard.h"
+#include "Log.h"
+#include "ScreencopyGrabber.h"
+#include "VirtualKeyboard.h"
+#include "WaylandDisplay.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace {
+// As long as on X11: long enough for every toolkit to see the key down.
+constexpr int kKeyHoldMs = 50;
+} // namespace
+
+WaylandDesktopBackend::WaylandDesktopBackend(std::unique_ptr<DesktopBackend> x11, std::unique_ptr<WaylandDisplay> display)
+    : m_x11(std::move(x11))
+    , m_display(std::move(display))
+    , m_clipboard(std::make_unique<DataControlClipboard>(*m_display))
+    , m_keyboard(std::make_unique<VirtualKeyboard>(*m_display))
+    , m_grabber(std::make_unique<ScreencopyGrabber>(*m_display))
+{
+}
+
+WaylandDesktopBackend::~WaylandDesktopBackend() = default;
+
+bool WaylandDesktopBackend::hasDataControl() const
+{
+    return m_clipboard->isAvailable();
+}
+
+bool WaylandDesktopBackend::hasVirtualKeyboard() const
+{
+    return m_keyboard->isAvailable();
+}
+
+bool WaylandDesktopBackend::hasScreencopy() const
+{
+    return m_grabber->isAvailable();
+}
+
+void WaylandDesktopBackend::setClipboardText(const QString &text)
+{
+    // The compositor hands data-control's clipboard to XWayland's windows as
+    // well; without it, XWayland's clipboard is what there is.
+    if (m_clipboard->isAvailable())
+        m_clipboard->setText(text);
+    else
+        m_x11->setClipboardText(text);
+}
+
+bool WaylandDesktopBackend::canPaste() const
+{
+    return m_keyboard->isAvailable() && m_display->isConnected();
+}
+
+QCoro::Task<> WaylandDesktopBackend::paste()
+{
+    // The virtual keyboard's modifiers are its own: the user's Alt, still
+    // held, does not turn Ctrl+V into Ctrl+Alt+V as it does on X11.
+    co_await m_keyboard->press(PasteChord::CtrlV, kKeyHoldMs);
+}
+
+std::optional<QRect> WaylandDesktopBackend::focusedWindowRect() const
+{
+    return m_x11->focusedWindowRect();
+}
+
+std::optional<QPoint> WaylandDesktopBackend::pointerPosition() const
+{
+    return m_x11->pointerPosition();
+}
+
+bool WaylandDesktopBackend::canCapture() const
+{
+    return m_grabber->isAvailable();
+}
+
+QImage WaylandDesktopBackend::grabScreen(QScreen *screen)
+{
+    // XWayland lists the compositor's outputs in the compositor's order.
+    const QList<wl_output *> &outputs = m_display->outputs();
+    if (outputs.isEmpty())
+        return {};
+    const qsizetype index = std::clamp<qsizetype>(QGuiApplication::screens().indexOf(screen), 0, outputs.size() - 1);
+    QString error;
+    QImage image = m_grabber->grab(outputs[index], &error);
+    if (image.isNull())
+        Log::line(QStringLiteral("❌ [截屏] screencopy 失败：") + error);
+    return image;
+}
+
+bool WaylandDesktopBackend::hasCompositor() const
+{
+    return m_x11->hasCompositor();
+}
+
+void WaylandDesktopBackend::keepOnAllDesktops(quintptr window)
+{
+    m_x11->keepOnAllDesktops(window);
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "DesktopBackend.h"
+
+#include <memory>
+
+class DataControlClipboard;
+class ScreencopyGrabber;
+class VirtualKeyboard;
+class WaylandDisplay;
+
+// The desktop of a Wayland session: the windows and what concerns them go
+// through XWayland (the X11 backend), while the clipboard, the paste
+// keystroke and the screen capture use the compositor's own protocols where
+// it offers them (data-control, the virtual keyboard, screencopy), so that
+// they reach native Wayland windows too. What the compositor does not offer
+// falls back to XWayland's way for the clipboard, and to "cannot" for the
+// keystroke and the capture: a keystroke into XWayland would reach no native
+// window, and its screen shows no native window.
+class WaylandDesktopBackend final : public DesktopBackend
+{
+public:
+    WaylandDesktopBackend(std::unique_ptr<DesktopBackend> x11, std::unique_ptr<WaylandDisplay> display);
+    ~WaylandDesktopBackend() override;
+
+    void setClipboardText(const QString &text) override;
+    bool canPaste() const override;
+    QCoro::Task<> paste() override;
+    // Not knowable for native windows without the compositor's help: a
+    // keystroke with no window focused goes nowhere, harmlessly.
+    bool hasFocusedWindow() const override { return true; }
+    std::optional<QRect> focusedWindowRect() const override;
+    std::optional<QPoint> pointerPosition() const override;
+    bool canCapture() const override;
+    QImage grabScreen(QScreen *screen) override;
+    bool hasCompositor() const override;
+    void keepOnAllDesktops(quintptr window) override;
+
+    bool hasDataControl() const;
+    bool hasVirtualKeyboard() const;
+    bool hasScreencopy() const;
+
+private:
+    std::unique_ptr<DesktopBackend> m_x11;
+    std::unique_ptr<WaylandDisplay> m_display;
+    std::unique_ptr<DataControlClipboard> m_clipboard;
+    std::unique_ptr<VirtualKeyboard> m_keyboard;
+    std::unique_ptr<ScreencopyGrabber> m_grabber;
+};

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Headless sway with XWayland, part two: the modes finish in native Wayland
+# windows. A dictation through sway's binding lands in a native client (wev,
+# which logs the keys it receives) as the paste chord, with the transcript
+# on the Wayland clipboard (wl-paste); the reply mode captures the output
+# through screencopy (the stand-in receives a JPEG of the whole output with
+# the native window on it, not XWayland's empty black screen);
+# `quillwren capture` does the same from the command line.
+#
+# usage: sway-native.sh QUILLWREN_BINARY STANDIN_BINARY (77: skipped)
+set -euo pipefail
+source "$(dirname "$0")/sway-lib.sh"
+
+# A native Wayland window with the focus: wev logs every key it is sent.
+# (Line-buffered: its log is read while it runs.)
+in_sway stdbuf -oL wev >"$WORK/home/client.log" 2>&1 &
+# The app_id of the window with the focus, from sway's tree.
+focused_app() {
+    in_sway swaymsg -t get_tree | python3 -c '
+import json, sys
+def walk(node):
+    if node.get("focused"):
+        return node.get("app_id") or node.get("name")
+    for child in node.get("nodes", []) + node.get("floating_nodes", []):
+        found = walk(child)
+        if found:
+            return found
+print(walk(json.load(sys.stdin)) or "")'
+}
+wev_focused() { [ "$(focused_app)" = wev ]; }
+wait_for 50 wev_focused || fail "wev's window did not get the focus (focused: $(focused_app))"
+
+# Dictation through the bound Alt key, speech into the microphone.
+in_sway wtype -P Alt_L -s 2500 -p Alt_L &
+typist=$!
+wait_for 80 grep -q '✅ 长按检测成功，激活模式：语音输入法' "$WORK/app.log" || fail "the hold did not become a take"
+tone="$WORK/speech.wav"
+sox -n -r 16000 -c 1 -b 16 "$tone" synth 1.0 sine 440 2>/dev/null
+timeout 3 paplay --device=vmic_sink "$tone" || true
+wait "$typist" || fail "wtype failed"
+wait_for 100 grep -q '✅ \[语音输入\] 文本注入成功' "$WORK/app.log" || fail "the text was not pasted"
+transcript="你好，这是 sway 里的识别结果。"
+[ "$(in_sway wl-paste -n)" = "$transcript" ] || fail "the Wayland clipboard holds \"$(in_sway wl-paste -n)\""
+# wev saw Ctrl held and V pressed: the chord reached the native window.
+wait_for 30 grep -q 'sym: v ' "$WORK/home/client.log" || fail "no V reached the native window"
+grep -q 'sym: Control_L' "$WORK/home/client.log" || fail "no Ctrl reached the native window"
+grep -q 'depressed: 00000004' "$WORK/home/client.log" || fail "V did not come with Ctrl held"
+status=$(in_sway "$WORK/quillwren" status)
+echo "$status" | grep -q '"statusMessage":"文本已输入"' || fail "the status is $status"
+
+# The reply mode: the screen through screencopy, the draft pasted the same way.
+images() { grep -c '"kind":"image"' "$WORK/standin.jsonl" || true; }
+images_before=$(images)
+more_images() { [ "$(images)" -gt "$images_before" ]; }
+in_sway "$WORK/quillwren" hold reply
+sleep 0.6
+in_sway "$WORK/quillwren" release reply
+wait_for 100 more_images ||
+    fail "no screenshot reached the stand-in"
+image=$(grep '"kind":"image"' "$WORK/standin.jsonl" | tail -n1)
+echo "$image"
+echo "$image" | grep -q '"jpeg":true' || fail "the screenshot is not a JPEG"
+# wev's window fills the output: what XWayland's screen would show is black.
+echo "$image" | python3 -c '
+import json, sys
+entry = json.loads(sys.stdin.read())
+sys.exit(0 if min(entry["mean_rgb"]) > 60 else "the screenshot is black: mean %r" % entry["mean_rgb"])'
+# The draft lands like the dictation: on the clipboard and pasted into wev.
+reply_done() { in_sway "$WORK/quillwren" status | grep -q '"statusMessage":"BFF 回复已输入"'; }
+wait_for 100 reply_done || fail "the reply did not finish: $(in_sway "$WORK/quillwren" status)"
+[ "$(in_sway wl-paste -n)" = "好的，我这就过去！" ] || fail "the clipboard holds \"$(in_sway wl-paste -n)\" after the reply"
+[ "$(grep -c 'state: 1 (pressed)' <(grep -A1 'key: 55;' "$WORK/home/client.log"))" -ge 2 ] ||
+    fail "the reply's Ctrl+V did not reach the native window"
+
+# The command line takes the same picture.
+in_sway "$WORK/quillwren" capture -o "$WORK/home/shot.jpg" 2>/dev/null || fail "capture failed"
+[ -s "$WORK/home/shot.jpg" ] || fail "capture wrote nothing"
+size=$(echo "$image" | python3 -c 'import json, sys; e = json.load(sys.stdin); print("%dx%d" % (e["width"], e["height"]))')
+echo "sway: dictation and reply reached a native window; the screenshot was $size"
