@@ -60,7 +60,7 @@ void FloatingBallWindowManager::prepareWindow()
     // Translucency is chosen when the native window is made: a change of
     // compositor needs a new window.
     delete m_view;
-    m_window = std::make_unique<NonActivatingWindow>(translucent);
+    m_window = std::make_unique<NonActivatingWindow>(translucent, m_desktop.indicatorBypassesWindowManager());
     m_window->resize(windowSize);
 }
 

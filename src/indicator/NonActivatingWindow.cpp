@@ -1,8 +1,9 @@
 #include "NonActivatingWindow.h"
 
-NonActivatingWindow::NonActivatingWindow(bool translucent)
+NonActivatingWindow::NonActivatingWindow(bool translucent, bool bypassWindowManager)
     : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus
-                           | Qt::WindowTransparentForInput | Qt::NoDropShadowWindowHint),
+                           | Qt::WindowTransparentForInput | Qt::NoDropShadowWindowHint
+                           | (bypassWindowManager ? Qt::X11BypassWindowManagerHint : Qt::WindowFlags())),
       m_translucent(translucent)
 {
     setWindowTitle(QStringLiteral("Quillwren indicator"));

@@ -45,4 +45,8 @@ public:
     // Asks the window manager to show the window on every virtual desktop and
     // above full-screen windows. Nothing to do where there are none.
     virtual void keepOnAllDesktops(quintptr window) { Q_UNUSED(window); }
+    // Whether the indicator places and stacks its window itself, outside the
+    // window manager: under XWayland the compositor would tile, centre or
+    // focus a managed window, but leaves an override-redirect one where it is.
+    virtual bool indicatorBypassesWindowManager() const { return false; }
 };

@@ -91,11 +91,6 @@ QImage WaylandDesktopBackend::grabScreen(QScreen *screen)
     return image;
 }
 
-bool WaylandDesktopBackend::hasCompositor() const
-{
-    return m_x11->hasCompositor();
-}
-
 void WaylandDesktopBackend::keepOnAllDesktops(quintptr window)
 {
     m_x11->keepOnAllDesktops(window);

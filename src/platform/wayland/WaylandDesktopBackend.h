@@ -33,8 +33,10 @@ public:
     std::optional<QPoint> pointerPosition() const override;
     bool canCapture() const override;
     QImage grabScreen(QScreen *screen) override;
-    bool hasCompositor() const override;
+    // The compositor composites every XWayland window: translucency works.
+    bool hasCompositor() const override { return true; }
     void keepOnAllDesktops(quintptr window) override;
+    bool indicatorBypassesWindowManager() const override { return true; }
 
     bool hasDataControl() const;
     bool hasVirtualKeyboard() const;
