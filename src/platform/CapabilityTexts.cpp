@@ -135,7 +135,11 @@ CapabilityReport desktop(const SessionInfo &session, PlatformFactory::Backend ba
                                                : QStringLiteral("XWayland CLIPBOARD"),
                                        bridged, kNativeNotYet};
         if (native && native->hasVirtualKeyboard())
-            report << CapabilityStatus{kPaste, QStringLiteral("zwp_virtual_keyboard_v1 (Ctrl+V)"), true, {}};
+            report << CapabilityStatus{kPaste,
+                                       native->knowsActiveWindow()
+                                           ? QStringLiteral("zwp_virtual_keyboard_v1 (Ctrl+V; terminals by app_id)")
+                                           : QStringLiteral("zwp_virtual_keyboard_v1 (Ctrl+V)"),
+                                       true, {}};
         else
             report << CapabilityStatus{kPaste, QStringLiteral("none (XTest reaches only XWayland windows)"), false,
                                        QStringLiteral("this compositor offers no virtual keyboard, and the RemoteDesktop "

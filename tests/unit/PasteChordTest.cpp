@@ -17,4 +17,13 @@ TEST(PasteChord, TerminalsGetTheirOwnChordAndEverythingElseCtrlV)
     EXPECT_EQ(pasteChordFor({QStringLiteral("xterminal-notes")}), PasteChord::CtrlV) << "whole names only";
 }
 
+TEST(PasteChord, WaylandAppIdsOfTerminalsAreKnownToo)
+{
+    EXPECT_EQ(pasteChordFor({QStringLiteral("org.gnome.Terminal")}), PasteChord::CtrlShiftV);
+    EXPECT_EQ(pasteChordFor({QStringLiteral("org.kde.konsole")}), PasteChord::CtrlShiftV);
+    EXPECT_EQ(pasteChordFor({QStringLiteral("foot")}), PasteChord::CtrlShiftV);
+    EXPECT_EQ(pasteChordFor({QStringLiteral("org.gnome.TextEditor")}), PasteChord::CtrlV);
+    EXPECT_EQ(pasteChordFor({QString()}), PasteChord::CtrlV) << "no active window known";
+}
+
 } // namespace

@@ -15,7 +15,7 @@ TEST_USER=quillwren-sway
 skip() { echo "skipped: $*"; exit 77; }
 fail() { echo "FAILED: $*" >&2; exit 1; }
 [ "$(id -u)" -eq 0 ] || skip "creating the unprivileged user needs root"
-for tool in sway wtype wev wl-paste swaymsg runuser pactl paplay; do
+for tool in sway wtype wev foot wl-paste swaymsg runuser pactl paplay; do
     command -v "$tool" >/dev/null || skip "$tool is not installed"
 done
 id -u "$TEST_USER" >/dev/null 2>&1 ||

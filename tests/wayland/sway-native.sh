@@ -6,7 +6,8 @@
 # through screencopy (the stand-in receives a JPEG of the whole output with
 # the native window on it, not XWayland's empty black screen) while the ball
 # shows at the bottom centre without taking the focus;
-# `quillwren capture` does the same from the command line.
+# `quillwren capture` does the same from the command line; a terminal gets
+# the terminal's chord.
 #
 # usage: sway-native.sh QUILLWREN_BINARY STANDIN_BINARY (77: skipped)
 set -euo pipefail
@@ -89,5 +90,23 @@ wait_for 100 reply_done || fail "the reply did not finish: $(in_sway "$WORK/quil
 # The command line takes the same picture.
 in_sway "$WORK/quillwren" capture -o "$WORK/home/shot.jpg" 2>/dev/null || fail "capture failed"
 [ -s "$WORK/home/shot.jpg" ] || fail "capture wrote nothing"
+# A terminal (foot) takes Ctrl+V as a control character: its app_id, from
+# sway's window list, gets it Ctrl+Shift+V, and the text arrives.
+typed="$WORK/home/typed.txt"
+in_sway foot -e sh -c "stty raw -echo; exec cat > '$typed'" >/dev/null 2>&1 &
+foot_focused() { [ "$(focused_app)" = foot ]; }
+wait_for 50 foot_focused || fail "foot did not get the focus (focused: $(focused_app))"
+sleep 0.3
+activations() { grep -c '✅ 长按检测成功，激活模式：语音输入法' "$WORK/app.log" || true; }
+activations_before=$(activations)
+started_again() { [ "$(activations)" -gt "$activations_before" ]; }
+in_sway "$WORK/quillwren" hold voice
+wait_for 80 started_again || fail "the second take did not start"
+timeout 3 paplay --device=vmic_sink "$tone" || true
+in_sway "$WORK/quillwren" release voice
+typed_text() { [ "$(cat "$typed" 2>/dev/null)" = "$transcript" ]; }
+wait_for 100 typed_text || fail "the terminal got \"$(cat "$typed" 2>/dev/null)\""
+grep -q '目标窗口 foot 是终端，使用 Ctrl+Shift+V' "$WORK/app.log" || fail "foot did not get Ctrl+Shift+V"
+
 size=$(echo "$image" | python3 -c 'import json, sys; e = json.load(sys.stdin); print("%dx%d" % (e["width"], e["height"]))')
 echo "sway: dictation and reply reached a native window; the screenshot was $size"

@@ -20,7 +20,7 @@ grep -qx "session: Wayland (sway), XWayland $XDISPLAY" "$WORK/doctor.txt" || fai
 grep -q "^mode keys: the desktop's key bindings only .* — does not work: .*\`quillwren hold voice\` on press" "$WORK/doctor.txt" ||
     fail "doctor's mode keys line"
 grep -qx "indicator window: XWayland window — works" "$WORK/doctor.txt" || fail "doctor's window line"
-grep -qx "paste keystroke: zwp_virtual_keyboard_v1 (Ctrl+V) — works" "$WORK/doctor.txt" || fail "doctor's paste line"
+grep -qx "paste keystroke: zwp_virtual_keyboard_v1 (Ctrl+V; terminals by app_id) — works" "$WORK/doctor.txt" || fail "doctor's paste line"
 grep -qx "clipboard: wlr data-control — works" "$WORK/doctor.txt" || fail "doctor's clipboard line"
 grep -qx "screen capture: wlr-screencopy — works" "$WORK/doctor.txt" || fail "doctor's capture line"
 # The keys are not known to work until a binding has reached the application.

@@ -1,11 +1,13 @@
 #include "WaylandDesktopBackend.h"
 
 #include "DataControlClipboard.h"
+#include "ForeignToplevels.h"
 #include "Log.h"
 #include "ScreencopyGrabber.h"
 #include "VirtualKeyboard.h"
 #include "WaylandDisplay.h"
 
+#include <QClipboard>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -20,6 +22,7 @@ WaylandDesktopBackend::WaylandDesktopBackend(std::unique_ptr<DesktopBackend> x11
     , m_clipboard(std::make_unique<DataControlClipboard>(*m_display))
     , m_keyboard(std::make_unique<VirtualKeyboard>(*m_display))
     , m_grabber(std::make_unique<ScreencopyGrabber>(*m_display))
+    , m_toplevels(std::make_unique<ForeignToplevels>(*m_display))
 {
 }
 
@@ -40,8 +43,14 @@ bool WaylandDesktopBackend::hasScreencopy() const
     return m_grabber->isAvailable();
 }
 
+bool WaylandDesktopBackend::knowsActiveWindow() const
+{
+    return m_toplevels->isAvailable();
+}
+
 void WaylandDesktopBackend::setClipboardText(const QString &text)
 {
+    m_text = text;
     // The compositor hands data-control's clipboard to XWayland's windows as
     // well; without it, XWayland's clipboard is what there is.
     if (m_clipboard->isAvailable())
@@ -59,7 +68,14 @@ QCoro::Task<> WaylandDesktopBackend::paste()
 {
     // The virtual keyboard's modifiers are its own: the user's Alt, still
     // held, does not turn Ctrl+V into Ctrl+Alt+V as it does on X11.
-    co_await m_keyboard->press(PasteChord::CtrlV, kKeyHoldMs);
+    const QString appId = m_toplevels->activeAppId();
+    const PasteChord chord = pasteChordFor({appId});
+    if (chord != PasteChord::CtrlV)
+        Log::line(QStringLiteral("⌨️ [粘贴] 目标窗口 %1 是终端，使用 %2").arg(appId, pasteChordName(chord)));
+    // xterm and rxvt (through XWayland) paste the primary selection.
+    if (chord == PasteChord::ShiftInsert)
+        QGuiApplication::clipboard()->setText(m_text, QClipboard::Selection);
+    co_await m_keyboard->press(chord, kKeyHoldMs);
 }
 
 std::optional<QRect> WaylandDesktopBackend::focusedWindowRect() const
@@ -79,13 +95,18 @@ bool WaylandDesktopBackend::canCapture() const
 
 QImage WaylandDesktopBackend::grabScreen(QScreen *screen)
 {
-    // XWayland lists the compositor's outputs in the compositor's order.
     const QList<wl_output *> &outputs = m_display->outputs();
     if (outputs.isEmpty())
         return {};
-    const qsizetype index = std::clamp<qsizetype>(QGuiApplication::screens().indexOf(screen), 0, outputs.size() - 1);
+    // The output of the active window where the compositor says; else the
+    // screen asked for (XWayland lists the outputs in the compositor's order).
+    wl_output *output = m_toplevels->activeOutput();
+    if (!output) {
+        const qsizetype index = std::clamp<qsizetype>(QGuiApplication::screens().indexOf(screen), 0, outputs.size() - 1);
+        output = outputs[index];
+    }
     QString error;
-    QImage image = m_grabber->grab(outputs[index], &error);
+    QImage image = m_grabber->grab(output, &error);
     if (image.isNull())
         Log::line(QStringLiteral("❌ [截屏] screencopy 失败：") + error);
     return image;

@@ -5,6 +5,7 @@
 #include <memory>
 
 class DataControlClipboard;
+class ForeignToplevels;
 class ScreencopyGrabber;
 class VirtualKeyboard;
 class WaylandDisplay;
@@ -13,7 +14,8 @@ class WaylandDisplay;
 // through XWayland (the X11 backend), while the clipboard, the paste
 // keystroke and the screen capture use the compositor's own protocols where
 // it offers them (data-control, the virtual keyboard, screencopy), so that
-// they reach native Wayland windows too. What the compositor does not offer
+// they reach native Wayland windows too; its window list, where it offers
+// one, tells which window is active. What the compositor does not offer
 // falls back to XWayland's way for the clipboard, and to "cannot" for the
 // keystroke and the capture: a keystroke into XWayland would reach no native
 // window, and its screen shows no native window.
@@ -41,6 +43,8 @@ public:
     bool hasDataControl() const;
     bool hasVirtualKeyboard() const;
     bool hasScreencopy() const;
+    // Whether the active window's app_id is known (a terminal gets its chord).
+    bool knowsActiveWindow() const;
 
 private:
     std::unique_ptr<DesktopBackend> m_x11;
@@ -48,4 +52,6 @@ private:
     std::unique_ptr<DataControlClipboard> m_clipboard;
     std::unique_ptr<VirtualKeyboard> m_keyboard;
     std::unique_ptr<ScreencopyGrabber> m_grabber;
+    std::unique_ptr<ForeignToplevels> m_toplevels;
+    QString m_text;
 };

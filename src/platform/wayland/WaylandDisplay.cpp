@@ -61,6 +61,8 @@ void WaylandDisplay::global(void *data, wl_registry *registry, uint32_t name, co
     else if (is(zwp_virtual_keyboard_manager_v1_interface))
         self->m_virtualKeyboard =
             static_cast<zwp_virtual_keyboard_manager_v1 *>(bind(zwp_virtual_keyboard_manager_v1_interface, 1));
+    else if (std::strcmp(interface, "zwlr_foreign_toplevel_manager_v1") == 0)
+        self->m_foreignToplevelGlobal = name;
     else if (is(zwlr_screencopy_manager_v1_interface))
         self->m_screencopy = static_cast<zwlr_screencopy_manager_v1 *>(bind(zwlr_screencopy_manager_v1_interface, 1));
 }
@@ -74,6 +76,15 @@ void WaylandDisplay::flush()
 {
     if (isConnected() && wl_display_flush(m_display) < 0 && errno != EAGAIN)
         checkConnection();
+}
+
+bool WaylandDisplay::roundtrip()
+{
+    if (!isConnected())
+        return false;
+    if (wl_display_roundtrip(m_display) < 0)
+        return checkConnection();
+    return true;
 }
 
 void WaylandDisplay::readEvents()

@@ -37,6 +37,12 @@ public:
     zwlr_data_control_manager_v1 *dataControlManager() const { return m_dataControl; }
     zwp_virtual_keyboard_manager_v1 *virtualKeyboardManager() const { return m_virtualKeyboard; }
     zwlr_screencopy_manager_v1 *screencopyManager() const { return m_screencopy; }
+    wl_registry *registry() const { return m_registry; }
+    // The window list's global (0 when the compositor has none): bound by its
+    // user, whose listener must be in place before the first event.
+    uint32_t foreignToplevelGlobal() const { return m_foreignToplevelGlobal; }
+    // Waits for the compositor to have handled every request so far.
+    bool roundtrip();
 
     // Sends the requests made so far.
     void flush();
@@ -59,6 +65,7 @@ private:    void readEvents();
     zwlr_data_control_manager_v1 *m_dataControl = nullptr;
     zwp_virtual_keyboard_manager_v1 *m_virtualKeyboard = nullptr;
     zwlr_screencopy_manager_v1 *m_screencopy = nullptr;
+    uint32_t m_foreignToplevelGlobal = 0;
     std::unique_ptr<QSocketNotifier> m_notifier;
     bool m_broken = false;
 };

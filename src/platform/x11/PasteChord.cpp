@@ -4,7 +4,8 @@
 
 PasteChord pasteChordFor(const QStringList &windowClass)
 {
-    // WM_CLASS names, compared in lower case. One table, in one place.
+    // WM_CLASS names and Wayland app_ids, compared in lower case. One table,
+    // in one place.
     static const QSet<QString> ctrlShiftV{
         QStringLiteral("gnome-terminal"), QStringLiteral("gnome-terminal-server"), QStringLiteral("xfce4-terminal"),
         QStringLiteral("mate-terminal"),  QStringLiteral("tilix"),                 QStringLiteral("terminator"),
@@ -13,7 +14,8 @@ PasteChord pasteChordFor(const QStringList &windowClass)
         QStringLiteral("guake"),          QStringLiteral("sakura"),                QStringLiteral("tilda"),
         QStringLiteral("foot"),           QStringLiteral("st-256color"),           QStringLiteral("wezterm"),
         QStringLiteral("org.wezfurlong.wezterm"), QStringLiteral("kgx"),           QStringLiteral("ptyxis"),
-        QStringLiteral("x-terminal-emulator"),
+        QStringLiteral("x-terminal-emulator"), QStringLiteral("footclient"), QStringLiteral("org.gnome.terminal"),
+        QStringLiteral("org.kde.konsole"), QStringLiteral("org.gnome.console"), QStringLiteral("org.gnome.ptyxis"),
     };
     static const QSet<QString> shiftInsert{QStringLiteral("xterm"), QStringLiteral("uxterm"), QStringLiteral("urxvt"),
                                            QStringLiteral("rxvt"), QStringLiteral("rxvt-unicode")};

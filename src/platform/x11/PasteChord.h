@@ -11,6 +11,7 @@ enum class PasteChord {
     ShiftInsert // xterm and rxvt: they paste the PRIMARY selection, which must hold the text too
 };
 
-// The chord for a window whose WM_CLASS names (instance and class) are given.
+// The chord for a window whose WM_CLASS names (instance and class), or whose
+// Wayland app_id, are given.
 PasteChord pasteChordFor(const QStringList &windowClass);
 QString pasteChordName(PasteChord chord);
