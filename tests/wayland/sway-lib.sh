@@ -97,5 +97,6 @@ in_sway() {
         SWAYSOCK="$SWAYSOCK" "$@"
 }
 
-in_sway "$WORK/quillwren" run >"$WORK/app.log" 2>&1 &
+# APP_ENV (an array the caller may set): more of the application's environment.
+in_sway "${APP_ENV[@]}" "$WORK/quillwren" run >"$WORK/app.log" 2>&1 &
 wait_for 150 grep -q '事件监听已启用' "$WORK/app.log" || fail "the application did not start in sway"

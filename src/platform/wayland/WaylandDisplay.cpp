@@ -46,6 +46,11 @@ WaylandDisplay::~WaylandDisplay()
 void WaylandDisplay::global(void *data, wl_registry *registry, uint32_t name, const char *interface, uint32_t version)
 {
     auto *self = static_cast<WaylandDisplay *>(data);
+    // Protocols the user (or a test) asks not to use: what the fallbacks do
+    // can be seen on a compositor that has everything.
+    static const QList<QByteArray> ignored = qgetenv("QUILLWREN_WAYLAND_IGNORE").split(',');
+    if (ignored.contains(QByteArray(interface)))
+        return;
     const auto is = [interface](const wl_interface &known) { return std::strcmp(interface, known.name) == 0; };
     const auto bind = [&](const wl_interface &known, uint32_t wanted) {
         return wl_registry_bind(registry, name, &known, std::min(version, wanted));
