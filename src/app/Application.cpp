@@ -20,9 +20,15 @@
 #include "Scheduler.h"
 #include "SettingsStore.h"
 #include "null/NullKeyEventSource.h"
+#include "wayland/WaylandDesktopBackend.h"
 
 #include <QApplication>
+#include <QSettings>
 #include <QSystemTrayIcon>
+
+namespace {
+const QString kPortalTokenKey = QStringLiteral("remoteDesktopRestoreToken");
+} // namespace
 
 Application::Application()
     : m_endpoints(DashScopeEndpoints::fromEnvironment())
@@ -107,8 +113,15 @@ KeyEventSource &Application::localKeyEventSource()
 
 DesktopBackend &Application::desktop()
 {
-    if (!m_desktop)
-        m_desktop = PlatformFactory::createDesktopBackend(m_backend, m_session);
+    if (!m_desktop) {
+        // The portal's permission is remembered beside the settings.
+        PortalRemoteDesktop::TokenStore tokens{
+            [] { return QSettings(QStringLiteral("orvo"), QStringLiteral("Quillwren")).value(kPortalTokenKey).toString(); },
+            [](const QString &token) {
+                QSettings(QStringLiteral("orvo"), QStringLiteral("Quillwren")).setValue(kPortalTokenKey, token);
+            }};
+        m_desktop = PlatformFactory::createDesktopBackend(m_backend, m_session, std::move(tokens));
+    }
     return *m_desktop;
 }
 
@@ -180,6 +193,14 @@ CapabilityReport Application::capabilities()
     const bool trayShown = qobject_cast<QApplication *>(QCoreApplication::instance())
                            && QSystemTrayIcon::isSystemTrayAvailable();
     return CapabilityReport{keys} + PlatformFactory::probeDesktop(m_session, m_backend, desktop(), trayShown);
+}
+
+QCoro::Task<> Application::prepareDesktop()
+{
+    // In GNOME and KDE sessions the keystroke needs the user's permission,
+    // asked once, now rather than at the first paste.
+    if (auto *wayland = dynamic_cast<WaylandDesktopBackend *>(&desktop()))
+        co_await wayland->startPortal();
 }
 
 void Application::logCapabilities()

@@ -8,6 +8,7 @@
 #include "RealtimeASRConnection.h"
 #include "SettingsViewModel.h"
 
+#include <QCoroTask>
 #include <QObject>
 #include <QString>
 
@@ -84,6 +85,9 @@ public:
     CapabilityReport capabilities();
     // Logs the session and the capability lines.
     void logCapabilities();
+    // What the running application does once at start: the RemoteDesktop
+    // portal's permission where the keystroke needs it.
+    QCoro::Task<> prepareDesktop();
 
 private:
     DashScopeEndpoints m_endpoints;

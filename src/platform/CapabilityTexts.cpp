@@ -3,6 +3,7 @@
 #include "DesktopBackend.h"
 #include "KeyEventSource.h"
 #include "evdev/EvdevKeyEventSource.h"
+#include "portal/PortalRemoteDesktop.h"
 #include "wayland/WaylandDesktopBackend.h"
 
 #include <QDBusConnection>
@@ -44,6 +45,28 @@ QString needsXDisplay(const SessionInfo &session)
         return QStringLiteral("this Wayland session has no XWayland ($DISPLAY is not set): enable XWayland in the "
                               "compositor (sway: `xwayland enable`)");
     return QStringLiteral("no X display ($DISPLAY is not set)");
+}
+
+CapabilityStatus portalPaste(const PortalRemoteDesktop &portal)
+{
+    using State = PortalRemoteDesktop::State;
+    const QString backend = QStringLiteral("RemoteDesktop portal (Ctrl+V)");
+    switch (portal.state()) {
+    case State::Started:
+        return {kPaste, backend, true, {}};
+    case State::NotStarted:
+    case State::Starting:
+        return {kPaste, backend + QStringLiteral("; the permission is asked once when Quillwren starts"), true, {}};
+    case State::Refused:
+    case State::Cancelled:
+    case State::Missing:
+    case State::Failed:
+        break;
+    }
+    return {kPaste, backend, false,
+            portal.problem() + QStringLiteral(": quit and start Quillwren again and allow it to control the keyboard "
+                                              "(or allow it in the desktop's privacy settings); until then the text "
+                                              "stays on the clipboard")};
 }
 
 } // namespace
@@ -140,6 +163,8 @@ CapabilityReport desktop(const SessionInfo &session, PlatformFactory::Backend ba
                                            ? QStringLiteral("zwp_virtual_keyboard_v1 (Ctrl+V; terminals by app_id)")
                                            : QStringLiteral("zwp_virtual_keyboard_v1 (Ctrl+V)"),
                                        true, {}};
+        else if (const PortalRemoteDesktop *portal = native ? native->portal() : nullptr; portal && portal->version() > 0)
+            report << portalPaste(*portal);
         else
             report << CapabilityStatus{kPaste, QStringLiteral("none (XTest reaches only XWayland windows)"), false,
                                        QStringLiteral("this compositor offers no virtual keyboard, and the RemoteDesktop "

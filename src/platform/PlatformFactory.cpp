@@ -103,7 +103,8 @@ std::unique_ptr<KeyEventSource> createLocalKeyEventSource()
     return std::make_unique<LocalKeyEventSource>();
 }
 
-std::unique_ptr<DesktopBackend> createDesktopBackend(Backend backend, const SessionInfo &session)
+std::unique_ptr<DesktopBackend> createDesktopBackend(Backend backend, const SessionInfo &session,
+                                                     PortalRemoteDesktop::TokenStore tokens)
 {
     if (backend != Backend::X11)
         return std::make_unique<NullDesktopBackend>();
@@ -111,8 +112,11 @@ std::unique_ptr<DesktopBackend> createDesktopBackend(Backend backend, const Sess
     // In a Wayland session the compositor's own protocols reach native windows.
     if (session.isWayland() && session.hasWaylandDisplay && qgetenv("QUILLWREN_PLATFORM") != "x11") {
         auto wayland = std::make_unique<WaylandDisplay>();
-        if (wayland->isConnected())
-            return std::make_unique<WaylandDesktopBackend>(std::move(x11), std::move(wayland));
+        if (wayland->isConnected()) {
+            // Used only where the compositor has no virtual keyboard of its own.
+            auto portal = std::make_unique<PortalRemoteDesktop>(QDBusConnection::sessionBus(), std::move(tokens));
+            return std::make_unique<WaylandDesktopBackend>(std::move(x11), std::move(wayland), std::move(portal));
+        }
     }
     return x11;
 }

@@ -2,6 +2,7 @@
 
 #include "CapabilityStatus.h"
 #include "SessionInfo.h"
+#include "portal/PortalRemoteDesktop.h"
 #include "x11/KWinEavesdropSetting.h"
 
 #include <QString>
@@ -60,8 +61,10 @@ KeySource createKeyEventSource(const SessionInfo &session = SessionInfo::fromEnv
 std::unique_ptr<KeyEventSource> createLocalKeyEventSource();
 // Paste, focus and capture of the backend: in a Wayland session, the
 // compositor's protocols where it offers them, beside XWayland.
+// tokens: where the RemoteDesktop portal's permission is remembered.
 std::unique_ptr<DesktopBackend> createDesktopBackend(Backend backend = detectBackend(),
-                                                     const SessionInfo &session = SessionInfo::fromEnvironment());
+                                                     const SessionInfo &session = SessionInfo::fromEnvironment(),
+                                                     PortalRemoteDesktop::TokenStore tokens = {});
 // Notifications through the session bus's notification server.
 std::unique_ptr<DesktopNotifier> createDesktopNotifier();
 // Microphones coming and going, and the user's default one.

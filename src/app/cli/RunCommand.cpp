@@ -61,6 +61,7 @@ int RunCommand::run(QCoreApplication &app, const QStringList &args)
                           [this] { return capabilityLines(m_application.capabilities()); }});
     delegate.applicationDidFinishLaunching();
     m_application.logCapabilities();
+    m_application.prepareDesktop();
     dbus.setController(&m_application.controller());
     dbus.setKeyBindings(&m_application.keyBindings());
     dbus.setCapabilities([this] { return capabilityLines(m_application.capabilities()); });

@@ -3,6 +3,7 @@
 #include "DataControlClipboard.h"
 #include "ForeignToplevels.h"
 #include "Log.h"
+#include "portal/PortalRemoteDesktop.h"
 #include "ScreencopyGrabber.h"
 #include "VirtualKeyboard.h"
 #include "WaylandDisplay.h"
@@ -16,7 +17,8 @@ namespace {
 constexpr int kKeyHoldMs = 50;
 } // namespace
 
-WaylandDesktopBackend::WaylandDesktopBackend(std::unique_ptr<DesktopBackend> x11, std::unique_ptr<WaylandDisplay> display)
+WaylandDesktopBackend::WaylandDesktopBackend(std::unique_ptr<DesktopBackend> x11, std::unique_ptr<WaylandDisplay> display,
+                                             std::unique_ptr<PortalRemoteDesktop> portal)
     : m_x11(std::move(x11))
     , m_display(std::move(display))
     , m_clipboard(std::make_unique<DataControlClipboard>(*m_display))
@@ -24,6 +26,8 @@ WaylandDesktopBackend::WaylandDesktopBackend(std::unique_ptr<DesktopBackend> x11
     , m_grabber(std::make_unique<ScreencopyGrabber>(*m_display))
     , m_toplevels(std::make_unique<ForeignToplevels>(*m_display))
 {
+    if (!m_keyboard->isAvailable())
+        m_portal = std::move(portal);
 }
 
 WaylandDesktopBackend::~WaylandDesktopBackend() = default;
@@ -59,9 +63,22 @@ void WaylandDesktopBackend::setClipboardText(const QString &text)
         m_x11->setClipboardText(text);
 }
 
+PortalRemoteDesktop *WaylandDesktopBackend::portal() const
+{
+    return m_portal.get();
+}
+
+QCoro::Task<> WaylandDesktopBackend::startPortal()
+{
+    if (m_portal)
+        co_await m_portal->start();
+}
+
 bool WaylandDesktopBackend::canPaste() const
 {
-    return m_keyboard->isAvailable() && m_display->isConnected();
+    if (m_keyboard->isAvailable())
+        return m_display->isConnected();
+    return m_portal && m_portal->state() == PortalRemoteDesktop::State::Started;
 }
 
 QCoro::Task<> WaylandDesktopBackend::paste()
@@ -75,7 +92,10 @@ QCoro::Task<> WaylandDesktopBackend::paste()
     // xterm and rxvt (through XWayland) paste the primary selection.
     if (chord == PasteChord::ShiftInsert)
         QGuiApplication::clipboard()->setText(m_text, QClipboard::Selection);
-    co_await m_keyboard->press(chord, kKeyHoldMs);
+    if (m_keyboard->isAvailable())
+        co_await m_keyboard->press(chord, kKeyHoldMs);
+    else if (m_portal)
+        co_await m_portal->press(chord, kKeyHoldMs);
 }
 
 std::optional<QRect> WaylandDesktopBackend::focusedWindowRect() const

@@ -6,6 +6,7 @@
 
 class DataControlClipboard;
 class ForeignToplevels;
+class PortalRemoteDesktop;
 class ScreencopyGrabber;
 class VirtualKeyboard;
 class WaylandDisplay;
@@ -22,7 +23,10 @@ class WaylandDisplay;
 class WaylandDesktopBackend final : public DesktopBackend
 {
 public:
-    WaylandDesktopBackend(std::unique_ptr<DesktopBackend> x11, std::unique_ptr<WaylandDisplay> display);
+    // portal: the RemoteDesktop portal's keyboard, used where the compositor
+    // offers no virtual keyboard (GNOME, KDE); may be null.
+    WaylandDesktopBackend(std::unique_ptr<DesktopBackend> x11, std::unique_ptr<WaylandDisplay> display,
+                          std::unique_ptr<PortalRemoteDesktop> portal = {});
     ~WaylandDesktopBackend() override;
 
     void setClipboardText(const QString &text) override;
@@ -45,6 +49,11 @@ public:
     bool hasScreencopy() const;
     // Whether the active window's app_id is known (a terminal gets its chord).
     bool knowsActiveWindow() const;
+    // The portal's keyboard where it serves (null with a virtual keyboard).
+    PortalRemoteDesktop *portal() const;
+    // Starts the portal's session, asking the user once; the running
+    // application calls it at start, not the one-shot commands.
+    QCoro::Task<> startPortal();
 
 private:
     std::unique_ptr<DesktopBackend> m_x11;
@@ -53,5 +62,6 @@ private:
     std::unique_ptr<VirtualKeyboard> m_keyboard;
     std::unique_ptr<ScreencopyGrabber> m_grabber;
     std::unique_ptr<ForeignToplevels> m_toplevels;
+    std::unique_ptr<PortalRemoteDesktop> m_portal;
     QString m_text;
 };

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusVirtualObject>
+#include <QList>
+#include <QMutex>
+#include <QPair>
+#include <QThread>
+#include <QStringList>
+#include <QVariantMap>
+
+// xdg-desktop-portal's RemoteDesktop interface as a test plays it, on its
+// own connection to the session bus: each request is answered through a
+// Request object's Response signal with the response the test chose (0
+// granted, 1 refused, 2 cancelled), and every call is recorded. It answers
+// from a thread of its own, as a portal in another process would, so that a
+// blocking call of the client's is answered too.
+class FakePortal final : public QDBusVirtualObject
+{
+    Q_OBJECT
+
+public:
+    explicit FakePortal(uint version = 2);
+    ~FakePortal() override;
+
+    // Takes the portal's name on the session bus; false when it is taken.
+    bool start();
+
+    uint version;
+    uint createResponse = 0;
+    uint selectResponse = 0;
+    uint startResponse = 0;
+    QString issuedToken = QStringLiteral("restore-1");
+
+    // What it was sent, copied under its lock.
+    QStringList calls() const;
+    QList<QVariantMap> selectOptions() const;
+    // (evdev keycode, 1 down / 0 up) in the order sent.
+    QList<QPair<int, uint>> keys() const;
+    void clearKeys();
+
+    QString introspect(const QString &path) const override;
+    bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override;
+
+private:
+    void answer(const QDBusMessage &call, const QVariantMap &options, uint response, const QVariantMap &results);
+
+    QDBusConnection m_bus;
+    QThread m_thread;
+    mutable QMutex m_lock;
+    QStringList m_calls;
+    QList<QVariantMap> m_selectOptions;
+    QList<QPair<int, uint>> m_keys;
+};
