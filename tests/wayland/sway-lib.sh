@@ -81,6 +81,7 @@ as_user "$WORK/quillwren" config set compatibleBaseURL "http://127.0.0.1:$PORT/c
 # sway, headless, with XWayland, binding Alt (left) as a user would.
 cat >"$WORK/config" <<CONF
 xwayland enable
+output HEADLESS-1 mode ${SWAY_OUTPUT_MODE:-1280x720}
 bindsym --no-repeat Alt_L exec $WORK/quillwren hold voice
 bindsym --release Alt_L exec $WORK/quillwren release voice
 CONF
@@ -97,6 +98,16 @@ in_sway() {
         SWAYSOCK="$SWAYSOCK" "$@"
 }
 
-# APP_ENV (an array the caller may set): more of the application's environment.
-in_sway "${APP_ENV[@]}" "$WORK/quillwren" run >"$WORK/app.log" 2>&1 &
+# APP_ENV (an array the caller may set): more of the application's
+# environment. STAMP_LOG=1: each log line starts with the milliseconds since
+# the start, stamped on arrival (for the benchmarks).
+if [ "${STAMP_LOG:-0}" = 1 ]; then
+    in_sway "${APP_ENV[@]}" "$WORK/quillwren" run 2>&1 | python3 -u -c '
+import sys, time
+start = time.monotonic()
+for line in sys.stdin:
+    print("%.2f %s" % ((time.monotonic() - start) * 1000, line), end="", flush=True)' >"$WORK/app.log" &
+else
+    in_sway "${APP_ENV[@]}" "$WORK/quillwren" run >"$WORK/app.log" 2>&1 &
+fi
 wait_for 150 grep -q '事件监听已启用' "$WORK/app.log" || fail "the application did not start in sway"
