@@ -44,23 +44,26 @@ QScreen *ScreenCaptureService::findFocusedScreen()
     return QGuiApplication::primaryScreen();
 }
 
-std::optional<QImage> ScreenCaptureService::captureFocusedScreen()
+QScreen *ScreenCaptureService::screenToCapture()
 {
     if (!m_desktop.canCapture()) {
         Log::line(QStringLiteral("❌ [截屏] 当前桌面不支持截屏"));
-        return std::nullopt;
+        return nullptr;
     }
     if (QGuiApplication::screens().isEmpty()) {
         Log::line(QStringLiteral("❌ [截屏] 未找到可用显示器"));
-        return std::nullopt;
+        return nullptr;
     }
     QScreen *screen = findFocusedScreen();
     if (!screen || !std::isfinite(screen->devicePixelRatio())) {
         Log::line(QStringLiteral("❌ [截屏] 未找到可用显示器"));
-        return std::nullopt;
+        return nullptr;
     }
-    // The whole screen at its full pixel size.
-    const QImage image = m_desktop.grabScreen(screen);
+    return screen;
+}
+
+std::optional<QImage> ScreenCaptureService::taken(const QImage &image)
+{
     if (image.isNull()) {
         Log::line(QStringLiteral("❌ [截屏] 截屏失败: 无法读取屏幕内容"));
         return std::nullopt;
@@ -69,9 +72,8 @@ std::optional<QImage> ScreenCaptureService::captureFocusedScreen()
     return image;
 }
 
-std::optional<QString> ScreenCaptureService::captureFocusedScreenAsBase64(int maxDimension, double quality)
+std::optional<QString> ScreenCaptureService::encoded(const std::optional<QImage> &image, int maxDimension, double quality)
 {
-    const auto image = captureFocusedScreen();
     if (!image)
         return std::nullopt;
     const auto base64 = ImageEncoding::jpegBase64(ImageEncoding::resizeImage(*image, maxDimension), quality);
@@ -81,4 +83,28 @@ std::optional<QString> ScreenCaptureService::captureFocusedScreenAsBase64(int ma
     }
     Log::line(QStringLiteral("✅ [截屏] Base64 编码完成，约 %1 KB").arg(base64->size() / 1024));
     return base64;
+}
+
+std::optional<QImage> ScreenCaptureService::captureFocusedScreen()
+{
+    QScreen *screen = screenToCapture();
+    if (!screen)
+        return std::nullopt;
+    // The whole screen at its full pixel size.
+    return taken(m_desktop.grabScreen(screen));
+}
+
+std::optional<QString> ScreenCaptureService::captureFocusedScreenAsBase64(int maxDimension, double quality)
+{
+    return encoded(captureFocusedScreen(), maxDimension, quality);
+}
+
+QCoro::Task<std::optional<QString>> ScreenCaptureService::captureFocusedScreenAsBase64Async(int maxDimension,
+                                                                                          double quality)
+{
+    QScreen *screen = screenToCapture();
+    if (!screen)
+        co_return std::nullopt;
+    const QImage image = co_await m_desktop.grabScreenAsync(screen);
+    co_return encoded(taken(image), maxDimension, quality);
 }

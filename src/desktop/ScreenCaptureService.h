@@ -6,6 +6,8 @@
 #include <QRect>
 #include <QString>
 
+#include <QCoroTask>
+
 #include <optional>
 
 class DesktopBackend;
@@ -25,6 +27,9 @@ public:
 
     std::optional<QString> captureFocusedScreenAsBase64(int maxDimension, double quality);
     std::optional<QImage> captureFocusedScreen();
+    // The same where the desktop may take its time (a portal that asks the
+    // user): what the reply mode and `capture` use.
+    QCoro::Task<std::optional<QString>> captureFocusedScreenAsBase64Async(int maxDimension, double quality);
     // The screen with the focused window, else the one under the pointer, else the primary one.
     QScreen *findFocusedScreen();
 
@@ -34,5 +39,11 @@ public:
                                                const std::optional<QPoint> &pointer);
 
 private:
+    // The screen to capture, after the checks; null (logged) when none can be.
+    QScreen *screenToCapture();
+    // The picture taken, logged; nothing when it is empty.
+    static std::optional<QImage> taken(const QImage &image);
+    static std::optional<QString> encoded(const std::optional<QImage> &image, int maxDimension, double quality);
+
     DesktopBackend &m_desktop;
 };

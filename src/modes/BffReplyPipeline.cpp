@@ -16,8 +16,8 @@ BffReplyPipeline::BffReplyPipeline(ModelService &service, ScreenCaptureService &
 QCoro::Task<RunEnding> BffReplyPipeline::run(AppConfig config, StatusSink status)
 {
     co_await delay(m_scheduler, kPauseBeforeCapture);
-    const auto base64 = m_capture.captureFocusedScreenAsBase64(ScreenCaptureService::kReplyMaxDimension,
-                                                               ScreenCaptureService::kReplyJpegQuality);
+    const std::optional<QString> base64 = co_await m_capture.captureFocusedScreenAsBase64Async(
+        ScreenCaptureService::kReplyMaxDimension, ScreenCaptureService::kReplyJpegQuality);
     if (!base64)
         co_return RunEnding::failed(QStringLiteral("截屏失败，请在系统设置中授予屏幕录制权限"));
     if (base64->size() <= kSmallCaptureChars) {

@@ -172,11 +172,14 @@ CapabilityReport desktop(const SessionInfo &session, PlatformFactory::Backend ba
                                                       "to paste with Ctrl+V")};
         if (native && native->hasScreencopy())
             report << CapabilityStatus{kCapture, QStringLiteral("wlr-screencopy"), true, {}};
+        else if (native && native->capturesThroughPortal())
+            report << CapabilityStatus{kCapture, QStringLiteral("Screenshot portal (the desktop may ask the first time)"),
+                                       true, {}};
         else
             report << CapabilityStatus{kCapture, QStringLiteral("none (XWayland's screen shows only X11 windows)"),
                                        false,
-                                       QStringLiteral("this compositor offers no screencopy, and the Screenshot "
-                                                      "portal is not supported yet")};
+                                       QStringLiteral("this compositor offers no screencopy and no Screenshot portal "
+                                                      "answers (install xdg-desktop-portal and the desktop's backend)")};
         report << CapabilityStatus{kWindow, QStringLiteral("XWayland window"), true, {}};
     }
     if (trayShown) {

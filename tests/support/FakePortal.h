@@ -2,6 +2,7 @@
 
 #include <QDBusConnection>
 #include <QDBusVirtualObject>
+#include <QImage>
 #include <QList>
 #include <QMutex>
 #include <QPair>
@@ -9,7 +10,8 @@
 #include <QStringList>
 #include <QVariantMap>
 
-// xdg-desktop-portal's RemoteDesktop interface as a test plays it, on its
+// xdg-desktop-portal's RemoteDesktop and Screenshot interfaces as a test
+// plays them, on its
 // own connection to the session bus: each request is answered through a
 // Request object's Response signal with the response the test chose (0
 // granted, 1 refused, 2 cancelled), and every call is recorded. It answers
@@ -31,10 +33,17 @@ public:
     uint selectResponse = 0;
     uint startResponse = 0;
     QString issuedToken = QStringLiteral("restore-1");
+    // The Screenshot interface: its version (0: absent), its answer, and the
+    // picture it saves (where: screenshotFile).
+    uint screenshotVersion = 2;
+    uint screenshotResponse = 0;
+    QImage screenshot;
+    QString screenshotFile;
 
     // What it was sent, copied under its lock.
     QStringList calls() const;
     QList<QVariantMap> selectOptions() const;
+    QList<QVariantMap> screenshotOptions() const;
     // (evdev keycode, 1 down / 0 up) in the order sent.
     QList<QPair<int, uint>> keys() const;
     void clearKeys();
@@ -50,5 +59,6 @@ private:
     mutable QMutex m_lock;
     QStringList m_calls;
     QList<QVariantMap> m_selectOptions;
+    QList<QVariantMap> m_screenshotOptions;
     QList<QPair<int, uint>> m_keys;
 };

@@ -27,9 +27,7 @@ sleep 0.3
 in_sway "$WORK/quillwren" hold voice
 recording() { grep -q '✅ 长按检测成功，激活模式：语音输入法' "$WORK/app.log"; }
 wait_for 80 recording || fail "the take did not start"
-tone="$WORK/speech.wav"
-sox -n -r 16000 -c 1 -b 16 "$tone" synth 1.0 sine 440 2>/dev/null
-timeout 3 paplay --device=vmic_sink "$tone" || true
+speak
 in_sway "$WORK/quillwren" release voice
 on_clipboard() { in_sway "$WORK/quillwren" status | grep -q '"statusMessage":"文本已复制到剪贴板，请手动粘贴"'; }
 wait_for 100 on_clipboard || fail "the status is $(in_sway "$WORK/quillwren" status)"

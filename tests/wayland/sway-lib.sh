@@ -7,7 +7,8 @@
 # Before sourcing: set -euo pipefail; the caller's arguments are
 # QUILLWREN_BINARY STANDIN_BINARY. Exits 77 (skipped) when not root or when
 # sway is not installed. Afterwards: $WORK, $PORT, $XDISPLAY, as_user,
-# in_sway, wait_for, fail, and the application's log in $WORK/app.log.
+# in_sway, wait_for, fail, speak, take_through_binding, and the application's
+# log in $WORK/app.log.
 QUILLWREN=$1
 STANDIN=$2
 TEST_USER=quillwren-sway
@@ -96,6 +97,21 @@ XDISPLAY=$(sed -n 's/^DISPLAY=//p' "$WORK/home/sway.env")
 in_sway() {
     as_user WAYLAND_DISPLAY=wayland-1 DISPLAY="$XDISPLAY" XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=sway \
         SWAYSOCK="$SWAYSOCK" "$@"
+}
+
+# A second of tone, and a function that plays it into the virtual microphone.
+sox -n -r 16000 -c 1 -b 16 "$WORK/speech.wav" synth 1.0 sine 440 2>/dev/null
+speak() { timeout 3 paplay --device=vmic_sink "$WORK/speech.wav" || true; }
+# A dictation through sway's binding of Alt: wtype's virtual keyboard lets go
+# of its keys when it exits, so one wtype holds the key for the whole take,
+# and the tone plays once the take has started.
+take_through_binding() {
+    in_sway wtype -P Alt_L -s 2500 -p Alt_L &
+    local typist=$!
+    wait_for 80 grep -q '⬇️ \[语音输入法\]' "$WORK/app.log" || fail "the binding's hold did not reach the application"
+    wait_for 80 grep -q '✅ 长按检测成功，激活模式：语音输入法' "$WORK/app.log" || fail "the hold did not become a take"
+    speak
+    wait "$typist" || fail "wtype failed"
 }
 
 # APP_ENV (an array the caller may set): more of the application's

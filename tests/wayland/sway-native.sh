@@ -33,13 +33,7 @@ wev_focused() { [ "$(focused_app)" = wev ]; }
 wait_for 50 wev_focused || fail "wev's window did not get the focus (focused: $(focused_app))"
 
 # Dictation through the bound Alt key, speech into the microphone.
-in_sway wtype -P Alt_L -s 2500 -p Alt_L &
-typist=$!
-wait_for 80 grep -q '✅ 长按检测成功，激活模式：语音输入法' "$WORK/app.log" || fail "the hold did not become a take"
-tone="$WORK/speech.wav"
-sox -n -r 16000 -c 1 -b 16 "$tone" synth 1.0 sine 440 2>/dev/null
-timeout 3 paplay --device=vmic_sink "$tone" || true
-wait "$typist" || fail "wtype failed"
+take_through_binding
 wait_for 100 grep -q '✅ \[语音输入\] 文本注入成功' "$WORK/app.log" || fail "the text was not pasted"
 transcript="你好，这是 sway 里的识别结果。"
 [ "$(in_sway wl-paste -n)" = "$transcript" ] || fail "the Wayland clipboard holds \"$(in_sway wl-paste -n)\""
@@ -102,7 +96,7 @@ activations_before=$(activations)
 started_again() { [ "$(activations)" -gt "$activations_before" ]; }
 in_sway "$WORK/quillwren" hold voice
 wait_for 80 started_again || fail "the second take did not start"
-timeout 3 paplay --device=vmic_sink "$tone" || true
+speak
 in_sway "$WORK/quillwren" release voice
 typed_text() { [ "$(cat "$typed" 2>/dev/null)" = "$transcript" ]; }
 wait_for 100 typed_text || fail "the terminal got \"$(cat "$typed" 2>/dev/null)\""

@@ -26,18 +26,9 @@ grep -qx "screen capture: wlr-screencopy — works" "$WORK/doctor.txt" || fail "
 # The keys are not known to work until a binding has reached the application.
 [ "$doctor" -eq 1 ] || fail "doctor exited $doctor before any binding arrived"
 
-# The take: Alt held through sway's binding while speech plays into the
-# microphone. wtype's virtual keyboard lets go of its keys when it exits, so
-# one wtype holds the key for the whole take.
+# The take: Alt held through sway's binding while speech plays into the microphone.
 frames_before=$(grep -c '"ws-binary"' "$WORK/standin.jsonl" || true)
-in_sway wtype -P Alt_L -s 2500 -p Alt_L &
-typist=$!
-wait_for 80 grep -q '⬇️ \[语音输入法\]' "$WORK/app.log" || fail "the binding's hold did not reach the application"
-wait_for 80 grep -q '✅ 长按检测成功，激活模式：语音输入法' "$WORK/app.log" || fail "the hold did not become a take"
-tone="$WORK/speech.wav"
-sox -n -r 16000 -c 1 -b 16 "$tone" synth 1.0 sine 440 2>/dev/null
-timeout 3 paplay --device=vmic_sink "$tone" || true
-wait "$typist" || fail "wtype failed"
+take_through_binding
 wait_for 80 grep -q '🔚 释放快捷键，关闭模式：语音输入法' "$WORK/app.log" || fail "the binding's release did not end the take"
 wait_for 100 grep -q '"finish-task"' "$WORK/standin.jsonl" || fail "the take never finished at the stand-in"
 frames=$(grep -c '"ws-binary"' "$WORK/standin.jsonl" || true)

@@ -54,8 +54,8 @@ QCoro::Task<int> DesktopCommands::capture(QStringList args)
         co_return Console::UsageError;
     }
     ScreenCaptureService capture(m_desktop);
-    const auto base64 = capture.captureFocusedScreenAsBase64(ScreenCaptureService::kReplyMaxDimension,
-                                                             ScreenCaptureService::kReplyJpegQuality);
+    const std::optional<QString> base64 = co_await capture.captureFocusedScreenAsBase64Async(
+        ScreenCaptureService::kReplyMaxDimension, ScreenCaptureService::kReplyJpegQuality);
     if (!base64) {
         Console::err(QStringLiteral("quillwren: the focused screen could not be captured"));
         co_return Console::Failure;

@@ -38,6 +38,9 @@ public:
     virtual bool canCapture() const = 0;
     // The whole screen at its full pixel size; a null image when it cannot be read.
     virtual QImage grabScreen(QScreen *screen) = 0;
+    // The same where it may take a while (a portal asking the user): the
+    // reply mode waits for it without blocking the event loop.
+    virtual QCoro::Task<QImage> grabScreenAsync(QScreen *screen) { co_return grabScreen(screen); }
 
     // Whether a compositing manager runs, so that translucent windows show
     // what is below them (else their transparent parts show black).

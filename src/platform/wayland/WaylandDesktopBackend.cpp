@@ -4,6 +4,7 @@
 #include "ForeignToplevels.h"
 #include "Log.h"
 #include "portal/PortalRemoteDesktop.h"
+#include "portal/PortalScreenshot.h"
 #include "ScreencopyGrabber.h"
 #include "VirtualKeyboard.h"
 #include "WaylandDisplay.h"
@@ -18,7 +19,8 @@ constexpr int kKeyHoldMs = 50;
 } // namespace
 
 WaylandDesktopBackend::WaylandDesktopBackend(std::unique_ptr<DesktopBackend> x11, std::unique_ptr<WaylandDisplay> display,
-                                             std::unique_ptr<PortalRemoteDesktop> portal)
+                                             std::unique_ptr<PortalRemoteDesktop> portal,
+                                             std::unique_ptr<PortalScreenshot> screenshots)
     : m_x11(std::move(x11))
     , m_display(std::move(display))
     , m_clipboard(std::make_unique<DataControlClipboard>(*m_display))
@@ -28,6 +30,17 @@ WaylandDesktopBackend::WaylandDesktopBackend(std::unique_ptr<DesktopBackend> x11
 {
     if (!m_keyboard->isAvailable())
         m_portal = std::move(portal);
+    if (!m_grabber->isAvailable())
+        m_screenshots = std::move(screenshots);
+}
+
+bool WaylandDesktopBackend::capturesThroughPortal() const
+{
+    if (!m_screenshots)
+        return false;
+    if (!m_screenshotPortalAnswers)
+        m_screenshotPortalAnswers = m_screenshots->version() > 0;
+    return *m_screenshotPortalAnswers;
 }
 
 WaylandDesktopBackend::~WaylandDesktopBackend() = default;
@@ -110,11 +123,35 @@ std::optional<QPoint> WaylandDesktopBackend::pointerPosition() const
 
 bool WaylandDesktopBackend::canCapture() const
 {
-    return m_grabber->isAvailable();
+    return m_grabber->isAvailable() || capturesThroughPortal();
+}
+
+QCoro::Task<QImage> WaylandDesktopBackend::grabScreenAsync(QScreen *screen)
+{
+    if (m_grabber->isAvailable() || !capturesThroughPortal())
+        co_return grabScreen(screen);
+    QString error;
+    const QImage desktop = co_await m_screenshots->grab(&error);
+    if (desktop.isNull()) {
+        Log::line(QStringLiteral("❌ [截屏] 截图门户失败：") + error);
+        co_return QImage();
+    }
+    // The portal pictures the whole desktop: cut out the screen asked for,
+    // in the picture's pixels (the desktop's logical size may differ).
+    const QRect all = screen ? screen->virtualGeometry() : QRect();
+    if (!screen || all.isEmpty() || QGuiApplication::screens().size() < 2)
+        co_return desktop;
+    const double scale = double(desktop.width()) / all.width();
+    const QRect area = screen->geometry().translated(-all.topLeft());
+    co_return desktop.copy(QRectF(area.x() * scale, area.y() * scale, area.width() * scale, area.height() * scale)
+                               .toAlignedRect());
 }
 
 QImage WaylandDesktopBackend::grabScreen(QScreen *screen)
 {
+    // The portal's answer can take a dialog: only grabScreenAsync waits for it.
+    if (!m_grabber->isAvailable())
+        return {};
     const QList<wl_output *> &outputs = m_display->outputs();
     if (outputs.isEmpty())
         return {};

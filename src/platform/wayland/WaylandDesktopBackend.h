@@ -3,10 +3,12 @@
 #include "DesktopBackend.h"
 
 #include <memory>
+#include <optional>
 
 class DataControlClipboard;
 class ForeignToplevels;
 class PortalRemoteDesktop;
+class PortalScreenshot;
 class ScreencopyGrabber;
 class VirtualKeyboard;
 class WaylandDisplay;
@@ -23,10 +25,12 @@ class WaylandDisplay;
 class WaylandDesktopBackend final : public DesktopBackend
 {
 public:
-    // portal: the RemoteDesktop portal's keyboard, used where the compositor
-    // offers no virtual keyboard (GNOME, KDE); may be null.
+    // portal, screenshots: the RemoteDesktop portal's keyboard and the
+    // Screenshot portal, used where the compositor offers no virtual keyboard
+    // or no screencopy of its own (GNOME, KDE); either may be null.
     WaylandDesktopBackend(std::unique_ptr<DesktopBackend> x11, std::unique_ptr<WaylandDisplay> display,
-                          std::unique_ptr<PortalRemoteDesktop> portal = {});
+                          std::unique_ptr<PortalRemoteDesktop> portal = {},
+                          std::unique_ptr<PortalScreenshot> screenshots = {});
     ~WaylandDesktopBackend() override;
 
     void setClipboardText(const QString &text) override;
@@ -39,6 +43,7 @@ public:
     std::optional<QPoint> pointerPosition() const override;
     bool canCapture() const override;
     QImage grabScreen(QScreen *screen) override;
+    QCoro::Task<QImage> grabScreenAsync(QScreen *screen) override;
     // The compositor composites every XWayland window: translucency works.
     bool hasCompositor() const override { return true; }
     void keepOnAllDesktops(quintptr window) override;
@@ -51,6 +56,8 @@ public:
     bool knowsActiveWindow() const;
     // The portal's keyboard where it serves (null with a virtual keyboard).
     PortalRemoteDesktop *portal() const;
+    // Whether the screen comes through the Screenshot portal (no screencopy).
+    bool capturesThroughPortal() const;
     // Starts the portal's session, asking the user once; the running
     // application calls it at start, not the one-shot commands.
     QCoro::Task<> startPortal();
@@ -63,5 +70,8 @@ private:
     std::unique_ptr<ScreencopyGrabber> m_grabber;
     std::unique_ptr<ForeignToplevels> m_toplevels;
     std::unique_ptr<PortalRemoteDesktop> m_portal;
+    std::unique_ptr<PortalScreenshot> m_screenshots;
+    // Whether a Screenshot portal answers, asked once (a D-Bus round trip).
+    mutable std::optional<bool> m_screenshotPortalAnswers;
     QString m_text;
 };
