@@ -76,8 +76,10 @@ void DataControlClipboard::send(void *data, zwlr_data_control_source_v1 *source,
     // The pipe is the reader's: blocking writes would stall the whole
     // application behind a reader that never reads.
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-    if (source == self->m_source)
-        writeAll(fd, self->m_text);
+    // A request that reaches a replaced source (its cancel still on the way)
+    // gets the newest text: the user pastes what was last put there.
+    Q_UNUSED(source);
+    writeAll(fd, self->m_text);
     ::close(fd);
 }
 
