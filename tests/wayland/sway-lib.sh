@@ -105,11 +105,17 @@ speak() { timeout 3 paplay --device=vmic_sink "$WORK/speech.wav" || true; }
 # A dictation through sway's binding of Alt: wtype's virtual keyboard lets go
 # of its keys when it exits, so one wtype holds the key for the whole take,
 # and the tone plays once the take has started.
+count_in_log() { grep -c "$1" "$WORK/app.log" || true; }
 take_through_binding() {
+    local presses activations
+    presses=$(count_in_log '⬇️ \[语音输入法\]')
+    activations=$(count_in_log '✅ 长按检测成功，激活模式：语音输入法')
     in_sway wtype -P Alt_L -s 2500 -p Alt_L &
     local typist=$!
-    wait_for 80 grep -q '⬇️ \[语音输入法\]' "$WORK/app.log" || fail "the binding's hold did not reach the application"
-    wait_for 80 grep -q '✅ 长按检测成功，激活模式：语音输入法' "$WORK/app.log" || fail "the hold did not become a take"
+    pressed() { [ "$(count_in_log '⬇️ \[语音输入法\]')" -gt "$presses" ]; }
+    activated() { [ "$(count_in_log '✅ 长按检测成功，激活模式：语音输入法')" -gt "$activations" ]; }
+    wait_for 80 pressed || fail "the binding's hold did not reach the application"
+    wait_for 80 activated || fail "the hold did not become a take"
     speak
     wait "$typist" || fail "wtype failed"
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Headless sway with XWayland, part two: the modes finish in native Wayland
-# windows. A dictation through sway's binding lands in a native client (wev,
+# windows. With no window at all the text waits on the clipboard. A dictation through sway's binding lands in a native client (wev,
 # which logs the keys it receives) as the paste chord, with the transcript
 # on the Wayland clipboard (wl-paste); the reply mode captures the output
 # through screencopy (the stand-in receives a JPEG of the whole output with
@@ -12,6 +12,17 @@
 # usage: sway-native.sh QUILLWREN_BINARY STANDIN_BINARY (77: skipped)
 set -euo pipefail
 source "$(dirname "$0")/sway-lib.sh"
+
+# No window yet: the keystroke would go nowhere, so the text waits on the
+# clipboard and the status says so (sway's window list tells).
+in_sway "$WORK/quillwren" hold voice
+first_take() { grep -q '✅ 长按检测成功，激活模式：语音输入法' "$WORK/app.log"; }
+wait_for 80 first_take || fail "the take did not start"
+speak
+in_sway "$WORK/quillwren" release voice
+on_clipboard() { in_sway "$WORK/quillwren" status | grep -q '"statusMessage":"文本已复制到剪贴板，请手动粘贴"'; }
+wait_for 100 on_clipboard || fail "with no window the status is $(in_sway "$WORK/quillwren" status)"
+[ "$(in_sway wl-paste -n)" = "你好，这是 sway 里的识别结果。" ] || fail "the clipboard holds \"$(in_sway wl-paste -n)\""
 
 # A native Wayland window with the focus: wev logs every key it is sent.
 # (Line-buffered: its log is read while it runs.)

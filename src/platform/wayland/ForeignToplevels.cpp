@@ -103,6 +103,15 @@ void ForeignToplevels::finished(void *data, zwlr_foreign_toplevel_manager_v1 *ma
     self->m_manager = nullptr;
 }
 
+bool ForeignToplevels::hasActiveWindow() const
+{
+    for (const auto &toplevel : m_toplevels) {
+        if (toplevel->handle && toplevel->activated)
+            return true;
+    }
+    return false;
+}
+
 QString ForeignToplevels::activeAppId() const
 {
     for (const auto &toplevel : m_toplevels) {

@@ -23,6 +23,8 @@ public:
     ForeignToplevels &operator=(const ForeignToplevels &) = delete;
 
     bool isAvailable() const { return m_manager != nullptr; }
+    // Whether some window is active (has the keyboard focus).
+    bool hasActiveWindow() const;
     // The active window's app_id; empty when none is active or unknown.
     QString activeAppId() const;
     // An output the active window is on; null when unknown.

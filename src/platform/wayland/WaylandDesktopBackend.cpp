@@ -111,6 +111,11 @@ QCoro::Task<> WaylandDesktopBackend::paste()
         co_await m_portal->press(chord, kKeyHoldMs);
 }
 
+bool WaylandDesktopBackend::hasFocusedWindow() const
+{
+    return !m_toplevels->isAvailable() || m_toplevels->hasActiveWindow();
+}
+
 std::optional<QRect> WaylandDesktopBackend::focusedWindowRect() const
 {
     return m_x11->focusedWindowRect();

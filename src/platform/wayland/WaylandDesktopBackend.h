@@ -36,9 +36,9 @@ public:
     void setClipboardText(const QString &text) override;
     bool canPaste() const override;
     QCoro::Task<> paste() override;
-    // Not knowable for native windows without the compositor's help: a
-    // keystroke with no window focused goes nowhere, harmlessly.
-    bool hasFocusedWindow() const override { return true; }
+    // From the compositor's window list where it offers one; else taken as
+    // true (a keystroke with no window focused goes nowhere, harmlessly).
+    bool hasFocusedWindow() const override;
     std::optional<QRect> focusedWindowRect() const override;
     std::optional<QPoint> pointerPosition() const override;
     bool canCapture() const override;
