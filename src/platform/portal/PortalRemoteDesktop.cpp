@@ -8,8 +8,6 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <QDBusReply>
-#include <QDBusVariant>
 
 #include <linux/input-event-codes.h>
 
@@ -43,14 +41,9 @@ PortalRemoteDesktop::PortalRemoteDesktop(QDBusConnection bus, TokenStore tokens,
 
 uint PortalRemoteDesktop::version() const
 {
-    if (!m_bus.isConnected())
-        return 0;
-    QDBusMessage get = QDBusMessage::createMethodCall(QString::fromLatin1(PortalRequest::kService),
-                                                      QString::fromLatin1(PortalRequest::kPath),
-                                                      QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    get << QString::fromLatin1(kInterface) << QStringLiteral("version");
-    const QDBusReply<QDBusVariant> reply = m_bus.call(get, QDBus::Block, 3000);
-    return reply.isValid() ? reply.value().variant().toUInt() : 0;
+    if (!m_version)
+        m_version = PortalRequest::interfaceVersion(m_bus, QString::fromLatin1(kInterface));
+    return *m_version;
 }
 
 void PortalRemoteDesktop::setState(State state, QString problem)

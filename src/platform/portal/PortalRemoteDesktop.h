@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 
 // The paste keystroke through the RemoteDesktop portal (GNOME, KDE): one
 // keyboard-only session for the application's life, started once with the
@@ -35,7 +36,8 @@ public:
 
     PortalRemoteDesktop(QDBusConnection bus, TokenStore tokens, QObject *parent = nullptr);
 
-    // Whether a portal with this interface answers; its version (0: none).
+    // Whether a portal with this interface answers; its version (0: none),
+    // asked once.
     uint version() const;
     // Creates the session, selects the keyboard and starts it, asking the
     // user where the portal must; true when the session runs. Once: later
@@ -56,6 +58,7 @@ private:
     void notifyKey(int keycode, bool down);
 
     QDBusConnection m_bus;
+    mutable std::optional<uint> m_version;
     TokenStore m_tokens;
     State m_state = State::NotStarted;
     QString m_problem;

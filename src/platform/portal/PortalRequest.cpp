@@ -6,6 +6,8 @@
 #include <QDBusObjectPath>
 #include <QDBusPendingCall>
 #include <QDBusPendingReply>
+#include <QDBusReply>
+#include <QDBusVariant>
 
 #include <atomic>
 #include <memory>
@@ -15,6 +17,17 @@ constexpr auto kRequestInterface = "org.freedesktop.portal.Request";
 } // namespace
 
 PortalRequest::PortalRequest(QDBusConnection bus) : m_bus(std::move(bus)) {}
+
+uint PortalRequest::interfaceVersion(const QDBusConnection &bus, const QString &interface)
+{
+    if (!bus.isConnected())
+        return 0;
+    QDBusMessage get = QDBusMessage::createMethodCall(QString::fromLatin1(kService), QString::fromLatin1(kPath),
+                                                      QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << interface << QStringLiteral("version");
+    const QDBusReply<QDBusVariant> reply = bus.call(get, QDBus::Block, 3000);
+    return reply.isValid() ? reply.value().variant().toUInt() : 0;
+}
 
 QString PortalRequest::senderPart(const QDBusConnection &bus)
 {

@@ -38,6 +38,9 @@ public:
     static QCoro::Task<Result> call(QDBusConnection bus, QString interface, QString method, QVariantList arguments,
                                     std::chrono::milliseconds timeout);
 
+    // The version a portal interface announces; 0 when no portal offers it
+    // (a blocking round trip: the callers keep the answer).
+    static uint interfaceVersion(const QDBusConnection &bus, const QString &interface);
     // This connection's part of request and session paths (":1.42" → "1_42").
     static QString senderPart(const QDBusConnection &bus);
     // A token unique within this process.

@@ -3,8 +3,6 @@
 #include "PortalRequest.h"
 
 #include <QDBusMessage>
-#include <QDBusReply>
-#include <QDBusVariant>
 #include <QFile>
 #include <QUrl>
 
@@ -12,14 +10,9 @@ PortalScreenshot::PortalScreenshot(QDBusConnection bus) : m_bus(std::move(bus)) 
 
 uint PortalScreenshot::version() const
 {
-    if (!m_bus.isConnected())
-        return 0;
-    QDBusMessage get = QDBusMessage::createMethodCall(QString::fromLatin1(PortalRequest::kService),
-                                                      QString::fromLatin1(PortalRequest::kPath),
-                                                      QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    get << QString::fromLatin1(kInterface) << QStringLiteral("version");
-    const QDBusReply<QDBusVariant> reply = m_bus.call(get, QDBus::Block, 3000);
-    return reply.isValid() ? reply.value().variant().toUInt() : 0;
+    if (!m_version)
+        m_version = PortalRequest::interfaceVersion(m_bus, QString::fromLatin1(kInterface));
+    return *m_version;
 }
 
 QCoro::Task<QImage> PortalScreenshot::grab(QString *error)

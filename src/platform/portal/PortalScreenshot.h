@@ -7,6 +7,7 @@
 #include <QCoroTask>
 
 #include <chrono>
+#include <optional>
 
 // The screen through the Screenshot portal (GNOME, KDE): the portal saves a
 // picture of the whole desktop to a file and answers with its URI. The
@@ -21,7 +22,8 @@ public:
 
     explicit PortalScreenshot(QDBusConnection bus);
 
-    // Whether a portal with this interface answers (its version; 0: none).
+    // Whether a portal with this interface answers (its version; 0: none),
+    // asked once.
     uint version() const;
     // The desktop's picture; a null image and *error when refused, cancelled
     // or failed.
@@ -29,4 +31,5 @@ public:
 
 private:
     QDBusConnection m_bus;
+    mutable std::optional<uint> m_version;
 };

@@ -36,11 +36,7 @@ WaylandDesktopBackend::WaylandDesktopBackend(std::unique_ptr<DesktopBackend> x11
 
 bool WaylandDesktopBackend::capturesThroughPortal() const
 {
-    if (!m_screenshots)
-        return false;
-    if (!m_screenshotPortalAnswers)
-        m_screenshotPortalAnswers = m_screenshots->version() > 0;
-    return *m_screenshotPortalAnswers;
+    return m_screenshots && m_screenshots->version() > 0;
 }
 
 WaylandDesktopBackend::~WaylandDesktopBackend() = default;

@@ -3,7 +3,6 @@
 #include "DesktopBackend.h"
 
 #include <memory>
-#include <optional>
 
 class DataControlClipboard;
 class ForeignToplevels;
@@ -71,7 +70,5 @@ private:
     std::unique_ptr<ForeignToplevels> m_toplevels;
     std::unique_ptr<PortalRemoteDesktop> m_portal;
     std::unique_ptr<PortalScreenshot> m_screenshots;
-    // Whether a Screenshot portal answers, asked once (a D-Bus round trip).
-    mutable std::optional<bool> m_screenshotPortalAnswers;
     QString m_text;
 };
