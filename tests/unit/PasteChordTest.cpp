@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <linux/input-event-codes.h>
+
 namespace {
 
 TEST(PasteChord, TerminalsGetTheirOwnChordAndEverythingElseCtrlV)
@@ -24,6 +26,19 @@ TEST(PasteChord, WaylandAppIdsOfTerminalsAreKnownToo)
     EXPECT_EQ(pasteChordFor({QStringLiteral("foot")}), PasteChord::CtrlShiftV);
     EXPECT_EQ(pasteChordFor({QStringLiteral("org.gnome.TextEditor")}), PasteChord::CtrlV);
     EXPECT_EQ(pasteChordFor({QString()}), PasteChord::CtrlV) << "no active window known";
+}
+
+TEST(PasteChord, EachChordAsKeyCodesModifiersFirst)
+{
+    const PasteChordKeys ctrlV = pasteChordKeys(PasteChord::CtrlV);
+    EXPECT_EQ(ctrlV.modifiers, QList<int>{KEY_LEFTCTRL});
+    EXPECT_EQ(ctrlV.key, KEY_V);
+    const PasteChordKeys terminal = pasteChordKeys(PasteChord::CtrlShiftV);
+    EXPECT_EQ(terminal.modifiers, (QList<int>{KEY_LEFTCTRL, KEY_LEFTSHIFT}));
+    EXPECT_EQ(terminal.key, KEY_V);
+    const PasteChordKeys xterm = pasteChordKeys(PasteChord::ShiftInsert);
+    EXPECT_EQ(xterm.modifiers, QList<int>{KEY_LEFTSHIFT});
+    EXPECT_EQ(xterm.key, KEY_INSERT);
 }
 
 } // namespace

@@ -9,8 +9,6 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 
-#include <linux/input-event-codes.h>
-
 namespace {
 
 constexpr uint kKeyboard = 1;
@@ -134,17 +132,12 @@ QCoro::Task<> PortalRemoteDesktop::press(PasteChord chord, int holdMs)
 {
     if (m_state != State::Started)
         co_return;
-    QList<int> held;
-    if (chord != PasteChord::ShiftInsert)
-        held << KEY_LEFTCTRL;
-    if (chord != PasteChord::CtrlV)
-        held << KEY_LEFTSHIFT;
-    const int key = chord == PasteChord::ShiftInsert ? KEY_INSERT : KEY_V;
-    for (int modifier : std::as_const(held))
+    const PasteChordKeys keys = pasteChordKeys(chord);
+    for (int modifier : keys.modifiers)
         notifyKey(modifier, true);
-    notifyKey(key, true);
+    notifyKey(keys.key, true);
     co_await delay(std::chrono::milliseconds(holdMs));
-    notifyKey(key, false);
-    for (qsizetype i = held.size() - 1; i >= 0; --i)
-        notifyKey(held[i], false);
+    notifyKey(keys.key, false);
+    for (qsizetype i = keys.modifiers.size() - 1; i >= 0; --i)
+        notifyKey(keys.modifiers[i], false);
 }

@@ -80,27 +80,20 @@ QCoro::Task<> VirtualKeyboard::press(PasteChord chord, int holdMs)
 {
     if (!m_keyboard)
         co_return;
-    QList<quint32> held;
+    const PasteChordKeys keys = pasteChordKeys(chord);
     quint32 mask = 0;
-    if (chord != PasteChord::ShiftInsert) {
-        held << KEY_LEFTCTRL;
-        mask |= kControlMask;
-    }
-    if (chord != PasteChord::CtrlV) {
-        held << KEY_LEFTSHIFT;
-        mask |= kShiftMask;
-    }
-    const quint32 code = chord == PasteChord::ShiftInsert ? KEY_INSERT : KEY_V;
-    for (quint32 modifier : std::as_const(held))
+    for (int modifier : keys.modifiers) {
         key(modifier, true);
+        mask |= modifier == KEY_LEFTSHIFT ? kShiftMask : kControlMask;
+    }
     // The compositor takes the modifier state from this request, not from the keys.
     modifiers(mask);
-    key(code, true);
+    key(keys.key, true);
     m_display.flush();
     co_await delay(std::chrono::milliseconds(holdMs));
-    key(code, false);
-    for (qsizetype i = held.size() - 1; i >= 0; --i)
-        key(held[i], false);
+    key(keys.key, false);
+    for (qsizetype i = keys.modifiers.size() - 1; i >= 0; --i)
+        key(keys.modifiers[i], false);
     modifiers(0);
     m_display.flush();
 }

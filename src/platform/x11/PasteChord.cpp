@@ -2,6 +2,8 @@
 
 #include <QSet>
 
+#include <linux/input-event-codes.h>
+
 PasteChord pasteChordFor(const QStringList &windowClass)
 {
     // WM_CLASS names and Wayland app_ids, compared in lower case. One table,
@@ -40,4 +42,15 @@ QString pasteChordName(PasteChord chord)
         break;
     }
     return QStringLiteral("Ctrl+V");
+}
+
+PasteChordKeys pasteChordKeys(PasteChord chord)
+{
+    PasteChordKeys keys;
+    if (chord != PasteChord::ShiftInsert)
+        keys.modifiers << KEY_LEFTCTRL;
+    if (chord != PasteChord::CtrlV)
+        keys.modifiers << KEY_LEFTSHIFT;
+    keys.key = chord == PasteChord::ShiftInsert ? KEY_INSERT : KEY_V;
+    return keys;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -15,3 +16,12 @@ enum class PasteChord {
 // Wayland app_id, are given.
 PasteChord pasteChordFor(const QStringList &windowClass);
 QString pasteChordName(PasteChord chord);
+
+// The chord as evdev key codes (what Wayland keyboards and the portal send):
+// the modifiers, pressed in this order and released in reverse, and the key.
+struct PasteChordKeys
+{
+    QList<int> modifiers;
+    int key = 0;
+};
+PasteChordKeys pasteChordKeys(PasteChord chord);
