@@ -120,19 +120,10 @@ bool EvdevKeyEventSource::start()
         }
         device->pending.clear();
         device->dropping = false;
-        device->held.clear();
-        const InputDeviceDirectory::KeyBits keys = m_directory->heldKeys(device->fd);
-        for (std::size_t code = 0; code < keys.size(); ++code) {
-            if (keys.test(code) && modifierMask(int(code)))
-                device->held.insert(int(code));
-        }
+        readHeldModifiers(*device);
         device->notifier->setEnabled(true);
     }
-    m_flags = 0;
-    for (const auto &device : std::as_const(m_devices)) {
-        for (int code : std::as_const(device->held))
-            m_flags |= modifierMask(code);
-    }
+    m_flags = heldFlags();
     return true;
 }
 
@@ -276,7 +267,7 @@ void EvdevKeyEventSource::handleEvent(Device &device, quint16 type, quint16 code
         Q_EMIT keyDown(code);
 }
 
-void EvdevKeyEventSource::resync(Device &device)
+void EvdevKeyEventSource::readHeldModifiers(Device &device)
 {
     device.held.clear();
     const InputDeviceDirectory::KeyBits keys = m_directory->heldKeys(device.fd);
@@ -284,16 +275,27 @@ void EvdevKeyEventSource::resync(Device &device)
         if (keys.test(code) && modifierMask(int(code)))
             device.held.insert(int(code));
     }
+}
+
+void EvdevKeyEventSource::resync(Device &device)
+{
+    readHeldModifiers(device);
     publishFlags();
 }
 
-void EvdevKeyEventSource::publishFlags()
+std::uint64_t EvdevKeyEventSource::heldFlags() const
 {
     std::uint64_t flags = 0;
     for (const auto &device : std::as_const(m_devices)) {
         for (int code : std::as_const(device->held))
             flags |= modifierMask(code);
     }
+    return flags;
+}
+
+void EvdevKeyEventSource::publishFlags()
+{
+    const std::uint64_t flags = heldFlags();
     if (flags == m_flags)
         return;
     m_flags = flags;

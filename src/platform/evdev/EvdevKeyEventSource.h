@@ -57,7 +57,11 @@ private:
     void removeDevice(const QString &path);
     void readDevice(Device &device);
     void handleEvent(Device &device, quint16 type, quint16 code, qint32 value);
+    // The modifiers the device holds now, as the kernel says.
+    void readHeldModifiers(Device &device);
     void resync(Device &device);
+    // The word of what every keyboard holds.
+    std::uint64_t heldFlags() const;
     void publishFlags();
 
     std::unique_ptr<InputDeviceDirectory> m_directory;
