@@ -24,14 +24,9 @@ wev_open() { in_sway swaymsg -t get_tree | grep -q '"app_id": "wev"'; }
 wait_for 50 wev_open || fail "wev did not open"
 sleep 0.3
 
-in_sway "$WORK/quillwren" hold voice
-recording() { grep -q '✅ 长按检测成功，激活模式：语音输入法' "$WORK/app.log"; }
-wait_for 80 recording || fail "the take did not start"
-speak
-in_sway "$WORK/quillwren" release voice
-on_clipboard() { in_sway "$WORK/quillwren" status | grep -q '"statusMessage":"文本已复制到剪贴板，请手动粘贴"'; }
-wait_for 100 on_clipboard || fail "the status is $(in_sway "$WORK/quillwren" status)"
-[ "$(in_sway wl-paste -n)" = "你好，这是 sway 里的识别结果。" ] || fail "the clipboard holds \"$(in_sway wl-paste -n)\""
+take_through_commands
+wait_for 100 status_says "文本已复制到剪贴板，请手动粘贴" || fail "the status is $(in_sway "$WORK/quillwren" status)"
+[ "$(in_sway wl-paste -n)" = "$TRANSCRIPT" ] || fail "the clipboard holds \"$(in_sway wl-paste -n)\""
 ! grep -q 'sym: v ' "$WORK/home/client.log" || fail "a keystroke was sent all the same"
 ! grep -q '文本注入成功' "$WORK/app.log" || fail "the log claims the text was typed"
 

@@ -7,8 +7,8 @@
 # Before sourcing: set -euo pipefail; the caller's arguments are
 # QUILLWREN_BINARY STANDIN_BINARY. Exits 77 (skipped) when not root or when
 # sway is not installed. Afterwards: $WORK, $PORT, $XDISPLAY, as_user,
-# in_sway, wait_for, fail, speak, take_through_binding, and the application's
-# log in $WORK/app.log.
+# in_sway, wait_for, fail, speak, take_through_binding, take_through_commands,
+# status_says, $TRANSCRIPT, and the application's log in $WORK/app.log.
 QUILLWREN=$1
 STANDIN=$2
 TEST_USER=quillwren-sway
@@ -53,8 +53,9 @@ wait_for() { # tenths of a second, then the command
 
 # The stand-in, on 127.0.0.1 like every test's.
 KEY=sk-sway-0123456789abcdef
+TRANSCRIPT="你好，这是 sway 里的识别结果。"
 cat >"$WORK/scenario.json" <<JSON
-{"apiKey": "$KEY", "recognition": {"sentences": ["你好，这是 sway 里的识别结果。"]}}
+{"apiKey": "$KEY", "recognition": {"sentences": ["$TRANSCRIPT"]}}
 JSON
 "$STANDIN" --port 0 --port-file "$WORK/standin.port" --scenario "$WORK/scenario.json" \
     --record "$WORK/standin.jsonl" >/dev/null 2>&1 &
@@ -106,19 +107,31 @@ speak() { timeout 3 paplay --device=vmic_sink "$WORK/speech.wav" || true; }
 # of its keys when it exits, so one wtype holds the key for the whole take,
 # and the tone plays once the take has started.
 count_in_log() { grep -c "$1" "$WORK/app.log" || true; }
+# Whether the log has more of the line than it had ($2 times).
+more_in_log() { [ "$(count_in_log "$1")" -gt "$2" ]; }
+ACTIVATED='✅ 长按检测成功，激活模式：语音输入法'
 take_through_binding() {
     local presses activations
     presses=$(count_in_log '⬇️ \[语音输入法\]')
-    activations=$(count_in_log '✅ 长按检测成功，激活模式：语音输入法')
+    activations=$(count_in_log "$ACTIVATED")
     in_sway wtype -P Alt_L -s 2500 -p Alt_L &
     local typist=$!
-    pressed() { [ "$(count_in_log '⬇️ \[语音输入法\]')" -gt "$presses" ]; }
-    activated() { [ "$(count_in_log '✅ 长按检测成功，激活模式：语音输入法')" -gt "$activations" ]; }
-    wait_for 80 pressed || fail "the binding's hold did not reach the application"
-    wait_for 80 activated || fail "the hold did not become a take"
+    wait_for 80 more_in_log '⬇️ \[语音输入法\]' "$presses" || fail "the binding's hold did not reach the application"
+    wait_for 80 more_in_log "$ACTIVATED" "$activations" || fail "the hold did not become a take"
     speak
     wait "$typist" || fail "wtype failed"
 }
+# A dictation through the commands a binding would run.
+take_through_commands() {
+    local activations
+    activations=$(count_in_log "$ACTIVATED")
+    in_sway "$WORK/quillwren" hold voice
+    wait_for 80 more_in_log "$ACTIVATED" "$activations" || fail "the hold did not become a take"
+    speak
+    in_sway "$WORK/quillwren" release voice
+}
+# Whether the application's status message is exactly this.
+status_says() { in_sway "$WORK/quillwren" status | grep -q "\"statusMessage\":\"$1\""; }
 
 # APP_ENV (an array the caller may set): more of the application's
 # environment. STAMP_LOG=1: each log line starts with the milliseconds since

@@ -15,14 +15,9 @@ source "$(dirname "$0")/sway-lib.sh"
 
 # No window yet: the keystroke would go nowhere, so the text waits on the
 # clipboard and the status says so (sway's window list tells).
-in_sway "$WORK/quillwren" hold voice
-first_take() { grep -q '✅ 长按检测成功，激活模式：语音输入法' "$WORK/app.log"; }
-wait_for 80 first_take || fail "the take did not start"
-speak
-in_sway "$WORK/quillwren" release voice
-on_clipboard() { in_sway "$WORK/quillwren" status | grep -q '"statusMessage":"文本已复制到剪贴板，请手动粘贴"'; }
-wait_for 100 on_clipboard || fail "with no window the status is $(in_sway "$WORK/quillwren" status)"
-[ "$(in_sway wl-paste -n)" = "你好，这是 sway 里的识别结果。" ] || fail "the clipboard holds \"$(in_sway wl-paste -n)\""
+take_through_commands
+wait_for 100 status_says "文本已复制到剪贴板，请手动粘贴" || fail "with no window the status is $(in_sway "$WORK/quillwren" status)"
+[ "$(in_sway wl-paste -n)" = "$TRANSCRIPT" ] || fail "the clipboard holds \"$(in_sway wl-paste -n)\""
 
 # A native Wayland window with the focus: wev logs every key it is sent.
 # (Line-buffered: its log is read while it runs.)
@@ -46,14 +41,12 @@ wait_for 50 wev_focused || fail "wev's window did not get the focus (focused: $(
 # Dictation through the bound Alt key, speech into the microphone.
 take_through_binding
 wait_for 100 grep -q '✅ \[语音输入\] 文本注入成功' "$WORK/app.log" || fail "the text was not pasted"
-transcript="你好，这是 sway 里的识别结果。"
-[ "$(in_sway wl-paste -n)" = "$transcript" ] || fail "the Wayland clipboard holds \"$(in_sway wl-paste -n)\""
+[ "$(in_sway wl-paste -n)" = "$TRANSCRIPT" ] || fail "the Wayland clipboard holds \"$(in_sway wl-paste -n)\""
 # wev saw Ctrl held and V pressed: the chord reached the native window.
 wait_for 30 grep -q 'sym: v ' "$WORK/home/client.log" || fail "no V reached the native window"
 grep -q 'sym: Control_L' "$WORK/home/client.log" || fail "no Ctrl reached the native window"
 grep -q 'depressed: 00000004' "$WORK/home/client.log" || fail "V did not come with Ctrl held"
-status=$(in_sway "$WORK/quillwren" status)
-echo "$status" | grep -q '"statusMessage":"文本已输入"' || fail "the status is $status"
+status_says "文本已输入" || fail "the status is $(in_sway "$WORK/quillwren" status)"
 
 # The reply mode: the screen through screencopy, the draft pasted the same way.
 images() { grep -c '"kind":"image"' "$WORK/standin.jsonl" || true; }
@@ -86,8 +79,7 @@ import json, sys
 entry = json.loads(sys.stdin.read())
 sys.exit(0 if min(entry["mean_rgb"]) > 60 else "the screenshot is black: mean %r" % entry["mean_rgb"])'
 # The draft lands like the dictation: on the clipboard and pasted into wev.
-reply_done() { in_sway "$WORK/quillwren" status | grep -q '"statusMessage":"BFF 回复已输入"'; }
-wait_for 100 reply_done || fail "the reply did not finish: $(in_sway "$WORK/quillwren" status)"
+wait_for 100 status_says "BFF 回复已输入" || fail "the reply did not finish: $(in_sway "$WORK/quillwren" status)"
 [ "$(in_sway wl-paste -n)" = "好的，我这就过去！" ] || fail "the clipboard holds \"$(in_sway wl-paste -n)\" after the reply"
 [ "$(grep -c 'state: 1 (pressed)' <(grep -A1 'key: 55;' "$WORK/home/client.log"))" -ge 2 ] ||
     fail "the reply's Ctrl+V did not reach the native window"
@@ -102,14 +94,8 @@ in_sway foot -e sh -c "stty raw -echo; exec cat > '$typed'" >/dev/null 2>&1 &
 foot_focused() { [ "$(focused_app)" = foot ]; }
 wait_for 50 foot_focused || fail "foot did not get the focus (focused: $(focused_app))"
 sleep 0.3
-activations() { grep -c '✅ 长按检测成功，激活模式：语音输入法' "$WORK/app.log" || true; }
-activations_before=$(activations)
-started_again() { [ "$(activations)" -gt "$activations_before" ]; }
-in_sway "$WORK/quillwren" hold voice
-wait_for 80 started_again || fail "the second take did not start"
-speak
-in_sway "$WORK/quillwren" release voice
-typed_text() { [ "$(cat "$typed" 2>/dev/null)" = "$transcript" ]; }
+take_through_commands
+typed_text() { [ "$(cat "$typed" 2>/dev/null)" = "$TRANSCRIPT" ]; }
 wait_for 100 typed_text || fail "the terminal got \"$(cat "$typed" 2>/dev/null)\""
 grep -q '目标窗口 foot 是终端，使用 Ctrl+Shift+V' "$WORK/app.log" || fail "foot did not get Ctrl+Shift+V"
 
