@@ -198,9 +198,18 @@ CapabilityReport Application::capabilities()
 QCoro::Task<> Application::prepareDesktop()
 {
     // In GNOME and KDE sessions the keystroke needs the user's permission,
-    // asked once, now rather than at the first paste.
-    if (auto *wayland = dynamic_cast<WaylandDesktopBackend *>(&desktop()))
-        co_await wayland->startPortal();
+    // asked once, now rather than at the first paste. The desktop's dialog
+    // may not say what it is for: the status window does.
+    auto *wayland = dynamic_cast<WaylandDesktopBackend *>(&desktop());
+    if (!wayland || !wayland->portal())
+        co_return;
+    const QString asking = QStringLiteral("请在桌面弹出的对话框中允许 Quillwren 控制键盘（只用于粘贴识别的文字）");
+    controller().showNotice(asking);
+    const bool granted = co_await wayland->startPortal();
+    if (controller().statusMessage() != asking)
+        co_return;
+    controller().showNotice(granted ? QStringLiteral("已获得按键权限，松开按键后文字会自动粘贴")
+                                    : QStringLiteral("未获得按键权限：识别的文字会留在剪贴板，请手动粘贴"));
 }
 
 void Application::logCapabilities()

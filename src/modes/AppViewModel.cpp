@@ -93,6 +93,12 @@ void AppViewModel::checkAccessibilityPermission()
         Log::line(QStringLiteral("⚠️ [AppViewModel] 辅助功能不可用：") + problem);
 }
 
+void AppViewModel::showNotice(const QString &message)
+{
+    if (!m_currentMode && !isBusy())
+        setStatusMessage(message);
+}
+
 void AppViewModel::prewarmForMode(AppMode mode)
 {
     if (isBusy()) {

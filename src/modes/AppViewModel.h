@@ -78,6 +78,9 @@ public:
     void handleModeChange(std::optional<AppMode> mode);
     // The monitor withdrew the active mode: the take is discarded.
     void handleModeCancelled(AppMode mode);
+    // A word from the desktop for the status (a permission being asked):
+    // shown only while no take is under way, whose texts come first.
+    void showNotice(const QString &message);
 
 Q_SIGNALS:
     void currentModeChanged(std::optional<AppMode> mode);

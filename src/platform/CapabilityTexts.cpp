@@ -50,7 +50,7 @@ QString needsXDisplay(const SessionInfo &session)
 CapabilityStatus portalPaste(const PortalRemoteDesktop &portal)
 {
     using State = PortalRemoteDesktop::State;
-    const QString backend = QStringLiteral("RemoteDesktop portal (Ctrl+V)");
+    const QString backend = QStringLiteral("RemoteDesktop portal (Ctrl+V; terminals by the accessibility bus)");
     switch (portal.state()) {
     case State::Started:
         return {kPaste, backend, true, {}};
@@ -167,9 +167,9 @@ CapabilityReport desktop(const SessionInfo &session, PlatformFactory::Backend ba
             report << portalPaste(*portal);
         else
             report << CapabilityStatus{kPaste, QStringLiteral("none (XTest reaches only XWayland windows)"), false,
-                                       QStringLiteral("this compositor offers no virtual keyboard, and the RemoteDesktop "
-                                                      "portal is not supported yet: the text stays on the clipboard "
-                                                      "to paste with Ctrl+V")};
+                                       QStringLiteral("this compositor offers no virtual keyboard and no RemoteDesktop "
+                                                      "portal answers (install xdg-desktop-portal and the desktop's "
+                                                      "backend): the text stays on the clipboard to paste with Ctrl+V")};
         if (native && native->hasScreencopy())
             report << CapabilityStatus{kCapture, QStringLiteral("wlr-screencopy"), true, {}};
         else if (native && native->capturesThroughPortal())

@@ -9,6 +9,7 @@
 #include "null/NullKeyEventSource.h"
 #include "pulse/PulseAudioInputWatcher.h"
 #include "qt/LocalKeyEventSource.h"
+#include "freedesktop/AccessibleFocus.h"
 #include "portal/PortalScreenshot.h"
 #include "wayland/WaylandDesktopBackend.h"
 #include "wayland/WaylandDisplay.h"
@@ -117,8 +118,9 @@ std::unique_ptr<DesktopBackend> createDesktopBackend(Backend backend, const Sess
             // Used only where the compositor has no virtual keyboard of its own.
             auto portal = std::make_unique<PortalRemoteDesktop>(QDBusConnection::sessionBus(), std::move(tokens));
             auto screenshots = std::make_unique<PortalScreenshot>(QDBusConnection::sessionBus());
-            return std::make_unique<WaylandDesktopBackend>(std::move(x11), std::move(wayland), std::move(portal),
-                                                           std::move(screenshots));
+            return std::make_unique<WaylandDesktopBackend>(
+                std::move(x11), std::move(wayland), std::move(portal), std::move(screenshots),
+                std::make_unique<AccessibleFocus>(QDBusConnection::sessionBus()));
         }
     }
     return x11;

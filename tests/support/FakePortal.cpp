@@ -86,14 +86,15 @@ QString FakePortal::introspect(const QString &) const
     return {};
 }
 
-void FakePortal::answer(const QDBusMessage &call, const QVariantMap &options, uint response, const QVariantMap &results)
+void FakePortal::answer(const QDBusMessage &call, const QVariantMap &options, uint response, const QVariantMap &results,
+                        int delayMs)
 {
     const QString request = QStringLiteral("%1/request/%2/%3")
                                 .arg(QString::fromLatin1(kPortalPath), portalSenderPart(call.service()),
                                      options.value(QStringLiteral("handle_token")).toString());
     m_bus.send(call.createReply(QVariant::fromValue(QDBusObjectPath(request))));
     // The Response comes a moment later, as from a dialog.
-    QTimer::singleShot(10, this, [this, request, response, results] {
+    QTimer::singleShot(delayMs, this, [this, request, response, results] {
         QDBusMessage signal =
             QDBusMessage::createSignal(request, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"));
         signal << response << results;
@@ -145,9 +146,11 @@ bool FakePortal::handleMessage(const QDBusMessage &message, const QDBusConnectio
         QVariantMap results{{QStringLiteral("devices"), uint(1)}};
         if (version >= 2)
             results.insert(QStringLiteral("restore_token"), issuedToken);
-        answer(message, optionsOf(args.value(2)), startResponse, results);
+        answer(message, optionsOf(args.value(2)), startResponse, results, startDelayMs);
     } else if (member == QLatin1String("NotifyKeyboardKeycode")) {
         m_keys << qMakePair(args.value(2).toInt(), args.value(3).toUInt());
+        if (onKey)
+            onKey(args.value(2).toInt(), args.value(3).toUInt());
         m_bus.send(message.createReply());
     } else {
         return false;

@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include <functional>
+
 // xdg-desktop-portal's RemoteDesktop and Screenshot interfaces as a test
 // plays them, on its
 // own connection to the session bus: each request is answered through a
@@ -39,6 +41,11 @@ public:
     uint screenshotResponse = 0;
     QImage screenshot;
     QString screenshotFile;
+    // How long the user takes over the dialog that Start opens.
+    int startDelayMs = 10;
+    // Called with each key the client sends (on the portal's thread), as
+    // the portal passes it on to the compositor.
+    std::function<void(int keycode, uint state)> onKey;
 
     // What it was sent, copied under its lock.
     QStringList calls() const;
@@ -52,7 +59,8 @@ public:
     bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override;
 
 private:
-    void answer(const QDBusMessage &call, const QVariantMap &options, uint response, const QVariantMap &results);
+    void answer(const QDBusMessage &call, const QVariantMap &options, uint response, const QVariantMap &results,
+                int delayMs = 10);
 
     QDBusConnection m_bus;
     QThread m_thread;

@@ -13,55 +13,25 @@ QUILLWREN=$1
 STANDIN=$2
 TEST_USER=quillwren-sway
 
-skip() { echo "skipped: $*"; exit 77; }
-fail() { echo "FAILED: $*" >&2; exit 1; }
-[ "$(id -u)" -eq 0 ] || skip "creating the unprivileged user needs root"
 for tool in sway wtype wev foot wl-paste swaymsg runuser pactl paplay; do
-    command -v "$tool" >/dev/null || skip "$tool is not installed"
+    command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
+[ "$(id -u)" -eq 0 ] || { echo "skipped: creating the unprivileged user needs root"; exit 77; }
 id -u "$TEST_USER" >/dev/null 2>&1 ||
     useradd --system --no-create-home --shell /usr/sbin/nologin "$TEST_USER"
 
-WORK=$(mktemp -d /tmp/quillwren-sway.XXXXXX)
-chmod 755 "$WORK"
+in_desktop() { in_sway "$@"; }
+source "$(dirname "${BASH_SOURCE[0]}")/session-lib.sh"
 mkdir -m 700 "$WORK/runtime" "$WORK/home"
 chown "$TEST_USER" "$WORK/runtime" "$WORK/home"
 # The build tree may sit where the user cannot reach (/root): a copy can run.
 install -m 755 "$QUILLWREN" "$WORK/quillwren"
-PIDS=()
 PULSE_MODULE=""
-cleanup() {
-    local status=$?
+LOGS=(sway.log app.log home/client.log)
+stop_session() {
     pkill -u "$TEST_USER" 2>/dev/null || true
-    for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
     [ -z "$PULSE_MODULE" ] || pactl unload-module "$PULSE_MODULE" 2>/dev/null || true
-    if [ "$status" -ne 0 ] && [ "$status" -ne 77 ]; then
-        for log in sway.log app.log home/client.log; do
-            echo "--- $log (last lines)"; tail -n 40 "$WORK/$log" 2>/dev/null || true
-        done
-    fi
-    rm -rf "$WORK"
 }
-trap cleanup EXIT
-
-wait_for() { # tenths of a second, then the command
-    local tries=$1; shift
-    until "$@" >/dev/null 2>&1; do
-        tries=$((tries - 1)); [ "$tries" -gt 0 ] || return 1; sleep 0.1
-    done
-}
-
-# The stand-in, on 127.0.0.1 like every test's.
-KEY=sk-sway-0123456789abcdef
-TRANSCRIPT="你好，这是 sway 里的识别结果。"
-cat >"$WORK/scenario.json" <<JSON
-{"apiKey": "$KEY", "recognition": {"sentences": ["$TRANSCRIPT"]}}
-JSON
-"$STANDIN" --port 0 --port-file "$WORK/standin.port" --scenario "$WORK/scenario.json" \
-    --record "$WORK/standin.jsonl" >/dev/null 2>&1 &
-PIDS+=($!)
-wait_for 50 test -s "$WORK/standin.port" || fail "the stand-in did not start"
-PORT=$(cat "$WORK/standin.port")
 
 # The user's own audio: the desktop's server, through a socket anyone may use.
 PULSE_MODULE=$(pactl load-module module-native-protocol-unix auth-anonymous=1 socket="$WORK/pulse.sock")
@@ -100,16 +70,9 @@ in_sway() {
         SWAYSOCK="$SWAYSOCK" "$@"
 }
 
-# A second of tone, and a function that plays it into the virtual microphone.
-sox -n -r 16000 -c 1 -b 16 "$WORK/speech.wav" synth 1.0 sine 440 2>/dev/null
-speak() { timeout 3 paplay --device=vmic_sink "$WORK/speech.wav" || true; }
 # A dictation through sway's binding of Alt: wtype's virtual keyboard lets go
 # of its keys when it exits, so one wtype holds the key for the whole take,
 # and the tone plays once the take has started.
-count_in_log() { grep -c "$1" "$WORK/app.log" || true; }
-# Whether the log has more of the line than it had ($2 times).
-more_in_log() { [ "$(count_in_log "$1")" -gt "$2" ]; }
-ACTIVATED='✅ 长按检测成功，激活模式：语音输入法'
 take_through_binding() {
     local presses activations
     presses=$(count_in_log '⬇️ \[语音输入法\]')
@@ -121,18 +84,6 @@ take_through_binding() {
     speak
     wait "$typist" || fail "wtype failed"
 }
-# A dictation through the commands a binding would run.
-take_through_commands() {
-    local activations
-    activations=$(count_in_log "$ACTIVATED")
-    in_sway "$WORK/quillwren" hold voice
-    wait_for 80 more_in_log "$ACTIVATED" "$activations" || fail "the hold did not become a take"
-    speak
-    in_sway "$WORK/quillwren" release voice
-}
-# Whether the application's status message is exactly this.
-status_says() { in_sway "$WORK/quillwren" status | grep -q "\"statusMessage\":\"$1\""; }
-
 # APP_ENV (an array the caller may set): more of the application's
 # environment. STAMP_LOG=1: each log line starts with the milliseconds since
 # the start, stamped on arrival (for the benchmarks).

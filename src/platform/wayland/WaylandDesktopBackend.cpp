@@ -1,6 +1,7 @@
 #include "WaylandDesktopBackend.h"
 
 #include "DataControlClipboard.h"
+#include "freedesktop/AccessibleFocus.h"
 #include "ForeignToplevels.h"
 #include "Log.h"
 #include "portal/PortalRemoteDesktop.h"
@@ -20,13 +21,15 @@ constexpr int kKeyHoldMs = 50;
 
 WaylandDesktopBackend::WaylandDesktopBackend(std::unique_ptr<DesktopBackend> x11, std::unique_ptr<WaylandDisplay> display,
                                              std::unique_ptr<PortalRemoteDesktop> portal,
-                                             std::unique_ptr<PortalScreenshot> screenshots)
+                                             std::unique_ptr<PortalScreenshot> screenshots,
+                                             std::unique_ptr<AccessibleFocus> focus)
     : m_x11(std::move(x11))
     , m_display(std::move(display))
     , m_clipboard(std::make_unique<DataControlClipboard>(*m_display))
     , m_keyboard(std::make_unique<VirtualKeyboard>(*m_display))
     , m_grabber(std::make_unique<ScreencopyGrabber>(*m_display))
     , m_toplevels(std::make_unique<ForeignToplevels>(*m_display))
+    , m_focus(std::move(focus))
 {
     if (!m_keyboard->isAvailable())
         m_portal = std::move(portal);
@@ -77,10 +80,9 @@ PortalRemoteDesktop *WaylandDesktopBackend::portal() const
     return m_portal.get();
 }
 
-QCoro::Task<> WaylandDesktopBackend::startPortal()
+QCoro::Task<bool> WaylandDesktopBackend::startPortal()
 {
-    if (m_portal)
-        co_await m_portal->start();
+    co_return m_portal && co_await m_portal->start();
 }
 
 bool WaylandDesktopBackend::canPaste() const
@@ -94,7 +96,9 @@ QCoro::Task<> WaylandDesktopBackend::paste()
 {
     // The virtual keyboard's modifiers are its own: the user's Alt, still
     // held, does not turn Ctrl+V into Ctrl+Alt+V as it does on X11.
-    const QString appId = m_toplevels->activeAppId();
+    QString appId = m_toplevels->activeAppId();
+    if (!m_toplevels->isAvailable() && m_focus)
+        appId = co_await m_focus->activeApplicationName();
     const PasteChord chord = pasteChordFor({appId});
     if (chord != PasteChord::CtrlV)
         Log::line(QStringLiteral("⌨️ [粘贴] 目标窗口 %1 是终端，使用 %2").arg(appId, pasteChordName(chord)));

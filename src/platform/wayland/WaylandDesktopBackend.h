@@ -4,6 +4,7 @@
 
 #include <memory>
 
+class AccessibleFocus;
 class DataControlClipboard;
 class ForeignToplevels;
 class PortalRemoteDesktop;
@@ -26,10 +27,13 @@ class WaylandDesktopBackend final : public DesktopBackend
 public:
     // portal, screenshots: the RemoteDesktop portal's keyboard and the
     // Screenshot portal, used where the compositor offers no virtual keyboard
-    // or no screencopy of its own (GNOME, KDE); either may be null.
+    // or no screencopy of its own (GNOME, KDE); focus: the accessibility
+    // bus, which tells a terminal from other windows where the compositor
+    // keeps its window list to itself. Any may be null.
     WaylandDesktopBackend(std::unique_ptr<DesktopBackend> x11, std::unique_ptr<WaylandDisplay> display,
                           std::unique_ptr<PortalRemoteDesktop> portal = {},
-                          std::unique_ptr<PortalScreenshot> screenshots = {});
+                          std::unique_ptr<PortalScreenshot> screenshots = {},
+                          std::unique_ptr<AccessibleFocus> focus = {});
     ~WaylandDesktopBackend() override;
 
     void setClipboardText(const QString &text) override;
@@ -58,8 +62,9 @@ public:
     // Whether the screen comes through the Screenshot portal (no screencopy).
     bool capturesThroughPortal() const;
     // Starts the portal's session, asking the user once; the running
-    // application calls it at start, not the one-shot commands.
-    QCoro::Task<> startPortal();
+    // application calls it at start, not the one-shot commands. True when
+    // the keystroke can be sent through it.
+    QCoro::Task<bool> startPortal();
 
 private:
     std::unique_ptr<DesktopBackend> m_x11;
@@ -70,5 +75,6 @@ private:
     std::unique_ptr<ForeignToplevels> m_toplevels;
     std::unique_ptr<PortalRemoteDesktop> m_portal;
     std::unique_ptr<PortalScreenshot> m_screenshots;
+    std::unique_ptr<AccessibleFocus> m_focus;
     QString m_text;
 };
