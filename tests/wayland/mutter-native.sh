@@ -6,7 +6,9 @@
 # after a while and passing the keys to mutter's own remote-desktop
 # interface, as the portal's GNOME backend does. While the consent is asked
 # the status says what to allow; a terminal (told by the accessibility bus)
-# gets its chord; with the consent refused the text waits on the clipboard.
+# gets its chord; the ball shows without taking the focus, and the reply
+# says it cannot capture; with the consent refused the text waits on the
+# clipboard.
 #
 # usage: mutter-native.sh QUILLWREN_BINARY STANDIN_BINARY PORTAL_BINARY (77: skipped)
 set -euo pipefail
@@ -60,7 +62,7 @@ wait_for 50 ls "$WORK"/runtime/.mutter-Xwaylandauth.* || fail "mutter wrote no X
 XAUTH=$(ls "$WORK"/runtime/.mutter-Xwaylandauth.* | head -n1)
 session_env
 wait_for 100 in_desktop xdpyinfo || fail "XWayland ($XDISPLAY) does not answer"
-ln -sf "$QUILLWREN" "$WORK/quillwren"
+ln -sf "$(realpath "$QUILLWREN")" "$WORK/quillwren"
 
 # The portal, whose dialog the user reads for 2.5 s before allowing.
 start_portal() {
@@ -119,6 +121,19 @@ wait_for 100 grep -q '目标窗口 gnome-terminal-server 是终端，使用 Ctrl
     fail "the terminal was not told from other windows"
 wait_for 30 grep -qx "Ctrl+Shift+v" "$WORK/terminal.txt.keys" ||
     fail "the terminal was not sent Ctrl+Shift+V: $(cat "$WORK/terminal.txt.keys" 2>/dev/null)"
+
+# The reply mode: the ball shows at the bottom centre without taking the
+# focus; with no Screenshot portal the capture fails and says so.
+images_before=$(grep -c '"kind":"image"' "$WORK/standin.jsonl" || true)
+in_desktop "$WORK/quillwren" hold reply
+ball_at_bottom_centre 1280 720
+app_is_active gnome-terminal-server || fail "the ball took the focus: $(active_app) is active"
+sleep 0.6 # a long press
+in_desktop "$WORK/quillwren" release reply
+capture_failed() { in_desktop "$WORK/quillwren" status | grep -q '"statusMessage":"截屏失败'; }
+wait_for 100 capture_failed || fail "the reply's status is $(in_desktop "$WORK/quillwren" status)"
+[ "$(grep -c '"kind":"image"' "$WORK/standin.jsonl" || true)" -eq "$images_before" ] ||
+    fail "a screenshot was sent without a way to take one"
 
 # The consent refused: the take's text waits on the clipboard, and says so.
 kill "$APP_PID" "$PORTAL_PID"

@@ -4,7 +4,7 @@
 # that runs a command inside the session. Afterwards: $WORK (with app.log,
 # standin.jsonl), $PORT, $KEY, $TRANSCRIPT, $PIDS (killed at the end), skip,
 # fail, wait_for, speak, take_through_commands, status_says, count_in_log,
-# more_in_log. The caller may set stop_session (a function run first at the
+# more_in_log, ball_at_bottom_centre. The caller may set stop_session (a function run first at the
 # end) and LOGS (what to show when the test fails).
 
 skip() { echo "skipped: $*"; exit 77; }
@@ -30,7 +30,7 @@ cleanup() {
             echo "--- $log (last lines)"; tail -n 40 "$WORK/$log" 2>/dev/null || true
         done
     fi
-    rm -rf "$WORK"
+    [ -z "${KEEP_WORK:-}" ] && rm -rf "$WORK" || echo "kept $WORK"
 }
 trap cleanup EXIT
 
@@ -65,3 +65,17 @@ take_through_commands() {
 }
 # Whether the application's status message is exactly this.
 status_says() { in_desktop "$WORK/quillwren" status | grep -q "\"statusMessage\":\"$1\""; }
+
+# The ball shows (an XWayland window) at the bottom centre of an output of
+# $1x$2 pixels.
+ball_at_bottom_centre() {
+    local output_width=$1 output_height=$2 geometry width height x y
+    ball_shown() { in_desktop xwininfo -root -tree | grep -q '"Quillwren indicator"'; }
+    wait_for 30 ball_shown || fail "the ball did not show"
+    geometry=$(in_desktop xwininfo -root -tree | grep '"Quillwren indicator"' | grep -o '[0-9]*x[0-9]*+[0-9]*+[0-9]*' |
+        head -n1)
+    read -r width height x y <<<"$(echo "$geometry" | tr 'x+' '  ')"
+    [ $((x + width / 2)) -eq $((output_width / 2)) ] || fail "the ball is not centred: $geometry on ${output_width}x$output_height"
+    [ $((y + height)) -le "$output_height" ] && [ "$y" -gt $((output_height / 2)) ] ||
+        fail "the ball is not at the bottom: $geometry on ${output_width}x$output_height"
+}

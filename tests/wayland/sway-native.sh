@@ -56,15 +56,9 @@ in_sway "$WORK/quillwren" hold reply
 # While the key is held the ball shows: an XWayland window at the bottom
 # centre of the output, left alone by sway (not tiled, not centred, never
 # focused), and wev keeps the focus.
-ball_shown() { in_sway xwininfo -root -tree | grep -q '"Quillwren indicator"'; }
-wait_for 30 ball_shown || fail "the ball did not show"
-geometry=$(in_sway xwininfo -root -tree | grep '"Quillwren indicator"' | grep -o '[0-9]*x[0-9]*+[0-9]*+[0-9]*' | head -n1)
-read -r width height x y <<<"$(echo "$geometry" | tr 'x+' '  ')"
 output_width=$(in_sway swaymsg -t get_outputs | python3 -c 'import json, sys; print(json.load(sys.stdin)[0]["rect"]["width"])')
 output_height=$(in_sway swaymsg -t get_outputs | python3 -c 'import json, sys; print(json.load(sys.stdin)[0]["rect"]["height"])')
-[ $((x + width / 2)) -eq $((output_width / 2)) ] || fail "the ball is not centred: $geometry on ${output_width}x$output_height"
-[ $((y + height)) -le "$output_height" ] && [ "$y" -gt $((output_height / 2)) ] ||
-    fail "the ball is not at the bottom: $geometry on ${output_width}x$output_height"
+ball_at_bottom_centre "$output_width" "$output_height"
 [ "$(focused_app)" = wev ] || fail "the ball took the focus from wev: $(focused_app)"
 sleep 0.3
 in_sway "$WORK/quillwren" release reply
