@@ -1,13 +1,15 @@
 #pragma once
 
+#include "AudioStream.h"
 #include "ServiceError.h"
 
 #include <QByteArray>
 #include <QObject>
 
+#include <memory>
 #include <optional>
 
-// Plays one sound clip at a time and reports its end as an audio player's
+// Plays one sound at a time and reports its end as an audio player's
 // delegate would: finished, or a decode error. Tests give the controller a fake.
 class ClipPlayer : public QObject
 {
@@ -16,10 +18,14 @@ class ClipPlayer : public QObject
 public:
     using QObject::QObject;
 
-    // Starts playing the clip, replacing one still playing (which then reports
-    // nothing more). Fails when the clip cannot be played at all; then no
-    // signal follows. Once started, exactly one signal ends the clip.
-    virtual VoidResult play(const QByteArray &clip) = 0;
+    // Starts playing the stream as its bytes arrive, replacing a sound still
+    // playing (which then reports nothing more). Fails when nothing can be
+    // played at all; then no signal follows. Once started, exactly one
+    // signal ends it: finished, once everything the stream brought has been
+    // played (a stream cut short by its synthesis included), or an error.
+    virtual VoidResult play(std::shared_ptr<AudioStream> stream) = 0;
+    // A whole clip.
+    VoidResult play(const QByteArray &clip) { return play(AudioStream::ofClip(clip)); }
     // Ends the clip now, without a signal.
     virtual void stop() = 0;
 

@@ -1,29 +1,10 @@
 #include "Mp3Player.h"
 
 #include "Log.h"
+#include "Mp3StreamDecoder.h"
 
 #include <QAudioSink>
 #include <QMediaDevices>
-
-#include <mpg123.h>
-
-namespace {
-
-ServiceError decodeError(const QString &why)
-{
-    return {QStringLiteral("AudioError"), -1, QStringLiteral("音频解码错误：") + why};
-}
-
-struct HandleDeleter
-{
-    void operator()(mpg123_handle *handle) const
-    {
-        mpg123_close(handle);
-        mpg123_delete(handle);
-    }
-};
-
-} // namespace
 
 Mp3Player::Mp3Player(QObject *parent) : ClipPlayer(parent)
 {
@@ -41,67 +22,82 @@ Mp3Player::~Mp3Player()
 
 Result<Mp3Player::Pcm> Mp3Player::decode(const QByteArray &mp3)
 {
-    int status = MPG123_OK;
-    std::unique_ptr<mpg123_handle, HandleDeleter> handle(mpg123_new(nullptr, &status));
-    if (!handle)
-        return decodeError(QString::fromUtf8(mpg123_plain_strerror(status)));
-    mpg123_param(handle.get(), MPG123_ADD_FLAGS, MPG123_QUIET, 0);
-    // Always signed 16-bit, whatever the rate and channels.
-    mpg123_format_none(handle.get());
-    const long *rates = nullptr;
-    size_t rateCount = 0;
-    mpg123_rates(&rates, &rateCount);
-    for (size_t i = 0; i < rateCount; ++i)
-        mpg123_format(handle.get(), rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
-    if (mpg123_open_feed(handle.get()) != MPG123_OK)
-        return decodeError(QString::fromUtf8(mpg123_strerror(handle.get())));
-
-    Pcm pcm;
-    QByteArray chunk(64 * 1024, Qt::Uninitialized);
-    status = mpg123_feed(handle.get(), reinterpret_cast<const unsigned char *>(mp3.constData()), size_t(mp3.size()));
-    while (status == MPG123_OK || status == MPG123_NEW_FORMAT) {
-        size_t done = 0;
-        status = mpg123_read(handle.get(), reinterpret_cast<unsigned char *>(chunk.data()), size_t(chunk.size()), &done);
-        if (status == MPG123_NEW_FORMAT) {
-            long rate = 0;
-            int channels = 0;
-            int encoding = 0;
-            mpg123_getformat(handle.get(), &rate, &channels, &encoding);
-            pcm.format.setSampleRate(int(rate));
-            pcm.format.setChannelCount(channels);
-            pcm.format.setSampleFormat(QAudioFormat::Int16);
-        }
-        pcm.samples.append(chunk.constData(), qsizetype(done));
-    }
-    if (status != MPG123_NEED_MORE && status != MPG123_DONE)
-        return decodeError(QString::fromUtf8(mpg123_strerror(handle.get())));
-    if (pcm.samples.isEmpty() || !pcm.format.isValid())
-        return decodeError(QStringLiteral("没有可播放的音频"));
-    return pcm;
+    Mp3StreamDecoder decoder;
+    Result<QByteArray> samples = decoder.feed(mp3);
+    if (!samples)
+        return samples.error();
+    if (samples.value().isEmpty() || !decoder.format().isValid())
+        return Mp3StreamDecoder::error(QStringLiteral("没有可播放的音频"));
+    return Pcm{decoder.format(), samples.value()};
 }
 
-VoidResult Mp3Player::play(const QByteArray &clip)
+VoidResult Mp3Player::play(std::shared_ptr<AudioStream> stream)
 {
     stop();
-    Result<Pcm> pcm = decode(clip);
-    if (!pcm)
-        return pcm.error();
-    const QAudioDevice output = QMediaDevices::defaultAudioOutput();
-    if (output.isNull())
+    // A whole clip that cannot be played says so at once, with no signal.
+    if (stream->isFinished() && stream->bytes().isEmpty() && stream->error())
+        return *stream->error();
+    if (stream->isFinished()) {
+        if (Result<Pcm> pcm = decode(stream->bytes()); !pcm)
+            return pcm.error();
+    }
+    if (QMediaDevices::defaultAudioOutput().isNull())
         return ServiceError{QStringLiteral("AudioError"), -1, QStringLiteral("没有可用的音频输出设备")};
-    m_buffer.setData(pcm.value().samples);
-    m_buffer.open(QIODevice::ReadOnly);
-    m_sink = std::make_unique<QAudioSink>(output, pcm.value().format);
-    connect(m_sink.get(), &QAudioSink::stateChanged, this, &Mp3Player::onStateChanged);
-    m_sink->start(&m_buffer);
-    if (m_sink->error() != QAudio::NoError) {
+    m_stream = std::move(stream);
+    m_fed = 0;
+    m_decoder = std::make_unique<Mp3StreamDecoder>();
+    m_feed.clear();
+    m_feed.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    connect(m_stream.get(), &AudioStream::changed, this, &Mp3Player::onStreamChanged);
+    m_starting = true;
+    onStreamChanged();
+    m_starting = false;
+    if (m_sink && m_sink->error() != QAudio::NoError) {
         const int code = int(m_sink->error());
         stop();
         return ServiceError{QStringLiteral("AudioError"), -1, QStringLiteral("音频播放无法开始（错误 %1）").arg(code)};
     }
-    const qint64 lengthMs = pcm.value().format.durationForBytes(qint32(m_buffer.size())) / 1000;
-    m_stallTimer.start(int(lengthMs) + kStallMarginMs);
     return Ok{};
+}
+
+void Mp3Player::onStreamChanged()
+{
+    if (!m_stream)
+        return;
+    const QByteArray fresh = m_stream->bytes().mid(m_fed);
+    m_fed = m_stream->bytes().size();
+    if (!fresh.isEmpty()) {
+        Result<QByteArray> pcm = m_decoder->feed(fresh);
+        if (!pcm)
+            return end(pcm.error());
+        m_feed.append(pcm.value());
+        if (!m_sink && m_feed.totalBytes() > 0) {
+            startSink();
+            // Inside play() the caller is told instead.
+            if (m_sink->error() != QAudio::NoError && !m_starting) {
+                return end(ServiceError{QStringLiteral("AudioError"), -1,
+                                        QStringLiteral("音频播放无法开始（错误 %1）").arg(int(m_sink->error()))});
+            }
+        }
+    }
+    if (!m_stream->isFinished() || m_feed.isFinishing())
+        return;
+    // Everything has come (or the synthesis broke off): what was decoded is
+    // played to its end.
+    m_feed.finish();
+    if (!m_sink)
+        return end(m_stream->error().value_or(Mp3StreamDecoder::error(QStringLiteral("没有可播放的音频"))));
+    const qint64 totalMs = m_decoder->format().durationForBytes(qint32(m_feed.totalBytes())) / 1000;
+    const qint64 playedMs = m_sink->processedUSecs() / 1000;
+    m_stallTimer.start(int(std::max<qint64>(totalMs - playedMs, 0)) + kStallMarginMs);
+    onStateChanged();
+}
+
+void Mp3Player::startSink()
+{
+    m_sink = std::make_unique<QAudioSink>(QMediaDevices::defaultAudioOutput(), m_decoder->format());
+    connect(m_sink.get(), &QAudioSink::stateChanged, this, &Mp3Player::onStateChanged);
+    m_sink->start(&m_feed);
 }
 
 void Mp3Player::onStateChanged()
@@ -110,12 +106,13 @@ void Mp3Player::onStateChanged()
         return;
     switch (m_sink->state()) {
     case QAudio::IdleState:
-        // Idle after the last byte was read: the clip has been played.
-        if (m_buffer.atEnd())
+        // Idle after the last byte was read: the sound has been played.
+        // Idle before it: the sound outran its stream, and waits for more.
+        if (m_feed.atEnd())
             end(std::nullopt);
         break;
     case QAudio::StoppedState:
-        if (m_sink->error() != QAudio::NoError) {
+        if (m_sink->error() != QAudio::NoError && m_sink->error() != QAudio::UnderrunError) {
             end(ServiceError{QStringLiteral("AudioError"), -1,
                              QStringLiteral("音频播放中断（错误 %1）").arg(int(m_sink->error()))});
         }
@@ -137,10 +134,15 @@ void Mp3Player::end(std::optional<ServiceError> error)
 void Mp3Player::stop()
 {
     m_stallTimer.stop();
+    if (m_stream) {
+        disconnect(m_stream.get(), nullptr, this, nullptr);
+        m_stream.reset();
+    }
     if (m_sink) {
-        QObject::disconnect(m_sink.get(), nullptr, this, nullptr);
+        disconnect(m_sink.get(), nullptr, this, nullptr);
         m_sink->stop();
         m_sink.reset();
     }
-    m_buffer.close();
+    m_feed.close();
+    m_decoder.reset();
 }

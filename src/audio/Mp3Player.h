@@ -1,31 +1,34 @@
 #pragma once
 
 #include "ClipPlayer.h"
+#include "PcmFeed.h"
 
 #include <QAudioFormat>
-#include <QBuffer>
 #include <QTimer>
 
 #include <memory>
 
+class Mp3StreamDecoder;
 class QAudioSink;
 
-// MP3 clips decoded in memory with libmpg123 and played with QAudioSink on
-// the default output. A clip that stalls (no sound device, a stuck server)
-// ends with an error a little after its own length, so that nobody waits
-// for it for ever.
+// MP3 decoded with libmpg123 as it arrives and played with QAudioSink on the
+// default output: a sentence starts with its first frames, and waits for the
+// rest where it outruns them. Once the stream has ended, playback that stalls
+// (a stuck sound server) ends with an error a little after the sound's own
+// length, so that nobody waits for it for ever.
 class Mp3Player final : public ClipPlayer
 {
     Q_OBJECT
 
 public:
-    // How long past a clip's own length playback may take before it counts as stuck.
+    // How long past a sound's own length playback may take before it counts as stuck.
     static constexpr int kStallMarginMs = 3000;
 
     explicit Mp3Player(QObject *parent = nullptr);
     ~Mp3Player() override;
 
-    VoidResult play(const QByteArray &clip) override;
+    using ClipPlayer::play;
+    VoidResult play(std::shared_ptr<AudioStream> stream) override;
     void stop() override;
 
     struct Pcm
@@ -33,14 +36,20 @@ public:
         QAudioFormat format;
         QByteArray samples;
     };
-    // The clip as signed 16-bit PCM, or why it cannot be decoded.
+    // A whole clip as signed 16-bit PCM, or why it cannot be decoded.
     static Result<Pcm> decode(const QByteArray &mp3);
 
 private:
+    void onStreamChanged();
+    void startSink();
     void onStateChanged();
     void end(std::optional<ServiceError> error);
 
+    std::shared_ptr<AudioStream> m_stream;
+    qsizetype m_fed = 0;
+    bool m_starting = false;
+    std::unique_ptr<Mp3StreamDecoder> m_decoder;
     std::unique_ptr<QAudioSink> m_sink;
-    QBuffer m_buffer;
+    PcmFeed m_feed;
     QTimer m_stallTimer;
 };

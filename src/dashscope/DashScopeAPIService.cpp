@@ -35,3 +35,18 @@ QCoro::Task<Result<QByteArray>> DashScopeAPIService::synthesizeSpeech(QString te
 {
     return m_synthesizer->synthesizeSpeech(std::move(text), std::move(config));
 }
+
+std::shared_ptr<AudioStream> DashScopeAPIService::streamSpeech(QString text, AppConfig config)
+{
+    return m_synthesizer->streamSpeech(std::move(text), std::move(config));
+}
+
+void DashScopeAPIService::prepareSpeech()
+{
+    m_synthesizer->prepareConnection();
+}
+
+void DashScopeAPIService::dropPreparedSpeech()
+{
+    m_synthesizer->dropPreparedConnection();
+}

@@ -41,6 +41,9 @@ public:
                                                        QString systemPrompt) override;
     // One MP3 clip (22050 Hz) for the text.
     QCoro::Task<Result<QByteArray>> synthesizeSpeech(QString text, AppConfig config) override;
+    std::shared_ptr<AudioStream> streamSpeech(QString text, AppConfig config) override;
+    void prepareSpeech() override;
+    void dropPreparedSpeech() override;
 
 private:
     QNetworkAccessManager *m_network;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AppConfig.h"
+#include "AudioStream.h"
 #include "ChatRecords.h"
 #include "ChatStream.h"
 #include "ServiceError.h"
@@ -31,4 +32,10 @@ public:
                                                                QString systemPrompt) = 0;
     // One MP3 clip for the text.
     virtual QCoro::Task<Result<QByteArray>> synthesizeSpeech(QString text, AppConfig config) = 0;
+    // The text's speech as it arrives. Returns at once.
+    virtual std::shared_ptr<AudioStream> streamSpeech(QString text, AppConfig config) = 0;
+    // Opens the connection of the next speech ahead of time (a spoken
+    // question is on its way), and closes it again when it was not needed.
+    virtual void prepareSpeech() {}
+    virtual void dropPreparedSpeech() {}
 };

@@ -2,29 +2,57 @@
 
 #include "ApiKeyProvider.h"
 #include "AppConfig.h"
+#include "AudioStream.h"
 #include "ServiceError.h"
 
 #include <QObject>
+#include <QTimer>
 #include <QUrl>
 
 #include <chrono>
+#include <memory>
 
-// Speech synthesis: one text, one MP3 clip, each call on a WebSocket
-// connection of its own to the duplex endpoint.
+class QWebSocket;
+
+// Speech synthesis on the duplex endpoint: one text, one MP3 stream, each
+// task on a connection of its own. A connection can be opened ahead of time
+// (while the user is still speaking), so that the first sentence of an
+// answer does not wait for the connection's set-up.
 class SpeechSynthesizer : public QObject
 {
     Q_OBJECT
 
 public:
-    // timeout bounds a whole call, from connecting to the last audio.
+    // An unused prepared connection is closed after this long, well within
+    // the time the service keeps an idle connection open.
+    static constexpr std::chrono::milliseconds kPreparedIdleLimit{30000};
+
+    // timeout bounds a whole call, from asking to the last audio.
     SpeechSynthesizer(ApiKeyProvider apiKey, QUrl endpoint, std::chrono::milliseconds timeout,
                       QObject *parent = nullptr);
+    ~SpeechSynthesizer() override;
 
-    // One MP3 clip (22050 Hz) for the text.
+    // The text's speech (MP3, 22050 Hz) as it arrives: returns at once.
+    std::shared_ptr<AudioStream> streamSpeech(QString text, AppConfig config);
+    // The whole clip.
     QCoro::Task<Result<QByteArray>> synthesizeSpeech(QString text, AppConfig config);
 
+    // Opens the connection the next synthesis will use; nothing when one is
+    // open already or there is no key.
+    void prepareConnection();
+    // Closes the prepared connection if nobody has used it.
+    void dropPreparedConnection();
+    bool hasPreparedConnection() const { return m_prepared != nullptr; }
+
 private:
+    QCoro::Task<> openPrepared(quint64 generation);
+    QCoro::Task<> run(std::shared_ptr<AudioStream> stream, QString text, AppConfig config);
+
     ApiKeyProvider m_apiKey;
     QUrl m_endpoint;
     std::chrono::milliseconds m_timeout;
+    std::unique_ptr<QWebSocket> m_prepared;
+    QString m_preparedKey;
+    quint64 m_prepareGeneration = 0;
+    QTimer m_preparedIdle;
 };

@@ -144,6 +144,10 @@ void AppViewModel::handleModeChange(std::optional<AppMode> mode)
         return;
     }
     setCurrentMode(mode);
+    // The answer's first sentence will want a synthesis connection: it is
+    // opened while the question is still being asked.
+    if (*mode == AppMode::ChatAssistant)
+        m_services.modelService.prepareSpeech();
     if (*mode == AppMode::BffReply) {
         setStatusMessage(QStringLiteral("BFF 模式就绪，松开按键开始分析..."));
         return;
@@ -165,6 +169,8 @@ void AppViewModel::handleModeCancelled(AppMode mode)
     // source can run queued events (the withdrawal among them), and they
     // must find no take to finish.
     finishRun({RunEnding::Kind::Cancelled, QStringLiteral("已取消"), {}});
+    if (mode == AppMode::ChatAssistant)
+        m_services.modelService.dropPreparedSpeech();
     if (mode != AppMode::BffReply)
         m_services.recognizer.cancelRecognition();
 }
@@ -201,6 +207,8 @@ QCoro::Task<> AppViewModel::stopAndProcess(AppMode mode)
     bool started = false;
     QString startFailure;
     m_releasePending = true;
+    if (mode == AppMode::ChatAssistant)
+        m_services.modelService.prepareSpeech(); // at the release at the latest
     if (auto task = std::exchange(m_voiceProcessingTask, {})) {
         started = co_await task->done; // a release during the start waits for it
         startFailure = task->failure;
@@ -216,6 +224,8 @@ QCoro::Task<> AppViewModel::stopAndProcess(AppMode mode)
     const QString text = started ? m_services.recognizer.finalTranscript() : QString();
     if (text.isEmpty()) {
         Log::line(QStringLiteral("❌ [语音处理] 识别结果为空，模式：") + name(mode));
+        if (mode == AppMode::ChatAssistant)
+            m_services.modelService.dropPreparedSpeech();
         const QString nothing = QStringLiteral("未识别到语音内容");
         // A start that failed is why nothing was heard: the user must learn it.
         finishRun(startFailure.isEmpty() ? RunEnding{RunEnding::Kind::NothingHeard, nothing, {}}

@@ -30,41 +30,60 @@ QCoro::Task<RunEnding> ChatAssistantPipeline::run(QString question, AppConfig co
     auto answer = std::make_shared<Answer>();
     QCoro::Task<> producer = produce(config, queue, answer);
 
-    std::map<int, std::optional<QByteArray>> pending;
+    std::map<int, std::shared_ptr<AudioStream>> pending;
     int nextIndex = 0;
     bool firstPlayback = true;
+    std::optional<ServiceError> unspoken; // why a sentence was not heard whole
     while (auto clip = co_await queue->next()) {
         pending[clip->first] = std::move(clip->second);
-        bool played = false;
         for (auto it = pending.find(nextIndex); it != pending.end(); it = pending.find(nextIndex)) {
-            const std::optional<QByteArray> audio = std::move(it->second);
+            const std::shared_ptr<AudioStream> audio = std::move(it->second);
             pending.erase(it);
-            // A sentence whose synthesis failed counts as done without playing.
-            if (audio) {
-                if (firstPlayback && !played)
-                    status(QStringLiteral("正在回复..."));
-                Log::line(QStringLiteral("🔊 [播放] 播放第 %1 句").arg(nextIndex));
-                const VoidResult result = co_await playAudio(*audio);
-                if (!result) {
-                    Log::line(QStringLiteral("⚠️ [播放] 第 %1 句播放失败：%2").arg(nextIndex).arg(result.error().description));
-                }
-                played = true;
-            }
+            // Its first audio, or the end of a synthesis that brought none.
+            co_await audio->started();
+            if (!audio->bytes().isEmpty() && std::exchange(firstPlayback, false))
+                status(QStringLiteral("正在回复..."));
+            co_await speak(nextIndex, audio, &unspoken);
             ++nextIndex;
         }
-        if (played)
-            firstPlayback = false;
     }
     co_await std::move(producer);
+    // A connection opened for this answer and not needed is not kept.
+    m_service.dropPreparedSpeech();
     co_await delay(m_scheduler, kPauseAfterLastClip);
     // An answer that failed is not a finished reply: before any text it is a
     // failure, after some it was cut off (what came is spoken and kept in the
-    // history).
+    // history). Nor is one that was not spoken whole.
     if (answer->error && answer->text.isEmpty())
         co_return RunEnding::failed(QStringLiteral("回复失败：") + answer->error->description);
     if (answer->error)
         co_return RunEnding::failed(QStringLiteral("回复中断：") + answer->error->description);
+    if (unspoken)
+        co_return RunEnding::failed(QStringLiteral("回复中断：") + unspoken->description);
     co_return RunEnding::done(QStringLiteral("回复已完成"));
+}
+
+QCoro::Task<> ChatAssistantPipeline::speak(int index, std::shared_ptr<AudioStream> audio,
+                                               std::optional<ServiceError> *problem)
+{
+    // A sentence whose synthesis failed before any audio counts as done
+    // without playing.
+    if (audio->bytes().isEmpty()) {
+        *problem = problem->value_or(audio->error().value_or(ServiceError{QStringLiteral("TTS"), -1,
+                                                                          QStringLiteral("TTS 没有返回音频")}));
+        co_return;
+    }
+    Log::line(QStringLiteral("🔊 [播放] 播放第 %1 句").arg(index));
+    const VoidResult result = co_await playAudio(audio);
+    if (!result) {
+        Log::line(QStringLiteral("⚠️ [播放] 第 %1 句播放失败：%2").arg(index).arg(result.error().description));
+        *problem = problem->value_or(result.error());
+        co_return;
+    }
+    // Played to the end of what came: whole only if nothing was missing.
+    co_await audio->ended();
+    if (audio->error())
+        *problem = problem->value_or(*audio->error());
 }
 
 QCoro::Task<> ChatAssistantPipeline::produce(AppConfig config, std::shared_ptr<ClipQueue> queue,
@@ -106,23 +125,24 @@ QCoro::Task<> ChatAssistantPipeline::synthesize(int index, QString sentence, boo
         Log::line(QStringLiteral("🔊 [TTS-流水线] 合成最后句（第 %1 句）：\"%2\"").arg(index).arg(sentence.left(30)));
     else
         Log::line(QStringLiteral("🔊 [TTS-流水线] 合成第 %1 句：\"%2\"").arg(index).arg(sentence.left(30)));
-    const Result<QByteArray> audio = co_await m_service.synthesizeSpeech(sentence, config);
-    if (!audio) {
+    // Queued at once: the player starts on its first audio.
+    const std::shared_ptr<AudioStream> audio = m_service.streamSpeech(sentence, config);
+    queue->push({index, audio});
+    co_await audio->ended();
+    if (const std::optional<ServiceError> &error = audio->error()) {
         if (last)
-            Log::line(QStringLiteral("⚠️ [TTS-流水线] 最后句合成失败，跳过：") + audio.error().description);
+            Log::line(QStringLiteral("⚠️ [TTS-流水线] 最后句合成失败，跳过：") + error->description);
         else
-            Log::line(QStringLiteral("⚠️ [TTS-流水线] 第 %1 句合成失败，跳过：%2").arg(index).arg(audio.error().description));
-        queue->push({index, std::nullopt});
+            Log::line(QStringLiteral("⚠️ [TTS-流水线] 第 %1 句合成失败，跳过：%2").arg(index).arg(error->description));
         co_return;
     }
-    queue->push({index, audio.value()});
     if (!last)
         Log::line(QStringLiteral("✅ [TTS-流水线] 第 %1 句合成完成").arg(index));
 }
 
-QCoro::Task<VoidResult> ChatAssistantPipeline::playAudio(QByteArray clip)
+QCoro::Task<VoidResult> ChatAssistantPipeline::playAudio(std::shared_ptr<AudioStream> audio)
 {
-    if (VoidResult started = m_player.play(clip); !started)
+    if (VoidResult started = m_player.play(std::move(audio)); !started)
         co_return started;
     auto completion = std::make_shared<OneShot<VoidResult>>(this);
     m_audioCompletion = completion;

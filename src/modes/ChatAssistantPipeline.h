@@ -3,6 +3,7 @@
 #include "AppConfig.h"
 #include "RunEnding.h"
 #include "AsyncQueue.h"
+#include "AudioStream.h"
 #include "ChatRecords.h"
 #include "OneShot.h"
 #include "ServiceError.h"
@@ -21,13 +22,15 @@ class Scheduler;
 
 // The chat assistant answers a spoken question aloud: the question joins a
 // rolling history, the model's answer streams in, each complete sentence is
-// synthesised the moment it is cut (all at once), and the clips play strictly
-// in sentence order while later ones are still being generated.
+// synthesised the moment it is cut (all at once), and the sentences play
+// strictly in order, each from its first audio on, while later ones are
+// still being generated.
 //
-// Every sentence index gets exactly one entry in the clip queue: its audio,
-// or nothing when its synthesis failed, so the player never waits for an
-// index that will not come. A clip that cannot be played ends with an error
-// from the player, never with silence for ever.
+// Every sentence index gets exactly one entry in the queue, its audio stream,
+// the moment its synthesis starts, so the player never waits for an index
+// that will not come. A sentence whose synthesis fails before any audio is
+// skipped; one cut short keeps what was heard. A sound that cannot be played
+// ends with an error from the player, never with silence for ever.
 class ChatAssistantPipeline : public QObject
 {
     Q_OBJECT
@@ -54,8 +57,8 @@ public:
     void audioPlayerDecodeErrorDidOccur(const std::optional<ServiceError> &error);
 
 private:
-    // (sentence index, its audio or nothing when its synthesis failed)
-    using Clip = std::pair<int, std::optional<QByteArray>>;
+    // (sentence index, its audio as it arrives)
+    using Clip = std::pair<int, std::shared_ptr<AudioStream>>;
     using ClipQueue = AsyncQueue<Clip>;
     struct Answer
     {
@@ -66,7 +69,10 @@ private:
     QCoro::Task<> produce(AppConfig config, std::shared_ptr<ClipQueue> queue, std::shared_ptr<Answer> answer);
     QCoro::Task<> synthesize(int index, QString sentence, bool last, AppConfig config,
                              std::shared_ptr<ClipQueue> queue);
-    QCoro::Task<VoidResult> playAudio(QByteArray clip);
+    // Plays one sentence; where it was not spoken whole, *problem says why
+    // (the first such reason is kept).
+    QCoro::Task<> speak(int index, std::shared_ptr<AudioStream> audio, std::optional<ServiceError> *problem);
+    QCoro::Task<VoidResult> playAudio(std::shared_ptr<AudioStream> audio);
 
     ModelService &m_service;
     ClipPlayer &m_player;

@@ -23,6 +23,8 @@ public:
     QList<QJsonObject> recordsOfKind(const QString &kind) const;
     void clear();
     bool setFile(const QString &path);
+    // When the stand-in started (ms since the epoch): what "time_ms" counts from.
+    qint64 startedAt() const { return m_started; }
 
     // "Bearer sk-1****cdef": the form in which an Authorization header is kept.
     static QString maskAuthorization(const QByteArray &value);

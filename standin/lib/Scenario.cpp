@@ -219,9 +219,17 @@ std::optional<Scenario> Scenario::fromJson(const QByteArray &json, QString *erro
         r.string("voice", s.voice);
         r.numbers("toneHz", s.toneHz);
         r.numbers("delayMs", s.delayMs);
+        r.numbers("frames", s.frames);
+        r.numbers("spreadMs", s.spreadMs);
+        r.numbers("stallAfterFrames", s.stallAfterFrames);
+        r.numbers("failAfterFrames", s.failAfterFrames);
         r.strings("models", s.models);
         r.fault(s.fault);
         r.finish();
+        for (auto it = s.frames.cbegin(); error->isEmpty() && it != s.frames.cend(); ++it) {
+            if (it.value() < 1)
+                *error = QStringLiteral("synthesis.frames must be at least 1");
+        }
         if (error->isEmpty() && s.chunkBytes < 1)
             *error = QStringLiteral("synthesis.chunkBytes must be at least 1");
     }

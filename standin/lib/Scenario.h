@@ -53,6 +53,14 @@ struct SynthesisScript
     // before its audio (so later sentences can be answered first).
     QHash<QString, int> toneHz;
     QHash<QString, int> delayMs;
+    // By a piece of the text: its audio in this many frames, spread evenly
+    // over spreadMs (as the real service streams a sentence); and a sentence
+    // whose stream stops after so many frames, with nothing more
+    // (stallAfterFrames) or with a task-failed (failAfterFrames).
+    QHash<QString, int> frames;
+    QHash<QString, int> spreadMs;
+    QHash<QString, int> stallAfterFrames;
+    QHash<QString, int> failAfterFrames;
     QStringList models{QStringLiteral("cosyvoice-v3-flash"), QStringLiteral("cosyvoice-v3-plus"),
                        QStringLiteral("cosyvoice-v2")};
     Fault fault;

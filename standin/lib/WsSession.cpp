@@ -138,6 +138,7 @@ void WsSession::handleRunTask(const QJsonObject &frame)
     m_samplesAtLastResult = 0;
     m_finishRequested = false;
     m_audioInFlight = 0;
+    m_stalled = false;
 
     const QString problem = m_kind == Kind::Synthesis ? RunTaskValidator::synthesis(frame, m_synthesis.models)
                                                       : RunTaskValidator::recognition(frame, m_recognition.models);
@@ -271,15 +272,39 @@ void WsSession::sendSynthesisAudio(const QString &text)
     record({{QStringLiteral("kind"), QStringLiteral("tts-audio")},
             {QStringLiteral("characters"), text.size()},
             {QStringLiteral("bytes"), mp3.size()}});
-    const int chunk = m_synthesis.chunkBytes;
-    int index = 0;
-    for (qsizetype offset = 0; offset < mp3.size(); offset += chunk, ++index) {
-        const QByteArray piece = mp3.mid(offset, chunk);
+    // Cut in chunkBytes pieces, chunkDelayMs apart; or in the frames the
+    // scenario gives this text, spread over its time.
+    const int frames = byText(m_synthesis.frames, 0);
+    const int chunk = frames > 0 ? int((mp3.size() + frames - 1) / frames) : m_synthesis.chunkBytes;
+    const int count = int((mp3.size() + chunk - 1) / chunk);
+    const int step = frames > 1 ? byText(m_synthesis.spreadMs, 0) / (count - 1) : m_synthesis.chunkDelayMs;
+    const int stallAfter = byText(m_synthesis.stallAfterFrames, -1);
+    const int failAfter = byText(m_synthesis.failAfterFrames, -1);
+    for (int index = 0; index < count; ++index) {
+        if (index == stallAfter) {
+            // Nothing more: the task never finishes.
+            record({{QStringLiteral("kind"), QStringLiteral("tts-stalled")}, {QStringLiteral("after"), index}});
+            m_stalled = true;
+            return;
+        }
+        if (index == failAfter) {
+            ++m_audioInFlight;
+            later(delay + step * index, [this] {
+                --m_audioInFlight;
+                failTask(QStringLiteral("InternalError"), QStringLiteral("scripted failure midway"));
+            });
+            return;
+        }
+        const QByteArray piece = mp3.mid(qsizetype(index) * chunk, chunk);
         ++m_audioInFlight;
-        later(delay + m_synthesis.chunkDelayMs * index, [this, piece] {
+        later(delay + step * index, [this, piece, index, sentence = text.left(8)] {
             --m_audioInFlight;
+            record({{QStringLiteral("kind"), QStringLiteral("tts-frame")},
+                    {QStringLiteral("text"), sentence},
+                    {QStringLiteral("index"), index},
+                    {QStringLiteral("size"), piece.size()}});
             sendFrame(Opcode::Binary, piece);
-            if (m_audioInFlight == 0 && m_finishRequested)
+            if (m_audioInFlight == 0 && m_finishRequested && !m_stalled)
                 finishTask();
         });
     }
@@ -302,7 +327,7 @@ void WsSession::handleFinishTask(const QJsonObject &frame)
     if (fault().is("task-failed") && fault().stringOption("at") == QLatin1String("finish"))
         return failAsScripted(QStringLiteral("scripted failure at finish"));
     if (m_kind == Kind::Synthesis) {
-        if (m_audioInFlight == 0)
+        if (m_audioInFlight == 0 && !m_stalled)
             finishTask();
         return;
     }

@@ -69,6 +69,7 @@ private:
     qint64 m_samplesAtLastResult = 0;
     int m_framesSent = 0;
     int m_audioInFlight = 0; // synthesis chunks scheduled but not yet sent
+    bool m_stalled = false;  // a scripted stall: the task never finishes
     bool m_finishRequested = false;
     bool m_closed = false;
 };

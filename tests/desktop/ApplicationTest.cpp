@@ -1,6 +1,6 @@
-#include "AudioAnalysis.h"
-#include "RunningApplication.h"
 #include "PasteTarget.h"
+#include "RunningApplication.h"
+#include "SpeakerRecording.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -81,47 +81,18 @@ TEST_F(Application, ATapDoesNothingAndASecondInstanceLeavesTheFirstAlone)
     EXPECT_TRUE(none.err.contains(QStringLiteral("Quillwren is not running")));
 }
 
-// The pitches heard on the speaker, in order: the dominant frequency of each
-// 50 ms of sound, held for at least 150 ms (a window across the seam of two
-// clips reads as a stray frequency), with silence left out.
-QList<int> pitchesHeard(const QByteArray &pcm)
-{
-    QList<std::pair<int, int>> runs; // pitch, windows
-    const qsizetype window = AudioAnalysis::kSampleRate / 20 * 2;
-    for (qsizetype offset = 0; offset + window <= pcm.size(); offset += window) {
-        AudioAnalysis part;
-        part.add(pcm.mid(offset, window));
-        if (part.rms() < 0.02)
-            continue;
-        const int hz = int(std::lround(part.dominantHz() / 10.0) * 10);
-        if (!runs.isEmpty() && std::abs(runs.last().first - hz) <= 30)
-            ++runs.last().second;
-        else
-            runs.append({hz, 1});
-    }
-    QList<int> pitches;
-    for (const auto &[hz, windows] : runs) {
-        if (windows >= 3 && (pitches.isEmpty() || std::abs(pitches.last() - hz) > 30))
-            pitches << hz;
-    }
-    return pitches;
-}
-
 TEST_F(Application, HoldingCtrlSpeaksTheAnswerInSentenceOrderWhileLaterSentencesComeFirst)
 {
     // Each sentence has its own pitch; the first one's audio comes last.
     useScenario(R"({"chat":{"defaultAnswer":"第一句话在这里。第二句话在这里。第三句话在这里。","chunkChars":4},
                     "synthesis":{"toneHz":{"第一句":440,"第二句":660,"第三句":880},"delayMs":{"第一句":700}}})");
-    QProcess speaker; // what the default output plays
-    speaker.start(QStringLiteral("parec"), {QStringLiteral("--device=speaker.monitor"), QStringLiteral("--rate=16000"),
-                                            QStringLiteral("--channels=1"), QStringLiteral("--format=s16le")});
+    SpeakerRecording speaker;
     holdAndSpeak(QStringLiteral("ctrl"));
     ASSERT_TRUE(waitUntil([this] { return idleWith(QStringLiteral("回复已完成")); }, 15000));
-    speaker.terminate();
-    speaker.waitForFinished(3000);
+    speaker.stop();
     EXPECT_EQ(server.recorder().recordsOfKind(QStringLiteral("tts-audio")).size(), 3) << "one synthesis per sentence";
     EXPECT_FALSE(logged(QStringLiteral("播放失败")));
-    EXPECT_EQ(pitchesHeard(speaker.readAllStandardOutput()), (QList<int>{440, 660, 880}));
+    EXPECT_EQ(speaker.pitches(), (QList<int>{440, 660, 880}));
 }
 
 TEST_F(Application, HoldingSuperDraftsAReplyFromTheScreen)

@@ -4,9 +4,10 @@
 
 #include <QTimer>
 
-// Plays nothing: records each clip (as text), and ends it from the event loop
-// after the given time. A clip whose text starts with "undecodable" cannot
-// start; one starting with "broken" starts and ends with a decode error.
+// Plays nothing: records each sound (as text) once its stream has ended,
+// and ends it from the event loop the given time later. A sound whose text
+// starts with "undecodable" cannot start; one starting with "broken" starts
+// and ends with a decode error.
 class FakeClipPlayer final : public ClipPlayer
 {
     Q_OBJECT
@@ -15,26 +16,47 @@ public:
     int clipMs = 0;
     QStringList played;
 
-    VoidResult play(const QByteArray &clip) override
+    using ClipPlayer::play;
+    VoidResult play(std::shared_ptr<AudioStream> stream) override
     {
-        const QString text = QString::fromUtf8(clip);
-        if (text.startsWith(QLatin1String("undecodable")))
+        if (stream->isFinished() && stream->bytes().isEmpty())
+            return stream->error().value_or(ServiceError{QStringLiteral("AudioError"), -1, QStringLiteral("音频解码错误：empty")});
+        if (QString::fromUtf8(stream->bytes()).startsWith(QLatin1String("undecodable")))
             return ServiceError{QStringLiteral("AudioError"), -1, QStringLiteral("音频解码错误：not mp3")};
+        stop();
+        m_stream = std::move(stream);
+        if (m_stream->isFinished())
+            playToEnd();
+        else
+            connect(m_stream.get(), &AudioStream::finished, this, &FakeClipPlayer::playToEnd);
+        return Ok{};
+    }
+
+    void stop() override
+    {
+        m_timer.stop();
+        if (m_stream)
+            disconnect(m_stream.get(), nullptr, this, nullptr);
+        m_stream.reset();
+    }
+
+private:
+    void playToEnd()
+    {
+        const QString text = QString::fromUtf8(m_stream->bytes());
         played.append(text);
         m_timer.disconnect();
         m_timer.setSingleShot(true);
         connect(&m_timer, &QTimer::timeout, this, [this, text] {
+            m_stream.reset();
             if (text.startsWith(QLatin1String("broken")))
                 Q_EMIT decodeErrorOccurred(std::nullopt);
             else
                 Q_EMIT finishedPlaying(true);
         });
         m_timer.start(clipMs);
-        return Ok{};
     }
 
-    void stop() override { m_timer.stop(); }
-
-private:
+    std::shared_ptr<AudioStream> m_stream;
     QTimer m_timer;
 };

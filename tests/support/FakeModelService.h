@@ -18,7 +18,7 @@ public:
     struct Synthesis
     {
         QString text;
-        std::shared_ptr<OneShot<Result<QByteArray>>> answer;
+        std::shared_ptr<AudioStream> audio;
     };
 
     // Control
@@ -32,6 +32,8 @@ public:
     QList<QList<LLMMessage>> chatRequests; // system prompt first
     QList<Synthesis> syntheses;
     QStringList visionImages;
+    int speechPrepared = 0;
+    int preparedDropped = 0;
 
     std::shared_ptr<ChatStream> streamChat(const QList<LLMMessage> &messages, const std::optional<QString> &systemPrompt,
                                            const AppConfig &) override
@@ -54,23 +56,56 @@ public:
         co_return visionReply;
     }
 
-    QCoro::Task<Result<QByteArray>> synthesizeSpeech(QString text, AppConfig) override
+    // The sentence's own text as its audio, arriving from the event loop.
+    std::shared_ptr<AudioStream> streamSpeech(QString text, AppConfig) override
     {
-        auto answer = std::make_shared<OneShot<Result<QByteArray>>>(this);
-        syntheses.append({text, answer});
+        auto audio = std::make_shared<AudioStream>();
+        syntheses.append({text, audio});
         if (failingSyntheses.contains(text))
-            answer->release(ServiceError{QStringLiteral("TTS"), -1, QStringLiteral("TTS 任务失败")});
+            later([audio] { audio->finish(ServiceError{QStringLiteral("TTS"), -1, QStringLiteral("TTS 任务失败")}); });
         else if (!holdSyntheses)
-            answer->release(text.toUtf8());
-        co_return co_await *answer;
+            later([audio, text] { audio->append(text.toUtf8()); audio->finish(); });
+        return audio;
     }
 
-    // Answers the held synthesis of a sentence with its clip.
+    QCoro::Task<Result<QByteArray>> synthesizeSpeech(QString text, AppConfig config) override
+    {
+        const std::shared_ptr<AudioStream> audio = streamSpeech(std::move(text), std::move(config));
+        co_await audio->ended();
+        if (audio->error())
+            co_return *audio->error();
+        co_return audio->bytes();
+    }
+
+    void prepareSpeech() override { ++speechPrepared; }
+    void dropPreparedSpeech() override { ++preparedDropped; }
+
+    // The held synthesis of a sentence: part of its audio (its text), or
+    // the rest and its end, or its failure after what came.
+    void sendSynthesis(const QString &text, const QString &part) { find(text)->append(part.toUtf8()); }
     void answerSynthesis(const QString &text)
+    {
+        if (AudioStream *audio = find(text)) {
+            audio->append(text.toUtf8());
+            audio->finish();
+        }
+    }
+    void failSynthesis(const QString &text)
+    {
+        find(text)->finish(ServiceError{QStringLiteral("TTS"), -1, QStringLiteral("TTS 连接中断")});
+    }
+
+private:
+    AudioStream *find(const QString &text) const
     {
         for (const Synthesis &synthesis : syntheses) {
             if (synthesis.text == text)
-                synthesis.answer->release(text.toUtf8());
+                return synthesis.audio.get();
         }
+        return nullptr;
+    }
+    void later(std::function<void()> action)
+    {
+        QMetaObject::invokeMethod(this, std::move(action), Qt::QueuedConnection);
     }
 };

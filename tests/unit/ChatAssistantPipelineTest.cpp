@@ -76,10 +76,12 @@ TEST_F(ChatPipeline, ClipsPlayInSentenceOrderWhateverOrderTheirSynthesisEnds)
 
 TEST_F(ChatPipeline, AFailedSynthesisOrAnUnplayableClipIsSkippedAndTheRestPlays)
 {
+    // The rest is spoken, but an answer with a sentence missing is not a
+    // finished one.
     service.chunks = {QStringLiteral("第一句话在这里。第二句话在这里。第三句话在这里。第四句话在这里。")};
     service.failingSyntheses = {QStringLiteral("第二句话在这里。")};
     player.clipMs = 5;
-    EXPECT_EQ(ask(QStringLiteral("问题")), QStringLiteral("回复已完成"));
+    EXPECT_EQ(ask(QStringLiteral("问题")), QStringLiteral("回复中断：TTS 任务失败"));
     EXPECT_EQ(player.played, (QStringList{QStringLiteral("第一句话在这里。"), QStringLiteral("第三句话在这里。"),
                                           QStringLiteral("第四句话在这里。")}));
     EXPECT_FALSE(log.linesStartingWith(QStringLiteral("⚠️ [TTS-流水线] 第 1 句合成失败，跳过：")).isEmpty());
@@ -89,7 +91,7 @@ TEST_F(ChatPipeline, AFailedSynthesisOrAnUnplayableClipIsSkippedAndTheRestPlays)
     // A clip that starts but fails to decode, then one that cannot start.
     service.chunks = {QStringLiteral("broken"), QStringLiteral("。"), QStringLiteral("undecodable!"),
                       QStringLiteral("最后一句可以播放。")};
-    EXPECT_EQ(ask(QStringLiteral("问题")), QStringLiteral("回复已完成"));
+    EXPECT_EQ(ask(QStringLiteral("问题")), QStringLiteral("回复中断：音频解码错误"));
     EXPECT_EQ(player.played, (QStringList{QStringLiteral("broken。"), QStringLiteral("最后一句可以播放。")}));
     EXPECT_EQ(log.linesStartingWith(QStringLiteral("⚠️ [播放] 第 0 句播放失败：音频解码错误")).size(), 1);
     EXPECT_EQ(log.linesStartingWith(QStringLiteral("⚠️ [播放] 第 1 句播放失败：")).size(), 1);
