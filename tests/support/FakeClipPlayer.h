@@ -15,6 +15,8 @@ class FakeClipPlayer final : public ClipPlayer
 public:
     int clipMs = 0;
     QStringList played;
+    // What each sound held when it started (its stream may bring more).
+    QStringList startedWith;
 
     using ClipPlayer::play;
     VoidResult play(std::shared_ptr<AudioStream> stream) override
@@ -24,6 +26,7 @@ public:
         if (QString::fromUtf8(stream->bytes()).startsWith(QLatin1String("undecodable")))
             return ServiceError{QStringLiteral("AudioError"), -1, QStringLiteral("音频解码错误：not mp3")};
         stop();
+        startedWith.append(QString::fromUtf8(stream->bytes()));
         m_stream = std::move(stream);
         if (m_stream->isFinished())
             playToEnd();

@@ -173,6 +173,8 @@ TEST_F(Controller, ACombinationDuringATakeDiscardsItWithNothingTypedAskedOrCaptu
     }
     EXPECT_EQ(recognizer.cancels, 2) << "both recording modes dropped their take";
     EXPECT_EQ(recognizer.stops, 0) << "a cancelled take is never finished for its text";
+    EXPECT_EQ(service.speechPrepared, 1) << "the chat take alone prepared a synthesis connection";
+    EXPECT_EQ(service.preparedDropped, 1) << "and its cancellation closed it";
     EXPECT_TRUE(desktop.pastes.isEmpty());
     EXPECT_TRUE(service.chatRequests.isEmpty());
     EXPECT_TRUE(service.visionImages.isEmpty());
@@ -246,8 +248,10 @@ TEST_F(Controller, TheChatModeSpeaksTheAnswerAndKeepsTheExchange)
     recognizer.transcript = QStringLiteral("今天天气怎么样？");
     service.chunks = {QStringLiteral("今天晴，最高二十三度。"), QStringLiteral("适合出门走走！")};
     activate(Control);
+    EXPECT_EQ(service.speechPrepared, 1) << "the first sentence's connection opens while the question is asked";
     release();
     ASSERT_TRUE(waitUntil([this] { return idle(); }));
+    EXPECT_EQ(service.preparedDropped, 1) << "whatever was left unused is closed with the answer";
     EXPECT_EQ(player.played, (QStringList{QStringLiteral("今天晴，最高二十三度。"), QStringLiteral("适合出门走走！")}));
     EXPECT_EQ(controller->chatHistory().size(), 2);
     EXPECT_EQ(statuses.mid(statuses.indexOf(QStringLiteral("正在思考..."))),

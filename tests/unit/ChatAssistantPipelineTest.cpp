@@ -74,6 +74,26 @@ TEST_F(ChatPipeline, ClipsPlayInSentenceOrderWhateverOrderTheirSynthesisEnds)
                                           QStringLiteral("第三句话在这里。"), QStringLiteral("好")}));
 }
 
+TEST_F(ChatPipeline, ASentencePlaysFromItsFirstAudioAndOneCutShortKeepsWhatCame)
+{
+    service.holdSyntheses = true;
+    service.chunks = {QStringLiteral("第一句话在这里。第二句话在这里。")};
+    start(QStringLiteral("讲两句"));
+    ASSERT_TRUE(waitUntil([this] { return service.syntheses.size() == 2; }));
+    service.answerSynthesis(QStringLiteral("第二句话在这里。"));
+    service.sendSynthesis(QStringLiteral("第一句话在这里。"), QStringLiteral("第一"));
+    ASSERT_TRUE(waitUntil([this] { return !player.startedWith.isEmpty(); }));
+    EXPECT_EQ(player.startedWith, QStringList{QStringLiteral("第一")}) << "it started on its first audio";
+    EXPECT_EQ(statuses.last(), QStringLiteral("正在回复..."));
+    service.sendSynthesis(QStringLiteral("第一句话在这里。"), QStringLiteral("句话"));
+    service.failSynthesis(QStringLiteral("第一句话在这里。"));
+    ASSERT_TRUE(waitUntil([this] { return finalStatus.has_value(); }));
+    EXPECT_EQ(player.played, (QStringList{QStringLiteral("第一句话"), QStringLiteral("第二句话在这里。")}))
+        << "what came of the first is heard, then the second";
+    EXPECT_EQ(*finalStatus, QStringLiteral("回复中断：TTS 连接中断")) << "an answer not heard whole is not finished";
+    EXPECT_EQ(pipeline.history().last().content, QStringLiteral("第一句话在这里。第二句话在这里。"));
+}
+
 TEST_F(ChatPipeline, AFailedSynthesisOrAnUnplayableClipIsSkippedAndTheRestPlays)
 {
     // The rest is spoken, but an answer with a sentence missing is not a
