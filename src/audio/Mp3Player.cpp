@@ -8,6 +8,8 @@
 
 Mp3Player::Mp3Player(QObject *parent) : ClipPlayer(parent)
 {
+    m_drainCheck.setInterval(50);
+    connect(&m_drainCheck, &QTimer::timeout, this, &Mp3Player::checkDrained);
     m_stallTimer.setSingleShot(true);
     connect(&m_stallTimer, &QTimer::timeout, this, [this] {
         Log::line(QStringLiteral("⚠️ [播放] 播放未按时结束，视为失败"));
@@ -70,7 +72,14 @@ void Mp3Player::onStreamChanged()
         Result<QByteArray> pcm = m_decoder->feed(fresh);
         if (!pcm)
             return end(pcm.error());
+        // A sink that has read everything there was stops asking for more
+        // (Qt's PulseAudio sink stops its pull timer): wake it for the rest.
+        const bool drained = m_feed.bytesAvailable() == 0;
         m_feed.append(pcm.value());
+        if (m_sink && drained && !pcm.value().isEmpty()) {
+            m_sink->suspend();
+            m_sink->resume();
+        }
         if (!m_sink && m_feed.totalBytes() > 0) {
             startSink();
             // Inside play() the caller is told instead.
@@ -90,7 +99,20 @@ void Mp3Player::onStreamChanged()
     const qint64 totalMs = m_decoder->format().durationForBytes(qint32(m_feed.totalBytes())) / 1000;
     const qint64 playedMs = m_sink->processedUSecs() / 1000;
     m_stallTimer.start(int(std::max<qint64>(totalMs - playedMs, 0)) + kStallMarginMs);
+    m_drainCheck.start();
     onStateChanged();
+}
+
+void Mp3Player::checkDrained()
+{
+    // Not every audio backend says "idle" at the end of a sound that ran
+    // dry on the way: the sound has also ended once the output has played
+    // all of it.
+    if (!m_sink || !m_feed.atEnd())
+        return;
+    const qint64 totalUs = m_decoder->format().durationForBytes(qint32(m_feed.totalBytes()));
+    if (m_sink->processedUSecs() >= totalUs - kDrainSlackUs)
+        end(std::nullopt);
 }
 
 void Mp3Player::startSink()
@@ -134,6 +156,7 @@ void Mp3Player::end(std::optional<ServiceError> error)
 void Mp3Player::stop()
 {
     m_stallTimer.stop();
+    m_drainCheck.stop();
     if (m_stream) {
         disconnect(m_stream.get(), nullptr, this, nullptr);
         m_stream.reset();

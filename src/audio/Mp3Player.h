@@ -43,6 +43,7 @@ private:
     void onStreamChanged();
     void startSink();
     void onStateChanged();
+    void checkDrained();
     void end(std::optional<ServiceError> error);
 
     std::shared_ptr<AudioStream> m_stream;
@@ -52,4 +53,7 @@ private:
     std::unique_ptr<QAudioSink> m_sink;
     PcmFeed m_feed;
     QTimer m_stallTimer;
+    QTimer m_drainCheck;
+    // How close to the end counts as played (the output's clock is coarse).
+    static constexpr qint64 kDrainSlackUs = 20000;
 };

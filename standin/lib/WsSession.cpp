@@ -4,6 +4,7 @@
 #include "RunTaskValidator.h"
 #include "StandinServer.h"
 
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTcpSocket>
@@ -300,6 +301,7 @@ void WsSession::sendSynthesisAudio(const QString &text)
         later(delay + step * index, [this, piece, index, sentence = text.left(8)] {
             --m_audioInFlight;
             record({{QStringLiteral("kind"), QStringLiteral("tts-frame")},
+                    {QStringLiteral("epoch_ms"), QDateTime::currentMSecsSinceEpoch()},
                     {QStringLiteral("text"), sentence},
                     {QStringLiteral("index"), index},
                     {QStringLiteral("size"), piece.size()}});
