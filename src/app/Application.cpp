@@ -19,6 +19,7 @@
 #include "RealtimeASRService.h"
 #include "Scheduler.h"
 #include "SettingsStore.h"
+#include "TakeHistory.h"
 #include "null/NullKeyEventSource.h"
 #include "wayland/WaylandDesktopBackend.h"
 
@@ -229,6 +230,15 @@ AppViewModel &Application::controller()
         m_controller = std::make_unique<AppViewModel>(AppViewModel::Services{
             settings(), apiKeyProvider(), recognizer(), hotkeyMonitor(), *m_recorder, modelService(), desktop(),
             *m_player, *m_controllerScheduler, [this] { return accessibilityProblem(); }});
+        // Each take's words go to the history, unless the user turned it off.
+        QObject::connect(m_controller.get(), &AppViewModel::takeRecorded, m_controller.get(),
+                         [this](const TakeRecord &record) {
+                             if (!settings().loadAppConfig().keepHistory)
+                                 return;
+                             QString error;
+                             if (!TakeHistory(TakeHistory::defaultPath()).append(record, &error))
+                                 Log::line(QStringLiteral("⚠️ [历史] 无法保存这次的记录：") + error);
+                         });
     }
     return *m_controller;
 }

@@ -2,6 +2,8 @@
 
 #include "Json.h"
 
+#include <QJsonArray>
+
 #include <array>
 
 namespace {
@@ -15,6 +17,27 @@ constexpr std::array<std::pair<const char *, QString AppConfig::*>, 6> kStringFi
     {"vlModel", &AppConfig::vlModel},
 }};
 const QString kEnableLLMPolish = QStringLiteral("enableLLMPolish");
+const QString kReplacements = QStringLiteral("replacements");
+const QString kKeepHistory = QStringLiteral("keepHistory");
+const QString kRestoreClipboard = QStringLiteral("restoreClipboard");
+const QString kFrom = QStringLiteral("from");
+const QString kTo = QStringLiteral("to");
+
+// The list, or nothing when any entry is not a {"from", "to"} pair of strings.
+std::optional<QList<TextReplacement>> replacementsIn(const QJsonValue &value)
+{
+    if (!value.isArray())
+        return std::nullopt;
+    QList<TextReplacement> list;
+    for (const QJsonValue &entry : value.toArray()) {
+        const auto from = Json::stringMember(entry.toObject(), kFrom);
+        const auto to = Json::stringMember(entry.toObject(), kTo);
+        if (!entry.isObject() || !from || !to)
+            return std::nullopt;
+        list.append({*from, *to});
+    }
+    return list;
+}
 } // namespace
 
 QByteArray AppConfig::toJson() const
@@ -23,6 +46,12 @@ QByteArray AppConfig::toJson() const
     for (const auto &[name, field] : kStringFields)
         writer.add(QString::fromLatin1(name), this->*field);
     writer.add(kEnableLLMPolish, enableLLMPolish);
+    QJsonArray list;
+    for (const TextReplacement &replacement : replacements)
+        list.append(QJsonObject{{kFrom, replacement.from}, {kTo, replacement.to}});
+    writer.add(kReplacements, list);
+    writer.add(kKeepHistory, keepHistory);
+    writer.add(kRestoreClipboard, restoreClipboard);
     return writer.bytes();
 }
 
@@ -42,5 +71,10 @@ std::optional<AppConfig> AppConfig::fromJson(const QByteArray &json)
     if (!polish)
         return std::nullopt;
     result.enableLLMPolish = *polish;
+    // Added later: a record without them (or with a broken one) keeps the
+    // rest of the user's settings.
+    result.replacements = replacementsIn(object->value(kReplacements)).value_or(QList<TextReplacement>());
+    result.keepHistory = Json::boolMember(*object, kKeepHistory).value_or(true);
+    result.restoreClipboard = Json::boolMember(*object, kRestoreClipboard).value_or(false);
     return result;
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "TextReplacements.h"
+
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -26,6 +29,13 @@ struct AppConfig
     QString vlModel = QString::fromLatin1(kDefaultVlModel);
     // Stored and reset with the record; nothing reads it.
     bool enableLLMPolish = false;
+    // Applied, in order, to dictated text and to the chat's question.
+    QList<TextReplacement> replacements;
+    // Whether each take is kept in the history file.
+    bool keepHistory = true;
+    // Whether the clipboard's earlier content is put back after a paste
+    // (off: the pasted text stays on the clipboard).
+    bool restoreClipboard = false;
 
     friend bool operator==(const AppConfig &, const AppConfig &) = default;
 
@@ -33,6 +43,9 @@ struct AppConfig
 
     // Compact JSON, members in field order.
     QByteArray toJson() const;
-    // Strict: all seven members required with their JSON types; extra members ignored.
+    // Strict: the seven original members required with their JSON types;
+    // the later ones ("replacements", "keepHistory", "restoreClipboard") are
+    // optional (a record written before them loads) and take their defaults
+    // when malformed; extra members ignored.
     static std::optional<AppConfig> fromJson(const QByteArray &json);
 };

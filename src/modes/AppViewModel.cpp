@@ -5,6 +5,7 @@
 #include "ModelService.h"
 #include "HotkeyMonitorService.h"
 #include "Log.h"
+#include "TextReplacements.h"
 #include "Memory.h"
 #include "SettingsStore.h"
 #include "SpeechRecognizer.h"
@@ -206,6 +207,8 @@ QCoro::Task<> AppViewModel::stopAndProcess(AppMode mode)
 {
     bool started = false;
     QString startFailure;
+    m_take = {};
+    m_take.released.start();
     m_releasePending = true;
     if (mode == AppMode::ChatAssistant)
         m_services.modelService.prepareSpeech(); // at the release at the latest
@@ -221,7 +224,13 @@ QCoro::Task<> AppViewModel::stopAndProcess(AppMode mode)
     // pipeline's, which must be the last word.
     co_await delay(m_services.scheduler, std::chrono::milliseconds(0));
     // A run whose recognition never started has no transcript of its own.
-    const QString text = started ? m_services.recognizer.finalTranscript() : QString();
+    const QString heard = started ? m_services.recognizer.finalTranscript() : QString();
+    // The user's fixed corrections, before the words are used.
+    const QString text = TextReplacements::apply(heard, m_appConfig.replacements);
+    if (text != heard)
+        Log::line(QStringLiteral("🔁 [替换] 识别结果按替换表修改为：\"%1\"").arg(text.left(100)));
+    m_take.text = text;
+    m_take.latencyMs = m_take.released.elapsed();
     if (text.isEmpty()) {
         Log::line(QStringLiteral("❌ [语音处理] 识别结果为空，模式：") + name(mode));
         if (mode == AppMode::ChatAssistant)
@@ -259,20 +268,26 @@ QCoro::Task<> AppViewModel::processVoiceInput(QString text)
 QCoro::Task<> AppViewModel::processChatAssistant(QString text)
 {
     const RunEnding ending = co_await m_chat.run(text, m_appConfig, [this](const QString &s) { setStatusMessage(s); });
+    m_take.answer = m_chat.lastAnswer();
     finishRun(ending);
 }
 
 QCoro::Task<> AppViewModel::processBFFReply()
 {
     m_appConfig = m_services.settings.loadAppConfig();
+    m_take = {};
     setProcessing(true);
     setStatusMessage(QStringLiteral("正在截屏..."));
     const RunEnding ending = co_await m_bff.run(m_appConfig, [this](const QString &s) { setStatusMessage(s); });
+    m_take.text = m_bff.lastDraft();
+    m_take.latencyMs = m_bff.lastDraftMs();
     finishRun(ending);
 }
 
 void AppViewModel::finishRun(const RunEnding &ending)
 {
+    const std::optional<AppMode> mode = m_currentMode;
+    recordTake(mode, ending);
     setStatusMessage(ending.status);
     setProcessing(false);
     setCurrentMode(std::nullopt);
@@ -280,6 +295,29 @@ void AppViewModel::finishRun(const RunEnding &ending)
     // with it: an idle application holds no more than it needs.
     Memory::releaseFreedMemory();
     Q_EMIT runEnded(ending);
+}
+
+void AppViewModel::recordTake(std::optional<AppMode> mode, const RunEnding &ending)
+{
+    const Take take = std::exchange(m_take, {});
+    if (!mode || take.text.isEmpty())
+        return;
+    const auto endingName = [&]() -> const char * {
+        switch (ending.kind) {
+        case RunEnding::Kind::Done:
+            return *mode == AppMode::ChatAssistant ? TakeRecord::kSpoken : TakeRecord::kPasted;
+        case RunEnding::Kind::OnClipboard:
+            return TakeRecord::kClipboard;
+        case RunEnding::Kind::Cancelled:
+            return TakeRecord::kCancelled;
+        case RunEnding::Kind::Failed:
+        case RunEnding::Kind::NothingHeard:
+            break;
+        }
+        return TakeRecord::kFailed;
+    };
+    Q_EMIT takeRecorded({QDateTime::currentDateTime(), *mode, take.text, take.answer,
+                         QString::fromLatin1(endingName()), take.latencyMs});
 }
 
 void AppViewModel::setCurrentMode(std::optional<AppMode> mode)

@@ -8,9 +8,11 @@
 #include "OneShot.h"
 #include "RecordingState.h"
 #include "RunEnding.h"
+#include "TakeRecord.h"
 #include "ScreenCaptureService.h"
 #include "TextInputService.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 
 #include <functional>
@@ -89,6 +91,8 @@ Q_SIGNALS:
     void hasApiKeyChanged(bool hasKey);
     // A run has ended (its status is already shown).
     void runEnded(const RunEnding &ending);
+    // A take that produced words has ended: what the history keeps.
+    void takeRecorded(const TakeRecord &record);
 
 private:
     struct StartTask;
@@ -104,6 +108,8 @@ private:
     QCoro::Task<> processBFFReply();
     // The end of every run: its last status text, then idle.
     void finishRun(const RunEnding &ending);
+    // Tells the history about the run's take, if it produced words.
+    void recordTake(std::optional<AppMode> mode, const RunEnding &ending);
     // A run is under way: from its release (or the reply's start) to its end.
     bool isBusy() const { return m_isProcessing || m_releasePending; }
 
@@ -125,6 +131,14 @@ private:
     bool m_releasePending = false;
     QString m_statusMessage;
     bool m_hasApiKey = false;
+    // The words of the take under way, for the history.
+    struct Take
+    {
+        QElapsedTimer released;
+        QString text;
+        QString answer;
+        qint64 latencyMs = -1;
+    } m_take;
     AppConfig m_appConfig;
     // The start of the current recognition; the release waits for it.
     std::shared_ptr<StartTask> m_voiceProcessingTask;

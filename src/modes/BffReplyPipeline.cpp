@@ -7,6 +7,8 @@
 #include "ScreenCaptureService.h"
 #include "TextInputService.h"
 
+#include <QElapsedTimer>
+
 BffReplyPipeline::BffReplyPipeline(ModelService &service, ScreenCaptureService &capture,
                                    TextInputService &input, Scheduler &scheduler)
     : m_service(service), m_capture(capture), m_input(input), m_scheduler(scheduler)
@@ -15,6 +17,10 @@ BffReplyPipeline::BffReplyPipeline(ModelService &service, ScreenCaptureService &
 
 QCoro::Task<RunEnding> BffReplyPipeline::run(AppConfig config, StatusSink status)
 {
+    QElapsedTimer started;
+    started.start();
+    m_lastDraft.clear();
+    m_lastDraftMs = -1;
     co_await delay(m_scheduler, kPauseBeforeCapture);
     const std::optional<QString> base64 = co_await m_capture.captureFocusedScreenAsBase64Async(
         ScreenCaptureService::kReplyMaxDimension, ScreenCaptureService::kReplyJpegQuality);
@@ -30,6 +36,8 @@ QCoro::Task<RunEnding> BffReplyPipeline::run(AppConfig config, StatusSink status
         co_return RunEnding::failed(QStringLiteral("分析失败：") + reply.error().description);
     }
     Log::line(QStringLiteral("💕 [BFF] 生成回复：") + reply.value().left(100));
+    m_lastDraft = reply.value();
+    m_lastDraftMs = started.elapsed();
     status(QStringLiteral("正在输入回复..."));
     const bool pasted = co_await m_input.insertTextIntoFocusedApp(reply.value());
     if (!pasted) {

@@ -35,9 +35,16 @@ public:
     // status texts go to the sink; the ending, with its status, is returned.
     QCoro::Task<RunEnding> run(AppConfig config, StatusSink status);
 
+    // The last run's draft (empty when it produced none) and how long after
+    // the run's start it came.
+    const QString &lastDraft() const { return m_lastDraft; }
+    qint64 lastDraftMs() const { return m_lastDraftMs; }
+
 private:
     ModelService &m_service;
     ScreenCaptureService &m_capture;
     TextInputService &m_input;
     Scheduler &m_scheduler;
+    QString m_lastDraft;
+    qint64 m_lastDraftMs = -1;
 };

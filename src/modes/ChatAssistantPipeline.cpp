@@ -25,6 +25,7 @@ QCoro::Task<RunEnding> ChatAssistantPipeline::run(QString question, AppConfig co
 {
     Log::line(QStringLiteral("💬 [聊天助手] 开始处理，识别文本：\"%1\"").arg(question.left(100)));
     m_history.append({QStringLiteral("user"), question});
+    m_lastAnswer.clear();
     auto queue = std::make_shared<ClipQueue>(this);
     status(QStringLiteral("正在思考..."));
     auto answer = std::make_shared<Answer>();
@@ -110,6 +111,7 @@ QCoro::Task<> ChatAssistantPipeline::produce(AppConfig config, std::shared_ptr<C
     for (QCoro::Task<> &synthesis : syntheses)
         co_await std::move(synthesis);
 
+    m_lastAnswer = answer->text;
     if (!answer->text.isEmpty()) {
         m_history.append({QStringLiteral("assistant"), answer->text});
         if (m_history.size() > kHistoryLimit)

@@ -46,6 +46,8 @@ public:
                           QObject *parent = nullptr);
 
     const QList<LLMMessage> &history() const { return m_history; }
+    // The last run's answer as the model wrote it (empty when none came).
+    const QString &lastAnswer() const { return m_lastAnswer; }
 
     // One question, answered aloud. Intermediate status texts go to the sink;
     // the ending is returned: "回复已完成", or a failure: "回复失败：" and the
@@ -78,5 +80,6 @@ private:
     ClipPlayer &m_player;
     Scheduler &m_scheduler;
     QList<LLMMessage> m_history;
+    QString m_lastAnswer;
     std::shared_ptr<OneShot<VoidResult>> m_audioCompletion;
 };

@@ -12,13 +12,39 @@ QJsonObject defaultObject()
     return *Json::parseObject(AppConfig::defaults().toJson());
 }
 
-TEST(AppConfig, EncodesSevenMembersInFieldOrder)
+// The record as earlier versions wrote it.
+const QByteArray kSevenMembers(R"({"llmModel":"qwen3.5-flash",)"
+                               R"("compatibleBaseURL":"https://dashscope.aliyuncs.com/compatible-mode/v1",)"
+                               R"("asrModel":"fun-asr-realtime","ttsModel":"cosyvoice-v3-flash",)"
+                               R"("ttsVoice":"longanyang","vlModel":"qwen-vl-max","enableLLMPolish":false)");
+
+TEST(AppConfig, EncodesItsMembersInFieldOrder)
 {
     EXPECT_EQ(AppConfig::defaults().toJson(),
-              QByteArray(R"({"llmModel":"qwen3.5-flash",)"
-                         R"("compatibleBaseURL":"https://dashscope.aliyuncs.com/compatible-mode/v1",)"
-                         R"("asrModel":"fun-asr-realtime","ttsModel":"cosyvoice-v3-flash",)"
-                         R"("ttsVoice":"longanyang","vlModel":"qwen-vl-max","enableLLMPolish":false})"));
+              kSevenMembers + R"(,"replacements":[],"keepHistory":true,"restoreClipboard":false})");
+}
+
+TEST(AppConfig, ARecordWithoutTheLaterMembersLoadsAndABrokenOneKeepsTheRest)
+{
+    EXPECT_EQ(AppConfig::fromJson(kSevenMembers + '}'), AppConfig::defaults());
+
+    AppConfig config;
+    config.replacements = {{QStringLiteral("千问"), QStringLiteral("Qwen")}, {QStringLiteral("a"), QString()}};
+    config.keepHistory = false;
+    config.restoreClipboard = true;
+    config.llmModel = QStringLiteral("qwen-plus");
+    EXPECT_EQ(AppConfig::fromJson(config.toJson()), config);
+
+    // A broken later member costs only itself, never the model settings.
+    for (const QByteArray &broken : {QByteArray(R"("replacements":"千问")"),
+                                     QByteArray(R"("replacements":[{"from":"a"}])"),
+                                     QByteArray(R"("replacements":[{"from":1,"to":"b"}])"),
+                                     QByteArray(R"("keepHistory":"no")")}) {
+        const auto loaded = AppConfig::fromJson(kSevenMembers + ',' + broken + '}');
+        ASSERT_TRUE(loaded) << broken.toStdString();
+        EXPECT_TRUE(loaded->replacements.isEmpty());
+        EXPECT_TRUE(loaded->keepHistory);
+    }
 }
 
 TEST(AppConfig, RoundTripsFreeTextIncludingEmptyAndEscapedStrings)
@@ -32,11 +58,11 @@ TEST(AppConfig, RoundTripsFreeTextIncludingEmptyAndEscapedStrings)
     EXPECT_EQ(AppConfig::fromJson(config.toJson()), config);
 }
 
-TEST(AppConfig, EveryMemberIsRequiredWithItsType)
+TEST(AppConfig, EveryOriginalMemberIsRequiredWithItsType)
 {
     const QJsonObject good = defaultObject();
     ASSERT_TRUE(AppConfig::fromJson(QJsonDocument(good).toJson()));
-    for (const QString &member : good.keys()) {
+    for (const QString &member : Json::parseObject(kSevenMembers + '}')->keys()) {
         QJsonObject missing = good;
         missing.remove(member);
         EXPECT_FALSE(AppConfig::fromJson(QJsonDocument(missing).toJson()))

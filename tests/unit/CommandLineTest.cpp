@@ -1,4 +1,5 @@
 #include "ShortcutConfig.h"
+#include "TakeHistory.h"
 #include "TestSupport.h"
 
 #include <QElapsedTimer>
@@ -118,7 +119,8 @@ TEST_F(CommandLine, ShowPrintsBothRecordsAndWritesNothing)
               QJsonDocument::fromJson(ShortcutConfig::defaults().toJson()).toJson(QJsonDocument::Compact));
     const QJsonObject app = shown.value(QStringLiteral("appConfig")).toObject();
     EXPECT_EQ(app.value(QStringLiteral("llmModel")).toString(), QStringLiteral("qwen3.5-flash"));
-    EXPECT_EQ(app.size(), 7);
+    EXPECT_EQ(app.size(), 10);
+    EXPECT_TRUE(app.value(QStringLiteral("keepHistory")).toBool());
     EXPECT_TRUE(settingsFile().isEmpty());
 }
 
@@ -222,6 +224,52 @@ TEST_F(CommandLine, MonitorKeysWithoutADisplayRetriesThenEndsWithAReason)
     EXPECT_TRUE(result.err.contains(QStringLiteral("X11 session"))) << result.err.toStdString();
 
     EXPECT_EQ(run({QStringLiteral("monitor-keys"), QStringLiteral("now")}).exitCode, 2);
+}
+
+TEST_F(CommandLine, ReplacementsAreAddedListedInOrderAndRemoved)
+{
+    const auto replace = [this](const QStringList &args) { return run(QStringList{QStringLiteral("replace")} + args); };
+    EXPECT_EQ(replace({QStringLiteral("add"), QStringLiteral("千问"), QStringLiteral("Qwen")}).exitCode, 0);
+    EXPECT_EQ(replace({QStringLiteral("add"), QStringLiteral("quill wren"), QStringLiteral("Quillwren")}).exitCode, 0);
+    EXPECT_EQ(replace({QStringLiteral("add"), QStringLiteral("千问"), QStringLiteral("通义千问")}).exitCode, 0)
+        << "the same words again take the first entry's place";
+    EXPECT_EQ(replace({QStringLiteral("list")}).out, QStringLiteral("千问 → 通义千问\nquill wren → Quillwren\n"));
+    EXPECT_EQ(replace({QStringLiteral("add"), QString(), QStringLiteral("x")}).exitCode, 2);
+    EXPECT_EQ(replace({QStringLiteral("remove"), QStringLiteral("没有")}).exitCode, 1);
+    EXPECT_EQ(replace({QStringLiteral("remove"), QStringLiteral("千问")}).exitCode, 0);
+    EXPECT_EQ(replace({QStringLiteral("list")}).out, QStringLiteral("quill wren → Quillwren\n"));
+    EXPECT_EQ(replace({QStringLiteral("add"), QStringLiteral("x")}).exitCode, 2);
+
+    // The list is not a field `config set` can overwrite.
+    const auto set = run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("replacements"), QStringLiteral("[]")});
+    EXPECT_EQ(set.exitCode, 2);
+    EXPECT_TRUE(set.err.contains(QStringLiteral("quillwren replace")));
+    EXPECT_EQ(replace({QStringLiteral("list")}).out, QStringLiteral("quill wren → Quillwren\n"));
+    EXPECT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("keepHistory"), QStringLiteral("false")})
+                  .exitCode, 0);
+    EXPECT_FALSE(shownConfig()[QStringLiteral("appConfig")][QStringLiteral("keepHistory")].toBool());
+}
+
+TEST_F(CommandLine, HistoryPrintsTheNewestTakesAsTextOrJsonLinesAndClears)
+{
+    QTemporaryDir data;
+    env.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
+    TakeHistory history(data.filePath(QStringLiteral("orvo/Quillwren/history.jsonl")));
+    for (const QString &text : {QStringLiteral("第一条"), QStringLiteral("第二条"), QStringLiteral("第三条")})
+        ASSERT_TRUE(history.append({QDateTime::currentDateTime(), AppMode::VoiceInput, text, {},
+                                    QString::fromLatin1(TakeRecord::kPasted), 300}));
+    const auto json = run({QStringLiteral("history"), QStringLiteral("--json"), QStringLiteral("-n"), QStringLiteral("2")});
+    EXPECT_EQ(json.exitCode, 0);
+    const QStringList lines = json.out.trimmed().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 2);
+    for (const QString &line : lines)
+        EXPECT_TRUE(TakeRecord::fromJson(line.toUtf8())) << line.toStdString();
+    EXPECT_EQ(TakeRecord::fromJson(lines[0].toUtf8())->text, QStringLiteral("第三条"));
+    const auto text = run({QStringLiteral("history")});
+    EXPECT_TRUE(text.out.contains(QStringLiteral("voice_input  pasted  第一条"))) << text.out.toStdString();
+    EXPECT_EQ(run({QStringLiteral("history"), QStringLiteral("-n"), QStringLiteral("zero")}).exitCode, 2);
+    EXPECT_EQ(run({QStringLiteral("history"), QStringLiteral("clear")}).exitCode, 0);
+    EXPECT_TRUE(run({QStringLiteral("history")}).out.isEmpty());
 }
 
 } // namespace

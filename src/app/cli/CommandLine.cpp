@@ -2,6 +2,9 @@
 
 #include "Application.h"
 #include "ConfigCommand.h"
+#include "HistoryCommand.h"
+#include "ReplaceCommand.h"
+#include "TakeHistory.h"
 #include "Console.h"
 #include "DesktopCommands.h"
 #include "DoctorCommand.h"
@@ -67,6 +70,12 @@ QString usage()
         "  config show              print the shortcut and model settings as JSON\n"
         "  config set FIELD VALUE   change one setting, e.g. `config set llmModel qwen-plus`\n"
         "                           or `config set voiceInput.modifier shift`\n"
+        "  replace add FROM TO      replace FROM with TO in dictated text and questions\n"
+        "  replace list             list the replacements, in the order they apply\n"
+        "  replace remove FROM      remove the replacement of FROM\n"
+        "  history [-n N] [--json]  print the newest N takes (20), newest first; --json:\n"
+        "                           one JSON object per line\n"
+        "  history clear            empty the history\n"
         "  monitor-keys             watch the mode keys and print each press, activation,\n"
         "                           release and cancellation until interrupted\n"
         "  transcribe --input FILE.wav [--fast] [--partial]\n"
@@ -84,9 +93,10 @@ QString usage()
         "  --version                show the version\n"
         "\n"
         "Settings fields: llmModel, compatibleBaseURL, asrModel, ttsModel, ttsVoice, vlModel,\n"
-        "enableLLMPolish (true|false), and MODE.modifier (option|control|command|shift) and\n"
+        "enableLLMPolish, keepHistory, restoreClipboard (true|false), and MODE.modifier (option|control|command|shift) and\n"
         "MODE.enabled (true|false) for MODE voiceInput, chatAssistant, bffReply.\n"
         "Keys: option = Alt, control = Ctrl, command = Super, shift = Shift.\n"
+        "The history lives in $XDG_DATA_HOME/orvo/Quillwren/history.jsonl (readable by you alone).\n"
         "The service: the compatibleBaseURL setting, and $QUILLWREN_WS_URL for the WebSocket endpoint.\n"
         "\n"
         "Exit status: 0 success, 1 failure, 2 bad command line (nothing changed).");
@@ -128,6 +138,12 @@ int run(QCoreApplication &app, Application &application, const QStringList &args
         return DoctorCommand(application).run(rest);
     if (command == QLatin1String("config"))
         return ConfigCommand(application.settings()).run(rest);
+    if (command == QLatin1String("replace"))
+        return ReplaceCommand(application.settings()).run(rest);
+    if (command == QLatin1String("history")) {
+        TakeHistory history(TakeHistory::defaultPath());
+        return HistoryCommand(history).run(rest);
+    }
     if (command == QLatin1String("monitor-keys"))
         return MonitorKeysCommand(application).run(app, rest);
     if (command == QLatin1String("ask") || command == QLatin1String("speak") || command == QLatin1String("reply")) {

@@ -81,6 +81,10 @@ int ConfigCommand::set(const QString &field, const QString &value)
         return Console::UsageError;
     }
 
+    if (isAppField && appObject.value(field).isArray()) {
+        Console::err(QStringLiteral("%1 is a list: edit it with `quillwren replace`; nothing was stored.").arg(field));
+        return Console::UsageError;
+    }
     QString problem;
     if (isAppField) {
         const auto parsed = parseValue(field, appObject.value(field), value, &problem);

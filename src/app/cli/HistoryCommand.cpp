@@ -1,0 +1,54 @@
+#include "HistoryCommand.h"
+
+#include "Console.h"
+#include "TakeHistory.h"
+
+namespace {
+constexpr int kDefaultCount = 20;
+
+QString usageText()
+{
+    return QStringLiteral("usage: quillwren history [-n N] [--json] | quillwren history clear");
+}
+} // namespace
+
+HistoryCommand::HistoryCommand(TakeHistory &history) : m_history(history) {}
+
+int HistoryCommand::run(const QStringList &args)
+{
+    if (args == QStringList{QStringLiteral("clear")}) {
+        QString error;
+        if (!m_history.clear(&error)) {
+            Console::err(QStringLiteral("The history could not be cleared: ") + error);
+            return Console::Failure;
+        }
+        Console::out(QStringLiteral("The history is empty."));
+        return Console::Success;
+    }
+    int count = kDefaultCount;
+    bool json = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        bool ok = false;
+        if (args[i] == QLatin1String("--json")) {
+            json = true;
+        } else if (args[i] == QLatin1String("-n") && i + 1 < args.size() && (count = args[i + 1].toInt(&ok), ok)
+                   && count > 0) {
+            ++i;
+        } else {
+            Console::err(usageText());
+            return Console::UsageError;
+        }
+    }
+    for (const TakeRecord &record : m_history.newest(count)) {
+        if (json) {
+            Console::out(QString::fromUtf8(record.toJson()));
+            continue;
+        }
+        QString line = QStringLiteral("%1  %2  %3  %4").arg(record.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                                                          AppModes::rawValue(record.mode), record.ending, record.text);
+        if (!record.answer.isEmpty())
+            line += QStringLiteral("  →  ") + record.answer;
+        Console::out(line);
+    }
+    return Console::Success;
+}
