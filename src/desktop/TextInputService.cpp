@@ -5,12 +5,18 @@
 
 TextInputService::TextInputService(DesktopBackend &desktop) : m_desktop(desktop) {}
 
-QCoro::Task<bool> TextInputService::insertTextIntoFocusedApp(QString text)
+QCoro::Task<bool> TextInputService::insertTextIntoFocusedApp(QString text, bool restoreClipboard)
 {
+    const bool saved = restoreClipboard && m_desktop.saveClipboard();
+    if (restoreClipboard && !saved)
+        Log::line(QStringLiteral("⚠️ [剪贴板] 此桌面无法恢复剪贴板原内容，文本将留在剪贴板"));
     // The clipboard is this process's: it serves the text to the application
     // that pastes, for as long as the process runs or until replaced.
     m_desktop.setClipboardText(text);
-    co_return co_await simulatePaste();
+    const bool pasted = co_await simulatePaste();
+    if (pasted && saved)
+        co_await m_desktop.restoreClipboard(text);
+    co_return pasted;
 }
 
 QCoro::Task<bool> TextInputService::simulatePaste()

@@ -14,7 +14,10 @@ class TextInputService
 public:
     explicit TextInputService(DesktopBackend &desktop);
 
-    QCoro::Task<bool> insertTextIntoFocusedApp(QString text);
+    // restoreClipboard: give the clipboard's earlier content back once the
+    // target has the text (where the desktop can; never when the keystroke
+    // could not be sent, since then the text must wait on the clipboard).
+    QCoro::Task<bool> insertTextIntoFocusedApp(QString text, bool restoreClipboard = false);
     QCoro::Task<bool> simulatePaste();
 
 private:

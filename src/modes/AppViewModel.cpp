@@ -254,7 +254,7 @@ QCoro::Task<> AppViewModel::processVoiceInput(QString text)
     Log::line(QStringLiteral("⌨️ [语音输入] 开始注入文本..."));
     // Awaited into a local first: g++ 12 miscompiles a co_await of a call with
     // a temporary argument inside an if condition (the caller's frame is lost).
-    const bool pasted = co_await m_textInput.insertTextIntoFocusedApp(text);
+    const bool pasted = co_await m_textInput.insertTextIntoFocusedApp(text, m_appConfig.restoreClipboard);
     if (!pasted) {
         // The keystroke could not be sent: say where the words are.
         Log::line(QStringLiteral("⚠️ [语音输入] 无法模拟粘贴，文本已在剪贴板"));

@@ -39,7 +39,7 @@ QCoro::Task<RunEnding> BffReplyPipeline::run(AppConfig config, StatusSink status
     m_lastDraft = reply.value();
     m_lastDraftMs = started.elapsed();
     status(QStringLiteral("正在输入回复..."));
-    const bool pasted = co_await m_input.insertTextIntoFocusedApp(reply.value());
+    const bool pasted = co_await m_input.insertTextIntoFocusedApp(reply.value(), config.restoreClipboard);
     if (!pasted) {
         // The keystroke could not be sent: the reply waits on the clipboard.
         co_return RunEnding::onClipboard(reply.value());

@@ -5,7 +5,9 @@
 #include <QDateTime>
 #include <QProcess>
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 #include <optional>
 
 // What the default output plays, recorded from the speaker's monitor as
@@ -59,10 +61,11 @@ public:
 
     // The pitches heard, in order: the dominant frequency of each 50 ms of
     // sound, held for at least 150 ms (a window across the seam of two
-    // sounds reads as a stray frequency), with silence left out.
+    // sounds, or at the edge of a gap, reads as a stray frequency), with
+    // silence left out; each pitch as the middle reading of its run.
     QList<int> pitches() const
     {
-        QList<std::pair<int, int>> runs; // pitch, windows
+        QList<QList<int>> runs; // the readings of each run of one pitch
         const qsizetype window = AudioAnalysis::kSampleRate / 20 * 2;
         for (qsizetype offset = 0; offset + window <= m_pcm.size(); offset += window) {
             AudioAnalysis part;
@@ -70,17 +73,42 @@ public:
             if (part.rms() < 0.02)
                 continue;
             const int hz = int(std::lround(part.dominantHz() / 10.0) * 10);
-            if (!runs.isEmpty() && std::abs(runs.last().first - hz) <= 30)
-                ++runs.last().second;
+            if (!runs.isEmpty() && std::abs(runs.last().last() - hz) <= 30)
+                runs.last() << hz;
             else
-                runs.append({hz, 1});
+                runs.append(QList<int>{hz});
         }
         QList<int> heard;
-        for (const auto &[hz, windows] : runs) {
-            if (windows >= 3 && (heard.isEmpty() || std::abs(heard.last() - hz) > 30))
+        for (QList<int> run : runs) {
+            std::sort(run.begin(), run.end());
+            const int hz = run[run.size() / 2];
+            if (run.size() >= 3 && (heard.isEmpty() || std::abs(heard.last() - hz) > 30))
                 heard << hz;
         }
         return heard;
+    }
+
+    // Whether the pitches heard are these, in this order, each within 20 Hz
+    // (a tone's reading wavers by a bin where its sound has gaps).
+    bool heardPitches(const QList<int> &expected) const
+    {
+        const QList<int> heard = pitches();
+        if (heard.size() != expected.size())
+            return false;
+        for (qsizetype i = 0; i < heard.size(); ++i) {
+            if (std::abs(heard[i] - expected[i]) > 20)
+                return false;
+        }
+        return true;
+    }
+
+    // The pitches heard, for a failure's message.
+    std::string heardText() const
+    {
+        QStringList hz;
+        for (int pitch : pitches())
+            hz << QString::number(pitch);
+        return "heard " + hz.join(QStringLiteral(", ")).toStdString();
     }
 
 private:

@@ -22,6 +22,17 @@ public:
     // Puts the text on the clipboard; this process keeps serving it to the
     // application that pastes, until replaced or the process ends.
     virtual void setClipboardText(const QString &text) = 0;
+    // Copies what the clipboard holds now, to give back after a paste;
+    // false where this desktop cannot read it back whole.
+    virtual bool saveClipboard() { return false; }
+    // After the paste's keystroke: once the target has taken the text (or
+    // after a bounded wait), puts the saved content back if the clipboard
+    // still holds pastedText; true when it did.
+    virtual QCoro::Task<bool> restoreClipboard(QString pastedText)
+    {
+        Q_UNUSED(pastedText);
+        co_return false;
+    }
     // Whether synthetic input reaches other applications here.
     virtual bool canPaste() const = 0;
     // Posts the platform's paste chord (Ctrl+V on X11) to the focused window.

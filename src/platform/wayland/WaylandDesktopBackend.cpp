@@ -75,6 +75,18 @@ void WaylandDesktopBackend::setClipboardText(const QString &text)
         m_x11->setClipboardText(text);
 }
 
+bool WaylandDesktopBackend::saveClipboard()
+{
+    return !m_clipboard->isAvailable() && m_x11->saveClipboard();
+}
+
+QCoro::Task<bool> WaylandDesktopBackend::restoreClipboard(QString pastedText)
+{
+    if (m_clipboard->isAvailable())
+        co_return false;
+    co_return co_await m_x11->restoreClipboard(std::move(pastedText));
+}
+
 PortalRemoteDesktop *WaylandDesktopBackend::portal() const
 {
     return m_portal.get();

@@ -37,6 +37,9 @@ public:
     ~WaylandDesktopBackend() override;
 
     void setClipboardText(const QString &text) override;
+    // Through XWayland's clipboard where that is the one in use (GNOME).
+    bool saveClipboard() override;
+    QCoro::Task<bool> restoreClipboard(QString pastedText) override;
     bool canPaste() const override;
     QCoro::Task<> paste() override;
     // From the compositor's window list where it offers one; else taken as

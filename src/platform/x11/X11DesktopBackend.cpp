@@ -1,5 +1,7 @@
 #include "X11DesktopBackend.h"
 
+#include "ClipboardRestorer.h"
+
 #include "Delay.h"
 #include "Log.h"
 
@@ -52,6 +54,25 @@ X11DesktopBackend::~X11DesktopBackend()
     m_grabber.reset(); // it lets go of its segment over the connection
     if (m_display)
         XCloseDisplay(m_display);
+}
+
+bool X11DesktopBackend::saveClipboard()
+{
+    if (!m_display)
+        return false;
+    if (!m_restorer) {
+        m_restorer = std::make_unique<ClipboardRestorer>(XInternAtom(m_display, "CLIPBOARD", False),
+                                                         XInternAtom(m_display, "TARGETS", False));
+    }
+    m_restorer->save();
+    return true;
+}
+
+QCoro::Task<bool> X11DesktopBackend::restoreClipboard(QString pastedText)
+{
+    if (!m_restorer)
+        co_return false;
+    co_return co_await m_restorer->restoreAfterPaste(std::move(pastedText));
 }
 
 void X11DesktopBackend::setClipboardText(const QString &text)

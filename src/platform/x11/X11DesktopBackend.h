@@ -14,6 +14,8 @@ struct _XDisplay;
 // window's class takes), the focus from the window manager's
 // _NET_ACTIVE_WINDOW (else the X input focus), the pointer from the server.
 // Its own connection to $DISPLAY.
+class ClipboardRestorer;
+
 class X11DesktopBackend final : public DesktopBackend
 {
 public:
@@ -26,6 +28,8 @@ public:
     ~X11DesktopBackend() override;
 
     void setClipboardText(const QString &text) override;
+    bool saveClipboard() override;
+    QCoro::Task<bool> restoreClipboard(QString pastedText) override;
     bool canPaste() const override;
     QCoro::Task<> paste() override;
     bool hasFocusedWindow() const override;
@@ -49,6 +53,7 @@ private:
     bool m_hasXTest = false;
     std::unique_ptr<X11ScreenGrabber> m_grabber;
     QString m_clipboardText;
+    std::unique_ptr<ClipboardRestorer> m_restorer;
     // Synthetic keys still down; the destructor lets go of them, so that a
     // quit in the middle of a paste leaves no key stuck on the desktop.
     QList<unsigned int> m_keysDown;
