@@ -71,6 +71,8 @@ public:
     const ShortcutConfig &shortcutConfig() const { return m_shortcutConfig; }
     // The record last loaded or saved.
     const AppConfig &appConfig() const { return m_appConfig; }
+    // The stored records, for pages that save each change at once.
+    SettingsStore &settingsStore() const { return m_services.settings; }
 
     void setLlmModel(const QString &value);
     void setCompatibleBaseURL(const QString &value);

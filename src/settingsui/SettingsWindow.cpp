@@ -4,6 +4,7 @@
 #include "ApiKeyPage.h"
 #include "ModelPage.h"
 #include "ShortcutPage.h"
+#include "TextPage.h"
 #include "Symbols.h"
 
 #include <QCloseEvent>
@@ -30,6 +31,8 @@ SettingsWindow::SettingsWindow(SettingsViewModel::Services services, QWidget *pa
     m_tabs->addTab(m_apiKeyPage, Symbols::icon(QStringLiteral("key.fill"), symbolColor), QStringLiteral("API 配置"));
     m_tabs->addTab(m_modelPage, Symbols::icon(QStringLiteral("cpu.fill"), symbolColor), QStringLiteral("模型设置"));
     m_tabs->addTab(m_shortcutPage, Symbols::icon(QStringLiteral("keyboard.fill"), symbolColor), QStringLiteral("快捷键"));
+    m_tabs->addTab(new TextPage(m_model->settingsStore(), m_tabs), Symbols::icon(QStringLiteral("text.bubble.fill"), symbolColor),
+                   QStringLiteral("文字与历史"));
     m_tabs->addTab(new AboutPage(m_tabs), Symbols::icon(QStringLiteral("info.circle.fill"), symbolColor),
                    QStringLiteral("关于"));
     // The key field would take the focus and lose its bullets: the tabs have it.

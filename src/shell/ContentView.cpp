@@ -1,6 +1,7 @@
 #include "ContentView.h"
 
 #include "AppViewModel.h"
+#include "RecentTakesView.h"
 #include "SettingsWidgets.h"
 
 #include <QGridLayout>
@@ -80,6 +81,8 @@ ContentView::ContentView(AppViewModel &viewModel, std::function<QStringList()> c
     tinted.setColor(QPalette::Window, background);
     m_missingKey->setPalette(tinted);
     layout->addWidget(m_missingKey);
+    m_recent = new RecentTakesView(this);
+    layout->addWidget(m_recent);
     layout->addWidget(SettingsWidgets::secondaryLabel(QStringLiteral("点击状态栏图标打开设置"), this), 0,
                       Qt::AlignHCenter);
     layout->addStretch();
@@ -87,6 +90,9 @@ ContentView::ContentView(AppViewModel &viewModel, std::function<QStringList()> c
     connect(&m_viewModel, &AppViewModel::isProcessingChanged, this, &ContentView::showStatus);
     connect(&m_viewModel, &AppViewModel::statusMessageChanged, this, &ContentView::showStatus);
     connect(&m_viewModel, &AppViewModel::hasApiKeyChanged, this, &ContentView::showStatus);
+    // After the history has taken the new take.
+    connect(&m_viewModel, &AppViewModel::takeRecorded, m_recent,
+            [this] { QMetaObject::invokeMethod(m_recent, &RecentTakesView::refresh, Qt::QueuedConnection); });
     showStatus();
 }
 
@@ -109,6 +115,7 @@ void ContentView::showEvent(QShowEvent *event)
     // What works may have changed since the last look (a binding arrived).
     if (m_capabilityLines)
         m_capabilities->setText(m_capabilityLines().join(QLatin1Char('\n')));
+    m_recent->refresh();
     QWidget::showEvent(event);
 }
 

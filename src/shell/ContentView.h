@@ -8,10 +8,12 @@
 class AppViewModel;
 class QLabel;
 class QProgressBar;
+class RecentTakesView;
 
 // The status window: what the assistant is doing now (working, its last
 // message, or ready), what of the desktop works here, how to use the three
-// modes, and a reminder while no API key is configured. Hidden at start; the
+// modes, the newest takes to copy again, and a reminder while no API key is
+// configured. Hidden at start; the
 // tray icon shows it.
 class ContentView : public QWidget
 {
@@ -41,4 +43,5 @@ private:
     std::function<QStringList()> m_capabilityLines;
     QLabel *m_capabilities;
     QWidget *m_missingKey;
+    RecentTakesView *m_recent;
 };

@@ -1,6 +1,7 @@
 #include "PasteTarget.h"
 #include "RunningApplication.h"
 #include "SpeakerRecording.h"
+#include "TakeRecord.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -27,6 +28,14 @@ TEST_F(Application, HoldingAltDictatesIntoTheFocusedWindow)
     ASSERT_TRUE(waitUntil([&] { return !target.text().isEmpty(); }, 10000)) << "nothing was typed";
     EXPECT_EQ(target.text(), QStringLiteral("你好，这是本地替身服务的识别结果。"));
     EXPECT_TRUE(waitUntil([this] { return idleWith(QStringLiteral("文本已输入")); }, 5000));
+    // Kept in the history, with how it ended.
+    const QByteArray newest = run({QStringLiteral("history"), QStringLiteral("-n"), QStringLiteral("1"), QStringLiteral("--json")})
+                                  .out.trimmed().toUtf8();
+    const std::optional<TakeRecord> record = TakeRecord::fromJson(newest);
+    ASSERT_TRUE(record) << newest.toStdString();
+    EXPECT_EQ(record->text, QStringLiteral("你好，这是本地替身服务的识别结果。"));
+    EXPECT_EQ(record->ending, QLatin1String(TakeRecord::kPasted));
+    EXPECT_GT(record->latencyMs, 0);
 }
 
 TEST_F(Application, DictationIntoXtermPastesWithShiftInsert)

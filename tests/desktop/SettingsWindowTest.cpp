@@ -67,6 +67,37 @@ TEST_F(SettingsWindow, EditsReachTheSettingsTheMonitorAndTheKeyring)
     EXPECT_EQ(drive({QStringLiteral("text"), QStringLiteral("设置"), QStringLiteral("模型名称")}), QStringLiteral("qwen-e2e"));
 }
 
+TEST_F(SettingsWindow, ReplacementsAndTheHistoryAndClipboardSwitchesAreSavedAtOnce)
+{
+    ASSERT_EQ(run({QStringLiteral("replace"), QStringLiteral("add"), QStringLiteral("通义"), QStringLiteral("Tongyi")}).exitCode, 0);
+    ASSERT_EQ(run({QStringLiteral("settings")}).exitCode, 0);
+    ASSERT_TRUE(waitUntil([&] { return windows() == 1; }, 10000));
+    ASSERT_TRUE(act({QStringLiteral("tab"), QStringLiteral("设置"), QStringLiteral("文字与历史")}));
+    EXPECT_TRUE(act({QStringLiteral("shows"), QStringLiteral("设置"), QStringLiteral("Tongyi")})) << "the stored list is shown";
+    ASSERT_TRUE(act({QStringLiteral("set-text"), QStringLiteral("设置"), QStringLiteral("新的替换：识别为"), QStringLiteral("千问")}));
+    ASSERT_TRUE(act({QStringLiteral("set-text"), QStringLiteral("设置"), QStringLiteral("新的替换：替换为"), QStringLiteral("Qwen")}));
+    ASSERT_TRUE(act({QStringLiteral("press"), QStringLiteral("设置"), QStringLiteral("添加替换")}));
+    const auto listed = [&] { return run({QStringLiteral("replace"), QStringLiteral("list")}).out; };
+    EXPECT_TRUE(waitUntil([&] { return listed() == QStringLiteral("通义 → Tongyi\n千问 → Qwen\n"); }, 3000))
+        << listed().toStdString();
+    EXPECT_TRUE(act({QStringLiteral("shows"), QStringLiteral("设置"), QStringLiteral("Qwen")}));
+
+    ASSERT_TRUE(act({QStringLiteral("press"), QStringLiteral("设置"), QStringLiteral("保存历史记录")}));
+    ASSERT_TRUE(act({QStringLiteral("press"), QStringLiteral("设置"), QStringLiteral("粘贴后恢复剪贴板原内容")}));
+    EXPECT_TRUE(waitUntil([&] {
+        const QString shown = config();
+        return shown.contains(QStringLiteral("\"keepHistory\":false")) && shown.contains(QStringLiteral("\"restoreClipboard\":true"));
+    }, 3000)) << config().toStdString();
+
+    // A model name typed afterwards keeps the list (the model page saves its
+    // own members only).
+    ASSERT_TRUE(act({QStringLiteral("tab"), QStringLiteral("设置"), QStringLiteral("模型设置")}));
+    ASSERT_TRUE(act({QStringLiteral("set-text"), QStringLiteral("设置"), QStringLiteral("模型名称"), QStringLiteral("qwen-after")}));
+    ASSERT_TRUE(waitUntil([&] { return config().contains(QStringLiteral("qwen-after")); }, 5000));
+    EXPECT_EQ(listed(), QStringLiteral("通义 → Tongyi\n千问 → Qwen\n"));
+    EXPECT_TRUE(config().contains(QStringLiteral("\"keepHistory\":false")));
+}
+
 TEST_F(SettingsWindow, ANameTypedJustBeforeClosingIsNotLost)
 {
     ASSERT_EQ(run({QStringLiteral("settings")}).exitCode, 0);

@@ -1,5 +1,7 @@
 #include "PasteTarget.h"
+#include "RunEnding.h"
 #include "RunningApplication.h"
+#include "TakeHistory.h"
 
 #include <QPoint>
 #include <QRegularExpression>
@@ -107,6 +109,28 @@ TEST_F(Shell, AClickOnTheIconShowsTheStatusWindowWhereShiftOneOpensTheSettings)
     ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("shift+1")}), 0);
     EXPECT_TRUE(waitUntil([&] { return windows(QStringLiteral("设置")) == 1; }, 5000));
     EXPECT_TRUE(waitUntil([&] { return logged(QStringLiteral("⚙️ 快捷键触发：打开设置页面")); }, 2000));
+}
+
+TEST_F(Shell, TheStatusWindowListsTheNewestTakesToCopyAgain)
+{
+    // Takes of earlier runs, in the history the application keeps.
+    TakeHistory history(TakeHistory::defaultPath());
+    const QString said = QStringLiteral("上次粘贴失败的那句话 %1").arg(QDateTime::currentMSecsSinceEpoch());
+    ASSERT_TRUE(history.append({QDateTime::currentDateTime(), AppMode::VoiceInput, said, {},
+                                QString::fromLatin1(TakeRecord::kClipboard), 500}));
+    ASSERT_TRUE(waitUntil([&] { return trayIcon().has_value(); }, 5000));
+    ASSERT_TRUE(clickTray("1"));
+    ASSERT_TRUE(waitUntil([&] { return windows(QStringLiteral("Quillwren")) == 1; }, 5000));
+    const QString copy = QStringLiteral("复制：") + RunEnding::firstWords(said);
+    ASSERT_TRUE(act({QStringLiteral("shows"), QStringLiteral("Quillwren"), copy})) << "the take is not listed";
+    ASSERT_EQ(runTool(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-i"),
+                                                QStringLiteral("/dev/null")}),
+              0);
+    ASSERT_TRUE(act({QStringLiteral("press"), QStringLiteral("Quillwren"), copy}));
+    EXPECT_TRUE(waitUntil([&] {
+        return toolOutput(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                                                    QStringLiteral("-o")}) == said;
+    }, 3000)) << "its words are not on the clipboard";
 }
 
 TEST_F(Shell, ShiftOneInAnotherApplicationIsItsOwn)

@@ -1,0 +1,132 @@
+#include "TextPage.h"
+
+#include "SettingsStore.h"
+#include "SettingsWidgets.h"
+#include "TakeHistory.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+TextPage::TextPage(SettingsStore &store, QWidget *parent) : QWidget(parent), m_store(store)
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(20, 20, 20, 20);
+
+    auto *replacements = new QGroupBox(QStringLiteral("替换表"), this);
+    auto *replacementLayout = new QVBoxLayout(replacements);
+    replacementLayout->addWidget(SettingsWidgets::secondaryLabel(
+        QStringLiteral("识别结果中的词按顺序替换后再输入或提问，区分大小写"), replacements));
+    m_table = new QTableWidget(0, 2, replacements);
+    m_table->setAccessibleName(QStringLiteral("替换表"));
+    m_table->setHorizontalHeaderLabels({QStringLiteral("识别为"), QStringLiteral("替换为")});
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    replacementLayout->addWidget(m_table);
+    auto *entry = new QHBoxLayout;
+    m_from = new QLineEdit(replacements);
+    m_from->setPlaceholderText(QStringLiteral("识别为"));
+    m_from->setAccessibleName(QStringLiteral("新的替换：识别为"));
+    m_to = new QLineEdit(replacements);
+    m_to->setPlaceholderText(QStringLiteral("替换为"));
+    m_to->setAccessibleName(QStringLiteral("新的替换：替换为"));
+    auto *add = new QPushButton(QStringLiteral("添加替换"), replacements);
+    auto *remove = new QPushButton(QStringLiteral("删除所选替换"), replacements);
+    entry->addWidget(m_from);
+    entry->addWidget(m_to);
+    entry->addWidget(add);
+    entry->addWidget(remove);
+    replacementLayout->addLayout(entry);
+    layout->addWidget(replacements);
+    connect(add, &QPushButton::clicked, this, &TextPage::addReplacement);
+    connect(m_to, &QLineEdit::returnPressed, this, &TextPage::addReplacement);
+    connect(remove, &QPushButton::clicked, this, &TextPage::removeSelected);
+
+    auto *history = new QGroupBox(QStringLiteral("历史记录"), this);
+    auto *historyLayout = new QVBoxLayout(history);
+    const AppConfig config = m_store.loadAppConfig();
+    m_keepHistory = new QCheckBox(QStringLiteral("保存历史记录"), history);
+    m_keepHistory->setChecked(config.keepHistory);
+    historyLayout->addWidget(m_keepHistory);
+    historyLayout->addWidget(SettingsWidgets::secondaryLabel(
+        QStringLiteral("最近 %1 次的文字保存在 %2，只有你能读取").arg(TakeHistory::kLimit).arg(TakeHistory::defaultPath()),
+        history));
+    auto *clear = new QPushButton(QStringLiteral("清空历史记录"), history);
+    historyLayout->addWidget(clear, 0, Qt::AlignLeft);
+    layout->addWidget(history);
+    connect(m_keepHistory, &QCheckBox::toggled, this, [this](bool on) {
+        AppConfig current = m_store.loadAppConfig();
+        current.keepHistory = on;
+        m_store.saveAppConfig(current);
+    });
+    connect(clear, &QPushButton::clicked, this, [this] {
+        QString error;
+        if (!TakeHistory(TakeHistory::defaultPath()).clear(&error))
+            QMessageBox::warning(this, QStringLiteral("清空历史记录"), QStringLiteral("无法清空：") + error);
+    });
+
+    auto *clipboard = new QGroupBox(QStringLiteral("剪贴板"), this);
+    auto *clipboardLayout = new QVBoxLayout(clipboard);
+    m_restoreClipboard = new QCheckBox(QStringLiteral("粘贴后恢复剪贴板原内容"), clipboard);
+    m_restoreClipboard->setChecked(config.restoreClipboard);
+    clipboardLayout->addWidget(m_restoreClipboard);
+    clipboardLayout->addWidget(SettingsWidgets::secondaryLabel(
+        QStringLiteral("关闭时，输入的文字留在剪贴板中"), clipboard));
+    layout->addWidget(clipboard);
+    connect(m_restoreClipboard, &QCheckBox::toggled, this, [this](bool on) {
+        AppConfig current = m_store.loadAppConfig();
+        current.restoreClipboard = on;
+        m_store.saveAppConfig(current);
+    });
+    layout->addStretch();
+    showReplacements();
+}
+
+void TextPage::showReplacements()
+{
+    const QList<TextReplacement> list = m_store.loadAppConfig().replacements;
+    m_table->setRowCount(int(list.size()));
+    for (int row = 0; row < list.size(); ++row) {
+        m_table->setItem(row, 0, new QTableWidgetItem(list[row].from));
+        m_table->setItem(row, 1, new QTableWidgetItem(list[row].to));
+    }
+}
+
+void TextPage::addReplacement()
+{
+    if (m_from->text().isEmpty())
+        return;
+    AppConfig current = m_store.loadAppConfig();
+    // The same words again take the first entry's place, as on the command line.
+    auto existing = std::find_if(current.replacements.begin(), current.replacements.end(),
+                                 [this](const TextReplacement &r) { return r.from == m_from->text(); });
+    if (existing != current.replacements.end())
+        existing->to = m_to->text();
+    else
+        current.replacements.append({m_from->text(), m_to->text()});
+    m_store.saveAppConfig(current);
+    m_from->clear();
+    m_to->clear();
+    showReplacements();
+}
+
+void TextPage::removeSelected()
+{
+    const int row = m_table->currentRow();
+    if (row < 0 || !m_table->item(row, 0))
+        return;
+    const QString from = m_table->item(row, 0)->text();
+    AppConfig current = m_store.loadAppConfig();
+    current.replacements.removeIf([&](const TextReplacement &r) { return r.from == from; });
+    m_store.saveAppConfig(current);
+    showReplacements();
+}

@@ -1,0 +1,66 @@
+#include "RecentTakesView.h"
+
+#include "RunEnding.h"
+#include "SettingsWidgets.h"
+#include "TakeHistory.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+RecentTakesView::RecentTakesView(QWidget *parent) : QWidget(parent)
+{
+    setAccessibleName(QStringLiteral("最近的记录"));
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto *title = new QLabel(QStringLiteral("最近的记录："), this);
+    title->setFont(SettingsWidgets::semibold(title->font()));
+    outer->addWidget(title);
+    auto *scroll = new QScrollArea(this);
+    scroll->setWidgetResizable(true);
+    scroll->setMinimumHeight(120);
+    scroll->setAccessibleName(QStringLiteral("最近的记录列表"));
+    auto *list = new QWidget(scroll);
+    m_rows = new QVBoxLayout(list);
+    m_rows->setContentsMargins(4, 4, 4, 4);
+    m_empty = SettingsWidgets::secondaryLabel(QStringLiteral("还没有记录"), list);
+    m_rows->addWidget(m_empty);
+    m_rows->addStretch();
+    scroll->setWidget(list);
+    outer->addWidget(scroll);
+}
+
+void RecentTakesView::refresh()
+{
+    // Everything but the placeholder and the closing stretch goes.
+    while (m_rows->count() > 2) {
+        QLayoutItem *item = m_rows->takeAt(1);
+        if (QWidget *widget = item->widget())
+            widget->deleteLater();
+        delete item;
+    }
+    const QList<TakeRecord> takes = TakeHistory(TakeHistory::defaultPath()).newest(kShown);
+    m_empty->setVisible(takes.isEmpty());
+    int at = 1;
+    for (const TakeRecord &take : takes) {
+        const QString words = take.answer.isEmpty() ? take.text : take.text + QLatin1Char('\n') + take.answer;
+        auto *row = new QWidget(m_rows->parentWidget());
+        auto *line = new QHBoxLayout(row);
+        line->setContentsMargins(0, 0, 0, 0);
+        auto *label = new QLabel(QStringLiteral("%1  %2").arg(take.time.toLocalTime().toString(QStringLiteral("MM-dd HH:mm")),
+                                                             RunEnding::firstWords(words)),
+                                 row);
+        label->setToolTip(words);
+        line->addWidget(label, 1);
+        auto *copy = new QPushButton(QStringLiteral("复制"), row);
+        copy->setAccessibleName(QStringLiteral("复制：") + RunEnding::firstWords(take.text));
+        connect(copy, &QPushButton::clicked, this,
+                [words] { QGuiApplication::clipboard()->setText(words, QClipboard::Clipboard); });
+        line->addWidget(copy);
+        m_rows->insertWidget(at++, row);
+    }
+}
