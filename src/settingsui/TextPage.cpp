@@ -4,6 +4,7 @@
 #include "SettingsWidgets.h"
 #include "TakeHistory.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -31,6 +32,9 @@ TextPage::TextPage(SettingsStore &store, QWidget *parent) : QWidget(parent), m_s
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The table's corner button selects everything: it has a name too.
+    for (QAbstractButton *corner : m_table->findChildren<QAbstractButton *>())
+        corner->setAccessibleName(QStringLiteral("全选"));
     replacementLayout->addWidget(m_table);
     auto *entry = new QHBoxLayout;
     m_from = new QLineEdit(replacements);

@@ -80,7 +80,7 @@ protected:
     int saveTakesMs = 50;
 };
 
-TEST_F(SettingsScreens, TheWindowHasItsTitleSizeAndFourTabsInOrder)
+TEST_F(SettingsScreens, TheWindowHasItsTitleSizeAndFiveTabsInOrder)
 {
     auto window = open();
     EXPECT_EQ(window->windowTitle(), QStringLiteral("设置"));
@@ -92,7 +92,7 @@ TEST_F(SettingsScreens, TheWindowHasItsTitleSizeAndFourTabsInOrder)
         EXPECT_FALSE(window->tabs()->tabIcon(i).isNull()) << "every tab has its symbol";
     }
     EXPECT_EQ(tabs, (QStringList{QStringLiteral("API 配置"), QStringLiteral("模型设置"), QStringLiteral("快捷键"),
-                                 QStringLiteral("关于")}));
+                                 QStringLiteral("文字与历史"), QStringLiteral("关于")}));
     // Every control a user can reach has a name a screen reader can say.
     for (QWidget *control : window->findChildren<QWidget *>()) {
         if (qobject_cast<QAbstractButton *>(control) || qobject_cast<QLineEdit *>(control)) {
