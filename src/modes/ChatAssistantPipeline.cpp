@@ -65,7 +65,7 @@ QCoro::Task<RunEnding> ChatAssistantPipeline::run(QString question, AppConfig co
 }
 
 QCoro::Task<> ChatAssistantPipeline::speak(int index, std::shared_ptr<AudioStream> audio,
-                                               std::optional<ServiceError> *problem)
+                                           std::optional<ServiceError> *problem)
 {
     // A sentence whose synthesis failed before any audio counts as done
     // without playing.

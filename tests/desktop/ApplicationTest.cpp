@@ -36,6 +36,18 @@ TEST_F(Application, HoldingAltDictatesIntoTheFocusedWindow)
     EXPECT_EQ(record->text, QStringLiteral("你好，这是本地替身服务的识别结果。"));
     EXPECT_EQ(record->ending, QLatin1String(TakeRecord::kPasted));
     EXPECT_GT(record->latencyMs, 0);
+
+    // With the history turned off, the next take leaves nothing there.
+    ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("keepHistory"), QStringLiteral("false")})
+                  .exitCode, 0);
+    holdAndSpeak(QStringLiteral("alt"));
+    EXPECT_TRUE(waitUntil([&] { return target.text().size() > record->text.size(); }, 10000)) << "the second take was not typed";
+    EXPECT_TRUE(waitUntil([this] { return idleWith(QStringLiteral("文本已输入")); }, 5000));
+    EXPECT_EQ(run({QStringLiteral("history"), QStringLiteral("-n"), QStringLiteral("1"), QStringLiteral("--json")})
+                  .out.trimmed().toUtf8(),
+              newest);
+    ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("keepHistory"), QStringLiteral("true")})
+                  .exitCode, 0);
 }
 
 TEST_F(Application, DictationIntoXtermPastesWithShiftInsert)

@@ -8,10 +8,6 @@ using TestSupport::waitUntil;
 
 namespace {
 
-constexpr std::uint64_t Option = ModifierMask::Option;
-constexpr std::uint64_t Control = ModifierMask::Control;
-constexpr std::uint64_t Command = ModifierMask::Command;
-
 class TakeRecords : public ControllerFixture
 {
 protected:
@@ -41,7 +37,7 @@ protected:
 TEST_F(TakeRecords, EachTakeWithWordsIsRecordedOnceWithHowItEnded)
 {
     recognizer.transcript = QStringLiteral("打开千问助手");
-    take(Option);
+    take(ModifierMask::Option);
     ASSERT_EQ(records.size(), 1);
     EXPECT_EQ(records[0].mode, AppMode::VoiceInput);
     EXPECT_EQ(records[0].text, QStringLiteral("打开Quillwren")) << "the replacements, in order, before the paste";
@@ -51,14 +47,14 @@ TEST_F(TakeRecords, EachTakeWithWordsIsRecordedOnceWithHowItEnded)
     EXPECT_TRUE(records[0].answer.isEmpty());
 
     desktop.pasteWorks = false;
-    take(Option);
+    take(ModifierMask::Option);
     ASSERT_EQ(records.size(), 2);
     EXPECT_EQ(records[1].ending, QLatin1String(TakeRecord::kClipboard));
     desktop.pasteWorks = true;
 
     recognizer.transcript = QStringLiteral("千问是什么？");
     service.chunks = {QStringLiteral("一个模型。")};
-    take(Control);
+    take(ModifierMask::Control);
     ASSERT_EQ(records.size(), 3);
     EXPECT_EQ(records[2].mode, AppMode::ChatAssistant);
     EXPECT_EQ(records[2].text, QStringLiteral("Qwen是什么？"));
@@ -66,7 +62,7 @@ TEST_F(TakeRecords, EachTakeWithWordsIsRecordedOnceWithHowItEnded)
     EXPECT_EQ(records[2].answer, QStringLiteral("一个模型。"));
     EXPECT_EQ(records[2].ending, QLatin1String(TakeRecord::kSpoken));
 
-    take(Command);
+    take(ModifierMask::Command);
     ASSERT_EQ(records.size(), 4);
     EXPECT_EQ(records[3].mode, AppMode::BffReply);
     EXPECT_EQ(records[3].text, QStringLiteral("好的，我这就过去！"));
@@ -76,8 +72,8 @@ TEST_F(TakeRecords, EachTakeWithWordsIsRecordedOnceWithHowItEnded)
 TEST_F(TakeRecords, ATakeWithoutWordsIsNotRecordedAndAFailedAnswerIsMarkedFailed)
 {
     recognizer.transcript.clear();
-    take(Option);
-    activate(Option); // cancelled before it had words
+    take(ModifierMask::Option);
+    activate(ModifierMask::Option); // cancelled before it had words
     source.key(23);
     keys->runTasks();
     ASSERT_TRUE(waitUntil([this] { return idle(); }));
@@ -86,7 +82,7 @@ TEST_F(TakeRecords, ATakeWithoutWordsIsNotRecordedAndAFailedAnswerIsMarkedFailed
 
     recognizer.transcript = QStringLiteral("有人吗？");
     service.streamError = ServiceError::apiKeyMissing();
-    take(Control);
+    take(ModifierMask::Control);
     ASSERT_EQ(records.size(), 1);
     EXPECT_EQ(records[0].ending, QLatin1String(TakeRecord::kFailed));
     EXPECT_TRUE(records[0].answer.isEmpty());
