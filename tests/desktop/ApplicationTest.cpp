@@ -1,7 +1,7 @@
 #include "PasteTarget.h"
 #include "RunningApplication.h"
 #include "SpeakerRecording.h"
-#include "TakeRecord.h"
+#include "TakeHistory.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -36,6 +36,12 @@ TEST_F(Application, HoldingAltDictatesIntoTheFocusedWindow)
     EXPECT_EQ(record->text, QStringLiteral("你好，这是本地替身服务的识别结果。"));
     EXPECT_EQ(record->ending, QLatin1String(TakeRecord::kPasted));
     EXPECT_GT(record->latencyMs, 0);
+    QFile historyFile(TakeHistory::defaultPath());
+    EXPECT_EQ(historyFile.permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
+              QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+        << "readable by the user alone";
+    ASSERT_TRUE(historyFile.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(historyFile.readAll().contains(key().toUtf8())) << "the API key is never kept there";
 
     // With the history turned off, the next take leaves nothing there.
     ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("keepHistory"), QStringLiteral("false")})
