@@ -61,14 +61,7 @@ TEST_F(Application, DictationIntoXtermPastesWithShiftInsert)
     // Ctrl+V is a control character in a terminal: the text must still arrive.
     const QString typed = dir.filePath(QStringLiteral("typed.txt"));
     QProcess xterm;
-    xterm.setProcessEnvironment(env);
-    xterm.start(QStringLiteral("xterm"), {QStringLiteral("-e"), QStringLiteral("sh"), QStringLiteral("-c"),
-                                          QStringLiteral("stty raw -echo; exec cat > '%1'").arg(typed)});
-    ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--class"),
-                                                  QStringLiteral("xterm"), QStringLiteral("windowactivate"),
-                                                  QStringLiteral("--sync")}),
-              0);
-    settle(300);
+    openFocusedXterm(xterm, QStringLiteral("stty raw -echo; exec cat > '%1'").arg(typed));
     holdAndSpeak(QStringLiteral("alt"));
     const auto typedText = [&] {
         QFile file(typed);

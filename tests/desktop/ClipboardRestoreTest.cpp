@@ -9,7 +9,6 @@
 #include <QImage>
 
 using TestSupport::runTool;
-using TestSupport::settle;
 using TestSupport::waitUntil;
 
 namespace {
@@ -90,14 +89,7 @@ TEST_F(ClipboardRestore, SomethingCopiedMeanwhileIsLeftAlone)
     // xterm pastes the primary selection: it never asks for the clipboard,
     // so the restore waits its longest, and the user copies meanwhile.
     QProcess xterm;
-    xterm.setProcessEnvironment(env);
-    xterm.start(QStringLiteral("xterm"), {QStringLiteral("-e"), QStringLiteral("sh"), QStringLiteral("-c"),
-                                          QStringLiteral("stty raw -echo; exec cat > /dev/null")});
-    ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--class"),
-                                                  QStringLiteral("xterm"), QStringLiteral("windowactivate"),
-                                                  QStringLiteral("--sync")}),
-              0);
-    settle(300);
+    openFocusedXterm(xterm, QStringLiteral("stty raw -echo; exec cat > /dev/null"));
     holdAndSpeak(QStringLiteral("alt"));
     ASSERT_TRUE(loggedSoon(QStringLiteral("使用 Shift+Insert")));
     ownClipboard(QStringLiteral("UTF8_STRING"), QStringLiteral("后来复制的").toUtf8());

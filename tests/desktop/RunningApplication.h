@@ -154,6 +154,18 @@ protected:
         speaker.waitForFinished(5000);
     }
 
+    // An xterm running the shell command, with the keyboard focus.
+    void openFocusedXterm(QProcess &xterm, const QString &command)
+    {
+        xterm.setProcessEnvironment(env);
+        xterm.start(QStringLiteral("xterm"), {QStringLiteral("-e"), QStringLiteral("sh"), QStringLiteral("-c"), command});
+        ASSERT_EQ(TestSupport::runTool(QStringLiteral("xdotool"),
+                                       {QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--class"),
+                                        QStringLiteral("xterm"), QStringLiteral("windowactivate"), QStringLiteral("--sync")}),
+                  0);
+        TestSupport::settle(300);
+    }
+
     // Holds the key, speaks a second of tone once the recording runs, releases.
     void holdAndSpeak(const QString &key)
     {
