@@ -66,6 +66,7 @@ ln -sf "$(realpath "$QUILLWREN")" "$WORK/quillwren"
 
 # The portal, whose dialog the user reads for 2.5 s before allowing.
 start_portal() {
+    rm -f "$WORK/portal.log"
     env "${SESSION_ENV[@]}" "$PORTAL" "$@" >"$WORK/portal.log" 2>&1 &
     PORTAL_PID=$!
     PIDS+=("$PORTAL_PID")
@@ -91,6 +92,8 @@ open_field() { # OUT NAME
 open_field "$WORK/entry.txt" quillwren-entry
 
 start_app() {
+    # The last instance's log goes first: its lines must not pass for this one's.
+    rm -f "$WORK/app.log"
     env "${SESSION_ENV[@]}" "$WORK/quillwren" run >"$WORK/app.log" 2>&1 &
     APP_PID=$!
     PIDS+=("$APP_PID")
