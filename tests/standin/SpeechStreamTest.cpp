@@ -31,7 +31,7 @@ protected:
     static bool ends(const AudioStream &audio) { return waitUntil([&] { return audio.isFinished(); }, 5000); }
 
     std::unique_ptr<DashScopeAPIService> service;
-    const AppConfig config;
+    AppConfig config;
 };
 
 TEST_F(SpeechStreams, TheAudioArrivesFrameByFrameBeforeTheTaskEnds)
