@@ -20,4 +20,10 @@ namespace TextReplacements {
 // A replacement's result is never matched again by the same replacement.
 QString apply(QString text, const QList<TextReplacement> &replacements);
 
+// Adds the replacement at the end; one for the same words already there
+// takes the new "to" in its place instead (their order stays).
+void put(QList<TextReplacement> &replacements, const TextReplacement &replacement);
+// Removes the replacement of these words; whether there was one.
+bool remove(QList<TextReplacement> &replacements, const QString &from);
+
 } // namespace TextReplacements

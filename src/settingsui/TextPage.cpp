@@ -67,11 +67,7 @@ TextPage::TextPage(SettingsStore &store, QWidget *parent) : QWidget(parent), m_s
     auto *clear = new QPushButton(QStringLiteral("清空历史记录"), history);
     historyLayout->addWidget(clear, 0, Qt::AlignLeft);
     layout->addWidget(history);
-    connect(m_keepHistory, &QCheckBox::toggled, this, [this](bool on) {
-        AppConfig current = m_store.loadAppConfig();
-        current.keepHistory = on;
-        m_store.saveAppConfig(current);
-    });
+    connect(m_keepHistory, &QCheckBox::toggled, this, [this](bool on) { saveSwitch(&AppConfig::keepHistory, on); });
     connect(clear, &QPushButton::clicked, this, [this] {
         QString error;
         if (!TakeHistory(TakeHistory::defaultPath()).clear(&error))
@@ -86,13 +82,17 @@ TextPage::TextPage(SettingsStore &store, QWidget *parent) : QWidget(parent), m_s
     clipboardLayout->addWidget(SettingsWidgets::secondaryLabel(
         QStringLiteral("关闭时，输入的文字留在剪贴板中"), clipboard));
     layout->addWidget(clipboard);
-    connect(m_restoreClipboard, &QCheckBox::toggled, this, [this](bool on) {
-        AppConfig current = m_store.loadAppConfig();
-        current.restoreClipboard = on;
-        m_store.saveAppConfig(current);
-    });
+    connect(m_restoreClipboard, &QCheckBox::toggled, this,
+            [this](bool on) { saveSwitch(&AppConfig::restoreClipboard, on); });
     layout->addStretch();
     showReplacements();
+}
+
+void TextPage::saveSwitch(bool AppConfig::*member, bool on)
+{
+    AppConfig current = m_store.loadAppConfig();
+    current.*member = on;
+    m_store.saveAppConfig(current);
 }
 
 void TextPage::showReplacements()
@@ -110,13 +110,7 @@ void TextPage::addReplacement()
     if (m_from->text().isEmpty())
         return;
     AppConfig current = m_store.loadAppConfig();
-    // The same words again take the first entry's place, as on the command line.
-    auto existing = std::find_if(current.replacements.begin(), current.replacements.end(),
-                                 [this](const TextReplacement &r) { return r.from == m_from->text(); });
-    if (existing != current.replacements.end())
-        existing->to = m_to->text();
-    else
-        current.replacements.append({m_from->text(), m_to->text()});
+    TextReplacements::put(current.replacements, {m_from->text(), m_to->text()});
     m_store.saveAppConfig(current);
     m_from->clear();
     m_to->clear();
@@ -130,7 +124,7 @@ void TextPage::removeSelected()
         return;
     const QString from = m_table->item(row, 0)->text();
     AppConfig current = m_store.loadAppConfig();
-    current.replacements.removeIf([&](const TextReplacement &r) { return r.from == from; });
+    TextReplacements::remove(current.replacements, from);
     m_store.saveAppConfig(current);
     showReplacements();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AppConfig.h"
+
 #include <QWidget>
 
 class QCheckBox;
@@ -23,6 +25,7 @@ private:
     void showReplacements();
     void addReplacement();
     void removeSelected();
+    void saveSwitch(bool AppConfig::*member, bool on);
 
     SettingsStore &m_store;
     QTableWidget *m_table;

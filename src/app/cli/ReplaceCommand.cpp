@@ -19,20 +19,13 @@ int ReplaceCommand::run(const QStringList &args)
             Console::err(QStringLiteral("Nothing to replace: FROM is empty; nothing was stored."));
             return Console::UsageError;
         }
-        // A second entry for the same words takes the first one's place.
-        auto existing = std::find_if(config.replacements.begin(), config.replacements.end(),
-                                     [&](const TextReplacement &r) { return r.from == args[1]; });
-        if (existing != config.replacements.end())
-            existing->to = args[2];
-        else
-            config.replacements.append({args[1], args[2]});
+        TextReplacements::put(config.replacements, {args[1], args[2]});
         m_store.saveAppConfig(config);
         Console::out(args[1] + QStringLiteral(" → ") + args[2]);
         return Console::Success;
     }
     if (command == QLatin1String("remove") && args.size() == 2) {
-        const qsizetype removed = config.replacements.removeIf([&](const TextReplacement &r) { return r.from == args[1]; });
-        if (removed == 0) {
+        if (!TextReplacements::remove(config.replacements, args[1])) {
             Console::err(QStringLiteral("No replacement of \"%1\"; nothing was changed.").arg(args[1]));
             return Console::Failure;
         }
