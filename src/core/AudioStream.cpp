@@ -17,7 +17,6 @@ void AudioStream::append(const QByteArray &bytes)
     if (m_finished || bytes.isEmpty())
         return;
     m_bytes += bytes;
-    Q_EMIT bytesArrived();
     Q_EMIT changed();
     wake();
 }

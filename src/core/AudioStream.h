@@ -40,9 +40,8 @@ public:
     auto ended() { return Awaiter{this, true}; }
 
 Q_SIGNALS:
-    void bytesArrived();
     void finished();
-    // Either of the two.
+    // Bytes arrived or the stream ended.
     void changed();
 
 private:

@@ -42,7 +42,6 @@ public:
     void prepareConnection();
     // Closes the prepared connection if nobody has used it.
     void dropPreparedConnection();
-    bool hasPreparedConnection() const { return m_prepared != nullptr; }
 
 private:
     QCoro::Task<> openPrepared(quint64 generation);
