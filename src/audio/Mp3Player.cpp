@@ -36,13 +36,6 @@ Result<Mp3Player::Pcm> Mp3Player::decode(const QByteArray &mp3)
 VoidResult Mp3Player::play(std::shared_ptr<AudioStream> stream)
 {
     stop();
-    // A whole clip that cannot be played says so at once, with no signal.
-    if (stream->isFinished() && stream->bytes().isEmpty() && stream->error())
-        return *stream->error();
-    if (stream->isFinished()) {
-        if (Result<Pcm> pcm = decode(stream->bytes()); !pcm)
-            return pcm.error();
-    }
     if (QMediaDevices::defaultAudioOutput().isNull())
         return ServiceError{QStringLiteral("AudioError"), -1, QStringLiteral("没有可用的音频输出设备")};
     m_stream = std::move(stream);
@@ -51,14 +44,15 @@ VoidResult Mp3Player::play(std::shared_ptr<AudioStream> stream)
     m_feed.clear();
     m_feed.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     connect(m_stream.get(), &AudioStream::changed, this, &Mp3Player::onStreamChanged);
+    // What is there already is fed at once: a sound that cannot be played
+    // at all (a whole clip that does not decode, a sink that cannot start)
+    // is the caller's to hear about, with no signal.
     m_starting = true;
+    m_startFailure.reset();
     onStreamChanged();
     m_starting = false;
-    if (m_sink && m_sink->error() != QAudio::NoError) {
-        const int code = int(m_sink->error());
-        stop();
-        return ServiceError{QStringLiteral("AudioError"), -1, QStringLiteral("音频播放无法开始（错误 %1）").arg(code)};
-    }
+    if (std::optional<ServiceError> failure = std::exchange(m_startFailure, std::nullopt))
+        return *failure;
     return Ok{};
 }
 
@@ -82,8 +76,7 @@ void Mp3Player::onStreamChanged()
         }
         if (!m_sink && m_feed.totalBytes() > 0) {
             startSink();
-            // Inside play() the caller is told instead.
-            if (m_sink->error() != QAudio::NoError && !m_starting) {
+            if (m_sink->error() != QAudio::NoError) {
                 return end(ServiceError{QStringLiteral("AudioError"), -1,
                                         QStringLiteral("音频播放无法开始（错误 %1）").arg(int(m_sink->error()))});
             }
@@ -147,6 +140,10 @@ void Mp3Player::onStateChanged()
 void Mp3Player::end(std::optional<ServiceError> error)
 {
     stop();
+    if (m_starting && error) {
+        m_startFailure = std::move(error);
+        return;
+    }
     if (error)
         Q_EMIT decodeErrorOccurred(error);
     else

@@ -48,7 +48,9 @@ private:
 
     std::shared_ptr<AudioStream> m_stream;
     qsizetype m_fed = 0;
+    // Inside play(): an end with an error is told to its caller.
     bool m_starting = false;
+    std::optional<ServiceError> m_startFailure;
     std::unique_ptr<Mp3StreamDecoder> m_decoder;
     std::unique_ptr<QAudioSink> m_sink;
     PcmFeed m_feed;
