@@ -68,4 +68,58 @@ QString label(ModifierKey key)
     return title(key) + QStringLiteral(" (") + symbol(key) + QLatin1Char(')');
 }
 
+#if defined(Q_OS_MACOS)
+QString displayName(ModifierKey key)
+{
+    return title(key);
+}
+
+QString displaySymbol(ModifierKey key)
+{
+    return symbol(key);
+}
+
+QString displayLabel(ModifierKey key)
+{
+    return label(key);
+}
+
+QString combination(ModifierKey key, QChar letter)
+{
+    static const QString shortNames[] = {QStringLiteral("Opt"), QStringLiteral("Ctrl"), QStringLiteral("Cmd"),
+                                         QStringLiteral("Shift")};
+    return shortNames[int(key)] + QLatin1Char('+') + letter;
+}
+#else
+QString displayName(ModifierKey key)
+{
+    switch (key) {
+    case ModifierKey::Option:
+        return QStringLiteral("Alt");
+    case ModifierKey::Control:
+        return QStringLiteral("Ctrl");
+    case ModifierKey::Command:
+        return QStringLiteral("Super");
+    case ModifierKey::Shift:
+        return QStringLiteral("Shift");
+    }
+    Q_UNREACHABLE();
+}
+
+QString displaySymbol(ModifierKey)
+{
+    return {};
+}
+
+QString displayLabel(ModifierKey key)
+{
+    return displayName(key);
+}
+
+QString combination(ModifierKey key, QChar letter)
+{
+    return displayName(key) + QLatin1Char('+') + letter;
+}
+#endif
+
 } // namespace ModifierKeys

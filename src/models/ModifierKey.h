@@ -32,6 +32,18 @@ std::uint64_t mask(ModifierKey key);
 QString symbol(ModifierKey key);
 // "Option", "Control", ...: the capitalised raw value shown on key chips.
 QString title(ModifierKey key);
-// "Option (⌥)": what log lines and the shortcut screen print for a key.
+// "Option (⌥)": what log lines print for a key, on every platform.
 QString label(ModifierKey key);
+
+// What the windows show: the names this platform's keyboards and desktops
+// use. Linux: "Alt", "Ctrl", "Super", "Shift"; macOS: "Option", "Control",
+// "Command", "Shift". The stored names stay those of rawValue.
+QString displayName(ModifierKey key);
+// The key's glyph where the platform prints one (macOS: "⌥" ...); empty on
+// Linux, whose key caps and menus print none.
+QString displaySymbol(ModifierKey key);
+// The key in a sentence: "Alt" on Linux, "Option (⌥)" on macOS.
+QString displayLabel(ModifierKey key);
+// The key with a letter as menus print it: "Super+C" on Linux, "Cmd+C" on macOS.
+QString combination(ModifierKey key, QChar letter);
 } // namespace ModifierKeys

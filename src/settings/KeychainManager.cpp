@@ -128,3 +128,12 @@ bool KeychainManager::isConfigured(const std::optional<QString> &key)
 {
     return key.has_value() && !key->isEmpty();
 }
+
+QString KeychainManager::storeName()
+{
+#if defined(Q_OS_MACOS)
+    return QStringLiteral("系统 Keychain");
+#else
+    return QStringLiteral("系统密钥环");
+#endif
+}

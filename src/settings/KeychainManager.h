@@ -49,6 +49,9 @@ public:
     // Whether a usable key is stored: a read answers a key that is not empty.
     QCoro::Task<bool> hasConfiguredKey();
     static bool isConfigured(const std::optional<QString> &key);
+    // The store as its platform names it to users: "系统密钥环" (the keyring) on
+    // Linux, "系统 Keychain" on macOS.
+    static QString storeName();
 
 private:
     // Starts the job and waits for it within the time-out. False on time-out;

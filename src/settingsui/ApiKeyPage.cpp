@@ -1,5 +1,6 @@
 #include "ApiKeyPage.h"
 
+#include "KeychainManager.h"
 #include "SettingsViewModel.h"
 #include "SettingsWidgets.h"
 #include "Symbols.h"
@@ -35,7 +36,7 @@ ApiKeyPage::ApiKeyPage(SettingsViewModel &model, QWidget *parent) : QWidget(pare
     header->addWidget(m_configured);
     header->addStretch();
     layout->addLayout(header);
-    layout->addWidget(secondaryLabel(QStringLiteral("您的 API Key 将安全地存储在系统 Keychain 中"), this));
+    layout->addWidget(secondaryLabel(QStringLiteral("您的 API Key 将安全地存储在%1中").arg(KeychainManager::storeName()), this));
 
     auto *fieldRow = new QHBoxLayout;
     m_field = new QLineEdit(this);

@@ -7,8 +7,9 @@
 
 ModifierKeyChip::ModifierKeyChip(ModifierKey key, QWidget *parent) : QAbstractButton(parent), m_key(key)
 {
-    setText(ModifierKeys::symbol(key) + QStringLiteral(" ") + ModifierKeys::title(key));
-    setAccessibleName(ModifierKeys::title(key));
+    const QString symbol = ModifierKeys::displaySymbol(key);
+    setText(symbol.isEmpty() ? ModifierKeys::displayName(key) : symbol + QLatin1Char(' ') + ModifierKeys::displayName(key));
+    setAccessibleName(ModifierKeys::displayName(key));
     setCheckable(false);
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::PointingHandCursor);
@@ -40,11 +41,17 @@ void ModifierKeyChip::setSelected(bool selected)
 
 QSize ModifierKeyChip::sizeHint() const
 {
-    // The symbol, 4 points, the name; 10 points each side, 5 above and below.
+    // The symbol (where the platform has one), 4 points, the name; 10 points
+    // each side, 5 above and below.
     const QFontMetrics metrics(font());
-    const int width = metrics.horizontalAdvance(ModifierKeys::symbol(m_key)) + 4
-                      + metrics.horizontalAdvance(ModifierKeys::title(m_key)) + 20;
-    return QSize(width, metrics.height() + 10);
+    return QSize(labelWidth(metrics) + 20, metrics.height() + 10);
+}
+
+int ModifierKeyChip::labelWidth(const QFontMetrics &metrics) const
+{
+    const QString symbol = ModifierKeys::displaySymbol(m_key);
+    return (symbol.isEmpty() ? 0 : metrics.horizontalAdvance(symbol) + 4)
+           + metrics.horizontalAdvance(ModifierKeys::displayName(m_key));
 }
 
 void ModifierKeyChip::paintEvent(QPaintEvent *)
@@ -69,12 +76,13 @@ void ModifierKeyChip::paintEvent(QPaintEvent *)
     }
 
     const QFontMetrics metrics(font());
-    const QString symbol = ModifierKeys::symbol(m_key);
-    const QString name = ModifierKeys::title(m_key);
-    const int width = metrics.horizontalAdvance(symbol) + 4 + metrics.horizontalAdvance(name);
-    int x = (this->width() - width) / 2;
+    const QString symbol = ModifierKeys::displaySymbol(m_key);
+    const QString name = ModifierKeys::displayName(m_key);
+    int x = (this->width() - labelWidth(metrics)) / 2;
     painter.setPen(text);
-    painter.drawText(QRect(x, 0, metrics.horizontalAdvance(symbol), height()), Qt::AlignVCenter, symbol);
-    x += metrics.horizontalAdvance(symbol) + 4;
+    if (!symbol.isEmpty()) {
+        painter.drawText(QRect(x, 0, metrics.horizontalAdvance(symbol), height()), Qt::AlignVCenter, symbol);
+        x += metrics.horizontalAdvance(symbol) + 4;
+    }
     painter.drawText(QRect(x, 0, metrics.horizontalAdvance(name), height()), Qt::AlignVCenter, name);
 }

@@ -26,6 +26,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // The symbol, its gap and the name as painted.
+    int labelWidth(const QFontMetrics &metrics) const;
     ModifierKey m_key;
     bool m_selected = false;
     double m_emphasis = 0; // 0 plain … 1 chosen, in between while fading

@@ -67,7 +67,7 @@ QString ModifierKeyPicker::caption() const
 {
     if (!m_config.enabled)
         return QStringLiteral("已禁用");
-    return QStringLiteral("长按 ") + ModifierKeys::label(m_config.modifier) + QStringLiteral(" 键激活「") + m_title
+    return QStringLiteral("长按 ") + ModifierKeys::displayLabel(m_config.modifier) + QStringLiteral(" 键激活「") + m_title
            + QStringLiteral("」");
 }
 

@@ -1,5 +1,6 @@
 #include "ShortcutPage.h"
 
+#include "ModifierKey.h"
 #include "ModifierKeyPicker.h"
 #include "SettingsViewModel.h"
 #include "SettingsWidgets.h"
@@ -41,7 +42,10 @@ ShortcutPage::ShortcutPage(SettingsViewModel &model, QWidget *parent) : QWidget(
             m_model.setShortcutConfig(edited);
         });
     }
-    layout->addWidget(secondaryLabel(QStringLiteral("BFF 模式：Cmd+C / Cmd+V 等组合键不会误触发"), content));
+    layout->addWidget(secondaryLabel(QStringLiteral("BFF 模式：%1 / %2 等组合键不会误触发")
+                                         .arg(ModifierKeys::combination(ModifierKey::Command, QLatin1Char('C')),
+                                              ModifierKeys::combination(ModifierKey::Command, QLatin1Char('V'))),
+                                     content));
     layout->addWidget(secondaryLabel(QStringLiteral("按住时按下其他键或鼠标（如 Alt+Tab、Esc）会取消本次操作"), content));
 
     m_warning = new QWidget(content);

@@ -1,6 +1,7 @@
 #include "ContentView.h"
 
 #include "AppViewModel.h"
+#include "ModifierKey.h"
 #include "RecentTakesView.h"
 #include "SettingsWidgets.h"
 
@@ -48,20 +49,20 @@ ContentView::ContentView(AppViewModel &viewModel, std::function<QStringList()> c
     {
         const char *symbol;
         QColor color;
-        QString instruction;
+        ModifierKey key;
         QString mode;
     } modes[] = {
-        {"mic.fill", SettingsWidgets::blue(), QStringLiteral("长按 Option"), QStringLiteral("语音输入法")},
-        {"bubble.left.and.bubble.right.fill", SettingsWidgets::green(), QStringLiteral("长按 Control"),
+        {"mic.fill", SettingsWidgets::blue(), ModifierKey::Option, QStringLiteral("语音输入法")},
+        {"bubble.left.and.bubble.right.fill", SettingsWidgets::green(), ModifierKey::Control,
          QStringLiteral("聊天助手")},
-        {"text.bubble.fill", SettingsWidgets::pink(), QStringLiteral("长按 Command"), QStringLiteral("BFF 智能回复")},
+        {"text.bubble.fill", SettingsWidgets::pink(), ModifierKey::Command, QStringLiteral("BFF 智能回复")},
     };
     int row = 0;
     for (const auto &mode : modes) {
         rows->addWidget(SettingsWidgets::symbolImage(QString::fromLatin1(mode.symbol), mode.color,
                                                      fontMetrics().height() + 4, this),
                         row, 0);
-        auto *instruction = new QLabel(mode.instruction, this);
+        auto *instruction = new QLabel(QStringLiteral("长按 ") + ModifierKeys::displayName(mode.key), this);
         QFont medium = instruction->font();
         medium.setWeight(QFont::Medium);
         instruction->setFont(medium);

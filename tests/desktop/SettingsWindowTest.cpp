@@ -42,7 +42,7 @@ TEST_F(SettingsWindow, EditsReachTheSettingsTheMonitorAndTheKeyring)
         << "the monitor did not take the new key";
     EXPECT_TRUE(logged(QStringLiteral("✅ [Settings] 快捷键配置已保存并应用")));
     EXPECT_TRUE(config().contains(QStringLiteral("\"shift\""))) << config().toStdString();
-    EXPECT_TRUE(act({QStringLiteral("shows"), QStringLiteral("设置"), QStringLiteral("长按 Shift (⇧) 键激活「聊天助手」")}));
+    EXPECT_TRUE(act({QStringLiteral("shows"), QStringLiteral("设置"), QStringLiteral("长按 Shift 键激活「聊天助手」")}));
 
     // A key, entered and saved: in the keyring.
     ASSERT_TRUE(act({QStringLiteral("tab"), QStringLiteral("设置"), QStringLiteral("API 配置")}));
@@ -65,6 +65,33 @@ TEST_F(SettingsWindow, EditsReachTheSettingsTheMonitorAndTheKeyring)
     ASSERT_TRUE(waitUntil([&] { return windows() == 1; }, 10000));
     ASSERT_TRUE(act({QStringLiteral("tab"), QStringLiteral("设置"), QStringLiteral("模型设置")}));
     EXPECT_EQ(drive({QStringLiteral("text"), QStringLiteral("设置"), QStringLiteral("模型名称")}), QStringLiteral("qwen-e2e"));
+}
+
+TEST_F(SettingsWindow, KeysAndTheKeyStoreHaveTheirLinuxNamesWhileTheLogKeepsItsOwn)
+{
+    ASSERT_EQ(run({QStringLiteral("settings")}).exitCode, 0);
+    ASSERT_TRUE(waitUntil([&] { return windows() == 1; }, 10000));
+    ASSERT_TRUE(act({QStringLiteral("tab"), QStringLiteral("设置"), QStringLiteral("快捷键")}));
+    QStringList shown = drive({QStringLiteral("names"), QStringLiteral("设置")}).split(QLatin1Char('\n'));
+    for (const QString &name : {QStringLiteral("Alt"), QStringLiteral("Ctrl"), QStringLiteral("Super"), QStringLiteral("Shift"),
+                                QStringLiteral("长按 Alt 键激活「语音输入法」"), QStringLiteral("长按 Ctrl 键激活「聊天助手」"),
+                                QStringLiteral("长按 Super 键激活「BFF 智能回复」"),
+                                QStringLiteral("BFF 模式：Super+C / Super+V 等组合键不会误触发")})
+        EXPECT_TRUE(shown.contains(name)) << name.toStdString() << " is not shown:\n" << shown.join(QLatin1Char('\n')).toStdString();
+
+    ASSERT_TRUE(act({QStringLiteral("tab"), QStringLiteral("设置"), QStringLiteral("API 配置")}));
+    shown += drive({QStringLiteral("names"), QStringLiteral("设置")}).split(QLatin1Char('\n'));
+    EXPECT_TRUE(shown.contains(QStringLiteral("您的 API Key 将安全地存储在系统密钥环中")));
+    for (const QString &name : std::as_const(shown)) {
+        for (const QString &macName : {QStringLiteral("Option"), QStringLiteral("Command"), QStringLiteral("Cmd"),
+                                       QStringLiteral("Keychain"), QStringLiteral("⌥"), QStringLiteral("⌘")})
+            EXPECT_FALSE(name.contains(macName)) << name.toStdString();
+    }
+
+    // The stored names and the log lines stay as they were: files and log
+    // readers keep working.
+    EXPECT_TRUE(config().contains(QStringLiteral("\"option\""))) << config().toStdString();
+    EXPECT_TRUE(logged(QStringLiteral("语音输入法：长按 Option (⌥)")));
 }
 
 TEST_F(SettingsWindow, ReplacementsAndTheHistoryAndClipboardSwitchesAreSavedAtOnce)

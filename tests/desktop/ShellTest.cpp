@@ -99,6 +99,9 @@ TEST_F(Shell, AClickOnTheIconShowsTheStatusWindowWhereShiftOneOpensTheSettings)
     int status = -1;
     drive({QStringLiteral("shows"), QStringLiteral("Quillwren"), QStringLiteral("就绪")}, &status);
     EXPECT_EQ(status, 0) << "the status line of an idle assistant";
+    const QStringList shown = drive({QStringLiteral("names"), QStringLiteral("Quillwren")}).split(QLatin1Char('\n'));
+    for (const QString &usage : {QStringLiteral("长按 Alt"), QStringLiteral("长按 Ctrl"), QStringLiteral("长按 Super")})
+        EXPECT_TRUE(shown.contains(usage)) << "the keys are named as on Linux: " << usage.toStdString();
 
     const QString window = toolOutput(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
                                                                   QStringLiteral("--name"), QStringLiteral("^Quillwren$")})

@@ -166,7 +166,7 @@ TEST_F(SettingsScreens, TheConflictWarningComesAndGoesWithTheAssignment)
     EXPECT_TRUE(page->conflictWarning().isEmpty());
 
     ModifierKeyPicker *chat = page->picker(AppMode::ChatAssistant);
-    EXPECT_EQ(chat->caption(), QStringLiteral("长按 Control (⌃) 键激活「聊天助手」"));
+    EXPECT_EQ(chat->caption(), QStringLiteral("长按 Ctrl 键激活「聊天助手」"));
     chat->chips().at(0)->click(); // Option, as the voice input
     EXPECT_EQ(window->viewModel().shortcutConfig().chatAssistant.modifier, ModifierKey::Option);
     EXPECT_EQ(page->conflictWarning(), QStringLiteral("⚠️ 快捷键冲突：语音输入法 与 聊天助手 使用了相同的修饰键"));
@@ -181,7 +181,7 @@ TEST_F(SettingsScreens, TheConflictWarningComesAndGoesWithTheAssignment)
 
     named<QPushButton>(page, QStringLiteral("恢复快捷键默认设置"))->click();
     EXPECT_EQ(window->viewModel().shortcutConfig(), ShortcutConfig::defaults());
-    EXPECT_EQ(page->picker(AppMode::VoiceInput)->caption(), QStringLiteral("长按 Option (⌥) 键激活「语音输入法」"));
+    EXPECT_EQ(page->picker(AppMode::VoiceInput)->caption(), QStringLiteral("长按 Alt 键激活「语音输入法」"));
 }
 
 TEST_F(SettingsScreens, ModelFieldsEditTheViewModelAndFollowIt)

@@ -8,6 +8,7 @@ reader would. Used by the desktop tests.
   atspi-drive.py APP press TITLE NAME [IN]    press the control NAME (inside the group IN)
   atspi-drive.py APP tab TITLE NAME           select the tab NAME
   atspi-drive.py APP shows TITLE NAME         exit 0 when something named NAME is showing
+  atspi-drive.py APP names TITLE              print the name of everything showing, one per line
 
 Exit status 1 with a message when the window or the control is not there.
 """
@@ -86,6 +87,18 @@ def main(argv):
     elif command == "shows":
         if find(window, lambda n: n.name == argv[4] and showing(n)) is None:
             sys.exit("%r is not showing" % argv[4])
+    elif command == "names":
+        def collect(node, depth=0):
+            if node is None or depth > 40:
+                return
+            try:
+                if node.name and showing(node):
+                    print(node.name.replace("\n", " "))
+                for i in range(node.childCount):
+                    collect(node.getChildAtIndex(i), depth + 1)
+            except Exception:
+                return
+        collect(window)
     else:
         sys.exit("unknown command %r" % command)
 
