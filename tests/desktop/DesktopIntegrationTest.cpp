@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 #include "x11/X11ScreenGrabber.h"
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QImage>
@@ -119,6 +120,36 @@ TEST_F(DesktopIntegration, TheSharedMemoryReadGivesThePixelsOfThePlainRead)
     const QImage edge = grabber.grab(QRect(2000, 1000, 2000, 2000));
     EXPECT_EQ(edge.size(), QSize(560, 440));
     EXPECT_TRUE(grabber.isAvailable());
+}
+
+// An idle application holds no screenful of pixels: the segment kept for the
+// next capture is let go a while after the last one, and a picture still
+// shown then stays intact.
+TEST_F(DesktopIntegration, TheSharedMemoryIsLetGoAWhileAfterTheLastCapture)
+{
+    std::unique_ptr<Display, int (*)(Display *)> connection(XOpenDisplay(nullptr), XCloseDisplay);
+    ASSERT_NE(connection, nullptr);
+    X11ScreenGrabber grabber(connection.get(), std::chrono::milliseconds(1500));
+    ASSERT_TRUE(grabber.isAvailable());
+    const auto mappedSegments = [] {
+        QFile maps(QStringLiteral("/proc/self/maps"));
+        return maps.open(QIODevice::ReadOnly) ? maps.readAll().count("/SYSV") : -1;
+    };
+    const int before = mappedSegments();
+
+    QImage shown = grabber.grab(QRect(0, 0, 640, 480));
+    const QImage copy = shown.copy();
+    EXPECT_TRUE(grabber.holdsSegment());
+    settle(600);
+    (void)grabber.grab(QRect(0, 0, 640, 480)); // a second capture keeps it longer
+    settle(1000);
+    EXPECT_TRUE(grabber.holdsSegment()) << "let go although captured a second ago";
+    EXPECT_TRUE(waitUntil([&] { return !grabber.holdsSegment(); }, 3000)) << "still held after the keep time";
+    EXPECT_TRUE(shown == copy) << "the picture shown outlives the segment's release";
+    shown = QImage();
+    EXPECT_EQ(mappedSegments(), before) << "the segment is still mapped";
+
+    EXPECT_EQ(grabber.grab(QRect(0, 0, 64, 48)).size(), QSize(64, 48)) << "the next capture takes a fresh segment";
 }
 
 // A server without the extension (as a remote display is to us): the capture

@@ -29,11 +29,14 @@ bool isRgb32(const XImage *image)
 }
 } // namespace
 
-X11ScreenGrabber::X11ScreenGrabber(Display *display) : m_display(display)
+X11ScreenGrabber::X11ScreenGrabber(Display *display, std::chrono::milliseconds keep) : m_display(display)
 {
     int major = 0, minor = 0;
     Bool pixmaps = False;
     m_available = display && XShmQueryVersion(display, &major, &minor, &pixmaps);
+    m_keep.setSingleShot(true);
+    m_keep.setInterval(keep);
+    m_keep.callOnTimeout([this] { release(); });
 }
 
 X11ScreenGrabber::~X11ScreenGrabber()
@@ -122,6 +125,7 @@ QImage X11ScreenGrabber::grab(const QRect &wanted)
         giveUp(QStringLiteral("X 服务器无法使用共享内存"));
         return {};
     }
+    m_keep.start();
     // The image keeps the segment mapped for as long as it (or a copy) lives.
     auto *owner = new std::shared_ptr<Segment>(segment);
     return QImage(reinterpret_cast<uchar *>(segment->info.shmaddr), area.width(), area.height(), bytesPerLine,
