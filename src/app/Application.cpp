@@ -8,6 +8,7 @@
 #include "DesktopBackend.h"
 #include "DesktopNotifier.h"
 #include "FloatingBallWindowManager.h"
+#include "GlobalShortcutsRoute.h"
 #include "HotkeyMonitorService.h"
 #include "KeyEventSource.h"
 #include "KeychainManager.h"
@@ -96,6 +97,15 @@ ModeKeyBindings &Application::keyBindings()
     return *m_keyBindings;
 }
 
+GlobalShortcutsRoute *Application::globalShortcuts()
+{
+    if (!m_globalShortcuts && keyRoute() == PlatformFactory::KeyRoute::Portal) {
+        m_globalShortcuts = std::make_unique<GlobalShortcutsRoute>(QDBusConnection::sessionBus(), keyBindings(),
+                                                                   m_session, m_keySource->fallback);
+    }
+    return m_globalShortcuts.get();
+}
+
 KeyEventSource &Application::modeKeyEvents()
 {
     if (!m_modeKeyEvents) {
@@ -182,10 +192,11 @@ QString Application::accessibilityProblem()
 CapabilityReport Application::capabilities()
 {
     keyEventSource();
-    CapabilityStatus keys = m_keySource->status;
+    CapabilityStatus keys = globalShortcuts() ? globalShortcuts()->status() : m_keySource->status;
     // Where only the desktop's bindings serve, a binding that arrived proves them.
-    if (m_keySource->route == PlatformFactory::KeyRoute::BindingsOnly && m_keyBindings
-        && m_keyBindings->lastUsed().isValid()) {
+    const bool bindingsOnly = m_keySource->route == PlatformFactory::KeyRoute::BindingsOnly
+                              || (globalShortcuts() && !keys.works && !globalShortcuts()->portal().problem().isEmpty());
+    if (bindingsOnly && m_keyBindings && m_keyBindings->lastUsed().isValid()) {
         keys.works = true;
         keys.backend = QStringLiteral("the desktop's key bindings (last used %1)")
                            .arg(m_keyBindings->lastUsed().toString(QStringLiteral("HH:mm:ss")));
@@ -198,6 +209,13 @@ CapabilityReport Application::capabilities()
 
 QCoro::Task<> Application::prepareDesktop()
 {
+    if (GlobalShortcutsRoute *shortcuts = globalShortcuts()) {
+        const bool bound = co_await shortcuts->start();
+        // The desktop's dialog may not say what the shortcuts are for.
+        if (!bound)
+            controller().showNotice(QStringLiteral("桌面未绑定全局快捷键：请在桌面设置中为 Quillwren 设置按键，"
+                                                   "或绑定 `quillwren hold`/`release` 命令"));
+    }
     // In GNOME and KDE sessions the keystroke needs the user's permission,
     // asked once, now rather than at the first paste. The desktop's dialog
     // may not say what it is for: the status window does.

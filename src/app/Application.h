@@ -22,6 +22,7 @@ class AudioRecorderService;
 class ClipPlayer;
 class DashScopeAPIService;
 class FloatingBallWindowManager;
+class GlobalShortcutsRoute;
 class HotkeyMonitorService;
 class QtScheduler;
 class RealtimeASRService;
@@ -86,8 +87,11 @@ public:
     // Logs the session and the capability lines.
     void logCapabilities();
     // What the running application does once at start: the RemoteDesktop
-    // portal's permission where the keystroke needs it.
+    // portal's permission where the keystroke needs it, and the global
+    // shortcuts on the portal route.
     QCoro::Task<> prepareDesktop();
+    // The global shortcuts on the portal route; null on every other route.
+    GlobalShortcutsRoute *globalShortcuts();
 
 private:
     DashScopeEndpoints m_endpoints;
@@ -97,6 +101,7 @@ private:
     std::optional<PlatformFactory::KeySource> m_keySource;
     std::unique_ptr<KeyEventSource> m_localKeyEventSource;
     std::unique_ptr<ModeKeyBindings> m_keyBindings;
+    std::unique_ptr<GlobalShortcutsRoute> m_globalShortcuts;
     std::unique_ptr<MergedKeyEventSource> m_modeKeyEvents;
     // The monitor's own fallback, never started: the merged source falls back itself.
     std::unique_ptr<KeyEventSource> m_noFallback;

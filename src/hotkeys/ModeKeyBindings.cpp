@@ -51,20 +51,22 @@ QString ModeKeyBindings::refusal(AppMode mode) const
     return {};
 }
 
-QString ModeKeyBindings::hold(AppMode mode)
+QString ModeKeyBindings::hold(AppMode mode, Via via)
 {
     if (QString why = refusal(mode); !why.isEmpty())
         return why;
-    m_lastUsed = QDateTime::currentDateTime();
+    if (via == Via::Command)
+        m_lastUsed = QDateTime::currentDateTime();
     publish(m_held | ModifierKeys::mask(m_config().config(mode).modifier));
     return {};
 }
 
-QString ModeKeyBindings::release(std::optional<AppMode> mode)
+QString ModeKeyBindings::release(std::optional<AppMode> mode, Via via)
 {
     if (!m_active)
         return QStringLiteral("the mode keys are not being watched yet");
-    m_lastUsed = QDateTime::currentDateTime();
+    if (via == Via::Command)
+        m_lastUsed = QDateTime::currentDateTime();
     publish(mode ? m_held & ~ModifierKeys::mask(m_config().config(*mode).modifier) : 0);
     return {};
 }

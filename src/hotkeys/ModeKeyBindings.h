@@ -34,15 +34,20 @@ public:
     void stop() override;
     bool isActive() const override { return m_active; }
 
+    // Who acts: the desktop's key bindings through the commands, or the
+    // desktop's global shortcuts (which are not the bindings: they do not
+    // count as a binding having reached the instance).
+    enum class Via { Command, Shortcut };
+
     // Each answers an empty string, or why nothing happened.
-    QString hold(AppMode mode);
+    QString hold(AppMode mode, Via via = Via::Command);
     // Every mode held through a binding when mode is none.
-    QString release(std::optional<AppMode> mode);
+    QString release(std::optional<AppMode> mode, Via via = Via::Command);
     QString toggle(AppMode mode);
 
     bool isHeld(AppMode mode) const;
-    // When a binding last reached this instance (invalid: never), which proves
-    // the desktop's bindings are in place.
+    // When a binding last reached this instance through a command (invalid:
+    // never), which proves the desktop's bindings are in place.
     QDateTime lastUsed() const { return m_lastUsed; }
 
 private:

@@ -110,6 +110,40 @@ QString bindingAdvice(const SessionInfo &session)
                           "release, or `quillwren toggle MODE` (MODE: voice, chat, reply; see the README)");
 }
 
+CapabilityStatus portalKeys(uint version)
+{
+    return {kModeKeys, QStringLiteral("the desktop's global shortcuts (GlobalShortcuts portal, version %1)").arg(version),
+            false,
+            QStringLiteral("start Quillwren (`quillwren run`): the desktop then asks once which keys to use, and "
+                           "holding such a key combination works as holding the mode key")};
+}
+
+QString shortcutSettingsAdvice(const SessionInfo &session)
+{
+    switch (session.desktop) {
+    case SessionInfo::Desktop::Gnome:
+        return QStringLiteral("pick the keys in Settings → Apps → Quillwren → Global Shortcuts");
+    case SessionInfo::Desktop::Kde:
+        return QStringLiteral("pick the keys in System Settings → Keyboard → Shortcuts → Quillwren");
+    case SessionInfo::Desktop::Wlroots:
+    case SessionInfo::Desktop::Other:
+        break;
+    }
+    return QStringLiteral("pick the keys in the desktop's shortcut settings, under Quillwren");
+}
+
+CapabilityStatus boundPortalKeys(const QList<QPair<QString, QString>> &triggers)
+{
+    QStringList shown;
+    bool any = false;
+    for (const auto &[mode, trigger] : triggers) {
+        shown << mode + QStringLiteral(": ") + (trigger.isEmpty() ? QStringLiteral("no keys yet") : trigger);
+        any = any || !trigger.isEmpty();
+    }
+    return {kModeKeys, QStringLiteral("the desktop's global shortcuts (%1)").arg(shown.join(QStringLiteral(", "))), any,
+            any ? QString() : QStringLiteral("no keys are assigned to Quillwren's shortcuts yet")};
+}
+
 CapabilityStatus bindingKeys(const SessionInfo &session, const PlatformFactory::KeyRouteProbe &probe,
                              const QString &evdevProblem)
 {

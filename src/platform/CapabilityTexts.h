@@ -27,6 +27,14 @@ CapabilityStatus bindingKeys(const SessionInfo &session, const PlatformFactory::
                              const QString &evdevProblem);
 // How to bind the keys on this desktop.
 QString bindingAdvice(const SessionInfo &session);
+// The GlobalShortcuts portal route before the running application has bound
+// its shortcuts.
+CapabilityStatus portalKeys(uint version);
+// The portal route with the shortcuts bound: each mode's name with the keys
+// the desktop reports for it (empty: none assigned yet).
+CapabilityStatus boundPortalKeys(const QList<QPair<QString, QString>> &triggers);
+// Where the user picks the shortcuts' keys on this desktop.
+QString shortcutSettingsAdvice(const SessionInfo &session);
 
 CapabilityReport desktop(const SessionInfo &session, PlatformFactory::Backend backend, DesktopBackend &desktop,
                          bool trayShown);

@@ -10,6 +10,8 @@
 #include "pulse/PulseAudioInputWatcher.h"
 #include "qt/LocalKeyEventSource.h"
 #include "freedesktop/AccessibleFocus.h"
+#include "portal/PortalGlobalShortcuts.h"
+#include "portal/PortalRequest.h"
 #include "portal/PortalScreenshot.h"
 #include "wayland/WaylandDesktopBackend.h"
 #include "wayland/WaylandDisplay.h"
@@ -42,6 +44,8 @@ QString keyRouteName(KeyRoute route)
         return QStringLiteral("x11");
     case KeyRoute::Evdev:
         return QStringLiteral("evdev");
+    case KeyRoute::Portal:
+        return QStringLiteral("portal");
     case KeyRoute::BindingsOnly:
         break;
     }
@@ -54,6 +58,8 @@ KeyRoute chooseKeyRoute(const SessionInfo &session, const KeyRouteProbe &probe, 
         return KeyRoute::X11;
     if (forced == "evdev")
         return KeyRoute::Evdev;
+    if (forced == "portal")
+        return KeyRoute::Portal;
     if (forced == "bindings")
         return KeyRoute::BindingsOnly;
     if (session.type == SessionInfo::Type::X11)
@@ -65,6 +71,8 @@ KeyRoute chooseKeyRoute(const SessionInfo &session, const KeyRouteProbe &probe, 
         return KeyRoute::X11;
     if (probe.evdevReadable)
         return KeyRoute::Evdev;
+    if (session.isWayland() && probe.globalShortcutsVersion > 0)
+        return KeyRoute::Portal;
     return KeyRoute::BindingsOnly;
 }
 
@@ -79,25 +87,36 @@ KeySource createKeyEventSource(const SessionInfo &session)
         evdev = std::make_unique<EvdevKeyEventSource>(std::make_unique<DevInputDirectory>());
         probe.evdevReadable = evdev->isTrusted();
     }
-    const KeyRoute route = chooseKeyRoute(session, probe, qgetenv("QUILLWREN_KEYS"));
+    const QByteArray forced = qgetenv("QUILLWREN_KEYS");
+    // Asked only where it may serve: it costs a round trip on the bus.
+    if (forced == "portal" || (session.isWayland() && !probe.evdevReadable && forced.isEmpty()))
+        probe.globalShortcutsVersion = PortalRequest::interfaceVersion(
+            QDBusConnection::sessionBus(), QString::fromLatin1(PortalGlobalShortcuts::kInterface));
+    const KeyRoute route = chooseKeyRoute(session, probe, forced);
     switch (route) {
     case KeyRoute::X11: {
         auto x11 = std::make_unique<X11KeyEventSource>();
         CapabilityStatus status = CapabilityTexts::x11Keys(session, probe, *x11);
-        return {route, std::move(x11), std::move(status)};
+        return {route, std::move(x11), std::move(status), {}};
     }
     case KeyRoute::Evdev:
         if (!evdev)
             evdev = std::make_unique<EvdevKeyEventSource>(std::make_unique<DevInputDirectory>());
         {
             CapabilityStatus status = CapabilityTexts::evdevKeys(*evdev);
-            return {route, std::move(evdev), std::move(status)};
+            return {route, std::move(evdev), std::move(status), {}};
         }
+    case KeyRoute::Portal: {
+        CapabilityStatus status = CapabilityTexts::portalKeys(probe.globalShortcutsVersion);
+        CapabilityStatus fallback =
+            CapabilityTexts::bindingKeys(session, probe, evdev ? evdev->untrustedReason() : QString());
+        return {route, std::make_unique<NullKeyEventSource>(status.fix), std::move(status), std::move(fallback)};
+    }
     case KeyRoute::BindingsOnly:
         break;
     }
     CapabilityStatus status = CapabilityTexts::bindingKeys(session, probe, evdev ? evdev->untrustedReason() : QString());
-    return {route, std::make_unique<NullKeyEventSource>(status.fix), std::move(status)};
+    return {route, std::make_unique<NullKeyEventSource>(status.fix), std::move(status), {}};
 }
 
 std::unique_ptr<KeyEventSource> createLocalKeyEventSource()

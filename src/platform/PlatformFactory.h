@@ -29,10 +29,11 @@ QString backendName(Backend backend);
 // How the mode keys reach the monitor besides the desktop's key bindings,
 // which work everywhere: X11's XInput2 (on X11, and on KDE through XWayland
 // when KWin lets X11 clients see combinations), the kernel's keyboards
-// (evdev), or nothing else.
-enum class KeyRoute { X11, Evdev, BindingsOnly };
+// (evdev), the desktop's GlobalShortcuts portal (chords the user picks in the
+// desktop's settings, reported down and up), or nothing else.
+enum class KeyRoute { X11, Evdev, Portal, BindingsOnly };
 
-// "x11", "evdev", "bindings only".
+// "x11", "evdev", "portal", "bindings only".
 QString keyRouteName(KeyRoute route);
 
 struct KeyRouteProbe
@@ -40,19 +41,26 @@ struct KeyRouteProbe
     // What KWin lets XWayland see (read on KDE only).
     KWinEavesdropSetting::Mode kwinEavesdrop = KWinEavesdropSetting::Mode::NotSet;
     bool evdevReadable = false;
+    // The GlobalShortcuts portal's version (0: none).
+    uint globalShortcutsVersion = 0;
 };
 
-// The route for this session; QUILLWREN_KEYS ("x11", "evdev" or "bindings")
-// forces one.
+// The route for this session; QUILLWREN_KEYS ("x11", "evdev", "portal" or
+// "bindings") forces one.
 KeyRoute chooseKeyRoute(const SessionInfo &session, const KeyRouteProbe &probe, const QByteArray &forced = {});
 
 struct KeySource
 {
     KeyRoute route;
+    // On the portal route the keys come through the portal's shortcuts (see
+    // PortalGlobalShortcuts), and this source delivers nothing.
     std::unique_ptr<KeyEventSource> source;
     // The "mode keys" line, as far as the probe knows (the bindings' use is
     // known only to the running application).
     CapabilityStatus status;
+    // On the portal route: the line for when the desktop does not bind the
+    // shortcuts, and the desktop's key bindings are all that is left.
+    CapabilityStatus fallback;
 };
 
 // Probes the session and makes the global key-event source of its route.

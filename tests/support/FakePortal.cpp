@@ -3,6 +3,7 @@
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QTimer>
@@ -13,6 +14,8 @@ constexpr auto kPortalService = "org.freedesktop.portal.Desktop";
 constexpr auto kPortalPath = "/org/freedesktop/portal/desktop";
 constexpr auto kRemoteDesktopInterface = "org.freedesktop.portal.RemoteDesktop";
 constexpr auto kScreenshotInterface = "org.freedesktop.portal.Screenshot";
+constexpr auto kShortcutsInterface = "org.freedesktop.portal.GlobalShortcuts";
+using ShortcutList = QList<QPair<QString, QVariantMap>>;
 
 QString portalSenderPart(QString sender)
 {
@@ -27,11 +30,20 @@ QVariantMap optionsOf(const QVariant &argument)
         return qdbus_cast<QVariantMap>(argument.value<QDBusArgument>());
     return argument.toMap();
 }
+
+QString sessionPath(const QDBusMessage &call, const QVariantMap &options)
+{
+    return QStringLiteral("%1/session/%2/%3")
+        .arg(QString::fromLatin1(kPortalPath), portalSenderPart(call.service()),
+             options.value(QStringLiteral("session_handle_token")).toString());
+}
 } // namespace
 
 FakePortal::FakePortal(uint version)
     : version(version), m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fake-portal")))
 {
+    qDBusRegisterMetaType<QPair<QString, QVariantMap>>();
+    qDBusRegisterMetaType<ShortcutList>();
 }
 
 FakePortal::~FakePortal()
@@ -81,6 +93,51 @@ void FakePortal::clearKeys()
     m_keys.clear();
 }
 
+QList<QPair<QString, QVariantMap>> FakePortal::boundShortcuts() const
+{
+    QMutexLocker locked(&m_lock);
+    return m_boundShortcuts;
+}
+
+QString FakePortal::shortcutSession() const
+{
+    QMutexLocker locked(&m_lock);
+    return m_shortcutSession;
+}
+
+void FakePortal::activate(const QString &id)
+{
+    QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(kPortalPath), QString::fromLatin1(kShortcutsInterface),
+                                                     QStringLiteral("Activated"));
+    signal << QVariant::fromValue(QDBusObjectPath(shortcutSession())) << id << qulonglong(0) << QVariantMap();
+    m_bus.send(signal);
+}
+
+void FakePortal::deactivate(const QString &id)
+{
+    QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(kPortalPath), QString::fromLatin1(kShortcutsInterface),
+                                                     QStringLiteral("Deactivated"));
+    signal << QVariant::fromValue(QDBusObjectPath(shortcutSession())) << id << qulonglong(0) << QVariantMap();
+    m_bus.send(signal);
+}
+
+void FakePortal::changeTriggers(const QMap<QString, QString> &triggers)
+{
+    ShortcutList shortcuts;
+    for (auto it = triggers.cbegin(); it != triggers.cend(); ++it)
+        shortcuts << qMakePair(it.key(), QVariantMap{{QStringLiteral("trigger_description"), it.value()}});
+    QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(kPortalPath), QString::fromLatin1(kShortcutsInterface),
+                                                     QStringLiteral("ShortcutsChanged"));
+    signal << QVariant::fromValue(QDBusObjectPath(shortcutSession())) << QVariant::fromValue(shortcuts);
+    m_bus.send(signal);
+}
+
+void FakePortal::closeShortcutSession()
+{
+    m_bus.send(QDBusMessage::createSignal(shortcutSession(), QStringLiteral("org.freedesktop.portal.Session"),
+                                          QStringLiteral("Closed")));
+}
+
 QString FakePortal::introspect(const QString &) const
 {
     return {};
@@ -114,6 +171,8 @@ bool FakePortal::handleMessage(const QDBusMessage &message, const QDBusConnectio
             m_bus.send(message.createReply(QVariant::fromValue(QDBusVariant(version))));
         else if (interface == QLatin1String(kScreenshotInterface) && screenshotVersion > 0)
             m_bus.send(message.createReply(QVariant::fromValue(QDBusVariant(screenshotVersion))));
+        else if (interface == QLatin1String(kShortcutsInterface) && globalShortcutsVersion > 0)
+            m_bus.send(message.createReply(QVariant::fromValue(QDBusVariant(globalShortcutsVersion))));
         else
             m_bus.send(message.createErrorReply(QDBusError::UnknownProperty, QStringLiteral("no such property")));
         return true;
@@ -130,14 +189,13 @@ bool FakePortal::handleMessage(const QDBusMessage &message, const QDBusConnectio
         answer(message, options, screenshotResponse, results);
         return true;
     }
+    if (message.interface() == QLatin1String(kShortcutsInterface) && globalShortcutsVersion > 0)
+        return handleShortcuts(message);
     if (message.interface() != QLatin1String(kRemoteDesktopInterface))
         return false;
     if (member == QLatin1String("CreateSession")) {
         const QVariantMap options = optionsOf(args.value(0));
-        const QString session = QStringLiteral("%1/session/%2/%3")
-                                    .arg(QString::fromLatin1(kPortalPath), portalSenderPart(message.service()),
-                                         options.value(QStringLiteral("session_handle_token")).toString());
-        answer(message, options, createResponse, {{QStringLiteral("session_handle"), session}});
+        answer(message, options, createResponse, {{QStringLiteral("session_handle"), sessionPath(message, options)}});
     } else if (member == QLatin1String("SelectDevices")) {
         const QVariantMap options = optionsOf(args.value(1));
         m_selectOptions << options;
@@ -156,4 +214,33 @@ bool FakePortal::handleMessage(const QDBusMessage &message, const QDBusConnectio
         return false;
     }
     return true;
+}
+
+// Called with the lock held.
+bool FakePortal::handleShortcuts(const QDBusMessage &message)
+{
+    const QString member = message.member();
+    const QVariantList args = message.arguments();
+    if (member == QLatin1String("CreateSession")) {
+        const QVariantMap options = optionsOf(args.value(0));
+        m_shortcutSession = sessionPath(message, options);
+        // A string, as the portal sends it.
+        answer(message, options, createResponse, {{QStringLiteral("session_handle"), m_shortcutSession}});
+        return true;
+    }
+    if (member == QLatin1String("BindShortcuts")) {
+        m_boundShortcuts = qdbus_cast<ShortcutList>(args.value(1).value<QDBusArgument>());
+        ShortcutList bound;
+        for (const auto &[id, properties] : std::as_const(m_boundShortcuts)) {
+            const QString trigger = assignedTriggers.value(id, properties.value(QStringLiteral("preferred_trigger")).toString());
+            bound << qMakePair(id, QVariantMap{{QStringLiteral("description"), properties.value(QStringLiteral("description"))},
+                                               {QStringLiteral("trigger_description"), trigger}});
+        }
+        QVariantMap results;
+        if (bindResponse == 0)
+            results.insert(QStringLiteral("shortcuts"), QVariant::fromValue(bound));
+        answer(message, optionsOf(args.value(3)), bindResponse, results, startDelayMs);
+        return true;
+    }
+    return false;
 }

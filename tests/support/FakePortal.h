@@ -4,6 +4,7 @@
 #include <QDBusVirtualObject>
 #include <QImage>
 #include <QList>
+#include <QMap>
 #include <QMutex>
 #include <QPair>
 #include <QThread>
@@ -41,6 +42,13 @@ public:
     uint screenshotResponse = 0;
     QImage screenshot;
     QString screenshotFile;
+    // The GlobalShortcuts interface: its version (0: absent), the answer to
+    // BindShortcuts, and the keys the desktop assigns (shortcut id → the
+    // trigger_description it reports; an id not listed gets the chord the
+    // client suggested).
+    uint globalShortcutsVersion = 0;
+    uint bindResponse = 0;
+    QMap<QString, QString> assignedTriggers;
     // How long the user takes over the dialog that Start opens.
     int startDelayMs = 10;
     // Called with each key the client sends (on the portal's thread), as
@@ -54,11 +62,22 @@ public:
     // (evdev keycode, 1 down / 0 up) in the order sent.
     QList<QPair<int, uint>> keys() const;
     void clearKeys();
+    // The shortcuts BindShortcuts was sent (id → description and suggested
+    // trigger), and the session they were bound in ("" before).
+    QList<QPair<QString, QVariantMap>> boundShortcuts() const;
+    QString shortcutSession() const;
+    // The desktop's signals for the bound session: a shortcut going down or
+    // up, the user changing the keys, the session closed.
+    void activate(const QString &id);
+    void deactivate(const QString &id);
+    void changeTriggers(const QMap<QString, QString> &triggers);
+    void closeShortcutSession();
 
     QString introspect(const QString &path) const override;
     bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override;
 
 private:
+    bool handleShortcuts(const QDBusMessage &message);
     void answer(const QDBusMessage &call, const QVariantMap &options, uint response, const QVariantMap &results,
                 int delayMs = 10);
 
@@ -69,4 +88,6 @@ private:
     QList<QVariantMap> m_selectOptions;
     QList<QVariantMap> m_screenshotOptions;
     QList<QPair<int, uint>> m_keys;
+    QList<QPair<QString, QVariantMap>> m_boundShortcuts;
+    QString m_shortcutSession;
 };

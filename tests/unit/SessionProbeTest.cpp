@@ -111,6 +111,17 @@ TEST(KeyRouteChoice, FollowsTheSessionAndTheProbesAndCanBeForced)
     EXPECT_EQ(PlatformFactory::chooseKeyRoute(gnome, {}, "evdev"), RouteKind::Evdev);
     EXPECT_EQ(PlatformFactory::chooseKeyRoute(x11, {}, "bindings"), RouteKind::BindingsOnly);
 
+    // The desktop's global shortcuts serve where neither the keyboards nor
+    // KWin's forwarding do; X11 never needs them.
+    const SessionInfo kde = sessionOf({{"XDG_SESSION_TYPE", "wayland"}, {"WAYLAND_DISPLAY", "wayland-0"},
+                                       {"DISPLAY", ":1"}, {"XDG_CURRENT_DESKTOP", "KDE"}});
+    EXPECT_EQ(PlatformFactory::chooseKeyRoute(gnome, {Eavesdrop::NotSet, false, 1}), RouteKind::Portal);
+    EXPECT_EQ(PlatformFactory::chooseKeyRoute(gnome, {Eavesdrop::NotSet, true, 1}), RouteKind::Evdev);
+    EXPECT_EQ(PlatformFactory::chooseKeyRoute(kde, {Eavesdrop::Combinations, false, 1}), RouteKind::X11);
+    EXPECT_EQ(PlatformFactory::chooseKeyRoute(kde, {Eavesdrop::NoKeys, false, 1}), RouteKind::Portal);
+    EXPECT_EQ(PlatformFactory::chooseKeyRoute(x11, {Eavesdrop::NotSet, false, 1}), RouteKind::X11);
+    EXPECT_EQ(PlatformFactory::chooseKeyRoute(x11, {}, "portal"), RouteKind::Portal);
+
     // Each desktop is told its own way to bind the keys.
     EXPECT_TRUE(CapabilityTexts::bindingAdvice(gnome).contains(QStringLiteral("quillwren toggle voice")));
     EXPECT_TRUE(CapabilityTexts::bindingAdvice(gnome).contains(QStringLiteral("Custom Shortcuts")));
