@@ -97,13 +97,12 @@ ModeKeyBindings &Application::keyBindings()
     return *m_keyBindings;
 }
 
-GlobalShortcutsRoute *Application::globalShortcuts()
+void Application::useGlobalShortcuts()
 {
     if (!m_globalShortcuts && keyRoute() == PlatformFactory::KeyRoute::Portal) {
         m_globalShortcuts = std::make_unique<GlobalShortcutsRoute>(QDBusConnection::sessionBus(), keyBindings(),
                                                                    m_session, m_keySource->fallback);
     }
-    return m_globalShortcuts.get();
 }
 
 KeyEventSource &Application::modeKeyEvents()

@@ -90,8 +90,11 @@ public:
     // portal's permission where the keystroke needs it, and the global
     // shortcuts on the portal route.
     QCoro::Task<> prepareDesktop();
-    // The global shortcuts on the portal route; null on every other route.
-    GlobalShortcutsRoute *globalShortcuts();
+    // The running application's global shortcuts, made on the portal route
+    // (null on every other route, and in the commands, which only report
+    // what the route would do).
+    void useGlobalShortcuts();
+    GlobalShortcutsRoute *globalShortcuts() const { return m_globalShortcuts.get(); }
 
 private:
     DashScopeEndpoints m_endpoints;

@@ -17,6 +17,8 @@ struct NetworkTimeouts
     // the audio to the task's end.
     std::chrono::milliseconds recognitionStart{10000};
     std::chrono::milliseconds recognitionFinish{5000};
+    // `doctor`'s check of the key and the endpoints, as a whole.
+    std::chrono::milliseconds serviceCheck{8000};
 
     // Every wait multiplied by a factor: longer for a slow link, much shorter
     // for tests that play an unanswering service.

@@ -66,12 +66,46 @@ void HttpConnection::handle(const HttpRequest &request)
         m_exchange->start();
         return;
     }
+    if (request.path.endsWith(QLatin1String("/models")) && request.method == "GET")
+        return listModels(request);
     m_server.recorder().record({{QStringLiteral("kind"), QStringLiteral("http-request")},
                                 {QStringLiteral("connection"), m_id},
                                 {QStringLiteral("method"), QString::fromUtf8(request.method)},
                                 {QStringLiteral("path"), request.path},
                                 {QStringLiteral("status"), 404}});
     m_socket->write(httpResponse(404, "text/plain", "no such endpoint: " + request.path.toUtf8()));
+}
+
+void HttpConnection::listModels(const HttpRequest &request)
+{
+    // The model list costs no tokens: what a client asks to learn whether
+    // its key and base address work.
+    const bool keyOk = authorized(request);
+    m_server.recorder().record({{QStringLiteral("kind"), QStringLiteral("http-request")},
+                                {QStringLiteral("connection"), m_id},
+                                {QStringLiteral("method"), QString::fromUtf8(request.method)},
+                                {QStringLiteral("path"), request.path},
+                                {QStringLiteral("authorization"),
+                                 Recorder::maskAuthorization(request.header("authorization"))},
+                                {QStringLiteral("status"), keyOk ? 200 : 401}});
+    if (!keyOk) {
+        const QJsonObject error{{QStringLiteral("message"), QStringLiteral("Incorrect API key provided. ")},
+                                {QStringLiteral("type"), QStringLiteral("invalid_request_error")},
+                                {QStringLiteral("param"), QJsonValue(QJsonValue::Null)},
+                                {QStringLiteral("code"), QStringLiteral("invalid_api_key")}};
+        m_socket->write(httpResponse(401, "application/json",
+                                     QJsonDocument(QJsonObject{{QStringLiteral("error"), error}}).toJson(QJsonDocument::Compact)));
+        return;
+    }
+    QJsonArray models;
+    const Scenario &scenario = m_server.scenario();
+    for (const QStringList &names : {scenario.chat.models, scenario.vision.models}) {
+        for (const QString &name : names)
+            models.append(QJsonObject{{QStringLiteral("id"), name}, {QStringLiteral("object"), QStringLiteral("model")},
+                                      {QStringLiteral("owned_by"), QStringLiteral("system")}});
+    }
+    const QJsonObject list{{QStringLiteral("object"), QStringLiteral("list")}, {QStringLiteral("data"), models}};
+    m_socket->write(httpResponse(200, "application/json", QJsonDocument(list).toJson(QJsonDocument::Compact)));
 }
 
 void HttpConnection::upgrade(const HttpRequest &request)

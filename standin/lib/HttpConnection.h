@@ -25,6 +25,7 @@ private:
     void handle(const HttpRequest &request);
     void handleControl(const HttpRequest &request);
     void upgrade(const HttpRequest &request);
+    void listModels(const HttpRequest &request);
     bool authorized(const HttpRequest &request) const;
 
     QTcpSocket *m_socket;

@@ -139,6 +139,34 @@ TEST_F(GlobalShortcuts, APortalThatGoesAwayLetsGoOfTheHeldModeAndBindsAgainWhenI
     EXPECT_TRUE(loggedSoon(QStringLiteral("全局快捷键失效：the desktop closed the shortcuts session")));
 }
 
+TEST_F(GlobalShortcuts, MonitorKeysWatchesTheShortcutsItBindsToo)
+{
+    ASSERT_TRUE(loggedSoon(QStringLiteral("✅ [快捷键] 全局快捷键已绑定")));
+    const QString firstSession = portal->shortcutSession();
+    QProcess monitor;
+    QProcessEnvironment monitorEnv = env;
+    monitorEnv.insert(QStringLiteral("QUILLWREN_KEYS"), QStringLiteral("portal"));
+    monitor.setProcessEnvironment(monitorEnv);
+    // Its log goes to standard output with what it reports.
+    monitor.setProcessChannelMode(QProcess::MergedChannels);
+    monitor.start(QStringLiteral(QUILLWREN_BINARY), {QStringLiteral("monitor-keys")});
+    QString out;
+    const auto shows = [&](const QString &text) {
+        out += QString::fromUtf8(monitor.readAll());
+        return out.contains(text);
+    };
+    ASSERT_TRUE(waitUntil([&] { return shows(QStringLiteral("✅ [快捷键] 全局快捷键已绑定")); }, 8000)) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("Watching the keyboard (portal)")));
+    ASSERT_NE(portal->shortcutSession(), firstSession);
+    portal->activate(QStringLiteral("voice")); // to the newest session: the command's
+    settle(500);
+    portal->deactivate(QStringLiteral("voice"));
+    EXPECT_TRUE(waitUntil([&] { return shows(QStringLiteral("currentMode none")); }, 3000)) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("currentMode voice_input"))) << out.toStdString();
+    monitor.terminate();
+    monitor.waitForFinished(5000);
+}
+
 class RefusedGlobalShortcuts : public GlobalShortcuts
 {
 protected:

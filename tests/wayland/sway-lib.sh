@@ -87,6 +87,9 @@ take_through_binding() {
 # APP_ENV (an array the caller may set): more of the application's
 # environment. STAMP_LOG=1: each log line starts with the milliseconds since
 # the start, stamped on arrival (for the benchmarks).
+# before_app (a function the caller may define): runs in the session just
+# before the application starts.
+! declare -F before_app >/dev/null || before_app
 if [ "${STAMP_LOG:-0}" = 1 ]; then
     in_sway "${APP_ENV[@]}" "$WORK/quillwren" run 2>&1 | python3 -u -c '
 import sys, time

@@ -64,7 +64,8 @@ QString usage()
         "                           shortcuts that fire only on press)\n"
         "  doctor                   say what works on this desktop (mode keys, clipboard,\n"
         "                           paste, capture, windows, tray), with the fix for what\n"
-        "                           does not; exit 1 unless the mode keys and paste work\n"
+        "                           does not, and whether the service takes the stored key;\n"
+        "                           exit 1 unless the mode keys and paste work\n"
         "  key set                  store the DashScope API key read from standard input\n"
         "  key status               say whether a key is stored (exit status 1 when not)\n"
         "  config show              print the shortcut and model settings as JSON\n"
@@ -134,8 +135,10 @@ int run(QCoreApplication &app, Application &application, const QStringList &args
         return InstanceCommands::settings(rest);
     if (command == QLatin1String("hold") || command == QLatin1String("release") || command == QLatin1String("toggle"))
         return InstanceCommands::binding(command, rest);
-    if (command == QLatin1String("doctor"))
-        return DoctorCommand(application).run(rest);
+    if (command == QLatin1String("doctor")) {
+        DoctorCommand doctor(application);
+        return runTask(app, [&] { return doctor.run(rest); });
+    }
     if (command == QLatin1String("config"))
         return ConfigCommand(application.settings()).run(rest);
     if (command == QLatin1String("replace"))

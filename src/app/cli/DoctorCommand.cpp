@@ -4,6 +4,10 @@
 #include "CapabilityTexts.h"
 #include "Console.h"
 #include "InstanceCommands.h"
+#include "KeychainManager.h"
+#include "Log.h"
+#include "ServiceCheck.h"
+#include "SettingsStore.h"
 
 namespace {
 // A line of the form CapabilityStatus::line() gives, for a capability that works.
@@ -19,11 +23,11 @@ bool worksIn(const QStringList &lines, const QString &capability)
 
 DoctorCommand::DoctorCommand(Application &application) : m_application(application) {}
 
-int DoctorCommand::run(const QStringList &args)
+QCoro::Task<int> DoctorCommand::run(QStringList args)
 {
     if (!args.isEmpty()) {
         Console::err(QStringLiteral("usage: quillwren doctor"));
-        return Console::UsageError;
+        co_return Console::UsageError;
     }
     Console::out(QStringLiteral("session: ") + m_application.session().describe());
     const QStringList own = capabilityLines(m_application.capabilities());
@@ -39,7 +43,35 @@ int DoctorCommand::run(const QStringList &args)
     } else {
         Console::out(QStringLiteral("Quillwren is not running in this session (`quillwren run` starts it)"));
     }
+    Console::out(co_await serviceLine());
     const bool keys = worksIn(own, CapabilityTexts::kModeKeys) || (instance && worksIn(*instance, CapabilityTexts::kModeKeys));
     const bool paste = worksIn(own, CapabilityTexts::kPaste);
-    return keys && paste ? Console::Success : Console::Failure;
+    co_return keys && paste ? Console::Success : Console::Failure;
+}
+
+QCoro::Task<QString> DoctorCommand::serviceLine()
+{
+    const std::optional<QString> key = co_await m_application.keychain().read();
+    if (!KeychainManager::isConfigured(key))
+        co_return QStringLiteral("service: not checked, no API key is stored — store yours with `quillwren key set` "
+                                 "(it reads the key from standard input)");
+    const QString base = m_application.settings().loadAppConfig().compatibleBaseURL;
+    const QUrl duplex = m_application.endpoints().duplex;
+    const ServiceCheck::Result result =
+        co_await ServiceCheck::run(*key, base, duplex, m_application.timeouts().serviceCheck);
+    const QString masked = Log::maskApiKey(*key);
+    switch (result.outcome) {
+    case ServiceCheck::Outcome::Accepted:
+        co_return QStringLiteral("service: reachable, and the key %1 is accepted (%2, %3)")
+            .arg(masked, base, duplex.toDisplayString());
+    case ServiceCheck::Outcome::Refused:
+        co_return QStringLiteral("service: the key %1 was refused: %2 — store the right key with `quillwren key set` "
+                                 "(the DashScope console lists your keys)")
+            .arg(masked, result.detail);
+    case ServiceCheck::Outcome::Unreachable:
+        break;
+    }
+    co_return QStringLiteral("service: unreachable: %1 — check the network connection, the compatibleBaseURL setting "
+                             "(`quillwren config set compatibleBaseURL URL`) and $QUILLWREN_WS_URL")
+        .arg(result.detail);
 }

@@ -2,9 +2,11 @@
 
 #include "Application.h"
 #include "Console.h"
+#include "GlobalShortcutsRoute.h"
 #include "HotkeyMonitorService.h"
 #include "InterruptWatcher.h"
 #include "KeyEventSource.h"
+#include "ModeKeyBindings.h"
 #include "PlatformFactory.h"
 #include "SettingsStore.h"
 
@@ -21,7 +23,13 @@ int MonitorKeysCommand::run(QCoreApplication &app, const QStringList &args)
         return Console::UsageError;
     }
 
-    KeyEventSource &source = m_application.keyEventSource();
+    // On the portal route the keys are the desktop's shortcuts, bound for
+    // this command too, and reported through the bindings' path.
+    const bool portal = m_application.keyRoute() == PlatformFactory::KeyRoute::Portal;
+    if (portal)
+        m_application.useGlobalShortcuts();
+    KeyEventSource &source = portal ? static_cast<KeyEventSource &>(m_application.keyBindings())
+                                    : m_application.keyEventSource();
     const QString route = PlatformFactory::keyRouteName(m_application.keyRoute());
 
     // Press times per modifier bit, taken before the monitor sees the change.
@@ -62,6 +70,9 @@ int MonitorKeysCommand::run(QCoreApplication &app, const QStringList &args)
     QObject::connect(&monitor, &HotkeyMonitorService::monitoringStateChanged,
                      [&](HotkeyMonitorService::MonitoringState state) {
                          using State = HotkeyMonitorService::MonitoringState;
+                         // Bound once the monitor listens, so that no shortcut goes unheard.
+                         if (portal && state == State::Tapping)
+                             m_application.globalShortcuts()->start();
                          if (state != State::GivenUp && state != State::LocalFallback)
                              return;
                          // This command has no window of its own, so the local fallback sees nothing either.

@@ -50,6 +50,7 @@ int RunCommand::run(QCoreApplication &app, const QStringList &args)
     InterruptWatcher interrupt;
     QObject::connect(&interrupt, &InterruptWatcher::interrupted, &app, &QCoreApplication::quit);
 
+    m_application.useGlobalShortcuts();
     // The windows come and go; the application stays until asked to quit.
     if (auto *gui = qobject_cast<QGuiApplication *>(&app))
         gui->setQuitOnLastWindowClosed(false);

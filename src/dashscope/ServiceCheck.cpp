@@ -1,0 +1,110 @@
+#include "ServiceCheck.h"
+
+#include <QCoroNetworkReply>
+#include <QCoroSignal>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QWebSocket>
+
+#include <memory>
+
+namespace ServiceCheck {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The service's own words for a refusal: the OpenAI-style error's message,
+// DashScope's native one, or the body's start.
+QString serviceMessage(const QByteArray &body, int status)
+{
+    const QJsonObject json = QJsonDocument::fromJson(body).object();
+    QString message = json.value(QStringLiteral("error")).toObject().value(QStringLiteral("message")).toString();
+    if (message.isEmpty())
+        message = json.value(QStringLiteral("message")).toString();
+    if (message.isEmpty())
+        message = QString::fromUtf8(body.left(200)).simplified();
+    return message.isEmpty() ? QStringLiteral("HTTP %1").arg(status) : message.trimmed();
+}
+
+std::chrono::milliseconds left(Clock::time_point deadline)
+{
+    return std::max(std::chrono::milliseconds(0),
+                    std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()));
+}
+
+QString noAnswer(std::chrono::milliseconds bound, const QUrl &url)
+{
+    return QStringLiteral("no answer from %1 within %2 s")
+        .arg(url.toDisplayString(), QString::number(double(bound.count()) / 1000.0, 'g', 3));
+}
+
+} // namespace
+
+QUrl modelsUrl(const QString &compatibleBaseUrl)
+{
+    const QUrl url(compatibleBaseUrl + QStringLiteral("/models"), QUrl::StrictMode);
+    if (!url.isValid() || url.host().isEmpty()
+        || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")))
+        return {};
+    return url;
+}
+
+QCoro::Task<Result> run(QString key, QString compatibleBaseUrl, QUrl duplex, std::chrono::milliseconds bound)
+{
+    const Clock::time_point deadline = Clock::now() + bound;
+    const QUrl url = modelsUrl(compatibleBaseUrl);
+    if (!url.isValid())
+        co_return Result{Outcome::Unreachable, QStringLiteral("not an http(s) address: ") + compatibleBaseUrl};
+
+    // The HTTP interface: a list that needs the key and costs nothing.
+    QNetworkAccessManager network;
+    QNetworkRequest request(url);
+    request.setRawHeader("Authorization", "Bearer " + key.toUtf8());
+    request.setTransferTimeout(int(bound.count()));
+    std::unique_ptr<QNetworkReply> reply(network.get(request));
+    co_await qCoro(reply.get()).waitForFinished(left(deadline));
+    if (!reply->isFinished()) {
+        reply->abort();
+        co_return Result{Outcome::Unreachable, noAnswer(bound, url)};
+    }
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QByteArray body = reply->readAll();
+    if (status == 401 || status == 403)
+        co_return Result{Outcome::Refused, serviceMessage(body, status)};
+    if (status == 0) {
+        const bool timedOut = reply->error() == QNetworkReply::OperationCanceledError
+                              || reply->error() == QNetworkReply::TimeoutError;
+        co_return Result{Outcome::Unreachable, timedOut ? noAnswer(bound, url) : reply->errorString()};
+    }
+    if (status != 200)
+        co_return Result{Outcome::Unreachable,
+                         QStringLiteral("%1 answered HTTP %2: %3").arg(url.toDisplayString()).arg(status).arg(serviceMessage(body, status))};
+
+    // The WebSocket interface: the handshake needs the key too; no task is
+    // started on it.
+    QWebSocket socket;
+    QNetworkRequest handshake(duplex);
+    handshake.setRawHeader("Authorization", "Bearer " + key.toUtf8());
+    socket.open(handshake);
+    while (socket.state() != QAbstractSocket::ConnectedState) {
+        if (socket.state() == QAbstractSocket::UnconnectedState) {
+            const QString error = socket.errorString();
+            // Qt's handshake error names the status the server answered with.
+            if (error.contains(QLatin1String("401")) || error.contains(QLatin1String("403")))
+                co_return Result{Outcome::Refused, QStringLiteral("the WebSocket endpoint refused the key (%1)").arg(error)};
+            co_return Result{Outcome::Unreachable, duplex.toDisplayString() + QStringLiteral(": ") + error};
+        }
+        const auto changed = co_await qCoro(&socket, &QWebSocket::stateChanged, left(deadline));
+        if (!changed) {
+            socket.abort();
+            co_return Result{Outcome::Unreachable, noAnswer(bound, duplex)};
+        }
+    }
+    socket.close();
+    co_return Result{Outcome::Accepted, {}};
+}
+
+} // namespace ServiceCheck
