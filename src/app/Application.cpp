@@ -30,6 +30,22 @@
 
 namespace {
 const QString kPortalTokenKey = QStringLiteral("remoteDesktopRestoreToken");
+
+// A way of reading the mode keys, as the settings name it.
+QString keyRouteLabel(PlatformFactory::KeyRoute route)
+{
+    switch (route) {
+    case PlatformFactory::KeyRoute::X11:
+        return QStringLiteral("X11 键盘事件（XInput2）");
+    case PlatformFactory::KeyRoute::Evdev:
+        return QStringLiteral("键盘设备（evdev）");
+    case PlatformFactory::KeyRoute::Portal:
+        return QStringLiteral("桌面全局快捷键（按键在桌面设置中选择）");
+    case PlatformFactory::KeyRoute::BindingsOnly:
+        break;
+    }
+    return QStringLiteral("桌面按键绑定（quillwren hold/release 命令）");
+}
 } // namespace
 
 Application::Application()
@@ -77,7 +93,7 @@ ApiKeyProvider Application::apiKeyProvider()
 KeyEventSource &Application::keyEventSource()
 {
     if (!m_keySource)
-        m_keySource = PlatformFactory::createKeyEventSource(m_session);
+        m_keySource = PlatformFactory::createKeyEventSource(m_session, settings().loadAppConfig().keyRoute.toLatin1());
     return *m_keySource->source;
 }
 
@@ -273,7 +289,18 @@ SettingsViewModel::Services Application::settingsServices()
         m_settingsContext = std::make_unique<QObject>();
         m_settingsScheduler = std::make_unique<QtScheduler>(m_settingsContext.get());
     }
+    KeyRouteChoices routes;
+    keyEventSource();
+    for (PlatformFactory::KeyRoute route : std::as_const(m_keySource->working))
+        routes.working << qMakePair(PlatformFactory::keyRouteKey(route), keyRouteLabel(route));
+    routes.describe = [this] {
+        QStringList lines{QStringLiteral("正在使用：") + keyRouteLabel(m_keySource->route)};
+        if (m_globalShortcuts)
+            lines += m_globalShortcuts->describe();
+        return lines;
+    };
+    routes.events = m_globalShortcuts.get();
     return {settings(), hotkeyMonitor(), *m_settingsScheduler, apiKeyProvider(),
             [&keychain = keychain()](QString key) { return keychain.save(std::move(key)); },
-            [this] { return accessibilityProblem(); }};
+            [this] { return accessibilityProblem(); }, std::move(routes)};
 }

@@ -20,6 +20,7 @@ const QString kEnableLLMPolish = QStringLiteral("enableLLMPolish");
 const QString kReplacements = QStringLiteral("replacements");
 const QString kKeepHistory = QStringLiteral("keepHistory");
 const QString kRestoreClipboard = QStringLiteral("restoreClipboard");
+const QString kKeyRoute = QStringLiteral("keyRoute");
 const QString kFrom = QStringLiteral("from");
 const QString kTo = QStringLiteral("to");
 
@@ -40,6 +41,13 @@ std::optional<QList<TextReplacement>> replacementsIn(const QJsonValue &value)
 }
 } // namespace
 
+const QStringList &AppConfig::keyRoutes()
+{
+    static const QStringList routes{QStringLiteral("auto"), QStringLiteral("x11"), QStringLiteral("evdev"),
+                                    QStringLiteral("portal"), QStringLiteral("bindings")};
+    return routes;
+}
+
 QByteArray AppConfig::toJson() const
 {
     Json::ObjectWriter writer;
@@ -52,6 +60,7 @@ QByteArray AppConfig::toJson() const
     writer.add(kReplacements, list);
     writer.add(kKeepHistory, keepHistory);
     writer.add(kRestoreClipboard, restoreClipboard);
+    writer.add(kKeyRoute, keyRoute);
     return writer.bytes();
 }
 
@@ -76,5 +85,8 @@ std::optional<AppConfig> AppConfig::fromJson(const QByteArray &json)
     result.replacements = replacementsIn(object->value(kReplacements)).value_or(QList<TextReplacement>());
     result.keepHistory = Json::boolMember(*object, kKeepHistory).value_or(true);
     result.restoreClipboard = Json::boolMember(*object, kRestoreClipboard).value_or(false);
+    const QString route = Json::stringMember(*object, kKeyRoute).value_or(QString());
+    if (keyRoutes().contains(route))
+        result.keyRoute = route;
     return result;
 }

@@ -36,15 +36,21 @@ struct AppConfig
     // Whether the clipboard's earlier content is put back after a paste
     // (off: the pasted text stays on the clipboard).
     bool restoreClipboard = false;
+    // How the mode keys are read: "auto" (the session decides), or one of
+    // "x11", "evdev", "portal", "bindings" where that works; applied at start.
+    QString keyRoute = QStringLiteral("auto");
 
     friend bool operator==(const AppConfig &, const AppConfig &) = default;
 
     static AppConfig defaults() { return {}; }
+    // The values keyRoute may take.
+    static const QStringList &keyRoutes();
 
     // Compact JSON, members in field order.
     QByteArray toJson() const;
     // Strict: the seven original members required with their JSON types;
-    // the later ones ("replacements", "keepHistory", "restoreClipboard") are
+    // the later ones ("replacements", "keepHistory", "restoreClipboard",
+    // "keyRoute") are
     // optional (a record written before them loads) and take their defaults
     // when malformed; extra members ignored.
     static std::optional<AppConfig> fromJson(const QByteArray &json);

@@ -22,6 +22,10 @@
 
 namespace PlatformFactory {
 
+// The source of a route chosen, with its mode-keys line.
+static KeySource makeKeySource(KeyRoute route, const SessionInfo &session, const KeyRouteProbe &probe,
+                               std::unique_ptr<EvdevKeyEventSource> evdev);
+
 Backend detectBackend()
 {
     const QByteArray forced = qgetenv("QUILLWREN_PLATFORM");
@@ -52,31 +56,44 @@ QString keyRouteName(KeyRoute route)
     return QStringLiteral("bindings only");
 }
 
-KeyRoute chooseKeyRoute(const SessionInfo &session, const KeyRouteProbe &probe, const QByteArray &forced)
+QString keyRouteKey(KeyRoute route)
 {
-    if (forced == "x11")
-        return KeyRoute::X11;
-    if (forced == "evdev")
-        return KeyRoute::Evdev;
-    if (forced == "portal")
-        return KeyRoute::Portal;
-    if (forced == "bindings")
-        return KeyRoute::BindingsOnly;
-    if (session.type == SessionInfo::Type::X11)
-        return KeyRoute::X11;
-    // In a Wayland session XWayland's clients see the keys only while an X11
-    // window has the focus, unless KWin forwards them.
-    if (session.isWayland() && session.hasXDisplay && session.desktop == SessionInfo::Desktop::Kde
-        && KWinEavesdropSetting::enoughForModeKeys(probe.kwinEavesdrop))
-        return KeyRoute::X11;
-    if (probe.evdevReadable)
-        return KeyRoute::Evdev;
-    if (session.isWayland() && probe.globalShortcutsVersion > 0)
-        return KeyRoute::Portal;
-    return KeyRoute::BindingsOnly;
+    return route == KeyRoute::BindingsOnly ? QStringLiteral("bindings") : keyRouteName(route);
 }
 
-KeySource createKeyEventSource(const SessionInfo &session)
+QList<KeyRoute> workingKeyRoutes(const SessionInfo &session, const KeyRouteProbe &probe)
+{
+    QList<KeyRoute> routes;
+    // In a Wayland session XWayland's clients see the keys only while an X11
+    // window has the focus, unless KWin forwards them.
+    if (session.type == SessionInfo::Type::X11
+        || (session.isWayland() && session.hasXDisplay && session.desktop == SessionInfo::Desktop::Kde
+            && KWinEavesdropSetting::enoughForModeKeys(probe.kwinEavesdrop)))
+        routes << KeyRoute::X11;
+    if (probe.evdevReadable && session.type != SessionInfo::Type::X11)
+        routes << KeyRoute::Evdev;
+    if (session.isWayland() && probe.globalShortcutsVersion > 0)
+        routes << KeyRoute::Portal;
+    routes << KeyRoute::BindingsOnly;
+    return routes;
+}
+
+KeyRoute chooseKeyRoute(const SessionInfo &session, const KeyRouteProbe &probe, const QByteArray &forced,
+                        const QByteArray &preferred)
+{
+    for (KeyRoute route : {KeyRoute::X11, KeyRoute::Evdev, KeyRoute::Portal, KeyRoute::BindingsOnly}) {
+        if (forced == keyRouteKey(route).toLatin1())
+            return route;
+    }
+    const QList<KeyRoute> working = workingKeyRoutes(session, probe);
+    for (KeyRoute route : working) {
+        if (preferred == keyRouteKey(route).toLatin1())
+            return route;
+    }
+    return working.first();
+}
+
+KeySource createKeyEventSource(const SessionInfo &session, const QByteArray &preferred)
 {
     KeyRouteProbe probe;
     if (session.desktop == SessionInfo::Desktop::Kde)
@@ -88,35 +105,44 @@ KeySource createKeyEventSource(const SessionInfo &session)
         probe.evdevReadable = evdev->isTrusted();
     }
     const QByteArray forced = qgetenv("QUILLWREN_KEYS");
-    // Asked only where it may serve: it costs a round trip on the bus.
-    if (forced == "portal" || (session.isWayland() && !probe.evdevReadable && forced.isEmpty()))
+    // Asked only where it may serve (Wayland) or is asked for: a round trip
+    // on the bus.
+    if (forced == "portal" || session.isWayland())
         probe.globalShortcutsVersion = PortalRequest::interfaceVersion(
             QDBusConnection::sessionBus(), QString::fromLatin1(PortalGlobalShortcuts::kInterface));
-    const KeyRoute route = chooseKeyRoute(session, probe, forced);
+    const KeyRoute route = chooseKeyRoute(session, probe, forced, preferred);
+    KeySource made = makeKeySource(route, session, probe, std::move(evdev));
+    made.working = workingKeyRoutes(session, probe);
+    return made;
+}
+
+static KeySource makeKeySource(KeyRoute route, const SessionInfo &session, const KeyRouteProbe &probe,
+                               std::unique_ptr<EvdevKeyEventSource> evdev)
+{
     switch (route) {
     case KeyRoute::X11: {
         auto x11 = std::make_unique<X11KeyEventSource>();
         CapabilityStatus status = CapabilityTexts::x11Keys(session, probe, *x11);
-        return {route, std::move(x11), std::move(status), {}};
+        return {route, std::move(x11), std::move(status), {}, {}};
     }
     case KeyRoute::Evdev:
         if (!evdev)
             evdev = std::make_unique<EvdevKeyEventSource>(std::make_unique<DevInputDirectory>());
         {
             CapabilityStatus status = CapabilityTexts::evdevKeys(*evdev);
-            return {route, std::move(evdev), std::move(status), {}};
+            return {route, std::move(evdev), std::move(status), {}, {}};
         }
     case KeyRoute::Portal: {
         CapabilityStatus status = CapabilityTexts::portalKeys(probe.globalShortcutsVersion);
         CapabilityStatus fallback =
             CapabilityTexts::bindingKeys(session, probe, evdev ? evdev->untrustedReason() : QString());
-        return {route, std::make_unique<NullKeyEventSource>(status.fix), std::move(status), std::move(fallback)};
+        return {route, std::make_unique<NullKeyEventSource>(status.fix), std::move(status), std::move(fallback), {}};
     }
     case KeyRoute::BindingsOnly:
         break;
     }
     CapabilityStatus status = CapabilityTexts::bindingKeys(session, probe, evdev ? evdev->untrustedReason() : QString());
-    return {route, std::make_unique<NullKeyEventSource>(status.fix), std::move(status), {}};
+    return {route, std::make_unique<NullKeyEventSource>(status.fix), std::move(status), {}, {}};
 }
 
 std::unique_ptr<KeyEventSource> createLocalKeyEventSource()

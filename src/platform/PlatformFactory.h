@@ -45,9 +45,17 @@ struct KeyRouteProbe
     uint globalShortcutsVersion = 0;
 };
 
-// The route for this session; QUILLWREN_KEYS ("x11", "evdev", "portal" or
-// "bindings") forces one.
-KeyRoute chooseKeyRoute(const SessionInfo &session, const KeyRouteProbe &probe, const QByteArray &forced = {});
+// "x11", "evdev", "portal", "bindings": the names a route is asked for by
+// ($QUILLWREN_KEYS, the keyRoute setting).
+QString keyRouteKey(KeyRoute route);
+// The routes that serve the mode keys here, in the order the automatic
+// choice prefers them; the desktop's key bindings always.
+QList<KeyRoute> workingKeyRoutes(const SessionInfo &session, const KeyRouteProbe &probe);
+// The route for this session: forced ($QUILLWREN_KEYS) whatever the probes
+// say; else the preferred one (the setting) where it works; else the first
+// that works.
+KeyRoute chooseKeyRoute(const SessionInfo &session, const KeyRouteProbe &probe, const QByteArray &forced = {},
+                        const QByteArray &preferred = {});
 
 struct KeySource
 {
@@ -61,10 +69,14 @@ struct KeySource
     // On the portal route: the line for when the desktop does not bind the
     // shortcuts, and the desktop's key bindings are all that is left.
     CapabilityStatus fallback;
+    // Every route that works here (for the user to pick from).
+    QList<KeyRoute> working;
 };
 
-// Probes the session and makes the global key-event source of its route.
-KeySource createKeyEventSource(const SessionInfo &session = SessionInfo::fromEnvironment());
+// Probes the session and makes the global key-event source of its route;
+// preferred: the keyRoute setting ("auto" or empty: none).
+KeySource createKeyEventSource(const SessionInfo &session = SessionInfo::fromEnvironment(),
+                               const QByteArray &preferred = {});
 // The application's own key events (the fallback of the global source).
 std::unique_ptr<KeyEventSource> createLocalKeyEventSource();
 // Paste, focus and capture of the backend: in a Wayland session, the

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "KeyRouteBox.h"
+
 #include "ApiKeyProvider.h"
 #include "AppConfig.h"
 #include "Scheduler.h"
@@ -53,6 +55,8 @@ public:
         std::function<QCoro::Task<bool>(QString)> saveApiKey;
         // Empty when global keys and synthetic paste work here, else what is missing.
         std::function<QString()> accessibilityProblem;
+        // How the mode keys are read here, and the ways to choose from.
+        KeyRouteChoices keyRoutes = {};
     };
 
     explicit SettingsViewModel(Services services, QObject *parent = nullptr);
@@ -73,6 +77,7 @@ public:
     const AppConfig &appConfig() const { return m_appConfig; }
     // The stored records, for pages that save each change at once.
     SettingsStore &settingsStore() const { return m_services.settings; }
+    const KeyRouteChoices &keyRoutes() const { return m_services.keyRoutes; }
 
     void setLlmModel(const QString &value);
     void setCompatibleBaseURL(const QString &value);

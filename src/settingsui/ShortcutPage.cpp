@@ -1,5 +1,6 @@
 #include "ShortcutPage.h"
 
+#include "KeyRouteBox.h"
 #include "ModifierKey.h"
 #include "ModifierKeyPicker.h"
 #include "SettingsViewModel.h"
@@ -58,6 +59,8 @@ ShortcutPage::ShortcutPage(SettingsViewModel &model, QWidget *parent) : QWidget(
     m_warningText->setStyleSheet(QStringLiteral("color: %1;").arg(SettingsWidgets::orange().name()));
     warningRow->addWidget(m_warningText, 1);
     layout->addWidget(m_warning);
+    m_keyRoute = new KeyRouteBox(m_model.settingsStore(), m_model.keyRoutes(), content);
+    layout->addWidget(m_keyRoute);
 
     auto *notes = new QVBoxLayout;
     notes->setSpacing(10);
@@ -115,6 +118,7 @@ void ShortcutPage::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     showAccessibility(); // read again whenever the screen is shown
+    m_keyRoute->refresh();
 }
 
 void ShortcutPage::showAccessibility()

@@ -6,14 +6,16 @@
 
 #include <array>
 
+class KeyRouteBox;
 class ModifierKeyPicker;
 class QLabel;
 class QPushButton;
 class SettingsViewModel;
 
 // The shortcut screen: a picker per mode, a warning while two enabled modes
-// share a key, how the keys work, whether global keys work on this desktop,
-// and the way back to the default keys.
+// share a key, how the keys are read here (and the choice where several ways
+// work), how the keys work, whether global keys work on this desktop, and
+// the way back to the default keys.
 class ShortcutPage : public QWidget
 {
     Q_OBJECT
@@ -39,4 +41,5 @@ private:
     QWidget *m_trusted;
     QPushButton *m_requestAccess;
     QLabel *m_accessProblem;
+    KeyRouteBox *m_keyRoute;
 };

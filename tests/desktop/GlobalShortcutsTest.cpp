@@ -116,6 +116,26 @@ TEST_F(GlobalShortcuts, TheKeysTheDesktopReportsAreShownAndFollowedWhenTheUserCh
         << instanceKeysLine().toStdString();
 }
 
+TEST_F(GlobalShortcuts, TheShortcutScreenShowsTheDesktopsKeysAsTheyChange)
+{
+    ASSERT_TRUE(loggedSoon(QStringLiteral("✅ [快捷键] 全局快捷键已绑定")));
+    ASSERT_EQ(run({QStringLiteral("settings")}).exitCode, 0);
+    ASSERT_TRUE(waitUntil([&] { return windows(QStringLiteral("设置")) == 1; }, 10000));
+    ASSERT_TRUE(act({QStringLiteral("tab"), QStringLiteral("设置"), QStringLiteral("快捷键")}));
+    const auto shown = [&](const QString &text) {
+        return drive({QStringLiteral("names"), QStringLiteral("设置")}).contains(text);
+    };
+    EXPECT_TRUE(shown(QStringLiteral("正在使用：桌面全局快捷键（按键在桌面设置中选择）")));
+    EXPECT_TRUE(shown(QStringLiteral("语音输入法：Super+Alt+V"))) << drive({QStringLiteral("names"), QStringLiteral("设置")}).toStdString();
+    EXPECT_TRUE(shown(QStringLiteral("BFF智能回复：LOGO+ALT+r")));
+    // The user picks other keys in the desktop's settings: the open screen follows.
+    portal->changeTriggers({{QStringLiteral("voice"), QStringLiteral("Ctrl+Alt+Space")},
+                            {QStringLiteral("chat"), QStringLiteral("Super+F8")},
+                            {QStringLiteral("reply"), QString()}});
+    EXPECT_TRUE(waitUntil([&] { return shown(QStringLiteral("语音输入法：Ctrl+Alt+Space")); }, 3000));
+    EXPECT_TRUE(shown(QStringLiteral("BFF智能回复：未设置按键")));
+}
+
 TEST_F(GlobalShortcuts, APortalThatGoesAwayLetsGoOfTheHeldModeAndBindsAgainWhenItComesBack)
 {
     ASSERT_TRUE(loggedSoon(QStringLiteral("✅ [快捷键] 全局快捷键已绑定")));

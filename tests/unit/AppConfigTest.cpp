@@ -21,7 +21,7 @@ const QByteArray kSevenMembers(R"({"llmModel":"qwen3.5-flash",)"
 TEST(AppConfig, EncodesItsMembersInFieldOrder)
 {
     EXPECT_EQ(AppConfig::defaults().toJson(),
-              kSevenMembers + R"(,"replacements":[],"keepHistory":true,"restoreClipboard":false})");
+              kSevenMembers + R"(,"replacements":[],"keepHistory":true,"restoreClipboard":false,"keyRoute":"auto"})");
 }
 
 TEST(AppConfig, ARecordWithoutTheLaterMembersLoadsAndABrokenOneKeepsTheRest)

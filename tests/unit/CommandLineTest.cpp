@@ -119,8 +119,9 @@ TEST_F(CommandLine, ShowPrintsBothRecordsAndWritesNothing)
               QJsonDocument::fromJson(ShortcutConfig::defaults().toJson()).toJson(QJsonDocument::Compact));
     const QJsonObject app = shown.value(QStringLiteral("appConfig")).toObject();
     EXPECT_EQ(app.value(QStringLiteral("llmModel")).toString(), QStringLiteral("qwen3.5-flash"));
-    EXPECT_EQ(app.size(), 10);
+    EXPECT_EQ(app.size(), 11);
     EXPECT_TRUE(app.value(QStringLiteral("keepHistory")).toBool());
+    EXPECT_EQ(app.value(QStringLiteral("keyRoute")).toString(), QStringLiteral("auto"));
     EXPECT_TRUE(settingsFile().isEmpty());
 }
 
@@ -134,9 +135,12 @@ TEST_F(CommandLine, SetStoresOneFieldOfEitherRecord)
                    QStringLiteral("false")}).exitCode, 0);
     EXPECT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("chatAssistant.modifier"),
                    QStringLiteral("shift")}).exitCode, 0);
+    EXPECT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("keyRoute"),
+                   QStringLiteral("portal")}).exitCode, 0);
 
     const QJsonObject shown = shownConfig();
     const QJsonObject app = shown.value(QStringLiteral("appConfig")).toObject();
+    EXPECT_EQ(app.value(QStringLiteral("keyRoute")).toString(), QStringLiteral("portal"));
     EXPECT_EQ(app.value(QStringLiteral("llmModel")).toString(), QStringLiteral("qwen-plus"));
     EXPECT_TRUE(app.value(QStringLiteral("enableLLMPolish")).toBool());
     EXPECT_EQ(app.value(QStringLiteral("vlModel")).toString(), QStringLiteral("qwen-vl-max"));
@@ -172,6 +176,7 @@ TEST_F(CommandLine, BadFieldsAndValuesChangeNothing)
         {QStringLiteral("voiceInput.enabled"), QStringLiteral("yes")},
         {QStringLiteral("enableLLMPolish"), QStringLiteral("1")},
         {QStringLiteral("llmModel.name"), QStringLiteral("x")},
+        {QStringLiteral("keyRoute"), QStringLiteral("telepathy")},
     };
     for (const QStringList &fieldValue : bad) {
         auto result = run(QStringList{QStringLiteral("config"), QStringLiteral("set")} + fieldValue);

@@ -121,6 +121,16 @@ TEST(KeyRouteChoice, FollowsTheSessionAndTheProbesAndCanBeForced)
     EXPECT_EQ(PlatformFactory::chooseKeyRoute(kde, {Eavesdrop::NoKeys, false, 1}), RouteKind::Portal);
     EXPECT_EQ(PlatformFactory::chooseKeyRoute(x11, {Eavesdrop::NotSet, false, 1}), RouteKind::X11);
     EXPECT_EQ(PlatformFactory::chooseKeyRoute(x11, {}, "portal"), RouteKind::Portal);
+    // The setting picks among the routes that work, and is passed over where
+    // its route does not; the variable wins over it.
+    EXPECT_EQ(PlatformFactory::chooseKeyRoute(gnome, {Eavesdrop::NotSet, true, 1}, {}, "portal"), RouteKind::Portal);
+    EXPECT_EQ(PlatformFactory::chooseKeyRoute(gnome, {Eavesdrop::NotSet, true, 1}, {}, "bindings"), RouteKind::BindingsOnly);
+    EXPECT_EQ(PlatformFactory::chooseKeyRoute(gnome, {Eavesdrop::NotSet, false, 0}, {}, "evdev"), RouteKind::BindingsOnly);
+    EXPECT_EQ(PlatformFactory::chooseKeyRoute(gnome, {Eavesdrop::NotSet, true, 1}, "bindings", "portal"),
+              RouteKind::BindingsOnly);
+    EXPECT_EQ(PlatformFactory::workingKeyRoutes(gnome, {Eavesdrop::NotSet, true, 1}),
+              (QList<RouteKind>{RouteKind::Evdev, RouteKind::Portal, RouteKind::BindingsOnly}));
+    EXPECT_EQ(PlatformFactory::workingKeyRoutes(x11, {}), (QList<RouteKind>{RouteKind::X11, RouteKind::BindingsOnly}));
 
     // Each desktop is told its own way to bind the keys.
     EXPECT_TRUE(CapabilityTexts::bindingAdvice(gnome).contains(QStringLiteral("quillwren toggle voice")));

@@ -2,6 +2,7 @@
 #include "Delay.h"
 #include "FakeKeyEventSource.h"
 #include "HotkeyMonitorService.h"
+#include "KeyRouteBox.h"
 #include "ManualScheduler.h"
 #include "MemoryKeyValueStore.h"
 #include "ModifierKeyChip.h"
@@ -13,6 +14,7 @@
 #include "TestSupport.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -201,6 +203,51 @@ TEST_F(SettingsScreens, ModelFieldsEditTheViewModelAndFollowIt)
     window->close(); // before the quiet period ends
     window.reset();
     EXPECT_EQ(settings.loadAppConfig().llmModel, QStringLiteral("qwen-plus")) << "closing saved it";
+}
+
+} // namespace
+
+namespace {
+
+// How the keys are read: offered as a choice only where two ways work, the
+// choice kept in the settings record (for the next start), and what the
+// route says about itself followed as it changes.
+TEST_F(SettingsScreens, TheKeyRouteIsChosenWhereSeveralWorkAndTheDescriptionFollowsTheRoute)
+{
+    QObject events;
+    QStringList described{QStringLiteral("正在使用：桌面全局快捷键"), QStringLiteral("语音输入法：Super+Alt+V")};
+    KeyRouteChoices choices{{{QStringLiteral("evdev"), QStringLiteral("键盘设备")},
+                             {QStringLiteral("portal"), QStringLiteral("桌面全局快捷键")},
+                             {QStringLiteral("bindings"), QStringLiteral("桌面按键绑定")}},
+                            [&] { return described; },
+                            nullptr};
+    QWidget holder; // the boxes live in a screen that is not shown here
+    KeyRouteBox box(settings, choices, &holder);
+    EXPECT_FALSE(box.choice()->isHidden());
+    EXPECT_EQ(box.choice()->currentData().toString(), QStringLiteral("auto"));
+    box.choice()->setCurrentIndex(box.choice()->findData(QStringLiteral("bindings")));
+    EXPECT_EQ(settings.loadAppConfig().keyRoute, QStringLiteral("bindings"));
+    EXPECT_EQ(AppConfig::fromJson(settings.loadAppConfig().toJson())->keyRoute, QStringLiteral("bindings"));
+
+    // Opened again: the stored choice is selected.
+    KeyRouteBox again(settings, choices, &holder);
+    EXPECT_EQ(again.choice()->currentData().toString(), QStringLiteral("bindings"));
+    QLabel *current = again.findChild<QLabel *>();
+    ASSERT_NE(current, nullptr);
+    EXPECT_TRUE(current->text().contains(QStringLiteral("语音输入法：Super+Alt+V")));
+    described[1] = QStringLiteral("语音输入法：Ctrl+Alt+Space");
+    again.refresh();
+    EXPECT_TRUE(current->text().contains(QStringLiteral("Ctrl+Alt+Space")));
+
+    // One way only: nothing to choose.
+    KeyRouteBox single(settings, {{{QStringLiteral("x11"), QStringLiteral("X11")}}, [] { return QStringList{QStringLiteral("x")}; }, nullptr},
+                       &holder);
+    EXPECT_TRUE(single.choice()->isHidden());
+
+    // A stored value no version knows loads as the automatic choice.
+    QByteArray json = settings.loadAppConfig().toJson();
+    json.replace("\"bindings\"", "\"telepathy\"");
+    EXPECT_EQ(AppConfig::fromJson(json)->keyRoute, QStringLiteral("auto"));
 }
 
 } // namespace

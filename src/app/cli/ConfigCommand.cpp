@@ -33,6 +33,10 @@ std::optional<QJsonValue> parseValue(const QString &member, const QJsonValue &cu
         *problem = QStringLiteral("expects one of option, control, command, shift");
         return std::nullopt;
     }
+    if (member == QLatin1String("keyRoute") && !AppConfig::keyRoutes().contains(text)) {
+        *problem = QStringLiteral("expects one of ") + AppConfig::keyRoutes().join(QStringLiteral(", "));
+        return std::nullopt;
+    }
     return QJsonValue(text);
 }
 } // namespace
