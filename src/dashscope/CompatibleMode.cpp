@@ -4,13 +4,18 @@
 
 namespace CompatibleMode {
 
-std::optional<QUrl> chatCompletionsUrl(const QString &baseUrl)
+std::optional<QUrl> endpointUrl(const QString &baseUrl, const QString &path)
 {
-    const QUrl url(baseUrl + QStringLiteral("/chat/completions"), QUrl::StrictMode);
+    const QUrl url(baseUrl + path, QUrl::StrictMode);
     if (!url.isValid() || url.host().isEmpty()
         || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")))
         return std::nullopt;
     return url;
+}
+
+std::optional<QUrl> chatCompletionsUrl(const QString &baseUrl)
+{
+    return endpointUrl(baseUrl, QStringLiteral("/chat/completions"));
 }
 
 QNetworkRequest jsonRequest(const QUrl &url, const QString &key, std::chrono::milliseconds inactivityTimeout)

@@ -13,8 +13,10 @@
 // vision client.
 namespace CompatibleMode {
 
-// The chat-completions URL of a base: the plain concatenation, or nothing
-// when that is not an http(s) URL.
+// The URL of a path under a base: the plain concatenation, or nothing when
+// that is not an http(s) URL.
+std::optional<QUrl> endpointUrl(const QString &baseUrl, const QString &path);
+// Its chat-completions URL.
 std::optional<QUrl> chatCompletionsUrl(const QString &baseUrl);
 // A JSON POST to the URL, authorised with the key, that fails after the
 // given time without any byte moving.

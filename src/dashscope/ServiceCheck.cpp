@@ -1,5 +1,7 @@
 #include "ServiceCheck.h"
 
+#include "CompatibleMode.h"
+
 #include <QCoroNetworkReply>
 #include <QCoroSignal>
 #include <QJsonDocument>
@@ -43,21 +45,13 @@ QString noAnswer(std::chrono::milliseconds bound, const QUrl &url)
 
 } // namespace
 
-QUrl modelsUrl(const QString &compatibleBaseUrl)
-{
-    const QUrl url(compatibleBaseUrl + QStringLiteral("/models"), QUrl::StrictMode);
-    if (!url.isValid() || url.host().isEmpty()
-        || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")))
-        return {};
-    return url;
-}
-
 QCoro::Task<Result> run(QString key, QString compatibleBaseUrl, QUrl duplex, std::chrono::milliseconds bound)
 {
     const Clock::time_point deadline = Clock::now() + bound;
-    const QUrl url = modelsUrl(compatibleBaseUrl);
-    if (!url.isValid())
+    const std::optional<QUrl> models = CompatibleMode::endpointUrl(compatibleBaseUrl, QStringLiteral("/models"));
+    if (!models)
         co_return Result{Outcome::Unreachable, QStringLiteral("not an http(s) address: ") + compatibleBaseUrl};
+    const QUrl url = *models;
 
     // The HTTP interface: a list that needs the key and costs nothing.
     QNetworkAccessManager network;
@@ -79,9 +73,11 @@ QCoro::Task<Result> run(QString key, QString compatibleBaseUrl, QUrl duplex, std
                               || reply->error() == QNetworkReply::TimeoutError;
         co_return Result{Outcome::Unreachable, timedOut ? noAnswer(bound, url) : reply->errorString()};
     }
-    if (status != 200)
-        co_return Result{Outcome::Unreachable,
-                         QStringLiteral("%1 answered HTTP %2: %3").arg(url.toDisplayString()).arg(status).arg(serviceMessage(body, status))};
+    if (status != 200) {
+        const QString answer = QStringLiteral("%1 answered HTTP %2: %3")
+                                   .arg(url.toDisplayString(), QString::number(status), serviceMessage(body, status));
+        co_return Result{Outcome::Unreachable, answer};
+    }
 
     // The WebSocket interface: the handshake needs the key too; no task is
     // started on it.

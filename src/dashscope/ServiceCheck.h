@@ -22,10 +22,6 @@ struct Result
     QString detail;
 };
 
-// The model-list URL of a base (plain concatenation), or an invalid URL when
-// the base is not an http(s) URL.
-QUrl modelsUrl(const QString &compatibleBaseUrl);
-
 // Gives up after bound in all, as Unreachable.
 QCoro::Task<Result> run(QString key, QString compatibleBaseUrl, QUrl duplex, std::chrono::milliseconds bound);
 

@@ -214,6 +214,27 @@ TEST_F(RefusedGlobalShortcuts, FallBackToTheDesktopsKeyBindingsAndSaySo)
         << instanceKeysLine().toStdString();
 }
 
+class SlowGlobalShortcuts : public GlobalShortcuts
+{
+protected:
+    void prepare(FakePortal &fake) override { fake.startDelayMs = 1200; } // the dialog stays up a while
+};
+
+TEST_F(SlowGlobalShortcuts, ASessionClosedWhileTheDialogIsUpIsNotTakenForBoundWhenTheAnswerComes)
+{
+    ASSERT_TRUE(loggedSoon(QStringLiteral("⌨️ [快捷键] 向桌面申请全局快捷键")));
+    ASSERT_TRUE(waitUntil([&] { return !portal->boundShortcuts().isEmpty(); }, 3000)) << "BindShortcuts never came";
+    portal->closeShortcutSession();
+    ASSERT_TRUE(loggedSoon(QStringLiteral("全局快捷键失效：the desktop closed the shortcuts session")));
+    settle(1500); // the dialog's late answer arrives meanwhile
+    EXPECT_FALSE(logged(QStringLiteral("✅ [快捷键] 全局快捷键已绑定"))) << "a closed session was taken for bound";
+    EXPECT_TRUE(instanceKeysLine().contains(QStringLiteral("not bound (the desktop closed the shortcuts session)")))
+        << instanceKeysLine().toStdString();
+    portal->activate(QStringLiteral("voice"));
+    settle(500);
+    EXPECT_FALSE(logged(QStringLiteral("✅ 长按检测成功")));
+}
+
 class MissingGlobalShortcuts : public GlobalShortcuts
 {
 protected:

@@ -117,6 +117,9 @@ QCoro::Task<bool> PortalGlobalShortcuts::bind()
     if (m_state == State::Bound || m_state == State::Binding)
         co_return m_state == State::Bound;
     setState(State::Binding);
+    // A loss while the desktop answers makes this binding stale: what it
+    // hears afterwards changes nothing.
+    const quint64 generation = ++m_generation;
     if (version() == 0) {
         setState(State::Missing, QStringLiteral("no GlobalShortcuts portal answers on the session bus"));
         co_return false;
@@ -131,6 +134,8 @@ QCoro::Task<bool> PortalGlobalShortcuts::bind()
     const QVariantList createArguments{createOptions};
     const PortalRequest::Result created = co_await PortalRequest::call(
         m_bus, interface, QString::fromLatin1("CreateSession"), createArguments, kBindTimeout);
+    if (generation != m_generation)
+        co_return false;
     if (created.outcome != PortalRequest::Outcome::Granted) {
         setState(State::Failed, outcomeText(created.outcome, created.error));
         co_return false;
@@ -155,6 +160,8 @@ QCoro::Task<bool> PortalGlobalShortcuts::bind()
                                      QString(), QVariantMap()};
     const PortalRequest::Result bound = co_await PortalRequest::call(
         m_bus, interface, QString::fromLatin1("BindShortcuts"), bindArguments, kBindTimeout);
+    if (generation != m_generation)
+        co_return false;
     if (bound.outcome != PortalRequest::Outcome::Granted) {
         listen(false);
         m_session.clear();
@@ -178,6 +185,7 @@ void PortalGlobalShortcuts::lose(const QString &why)
 {
     if (m_state != State::Bound && m_state != State::Binding)
         return;
+    ++m_generation;
     listen(false);
     m_session.clear();
     // Whatever was held is up now: no Deactivated will come for it.

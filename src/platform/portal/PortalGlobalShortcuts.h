@@ -90,6 +90,8 @@ private:
     QString m_problem;
     QString m_session;
     QMap<QString, QString> m_triggers;
+    // Counts bindings and losses: a binding that a loss overtook is stale.
+    quint64 m_generation = 0;
     // The shortcuts down now (Activated without its Deactivated yet).
     QSet<QString> m_held;
     QDBusServiceWatcher *m_watcher;
