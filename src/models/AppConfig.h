@@ -50,8 +50,7 @@ struct AppConfig
     QByteArray toJson() const;
     // Strict: the seven original members required with their JSON types;
     // the later ones ("replacements", "keepHistory", "restoreClipboard",
-    // "keyRoute") are
-    // optional (a record written before them loads) and take their defaults
-    // when malformed; extra members ignored.
+    // "keyRoute") are optional (a record written before them loads) and take
+    // their defaults when malformed; extra members ignored.
     static std::optional<AppConfig> fromJson(const QByteArray &json);
 };

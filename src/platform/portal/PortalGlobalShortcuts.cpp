@@ -129,22 +129,15 @@ QCoro::Task<bool> PortalGlobalShortcuts::bind()
     // Arguments built before each co_await: g++ 12 miscompiles string
     // literals in a co_await's operands.
     const QString interface = QString::fromLatin1(kInterface);
-    QVariantMap createOptions;
-    createOptions.insert(QString::fromLatin1("session_handle_token"), PortalRequest::newToken());
-    const QVariantList createArguments{createOptions};
-    const PortalRequest::Result created = co_await PortalRequest::call(
-        m_bus, interface, QString::fromLatin1("CreateSession"), createArguments, kBindTimeout);
+    QString session;
+    const PortalRequest::Result created = co_await PortalRequest::createSession(m_bus, interface, kBindTimeout, &session);
     if (generation != m_generation)
         co_return false;
     if (created.outcome != PortalRequest::Outcome::Granted) {
         setState(State::Failed, outcomeText(created.outcome, created.error));
         co_return false;
     }
-    // An object path sent as a string, for compatibility; either is taken.
-    const QVariant handle = created.results.value(QStringLiteral("session_handle"));
-    m_session = handle.canConvert<QDBusObjectPath>() && !handle.value<QDBusObjectPath>().path().isEmpty()
-                    ? handle.value<QDBusObjectPath>().path()
-                    : handle.toString();
+    m_session = session;
     // Signals are listened for before the binding, so a press right after
     // the dialog closes is not missed.
     listen(true);

@@ -68,18 +68,11 @@ QCoro::Task<bool> PortalRemoteDesktop::start()
     // Arguments built before each co_await: g++ 12 miscompiles string
     // literals in a co_await's operands.
     const QString interface = QString::fromLatin1(kInterface);
-    QVariantMap createOptions;
-    createOptions.insert(QString::fromLatin1("session_handle_token"), PortalRequest::newToken());
-    const QVariantList createArguments{createOptions};
-    PortalRequest::Result created = co_await PortalRequest::call(m_bus, interface, QString::fromLatin1("CreateSession"),
-                                                                 createArguments, kConsentTimeout);
+    const PortalRequest::Result created = co_await PortalRequest::createSession(m_bus, interface, kConsentTimeout, &m_session);
     if (created.outcome != PortalRequest::Outcome::Granted) {
         setState(State::Failed, outcomeText(created.outcome, created.error));
         co_return false;
     }
-    m_session = created.results.value(QStringLiteral("session_handle")).toString();
-    if (m_session.isEmpty())
-        m_session = created.results.value(QStringLiteral("session_handle")).value<QDBusObjectPath>().path();
 
     QVariantMap select{{QStringLiteral("types"), kKeyboard}};
     if (portalVersion >= 2) {

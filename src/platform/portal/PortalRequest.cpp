@@ -101,3 +101,24 @@ QCoro::Task<PortalRequest::Result> PortalRequest::call(QDBusConnection bus, QStr
                                                        : Outcome::Cancelled;
     co_return Result{outcome, request->m_results, {}};
 }
+
+QCoro::Task<PortalRequest::Result> PortalRequest::createSession(QDBusConnection bus, QString interface,
+                                                                std::chrono::milliseconds timeout, QString *session)
+{
+    // Arguments built before the co_await: g++ 12 miscompiles string
+    // literals in a co_await's operands.
+    QVariantMap options;
+    options.insert(QString::fromLatin1("session_handle_token"), newToken());
+    const QVariantList arguments{options};
+    const QString method = QString::fromLatin1("CreateSession");
+    Result created = co_await call(bus, interface, method, arguments, timeout);
+    if (created.outcome == Outcome::Granted) {
+        // An object path the portal sends as a string, for compatibility;
+        // either is taken.
+        const QVariant handle = created.results.value(QStringLiteral("session_handle"));
+        *session = handle.canConvert<QDBusObjectPath>() && !handle.value<QDBusObjectPath>().path().isEmpty()
+                       ? handle.value<QDBusObjectPath>().path()
+                       : handle.toString();
+    }
+    co_return created;
+}

@@ -38,6 +38,11 @@ public:
     static QCoro::Task<Result> call(QDBusConnection bus, QString interface, QString method, QVariantList arguments,
                                     std::chrono::milliseconds timeout);
 
+    // CreateSession of a session-based interface (RemoteDesktop,
+    // GlobalShortcuts); when granted, *session is the new session's path.
+    static QCoro::Task<Result> createSession(QDBusConnection bus, QString interface, std::chrono::milliseconds timeout,
+                                             QString *session);
+
     // The version a portal interface announces; 0 when no portal offers it
     // (a blocking round trip: the callers keep the answer).
     static uint interfaceVersion(const QDBusConnection &bus, const QString &interface);
