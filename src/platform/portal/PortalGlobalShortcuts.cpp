@@ -15,19 +15,10 @@ using ShortcutList = QList<QPair<QString, QVariantMap>>;
 
 constexpr auto kSessionInterface = "org.freedesktop.portal.Session";
 
-QString outcomeText(PortalRequest::Outcome outcome, const QString &error)
+QString outcomeText(const PortalRequest::Result &result)
 {
-    switch (outcome) {
-    case PortalRequest::Outcome::Refused:
-        return QStringLiteral("the desktop refused the shortcuts");
-    case PortalRequest::Outcome::Cancelled:
-        return QStringLiteral("the shortcuts dialog was closed without binding them");
-    case PortalRequest::Outcome::Failed:
-        return error;
-    case PortalRequest::Outcome::Granted:
-        break;
-    }
-    return {};
+    return PortalRequest::describe(result, QStringLiteral("the desktop refused the shortcuts"),
+                                   QStringLiteral("the shortcuts dialog was closed without binding them"));
 }
 
 } // namespace
@@ -134,7 +125,7 @@ QCoro::Task<bool> PortalGlobalShortcuts::bind()
     if (generation != m_generation)
         co_return false;
     if (created.outcome != PortalRequest::Outcome::Granted) {
-        setState(State::Failed, outcomeText(created.outcome, created.error));
+        setState(State::Failed, outcomeText(created));
         co_return false;
     }
     m_session = session;
@@ -161,7 +152,7 @@ QCoro::Task<bool> PortalGlobalShortcuts::bind()
         const State state = bound.outcome == PortalRequest::Outcome::Refused     ? State::Refused
                             : bound.outcome == PortalRequest::Outcome::Cancelled ? State::Cancelled
                                                                                  : State::Failed;
-        setState(state, outcomeText(bound.outcome, bound.error));
+        setState(state, outcomeText(bound));
         Log::line(QStringLiteral("⚠️ [快捷键] 全局快捷键未绑定：") + m_problem);
         co_return false;
     }

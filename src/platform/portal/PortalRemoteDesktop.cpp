@@ -15,19 +15,10 @@ constexpr uint kKeyboard = 1;
 // Keep the permission until the user revokes it.
 constexpr uint kPersistUntilRevoked = 2;
 
-QString outcomeText(PortalRequest::Outcome outcome, const QString &error)
+QString outcomeText(const PortalRequest::Result &result)
 {
-    switch (outcome) {
-    case PortalRequest::Outcome::Refused:
-        return QStringLiteral("the permission to press keys was refused");
-    case PortalRequest::Outcome::Cancelled:
-        return QStringLiteral("the permission dialog was closed");
-    case PortalRequest::Outcome::Failed:
-        return error;
-    case PortalRequest::Outcome::Granted:
-        break;
-    }
-    return {};
+    return PortalRequest::describe(result, QStringLiteral("the permission to press keys was refused"),
+                                   QStringLiteral("the permission dialog was closed"));
 }
 
 } // namespace
@@ -70,7 +61,7 @@ QCoro::Task<bool> PortalRemoteDesktop::start()
     const QString interface = QString::fromLatin1(kInterface);
     const PortalRequest::Result created = co_await PortalRequest::createSession(m_bus, interface, kConsentTimeout, &m_session);
     if (created.outcome != PortalRequest::Outcome::Granted) {
-        setState(State::Failed, outcomeText(created.outcome, created.error));
+        setState(State::Failed, outcomeText(created));
         co_return false;
     }
 
@@ -85,7 +76,7 @@ QCoro::Task<bool> PortalRemoteDesktop::start()
     PortalRequest::Result selected = co_await PortalRequest::call(m_bus, interface, QString::fromLatin1("SelectDevices"),
                                                                   selectArguments, kConsentTimeout);
     if (selected.outcome != PortalRequest::Outcome::Granted) {
-        setState(State::Failed, outcomeText(selected.outcome, selected.error));
+        setState(State::Failed, outcomeText(selected));
         co_return false;
     }
     const QVariantList startArguments{QVariant::fromValue(session), QString(), QVariantMap()};
@@ -95,7 +86,7 @@ QCoro::Task<bool> PortalRemoteDesktop::start()
         const State state = started.outcome == PortalRequest::Outcome::Refused     ? State::Refused
                             : started.outcome == PortalRequest::Outcome::Cancelled ? State::Cancelled
                                                                                    : State::Failed;
-        setState(state, outcomeText(started.outcome, started.error));
+        setState(state, outcomeText(started));
         Log::line(QStringLiteral("⚠️ [粘贴] 远程桌面门户：") + m_problem);
         co_return false;
     }

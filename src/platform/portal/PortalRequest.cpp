@@ -122,3 +122,18 @@ QCoro::Task<PortalRequest::Result> PortalRequest::createSession(QDBusConnection 
     }
     co_return created;
 }
+
+QString PortalRequest::describe(const Result &result, const QString &refused, const QString &cancelled)
+{
+    switch (result.outcome) {
+    case Outcome::Refused:
+        return refused;
+    case Outcome::Cancelled:
+        return cancelled;
+    case Outcome::Failed:
+        return result.error;
+    case Outcome::Granted:
+        break;
+    }
+    return {};
+}

@@ -43,6 +43,10 @@ public:
     static QCoro::Task<Result> createSession(QDBusConnection bus, QString interface, std::chrono::milliseconds timeout,
                                              QString *session);
 
+    // What went wrong, for the user: the refusal's or the cancellation's
+    // words for this request, or the failure's error; empty when granted.
+    static QString describe(const Result &result, const QString &refused, const QString &cancelled);
+
     // The version a portal interface announces; 0 when no portal offers it
     // (a blocking round trip: the callers keep the answer).
     static uint interfaceVersion(const QDBusConnection &bus, const QString &interface);
