@@ -113,7 +113,7 @@ grep -q "^clipboard: .*XWayland.* — works" "$WORK/doctor.txt" || fail "doctor'
 # native window.
 take_through_commands
 wait_for 100 grep -q '✅ \[语音输入\] 文本注入成功' "$WORK/app.log" || fail "the text was not pasted"
-wait_for 30 grep -qx "$TRANSCRIPT" "$WORK/entry.txt" || fail "the native field holds \"$(cat "$WORK/entry.txt" 2>/dev/null)\""
+wait_for 60 grep -qx "$TRANSCRIPT" "$WORK/entry.txt" || fail "the native field holds \"$(cat "$WORK/entry.txt" 2>/dev/null)\""
 grep -qx "Ctrl+v" "$WORK/entry.txt.keys" || fail "the field was not sent Ctrl+V: $(cat "$WORK/entry.txt.keys")"
 wait_for 20 status_says "文本已输入" || fail "the status is $(in_desktop "$WORK/quillwren" status)"
 
