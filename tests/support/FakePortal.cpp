@@ -107,16 +107,18 @@ QString FakePortal::shortcutSession() const
 
 void FakePortal::activate(const QString &id)
 {
-    QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(kPortalPath), QString::fromLatin1(kShortcutsInterface),
-                                                     QStringLiteral("Activated"));
-    signal << QVariant::fromValue(QDBusObjectPath(shortcutSession())) << id << qulonglong(0) << QVariantMap();
-    m_bus.send(signal);
+    sendShortcutSignal(QStringLiteral("Activated"), id);
 }
 
 void FakePortal::deactivate(const QString &id)
 {
-    QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(kPortalPath), QString::fromLatin1(kShortcutsInterface),
-                                                     QStringLiteral("Deactivated"));
+    sendShortcutSignal(QStringLiteral("Deactivated"), id);
+}
+
+void FakePortal::sendShortcutSignal(const QString &name, const QString &id)
+{
+    QDBusMessage signal =
+        QDBusMessage::createSignal(QString::fromLatin1(kPortalPath), QString::fromLatin1(kShortcutsInterface), name);
     signal << QVariant::fromValue(QDBusObjectPath(shortcutSession())) << id << qulonglong(0) << QVariantMap();
     m_bus.send(signal);
 }

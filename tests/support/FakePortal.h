@@ -78,6 +78,8 @@ public:
 
 private:
     bool handleShortcuts(const QDBusMessage &message);
+    // Activated or Deactivated for the shortcut, in the bound session.
+    void sendShortcutSignal(const QString &name, const QString &id);
     void answer(const QDBusMessage &call, const QVariantMap &options, uint response, const QVariantMap &results,
                 int delayMs = 10);
 
