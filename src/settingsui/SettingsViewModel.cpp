@@ -132,12 +132,10 @@ void SettingsViewModel::savePendingChanges()
 
 void SettingsViewModel::saveConfig()
 {
-    // The members this model does not edit are kept as stored: another page
-    // or the command line may have changed them since the window opened.
-    const AppConfig stored = m_services.settings.loadAppConfig();
-    m_appConfig.replacements = stored.replacements;
-    m_appConfig.keepHistory = stored.keepHistory;
-    m_appConfig.restoreClipboard = stored.restoreClipboard;
+    // Starts from the record as stored, so that every member this model does
+    // not edit stays as another page or the command line left it since the
+    // window opened.
+    m_appConfig = m_services.settings.loadAppConfig();
     m_appConfig.llmModel = m_llmModel;
     m_appConfig.compatibleBaseURL = m_compatibleBaseURL;
     m_appConfig.asrModel = m_asrModel;

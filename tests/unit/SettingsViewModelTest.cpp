@@ -132,6 +132,26 @@ TEST_F(SettingsModel, TypingAModelNameSavesOnceASecondAfterTheLastKey)
     EXPECT_EQ(settings.loadAppConfig().llmModel, QStringLiteral("qwen-max"));
 }
 
+TEST_F(SettingsModel, AModelNameSavedLaterKeepsWhatOtherPagesStoredMeanwhile)
+{
+    auto model = openSettled();
+    // The text page and the shortcut screen's key-route list save the record
+    // themselves while this model is open.
+    AppConfig elsewhere = settings.loadAppConfig();
+    elsewhere.replacements = {{QStringLiteral("通义"), QStringLiteral("Tongyi")}};
+    elsewhere.keepHistory = false;
+    elsewhere.restoreClipboard = true;
+    elsewhere.keyRoute = QStringLiteral("bindings");
+    settings.saveAppConfig(elsewhere);
+
+    model->setLlmModel(QStringLiteral("qwen-max"));
+    clock.elapse(1000ms);
+    const AppConfig saved = settings.loadAppConfig();
+    EXPECT_EQ(saved.llmModel, QStringLiteral("qwen-max"));
+    elsewhere.llmModel = saved.llmModel;
+    EXPECT_EQ(saved, elsewhere) << "the model's save put back members it does not edit";
+}
+
 TEST_F(SettingsModel, TwoModelNamesHalfASecondApartSaveOnceWithBoth)
 {
     auto model = openSettled();
