@@ -31,10 +31,8 @@ bool ClipboardRestorer::nativeEventFilter(const QByteArray &eventType, void *mes
         return false;
     const auto *request = static_cast<const xcb_selection_request_event_t *>(message);
     // A question for the list of formats is not yet the fetch of the text.
-    if (request->selection == m_clipboardAtom && request->target != m_targetsAtom) {
+    if (request->selection == m_clipboardAtom && request->target != m_targetsAtom)
         m_requested = true;
-        Q_EMIT dataRequested();
-    }
     return false; // Qt answers it as always
 }
 

@@ -2,7 +2,6 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QMimeData>
-#include <QObject>
 
 #include <QCoroTask>
 
@@ -15,10 +14,8 @@
 // the X server's selection request from it shows, or after a bounded wait;
 // and only if the clipboard still holds our text (the user may have copied
 // something else meanwhile).
-class ClipboardRestorer final : public QObject, public QAbstractNativeEventFilter
+class ClipboardRestorer final : public QAbstractNativeEventFilter
 {
-    Q_OBJECT
-
 public:
     // After the request, a moment for the answer to reach the target.
     static constexpr std::chrono::milliseconds kAfterRequest{150};
@@ -36,10 +33,6 @@ public:
     QCoro::Task<bool> restoreAfterPaste(QString pastedText);
 
     bool nativeEventFilter(const QByteArray &eventType, void *message, qintptr *result) override;
-
-Q_SIGNALS:
-    // Another application asked for the clipboard's data.
-    void dataRequested();
 
 private:
     unsigned long m_clipboardAtom;
