@@ -91,9 +91,12 @@ ContentView::ContentView(AppViewModel &viewModel, std::function<QStringList()> c
     connect(&m_viewModel, &AppViewModel::isProcessingChanged, this, &ContentView::showStatus);
     connect(&m_viewModel, &AppViewModel::statusMessageChanged, this, &ContentView::showStatus);
     connect(&m_viewModel, &AppViewModel::hasApiKeyChanged, this, &ContentView::showStatus);
-    // After the history has taken the new take.
-    connect(&m_viewModel, &AppViewModel::takeRecorded, m_recent,
-            [this] { QMetaObject::invokeMethod(m_recent, &RecentTakesView::refresh, Qt::QueuedConnection); });
+    // After the history has taken the new take; a hidden window reads the
+    // history when it is shown.
+    connect(&m_viewModel, &AppViewModel::takeRecorded, m_recent, [this] {
+        if (isVisible())
+            QMetaObject::invokeMethod(m_recent, &RecentTakesView::refresh, Qt::QueuedConnection);
+    });
     showStatus();
 }
 
