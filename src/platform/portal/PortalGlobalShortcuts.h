@@ -37,7 +37,7 @@ public:
     {
         QString id;
         QString description;
-        // In the form of the XDG shortcuts specification ("LOGO+ALT+v"); a
+        // In the freedesktop shortcut notation ("LOGO+ALT+v"); a
         // suggestion the desktop may ignore.
         QString preferredTrigger;
     };
