@@ -26,7 +26,12 @@ int main(int argc, char *argv[])
                                  QStringLiteral("KEY"));
     const QCommandLineOption portFile(QStringLiteral("port-file"), QStringLiteral("Write the chosen port to FILE."),
                                       QStringLiteral("FILE"));
-    parser.addOptions({port, scenario, record, key, portFile});
+    const QCommandLineOption tlsCert(QStringLiteral("tls-cert"),
+                                     QStringLiteral("Serve over TLS with this PEM certificate chain."),
+                                     QStringLiteral("FILE"));
+    const QCommandLineOption tlsKey(QStringLiteral("tls-key"), QStringLiteral("The certificate's PEM RSA key."),
+                                    QStringLiteral("FILE"));
+    parser.addOptions({port, scenario, record, key, portFile, tlsCert, tlsKey});
     parser.process(app);
 
     Scenario loaded;
@@ -57,6 +62,14 @@ int main(int argc, char *argv[])
     StandinServer server(loaded);
     if (parser.isSet(record) && !server.recorder().setFile(parser.value(record))) {
         std::fprintf(stderr, "quillwren-standin: cannot write %s\n", qPrintable(parser.value(record)));
+        return 2;
+    }
+    if (parser.isSet(tlsCert) != parser.isSet(tlsKey)) {
+        std::fprintf(stderr, "quillwren-standin: --tls-cert and --tls-key go together\n");
+        return 2;
+    }
+    if (QString tlsError; parser.isSet(tlsCert) && !server.useTls(parser.value(tlsCert), parser.value(tlsKey), &tlsError)) {
+        std::fprintf(stderr, "quillwren-standin: %s\n", qPrintable(tlsError));
         return 2;
     }
     if (!server.listen(quint16(portNumber))) {

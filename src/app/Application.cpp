@@ -19,6 +19,7 @@
 #include "Mp3Player.h"
 #include "RealtimeASRService.h"
 #include "Scheduler.h"
+#include "ServiceCheck.h"
 #include "SettingsStore.h"
 #include "TakeHistory.h"
 #include "null/NullKeyEventSource.h"
@@ -49,7 +50,7 @@ QString keyRouteLabel(PlatformFactory::KeyRoute route)
 } // namespace
 
 Application::Application()
-    : m_endpoints(DashScopeEndpoints::fromEnvironment())
+    : m_endpoints(DashScopeEndpoints::fixedByEnvironment())
     , m_backend(PlatformFactory::detectBackend())
     , m_session(SessionInfo::fromEnvironment())
 {
@@ -180,6 +181,26 @@ HotkeyMonitorService &Application::hotkeyMonitor()
                                                                  settings().loadShortcutConfig());
     }
     return *m_hotkeyMonitor;
+}
+
+QCoro::Task<QString> Application::explainRefusedKey()
+{
+    const std::optional<QString> key = co_await configuredKey(apiKeyProvider());
+    if (!key)
+        co_return QString();
+    const AppConfig config = settings().loadAppConfig();
+    const ServiceCheck::RegionVerdict verdict =
+        co_await ServiceCheck::otherRegion(*key, config.serviceRegion, m_timeouts.serviceCheck);
+    if (!verdict.belongsElsewhere())
+        co_return QString();
+    const auto chinese = [](const QString &region) {
+        return region == QLatin1String("singapore") ? QStringLiteral("新加坡") : QStringLiteral("北京");
+    };
+    const QString explanation = QStringLiteral("这个 API Key 属于%1地域，而设置的是%2地域：在设置的 API Key 页选择%1，或运行 %3")
+                                    .arg(chinese(verdict.acceptingRegion), chinese(config.serviceRegion),
+                                         ServiceCheck::regionCommand(verdict.acceptingRegion));
+    Log::line(QStringLiteral("⚠️ [服务] ") + explanation);
+    co_return explanation;
 }
 
 RealtimeASRService &Application::recognizer()

@@ -51,6 +51,12 @@ public:
     KeychainManager &keychain();
     // Reads the key from the keyring afresh at every call.
     ApiKeyProvider apiKeyProvider();
+    // After the service refused the key: the sentence that says the key
+    // belongs to the other region and how to switch, when the other region
+    // accepts it; otherwise empty. Asks once, bounded.
+    QCoro::Task<QString> explainRefusedKey();
+    // The WebSocket $QUILLWREN_WS_URL fixes, or none: then every connection
+    // goes where the settings of its take say.
     const DashScopeEndpoints &endpoints() const { return m_endpoints; }
     // The service's waits, from the environment; the recogniser's share of them.
     const NetworkTimeouts &timeouts() const { return m_timeouts; }

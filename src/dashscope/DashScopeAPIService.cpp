@@ -12,7 +12,7 @@ DashScopeAPIService::DashScopeAPIService(ApiKeyProvider apiKey, DashScopeEndpoin
     , m_network(new QNetworkAccessManager(this))
     , m_chat(new ChatClient(apiKey, *m_network, timeouts.httpInactivity, this))
     , m_vision(new VisionClient(apiKey, *m_network, timeouts.httpInactivity, this))
-    , m_synthesizer(new SpeechSynthesizer(apiKey, endpoints.synthesis(), timeouts.synthesis, this))
+    , m_synthesizer(new SpeechSynthesizer(apiKey, endpoints, timeouts.synthesis, this))
 {
 }
 
@@ -41,9 +41,9 @@ std::shared_ptr<AudioStream> DashScopeAPIService::streamSpeech(QString text, App
     return m_synthesizer->streamSpeech(std::move(text), std::move(config));
 }
 
-void DashScopeAPIService::prepareSpeech()
+void DashScopeAPIService::prepareSpeech(const AppConfig &config)
 {
-    m_synthesizer->prepareConnection();
+    m_synthesizer->prepareConnection(config);
 }
 
 void DashScopeAPIService::dropPreparedSpeech()

@@ -28,6 +28,8 @@ class DashScopeAPIService : public ModelService
     Q_OBJECT
 
 public:
+    // The WebSocket follows each call's settings unless endpoints fixes it
+    // (DashScopeEndpoints::fixedByEnvironment()).
     DashScopeAPIService(ApiKeyProvider apiKey, DashScopeEndpoints endpoints, const NetworkTimeouts &timeouts = {},
                         QObject *parent = nullptr);
     ~DashScopeAPIService() override;
@@ -42,7 +44,7 @@ public:
     // One MP3 clip (22050 Hz) for the text.
     QCoro::Task<Result<QByteArray>> synthesizeSpeech(QString text, AppConfig config) override;
     std::shared_ptr<AudioStream> streamSpeech(QString text, AppConfig config) override;
-    void prepareSpeech() override;
+    void prepareSpeech(const AppConfig &config) override;
     void dropPreparedSpeech() override;
 
 private:

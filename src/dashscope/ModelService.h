@@ -36,6 +36,6 @@ public:
     virtual std::shared_ptr<AudioStream> streamSpeech(QString text, AppConfig config) = 0;
     // Opens the connection of the next speech ahead of time (a spoken
     // question is on its way), and closes it again when it was not needed.
-    virtual void prepareSpeech() {}
+    virtual void prepareSpeech(const AppConfig &config) { Q_UNUSED(config); }
     virtual void dropPreparedSpeech() {}
 };

@@ -1,6 +1,7 @@
 #include "ServiceCheck.h"
 
 #include "CompatibleMode.h"
+#include "DashScopeEndpoints.h"
 
 #include <QCoroNetworkReply>
 #include <QCoroSignal>
@@ -48,6 +49,37 @@ QString noAnswer(std::chrono::milliseconds bound, const QUrl &url)
 QCoro::Task<Result> run(QString key, QString compatibleBaseUrl, QUrl duplex, std::chrono::milliseconds bound)
 {
     const Clock::time_point deadline = Clock::now() + bound;
+    const Result models = co_await modelList(key, compatibleBaseUrl, bound);
+    if (models.outcome != Outcome::Accepted)
+        co_return models;
+
+    // The WebSocket interface: the handshake needs the key too; no task is
+    // started on it.
+    QWebSocket socket;
+    QNetworkRequest handshake(duplex);
+    handshake.setRawHeader("Authorization", "Bearer " + key.toUtf8());
+    socket.open(handshake);
+    while (socket.state() != QAbstractSocket::ConnectedState) {
+        if (socket.state() == QAbstractSocket::UnconnectedState) {
+            const QString error = socket.errorString();
+            // Qt's handshake error names the status the server answered with.
+            if (error.contains(QLatin1String("401")) || error.contains(QLatin1String("403")))
+                co_return Result{Outcome::Refused, QStringLiteral("the WebSocket endpoint refused the key (%1)").arg(error)};
+            co_return Result{Outcome::Unreachable, duplex.toDisplayString() + QStringLiteral(": ") + error};
+        }
+        const auto changed = co_await qCoro(&socket, &QWebSocket::stateChanged, left(deadline));
+        if (!changed) {
+            socket.abort();
+            co_return Result{Outcome::Unreachable, noAnswer(bound, duplex)};
+        }
+    }
+    socket.close();
+    co_return Result{Outcome::Accepted, {}};
+}
+
+QCoro::Task<Result> modelList(QString key, QString compatibleBaseUrl, std::chrono::milliseconds bound)
+{
+    const Clock::time_point deadline = Clock::now() + bound;
     const std::optional<QUrl> models = CompatibleMode::endpointUrl(compatibleBaseUrl, QStringLiteral("/models"));
     if (!models)
         co_return Result{Outcome::Unreachable, QStringLiteral("not an http(s) address: ") + compatibleBaseUrl};
@@ -78,29 +110,26 @@ QCoro::Task<Result> run(QString key, QString compatibleBaseUrl, QUrl duplex, std
                                    .arg(url.toDisplayString(), QString::number(status), serviceMessage(body, status));
         co_return Result{Outcome::Unreachable, answer};
     }
-
-    // The WebSocket interface: the handshake needs the key too; no task is
-    // started on it.
-    QWebSocket socket;
-    QNetworkRequest handshake(duplex);
-    handshake.setRawHeader("Authorization", "Bearer " + key.toUtf8());
-    socket.open(handshake);
-    while (socket.state() != QAbstractSocket::ConnectedState) {
-        if (socket.state() == QAbstractSocket::UnconnectedState) {
-            const QString error = socket.errorString();
-            // Qt's handshake error names the status the server answered with.
-            if (error.contains(QLatin1String("401")) || error.contains(QLatin1String("403")))
-                co_return Result{Outcome::Refused, QStringLiteral("the WebSocket endpoint refused the key (%1)").arg(error)};
-            co_return Result{Outcome::Unreachable, duplex.toDisplayString() + QStringLiteral(": ") + error};
-        }
-        const auto changed = co_await qCoro(&socket, &QWebSocket::stateChanged, left(deadline));
-        if (!changed) {
-            socket.abort();
-            co_return Result{Outcome::Unreachable, noAnswer(bound, duplex)};
-        }
-    }
-    socket.close();
     co_return Result{Outcome::Accepted, {}};
+}
+
+QCoro::Task<RegionVerdict> otherRegion(QString key, QString region, std::chrono::milliseconds bound)
+{
+    AppConfig config;
+    config.serviceRegion = region == QLatin1String("singapore") ? QStringLiteral("beijing") : QStringLiteral("singapore");
+    const Result result = co_await modelList(key, DashScopeEndpoints::derive(config, {}).compatibleBase, bound);
+    co_return RegionVerdict{result.outcome == Outcome::Accepted ? config.serviceRegion : QString(),
+                            result.outcome == Outcome::Refused};
+}
+
+QString regionName(const QString &region)
+{
+    return region == QLatin1String("singapore") ? QStringLiteral("Singapore") : QStringLiteral("Beijing");
+}
+
+QString regionCommand(const QString &region)
+{
+    return QStringLiteral("quillwren config set serviceRegion ") + region;
 }
 
 } // namespace ServiceCheck

@@ -24,5 +24,26 @@ struct Result
 
 // Gives up after bound in all, as Unreachable.
 QCoro::Task<Result> run(QString key, QString compatibleBaseUrl, QUrl duplex, std::chrono::milliseconds bound);
+// Only the model list.
+QCoro::Task<Result> modelList(QString key, QString compatibleBaseUrl, std::chrono::milliseconds bound);
+
+// A key refused in the settings' region may belong to the other one: the
+// service answers both the same (401), so only asking the other region tells
+// a wrong region from a wrong key.
+struct RegionVerdict
+{
+    // The region that accepts the key, when it is not the settings' one.
+    QString acceptingRegion;
+    // The other region refused it too: the key is wrong (unset when that
+    // region could not be asked).
+    bool refusedThere = false;
+    bool belongsElsewhere() const { return !acceptingRegion.isEmpty(); }
+};
+// Asks the other region's shared host once, bounded.
+QCoro::Task<RegionVerdict> otherRegion(QString key, QString region, std::chrono::milliseconds bound);
+// "Beijing", "Singapore": for texts.
+QString regionName(const QString &region);
+// The command that makes the settings use a region.
+QString regionCommand(const QString &region);
 
 } // namespace ServiceCheck

@@ -3,6 +3,7 @@
 #include "Json.h"
 
 #include <QJsonArray>
+#include <QRegularExpression>
 
 #include <array>
 
@@ -21,6 +22,9 @@ const QString kReplacements = QStringLiteral("replacements");
 const QString kKeepHistory = QStringLiteral("keepHistory");
 const QString kRestoreClipboard = QStringLiteral("restoreClipboard");
 const QString kKeyRoute = QStringLiteral("keyRoute");
+const QString kServiceRegion = QStringLiteral("serviceRegion");
+const QString kWorkspaceId = QStringLiteral("workspaceId");
+const QString kAsrLanguage = QStringLiteral("asrLanguage");
 const QString kFrom = QStringLiteral("from");
 const QString kTo = QStringLiteral("to");
 
@@ -48,6 +52,25 @@ const QStringList &AppConfig::keyRoutes()
     return routes;
 }
 
+const QStringList &AppConfig::serviceRegions()
+{
+    static const QStringList regions{QStringLiteral("beijing"), QStringLiteral("singapore")};
+    return regions;
+}
+
+const QStringList &AppConfig::asrLanguages()
+{
+    static const QStringList languages{QStringLiteral("auto"), QStringLiteral("zh"), QStringLiteral("en"),
+                                       QStringLiteral("ja")};
+    return languages;
+}
+
+bool AppConfig::isValidWorkspaceId(const QString &id)
+{
+    static const QRegularExpression label(QStringLiteral("^[A-Za-z0-9](?:[A-Za-z0-9-]{0,61}[A-Za-z0-9])?$"));
+    return id.isEmpty() || label.match(id).hasMatch();
+}
+
 QByteArray AppConfig::toJson() const
 {
     Json::ObjectWriter writer;
@@ -61,6 +84,9 @@ QByteArray AppConfig::toJson() const
     writer.add(kKeepHistory, keepHistory);
     writer.add(kRestoreClipboard, restoreClipboard);
     writer.add(kKeyRoute, keyRoute);
+    writer.add(kServiceRegion, serviceRegion);
+    writer.add(kWorkspaceId, workspaceId);
+    writer.add(kAsrLanguage, asrLanguage);
     return writer.bytes();
 }
 
@@ -88,5 +114,14 @@ std::optional<AppConfig> AppConfig::fromJson(const QByteArray &json)
     const QString route = Json::stringMember(*object, kKeyRoute).value_or(QString());
     if (keyRoutes().contains(route))
         result.keyRoute = route;
+    const QString region = Json::stringMember(*object, kServiceRegion).value_or(QString());
+    if (serviceRegions().contains(region))
+        result.serviceRegion = region;
+    const QString workspace = Json::stringMember(*object, kWorkspaceId).value_or(QString());
+    if (isValidWorkspaceId(workspace))
+        result.workspaceId = workspace;
+    const QString language = Json::stringMember(*object, kAsrLanguage).value_or(QString());
+    if (asrLanguages().contains(language))
+        result.asrLanguage = language;
     return result;
 }

@@ -39,18 +39,34 @@ struct AppConfig
     // How the mode keys are read: "auto" (the session decides), or one of
     // "x11", "evdev", "portal", "bindings" where that works; applied at start.
     QString keyRoute = QStringLiteral("auto");
+    // Where the account lives: "beijing" or "singapore"; a key works only in
+    // its own region. Together with the workspace it chooses the service's
+    // hosts (see the endpoints' derivation).
+    QString serviceRegion = QStringLiteral("beijing");
+    // A workspace's own host ("{id}.cn-beijing.maas.aliyuncs.com"); empty:
+    // the region's shared host.
+    QString workspaceId;
+    // The language the recogniser is told to expect: "auto" (it detects it),
+    // "zh", "en" or "ja".
+    QString asrLanguage = QStringLiteral("auto");
 
     friend bool operator==(const AppConfig &, const AppConfig &) = default;
 
     static AppConfig defaults() { return {}; }
-    // The values keyRoute may take.
+    // The values keyRoute, serviceRegion and asrLanguage may take.
     static const QStringList &keyRoutes();
+    static const QStringList &serviceRegions();
+    static const QStringList &asrLanguages();
+    // Whether the text can stand as a workspace ID: one host label (ASCII
+    // letters, digits and inner hyphens, at most 63), or empty.
+    static bool isValidWorkspaceId(const QString &id);
 
     // Compact JSON, members in field order.
     QByteArray toJson() const;
     // Strict: the seven original members required with their JSON types;
     // the later ones ("replacements", "keepHistory", "restoreClipboard",
-    // "keyRoute") are optional (a record written before them loads) and take
-    // their defaults when malformed; extra members ignored.
+    // "keyRoute", "serviceRegion", "workspaceId", "asrLanguage") are optional
+    // (a record written before them loads) and take their defaults when
+    // malformed; extra members ignored.
     static std::optional<AppConfig> fromJson(const QByteArray &json);
 };

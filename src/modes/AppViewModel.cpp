@@ -148,7 +148,7 @@ void AppViewModel::handleModeChange(std::optional<AppMode> mode)
     // The answer's first sentence will want a synthesis connection: it is
     // opened while the question is still being asked.
     if (*mode == AppMode::ChatAssistant)
-        m_services.modelService.prepareSpeech();
+        m_services.modelService.prepareSpeech(m_appConfig);
     if (*mode == AppMode::BffReply) {
         setStatusMessage(QStringLiteral("BFF 模式就绪，松开按键开始分析..."));
         return;
@@ -211,7 +211,7 @@ QCoro::Task<> AppViewModel::stopAndProcess(AppMode mode)
     m_take.released.start();
     m_releasePending = true;
     if (mode == AppMode::ChatAssistant)
-        m_services.modelService.prepareSpeech(); // at the release at the latest
+        m_services.modelService.prepareSpeech(m_appConfig); // at the release at the latest
     if (auto task = std::exchange(m_voiceProcessingTask, {})) {
         started = co_await task->done; // a release during the start waits for it
         startFailure = task->failure;

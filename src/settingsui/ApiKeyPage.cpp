@@ -1,6 +1,7 @@
 #include "ApiKeyPage.h"
 
 #include "KeychainManager.h"
+#include "ServiceRegionBox.h"
 #include "SettingsViewModel.h"
 #include "SettingsWidgets.h"
 #include "Symbols.h"
@@ -62,6 +63,7 @@ ApiKeyPage::ApiKeyPage(SettingsViewModel &model, QWidget *parent) : QWidget(pare
     saveRow->addWidget(m_status);
     saveRow->addStretch();
     layout->addLayout(saveRow);
+    layout->addWidget(new ServiceRegionBox(m_model.settingsStore(), this));
 
     layout->addSpacing(12);
     auto *help = new QLabel(QStringLiteral("如何获取 API Key？"), this);

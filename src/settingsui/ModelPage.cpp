@@ -1,5 +1,6 @@
 #include "ModelPage.h"
 
+#include "SettingsStore.h"
 #include "SettingsViewModel.h"
 #include "SettingsWidgets.h"
 #include "TTSVoiceOption.h"
@@ -35,6 +36,23 @@ ModelPage::ModelPage(SettingsViewModel &model, QWidget *parent) : QWidget(parent
     asr->addRow(QStringLiteral("语音识别模型"),
                 boundField(QStringLiteral("语音识别模型"), &SettingsViewModel::asrModel, &SettingsViewModel::setAsrModel,
                            &SettingsViewModel::asrModelChanged));
+    // Saved at once into the record as stored, used from the next take.
+    auto *language = new QComboBox(this);
+    language->setAccessibleName(QStringLiteral("识别语言"));
+    const std::pair<const char *, QString> languages[] = {{"auto", QStringLiteral("自动")},
+                                                          {"zh", QStringLiteral("中文")},
+                                                          {"en", QStringLiteral("English")},
+                                                          {"ja", QStringLiteral("日本語")}};
+    for (const auto &[value, label] : languages)
+        language->addItem(label, QString::fromLatin1(value));
+    SettingsStore &store = m_model.settingsStore();
+    language->setCurrentIndex(std::max(0, language->findData(store.loadAppConfig().asrLanguage)));
+    connect(language, &QComboBox::currentIndexChanged, this, [language, &store](int index) {
+        AppConfig config = store.loadAppConfig();
+        config.asrLanguage = language->itemData(index).toString();
+        store.saveAppConfig(config);
+    });
+    asr->addRow(QStringLiteral("识别语言"), language);
 
     QFormLayout *tts = section(QStringLiteral("TTS 配置"));
     tts->addRow(QStringLiteral("语音合成模型"),

@@ -42,7 +42,8 @@ void AppDelegate::applicationDidFinishLaunching()
         StatusBarController *tray = m_statusBarController.get();
         m_failureNotices = std::make_unique<FailureNotices>(
             appViewModel, m_parts.notifier(),
-            [tray](const QString &summary, const QString &body) { return tray->showMessage(summary, body); });
+            [tray](const QString &summary, const QString &body) { return tray->showMessage(summary, body); },
+            m_parts.explainRefusedKey);
     }
     qApp->installEventFilter(this);
 

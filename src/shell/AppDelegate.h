@@ -4,6 +4,8 @@
 
 #include <QObject>
 
+#include <QCoroTask>
+
 #include <functional>
 #include <memory>
 
@@ -33,6 +35,8 @@ public:
         std::function<QString()> accessibilityProblem;
         // One line per capability of the desktop, for the status window.
         std::function<QStringList()> capabilityLines;
+        // What a refused API key may mean besides a wrong key (optional).
+        std::function<QCoro::Task<QString>()> explainRefusedKey;
     };
 
     explicit AppDelegate(Parts parts, QObject *parent = nullptr);

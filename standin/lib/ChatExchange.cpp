@@ -53,6 +53,7 @@ void ChatExchange::start()
                       {QStringLiteral("connection"), m_id},
                       {QStringLiteral("method"), QString::fromUtf8(m_request.method)},
                       {QStringLiteral("path"), m_request.path},
+                      {QStringLiteral("host"), m_request.hostName()},
                       {QStringLiteral("size"), m_request.body.size()},
                       {QStringLiteral("headers"),
                        QJsonObject{{QStringLiteral("authorization"), Recorder::maskAuthorization(m_request.header("authorization"))},

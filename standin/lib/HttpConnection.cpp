@@ -46,7 +46,9 @@ void HttpConnection::readRequests()
 
 bool HttpConnection::authorized(const HttpRequest &request) const
 {
-    return request.header("authorization") == "Bearer " + m_server.scenario().apiKey.toUtf8();
+    const Scenario &scenario = m_server.scenario();
+    const QString key = scenario.hostKeys.value(request.hostName(), scenario.apiKey);
+    return request.header("authorization") == "Bearer " + key.toUtf8();
 }
 
 void HttpConnection::handle(const HttpRequest &request)
@@ -72,6 +74,7 @@ void HttpConnection::handle(const HttpRequest &request)
                                 {QStringLiteral("connection"), m_id},
                                 {QStringLiteral("method"), QString::fromUtf8(request.method)},
                                 {QStringLiteral("path"), request.path},
+                                {QStringLiteral("host"), request.hostName()},
                                 {QStringLiteral("status"), 404}});
     m_socket->write(httpResponse(404, "text/plain", "no such endpoint: " + request.path.toUtf8()));
 }
@@ -85,6 +88,7 @@ void HttpConnection::listModels(const HttpRequest &request)
                                 {QStringLiteral("connection"), m_id},
                                 {QStringLiteral("method"), QString::fromUtf8(request.method)},
                                 {QStringLiteral("path"), request.path},
+                                {QStringLiteral("host"), request.hostName()},
                                 {QStringLiteral("authorization"),
                                  Recorder::maskAuthorization(request.header("authorization"))},
                                 {QStringLiteral("status"), keyOk ? 200 : 401}});
@@ -118,6 +122,7 @@ void HttpConnection::upgrade(const HttpRequest &request)
     m_server.recorder().record({{QStringLiteral("kind"), QStringLiteral("ws-upgrade")},
                                 {QStringLiteral("connection"), m_id},
                                 {QStringLiteral("path"), request.path},
+                                {QStringLiteral("host"), request.hostName()},
                                 {QStringLiteral("authorization"),
                                  Recorder::maskAuthorization(request.header("authorization"))},
                                 {QStringLiteral("status"), status}});

@@ -91,3 +91,13 @@ QByteArray httpResponse(int status, const QByteArray &contentType, const QByteAr
     response += "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n";
     return response + body;
 }
+
+QString HttpRequest::hostName() const
+{
+    QString name = QString::fromUtf8(header("host")).trimmed().toLower();
+    // "name:port", "[v6]:port": the port goes.
+    const qsizetype colon = name.lastIndexOf(QLatin1Char(':'));
+    if (colon > name.lastIndexOf(QLatin1Char(']')))
+        name.truncate(colon);
+    return name;
+}

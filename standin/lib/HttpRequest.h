@@ -15,6 +15,9 @@ struct HttpRequest
     QByteArray body;
 
     QByteArray header(const QByteArray &name) const { return headers.value(name.toLower()); }
+    // The Host header without its port, in lower case: which of the
+    // service's names the client meant.
+    QString hostName() const;
     bool isWebSocketUpgrade() const;
 };
 

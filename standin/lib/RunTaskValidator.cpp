@@ -1,5 +1,6 @@
 #include "RunTaskValidator.h"
 
+#include <QJsonArray>
 #include <QJsonValue>
 #include <QSet>
 
@@ -116,7 +117,15 @@ QString recognition(const QJsonObject &frame, const QStringList &models)
                                  {"input", Member::Object}});
         !problem.isEmpty())
         return problem;
-    if (QString problem = check(payload.value(QStringLiteral("parameters")).toObject(), QStringLiteral("payload.parameters"),
+    // Optional: the languages to expect, of which the service reads the first.
+    QJsonObject parameters = payload.value(QStringLiteral("parameters")).toObject();
+    if (parameters.contains(QStringLiteral("language_hints"))) {
+        const QJsonArray hints = parameters.take(QStringLiteral("language_hints")).toArray();
+        static const QStringList known{QStringLiteral("zh"), QStringLiteral("en"), QStringLiteral("ja")};
+        if (hints.isEmpty() || !known.contains(hints.first().toString()))
+            return QStringLiteral("payload.parameters.language_hints must be a list whose first item is \"zh\", \"en\" or \"ja\"");
+    }
+    if (QString problem = check(parameters, QStringLiteral("payload.parameters"),
                                 {{"sample_rate", Member::Integer, 16000},
                                  {"format", Member::String, QStringLiteral("pcm")},
                                  {"heartbeat", Member::Boolean},

@@ -191,6 +191,7 @@ std::optional<Scenario> Scenario::fromJson(const QByteArray &json, QString *erro
         root.remove(QLatin1String(name));
     Reader top(root, QStringLiteral("the scenario"), error);
     top.string("apiKey", scenario.apiKey);
+    top.answers("hostKeys", scenario.hostKeys);
     top.finish();
     if (!error->isEmpty())
         return std::nullopt;

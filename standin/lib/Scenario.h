@@ -96,6 +96,10 @@ struct VisionScript
 struct Scenario
 {
     QString apiKey = QStringLiteral("sk-standin-0123456789");
+    // Host name (as the client's Host header has it, without a port) → the
+    // only key accepted there, as a region's hosts accept only its keys.
+    // Hosts not listed take apiKey.
+    QHash<QString, QString> hostKeys;
     RecognitionScript recognition;
     SynthesisScript synthesis;
     ChatScript chat;

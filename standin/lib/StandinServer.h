@@ -23,6 +23,11 @@ public:
     explicit StandinServer(Scenario scenario = {}, QObject *parent = nullptr);
     ~StandinServer() override;
 
+    // Serves over TLS with this certificate chain and key (PEM), before
+    // listen(): for clients that use the service's real host names and trust
+    // the certificate's authority. False, with the reason, when they do not
+    // load.
+    bool useTls(const QString &certificateFile, const QString &keyFile, QString *error);
     // Listens on 127.0.0.1; port 0 picks a free one.
     bool listen(quint16 port = 0);
     // Stops accepting connections: the service is down.
@@ -30,9 +35,9 @@ public:
     quint16 port() const;
     QString errorString() const;
 
-    // ws://127.0.0.1:PORT/api-ws/v1/inference/
+    // ws://127.0.0.1:PORT/api-ws/v1/inference/ (wss:// over TLS)
     QUrl webSocketUrl() const;
-    // http://127.0.0.1:PORT/compatible-mode/v1
+    // http://127.0.0.1:PORT/compatible-mode/v1 (https:// over TLS)
     QString compatibleBaseUrl() const;
 
     const Scenario &scenario() const { return m_scenario; }
@@ -49,4 +54,5 @@ private:
     Scenario m_scenario;
     Recorder m_recorder;
     int m_connections = 0;
+    bool m_tls = false;
 };

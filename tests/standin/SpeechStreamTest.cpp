@@ -68,9 +68,9 @@ TEST_F(SpeechStreams, ABrokenOrStalledStreamKeepsWhatCameAndSaysWhy)
 
 TEST_F(SpeechStreams, APreparedConnectionServesTheNextSentenceAndIsClosedWhenNotNeeded)
 {
-    service->prepareSpeech();
+    service->prepareSpeech(config);
     ASSERT_TRUE(waitUntil([&] { return recorded(QStringLiteral("ws-upgrade")) == 1; }, 3000));
-    service->prepareSpeech(); // once is enough
+    service->prepareSpeech(config); // once is enough
     TestSupport::settle(100);
     EXPECT_EQ(recorded(QStringLiteral("ws-upgrade")), 1);
     EXPECT_EQ(recorded(QStringLiteral("ws-text")), 0) << "no task before there is a sentence";
@@ -87,7 +87,7 @@ TEST_F(SpeechStreams, APreparedConnectionServesTheNextSentenceAndIsClosedWhenNot
     TestSupport::settle(200); // the finished sentences' connections have gone
     const qsizetype texts = recorded(QStringLiteral("ws-text"));
     const qsizetype gone = recorded(QStringLiteral("ws-disconnected")) + recorded(QStringLiteral("ws-close"));
-    service->prepareSpeech();
+    service->prepareSpeech(config);
     ASSERT_TRUE(waitUntil([&] { return recorded(QStringLiteral("ws-upgrade")) == 3; }, 3000));
     service->dropPreparedSpeech();
     EXPECT_TRUE(waitUntil([&] {

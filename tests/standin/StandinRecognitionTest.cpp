@@ -96,8 +96,12 @@ TEST_F(StandinRecognition, EveryDeviationFromTheRunTaskIsRefusedNamingTheMember)
          [](auto &, auto &, auto &p) { p[QStringLiteral("format")] = QStringLiteral("wav"); }},
         {QStringLiteral("payload.parameters.format is missing"),
          [](auto &, auto &, auto &p) { p.remove(QStringLiteral("format")); }},
-        {QStringLiteral("payload.parameters.language_hints is not a known member"),
-         [](auto &, auto &, auto &p) { p[QStringLiteral("language_hints")] = QJsonArray{QStringLiteral("zh")}; }},
+        {QStringLiteral("payload.parameters.max_sentence_silence is not a known member"),
+         [](auto &, auto &, auto &p) { p[QStringLiteral("max_sentence_silence")] = 800; }},
+        {QStringLiteral("payload.parameters.language_hints must be a list whose first item is \"zh\", \"en\" or \"ja\""),
+         [](auto &, auto &, auto &p) { p[QStringLiteral("language_hints")] = QJsonArray{QStringLiteral("fr")}; }},
+        {QStringLiteral("payload.parameters.language_hints must be a list whose first item is \"zh\", \"en\" or \"ja\""),
+         [](auto &, auto &, auto &p) { p[QStringLiteral("language_hints")] = QStringLiteral("zh"); }},
         {QStringLiteral("payload.function must be \"recognition\""),
          [](auto &, auto &pl, auto &) { pl[QStringLiteral("function")] = QStringLiteral("Recognition"); }},
         {QStringLiteral("payload.input must be an empty object"),
@@ -200,14 +204,15 @@ TEST_F(StandinRecognition, SilenceDroppedConnectionsAndMalformedFramesArePlayed)
     }
 }
 
-TEST_F(StandinRecognition, TheUpgradeNeedsTheKeyAndTheEndpoint)
+TEST_F(StandinRecognition, TheUpgradeNeedsTheKeyOfItsHostAndTheEndpoint)
 {
-    auto statusOf = [this](const QByteArray &authorization, const QByteArray &path) {
+    auto statusOf = [this](const QByteArray &authorization, const QByteArray &path,
+                           const QByteArray &host = "127.0.0.1") {
         // The server runs in this thread: wait on the event loop, never block.
         QTcpSocket socket;
         socket.connectToHost(QHostAddress::LocalHost, server.port());
         EXPECT_TRUE(TestSupport::waitUntil([&] { return socket.state() == QAbstractSocket::ConnectedState; }));
-        QByteArray request = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\n"
+        QByteArray request = "GET " + path + " HTTP/1.1\r\nHost: " + host + "\r\nUpgrade: websocket\r\n"
                              "Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
                              "Sec-WebSocket-Version: 13\r\n";
         if (!authorization.isEmpty())
@@ -225,9 +230,23 @@ TEST_F(StandinRecognition, TheUpgradeNeedsTheKeyAndTheEndpoint)
     EXPECT_TRUE(statusOf("Bearer sk-wrong-key-000000", "/api-ws/v1/inference/").startsWith("HTTP/1.1 401"));
     EXPECT_TRUE(statusOf(good, "/api-ws/v2/inference/").startsWith("HTTP/1.1 404"));
 
+    // A host with a key of its own (a region's) takes only that key.
+    Scenario scenario = server.scenario();
+    scenario.hostKeys.insert(QStringLiteral("dashscope-intl.aliyuncs.com"), QStringLiteral("sk-intl-0123456789"));
+    server.setScenario(scenario);
+    const QByteArray intl = "Bearer sk-intl-0123456789";
+    EXPECT_TRUE(statusOf(good, "/api-ws/v1/inference/", "dashscope-intl.aliyuncs.com:443").startsWith("HTTP/1.1 401"));
+    EXPECT_TRUE(statusOf(intl, "/api-ws/v1/inference/", "DashScope-Intl.aliyuncs.com").startsWith("HTTP/1.1 101"));
+    EXPECT_TRUE(statusOf(intl, "/api-ws/v1/inference/", "dashscope.aliyuncs.com").startsWith("HTTP/1.1 401"));
+    EXPECT_TRUE(statusOf(good, "/api-ws/v1/inference/", "dashscope.aliyuncs.com").startsWith("HTTP/1.1 101"));
+
     const auto upgrades = server.recorder().recordsOfKind(QStringLiteral("ws-upgrade"));
-    ASSERT_EQ(upgrades.size(), 5);
+    ASSERT_EQ(upgrades.size(), 9);
     EXPECT_EQ(upgrades[3][QStringLiteral("authorization")].toString(), QStringLiteral("Bearer sk-w****0000"));
+    EXPECT_EQ(upgrades[0][QStringLiteral("host")].toString(), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(upgrades[5][QStringLiteral("host")].toString(), QStringLiteral("dashscope-intl.aliyuncs.com"))
+        << "the port goes and the case is folded";
+    EXPECT_EQ(upgrades[7][QStringLiteral("host")].toString(), QStringLiteral("dashscope.aliyuncs.com"));
     for (const QJsonObject &entry : server.recorder().records())
         EXPECT_FALSE(QJsonDocument(entry).toJson().contains(key().toUtf8())) << "the key is only kept masked";
 }

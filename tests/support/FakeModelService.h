@@ -77,7 +77,7 @@ public:
         co_return audio->bytes();
     }
 
-    void prepareSpeech() override { ++speechPrepared; }
+    void prepareSpeech(const AppConfig &) override { ++speechPrepared; }
     void dropPreparedSpeech() override { ++preparedDropped; }
 
     // The held synthesis of a sentence: part of its audio (its text), or

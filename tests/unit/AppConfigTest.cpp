@@ -21,7 +21,8 @@ const QByteArray kSevenMembers(R"({"llmModel":"qwen3.5-flash",)"
 TEST(AppConfig, EncodesItsMembersInFieldOrder)
 {
     EXPECT_EQ(AppConfig::defaults().toJson(),
-              kSevenMembers + R"(,"replacements":[],"keepHistory":true,"restoreClipboard":false,"keyRoute":"auto"})");
+              kSevenMembers + R"(,"replacements":[],"keepHistory":true,"restoreClipboard":false,"keyRoute":"auto",)"
+                              R"("serviceRegion":"beijing","workspaceId":"","asrLanguage":"auto"})");
 }
 
 TEST(AppConfig, ARecordWithoutTheLaterMembersLoadsAndABrokenOneKeepsTheRest)
@@ -33,18 +34,34 @@ TEST(AppConfig, ARecordWithoutTheLaterMembersLoadsAndABrokenOneKeepsTheRest)
     config.keepHistory = false;
     config.restoreClipboard = true;
     config.llmModel = QStringLiteral("qwen-plus");
+    config.serviceRegion = QStringLiteral("singapore");
+    config.workspaceId = QStringLiteral("llm-7Xk2-a9");
+    config.asrLanguage = QStringLiteral("ja");
     EXPECT_EQ(AppConfig::fromJson(config.toJson()), config);
 
     // A broken later member costs only itself, never the model settings.
     for (const QByteArray &broken : {QByteArray(R"("replacements":"千问")"),
                                      QByteArray(R"("replacements":[{"from":"a"}])"),
                                      QByteArray(R"("replacements":[{"from":1,"to":"b"}])"),
-                                     QByteArray(R"("keepHistory":"no")")}) {
+                                     QByteArray(R"("keepHistory":"no")"),
+                                     QByteArray(R"("serviceRegion":"frankfurt")"),
+                                     QByteArray(R"("serviceRegion":1)"),
+                                     QByteArray(R"("workspaceId":"ws.evil.example/x")"),
+                                     QByteArray(R"("workspaceId":"-ws")"),
+                                     QByteArray(R"("workspaceId":["ws"])"),
+                                     QByteArray(R"("asrLanguage":"fr")"),
+                                     QByteArray(R"("asrLanguage":["en"])")}) {
         const auto loaded = AppConfig::fromJson(kSevenMembers + ',' + broken + '}');
         ASSERT_TRUE(loaded) << broken.toStdString();
-        EXPECT_TRUE(loaded->replacements.isEmpty());
-        EXPECT_TRUE(loaded->keepHistory);
+        EXPECT_EQ(*loaded, AppConfig::defaults()) << broken.toStdString();
     }
+    // Each of the three costs only itself.
+    const auto mixed = AppConfig::fromJson(kSevenMembers + R"(,"serviceRegion":"singapore","workspaceId":"a b",)"
+                                                           R"("asrLanguage":"en"})");
+    ASSERT_TRUE(mixed);
+    EXPECT_EQ(mixed->serviceRegion, QStringLiteral("singapore"));
+    EXPECT_TRUE(mixed->workspaceId.isEmpty());
+    EXPECT_EQ(mixed->asrLanguage, QStringLiteral("en"));
 }
 
 TEST(AppConfig, RoundTripsFreeTextIncludingEmptyAndEscapedStrings)

@@ -119,9 +119,16 @@ TEST_F(CommandLine, ShowPrintsBothRecordsAndWritesNothing)
               QJsonDocument::fromJson(ShortcutConfig::defaults().toJson()).toJson(QJsonDocument::Compact));
     const QJsonObject app = shown.value(QStringLiteral("appConfig")).toObject();
     EXPECT_EQ(app.value(QStringLiteral("llmModel")).toString(), QStringLiteral("qwen3.5-flash"));
-    EXPECT_EQ(app.size(), 11);
+    EXPECT_EQ(app.size(), 14);
     EXPECT_TRUE(app.value(QStringLiteral("keepHistory")).toBool());
     EXPECT_EQ(app.value(QStringLiteral("keyRoute")).toString(), QStringLiteral("auto"));
+    EXPECT_EQ(app.value(QStringLiteral("serviceRegion")).toString(), QStringLiteral("beijing"));
+    const QJsonObject endpoints = shown.value(QStringLiteral("endpoints")).toObject();
+    EXPECT_EQ(endpoints.value(QStringLiteral("webSocket")).toString(),
+              QStringLiteral("wss://dashscope.aliyuncs.com/api-ws/v1/inference/"));
+    EXPECT_EQ(endpoints.value(QStringLiteral("compatibleMode")).toString(),
+              QStringLiteral("https://dashscope.aliyuncs.com/compatible-mode/v1"));
+    EXPECT_EQ(endpoints.value(QStringLiteral("native")).toString(), QStringLiteral("https://dashscope.aliyuncs.com/api/v1"));
     EXPECT_TRUE(settingsFile().isEmpty());
 }
 
@@ -137,8 +144,20 @@ TEST_F(CommandLine, SetStoresOneFieldOfEitherRecord)
                    QStringLiteral("shift")}).exitCode, 0);
     EXPECT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("keyRoute"),
                    QStringLiteral("portal")}).exitCode, 0);
+    EXPECT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("serviceRegion"),
+                   QStringLiteral("singapore")}).exitCode, 0);
+    EXPECT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("workspaceId"),
+                   QStringLiteral("llm-abc123")}).exitCode, 0);
+    EXPECT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("asrLanguage"),
+                   QStringLiteral("en")}).exitCode, 0);
 
     const QJsonObject shown = shownConfig();
+    // The workspace's host in the Singapore region, for all three.
+    const QJsonObject endpoints = shown.value(QStringLiteral("endpoints")).toObject();
+    EXPECT_EQ(endpoints.value(QStringLiteral("webSocket")).toString(),
+              QStringLiteral("wss://llm-abc123.ap-southeast-1.maas.aliyuncs.com/api-ws/v1/inference/"));
+    EXPECT_EQ(endpoints.value(QStringLiteral("native")).toString(),
+              QStringLiteral("https://llm-abc123.ap-southeast-1.maas.aliyuncs.com/api/v1"));
     const QJsonObject app = shown.value(QStringLiteral("appConfig")).toObject();
     EXPECT_EQ(app.value(QStringLiteral("keyRoute")).toString(), QStringLiteral("portal"));
     EXPECT_EQ(app.value(QStringLiteral("llmModel")).toString(), QStringLiteral("qwen-plus"));
@@ -177,6 +196,11 @@ TEST_F(CommandLine, BadFieldsAndValuesChangeNothing)
         {QStringLiteral("enableLLMPolish"), QStringLiteral("1")},
         {QStringLiteral("llmModel.name"), QStringLiteral("x")},
         {QStringLiteral("keyRoute"), QStringLiteral("telepathy")},
+        {QStringLiteral("serviceRegion"), QStringLiteral("hangzhou")},
+        {QStringLiteral("serviceRegion"), QStringLiteral("Singapore")},
+        {QStringLiteral("workspaceId"), QStringLiteral("evil.example.com/")},
+        {QStringLiteral("workspaceId"), QStringLiteral("ws_1")},
+        {QStringLiteral("asrLanguage"), QStringLiteral("de")},
     };
     for (const QStringList &fieldValue : bad) {
         auto result = run(QStringList{QStringLiteral("config"), QStringLiteral("set")} + fieldValue);

@@ -1,6 +1,7 @@
 #include "DuplexProtocol.h"
 #include "SocketErrors.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QSet>
@@ -57,6 +58,28 @@ TEST(DuplexProtocol, PathsReadOnlyThroughObjectsOfTheRightType)
     EXPECT_EQ(DuplexProtocol::billedDuration(payloadOf(R"({"usage":{"duration":3e40}})")), std::nullopt)
         << "beyond 64 bits is refused, not converted";
     EXPECT_EQ(DuplexProtocol::billedDuration(payloadOf(R"({"usage":null})")), std::nullopt);
+}
+
+TEST(DuplexProtocol, ARecognitionTaskNamesTheLanguageOnlyWhenOneIsChosen)
+{
+    const QString id = DuplexProtocol::makeTaskId();
+    const QByteArray automatic = DuplexProtocol::recognitionRunTaskFrame(id, QStringLiteral("fun-asr-realtime"));
+    EXPECT_EQ(automatic, DuplexProtocol::recognitionRunTaskFrame(id, QStringLiteral("fun-asr-realtime"), QString()));
+    EXPECT_EQ(automatic,
+              QStringLiteral(R"({"header":{"action":"run-task","streaming":"duplex","task_id":"%1"},)"
+                             R"("payload":{"function":"recognition","input":{},"model":"fun-asr-realtime",)"
+                             R"("parameters":{"format":"pcm","heartbeat":true,"sample_rate":16000,)"
+                             R"("semantic_punctuation_enabled":true},"task":"asr","task_group":"audio"}})")
+                  .arg(id)
+                  .toUtf8());
+    for (const QString &language : {QStringLiteral("zh"), QStringLiteral("en"), QStringLiteral("ja")}) {
+        const auto frame =
+            DuplexProtocol::parse(DuplexProtocol::recognitionRunTaskFrame(id, QStringLiteral("fun-asr-realtime"), language));
+        ASSERT_TRUE(frame && frame->payload);
+        const QJsonObject parameters = frame->payload->value(QStringLiteral("parameters")).toObject();
+        EXPECT_EQ(parameters.value(QStringLiteral("language_hints")).toArray(), QJsonArray{language});
+        EXPECT_EQ(parameters.value(QStringLiteral("sample_rate")).toInt(), 16000);
+    }
 }
 
 TEST(DuplexProtocol, AFailureWithoutAMessageIsUnknown)

@@ -2,6 +2,9 @@
 #include "DesktopNotifier.h"
 #include "FailureNotices.h"
 
+#include <QCoroSignal>
+#include <QTimer>
+
 #include <gtest/gtest.h>
 
 using TestSupport::waitUntil;
@@ -32,10 +35,21 @@ protected:
         desktop.screenImage = QImage(800, 600, QImage::Format_RGB32);
         desktop.screenImage.fill(Qt::white);
         makeController();
-        notices = std::make_unique<FailureNotices>(*controller, notifier, [this](const QString &summary, const QString &) {
-            trayMessages << summary;
-            return trayShown;
-        });
+        notices = std::make_unique<FailureNotices>(
+            *controller, notifier,
+            [this](const QString &summary, const QString &) {
+                trayMessages << summary;
+                return trayShown;
+            },
+            [this]() -> QCoro::Task<QString> {
+                ++explainersAsked;
+                // The answer comes later, as the other region's would.
+                QTimer later;
+                later.setSingleShot(true);
+                later.start(explainerDelayMs);
+                co_await qCoro(&later, &QTimer::timeout);
+                co_return explanation;
+            });
     }
 
     void run(std::uint64_t key)
@@ -48,6 +62,9 @@ protected:
     RecordingNotifier notifier;
     QStringList trayMessages;
     bool trayShown = true;
+    int explainersAsked = 0;
+    int explainerDelayMs = 10;
+    QString explanation;
     std::unique_ptr<FailureNotices> notices;
 };
 
@@ -73,6 +90,45 @@ TEST_F(Notices, OnlyEndingsThatNeedTheUserAreTold)
     ASSERT_EQ(notifier.shown.size(), 2);
     EXPECT_EQ(notifier.shown[1], QStringLiteral("分析失败：Invalid API-key provided.|"));
     EXPECT_TRUE(trayMessages.isEmpty());
+}
+
+TEST_F(Notices, ARefusedKeyIsExplainedOnceWhenTheOtherRegionTakesItAndOnlyThen)
+{
+    // A failure that is not about the key asks nothing.
+    service.visionReply = ServiceError{QStringLiteral("APIError"), 500, QStringLiteral("Internal error")};
+    run(ModifierMask::Command);
+    ASSERT_EQ(notifier.shown.size(), 1);
+    EXPECT_EQ(explainersAsked, 0);
+
+    // Refused, and the other region does not take the key either: the
+    // refusal stands alone.
+    service.visionReply = ServiceError{QStringLiteral("APIError"), 401, QStringLiteral("Invalid API-key provided.")};
+    run(ModifierMask::Command);
+    ASSERT_TRUE(waitUntil([this] { return explainersAsked == 1; }));
+    TestSupport::settle(50);
+    EXPECT_EQ(notifier.shown.size(), 2);
+
+    // The other region takes it: a second notice says so, after the first.
+    explanation = QStringLiteral("这个 API Key 属于新加坡地域");
+    service.visionReply = ServiceError{QStringLiteral("APIError"), 401, QStringLiteral("Invalid API-key provided.")};
+    run(ModifierMask::Command);
+    ASSERT_TRUE(waitUntil([this] { return notifier.shown.size() == 4; })) << notifier.shown.join(u'\n').toStdString();
+    EXPECT_EQ(notifier.shown[2], QStringLiteral("分析失败：Invalid API-key provided.|"));
+    EXPECT_EQ(notifier.shown[3], QStringLiteral("分析失败：Invalid API-key provided.|这个 API Key 属于新加坡地域"));
+    EXPECT_EQ(explainersAsked, 2);
+    EXPECT_EQ(log.linesStartingWith(QStringLiteral("🔔 [通知] 分析失败：Invalid API-key provided.（这个 API Key")).size(), 1);
+
+    // An answer that comes after a newer run's notice does not cover it.
+    explainerDelayMs = 400;
+    service.visionReply = ServiceError{QStringLiteral("APIError"), 401, QStringLiteral("Invalid API-key provided.")};
+    run(ModifierMask::Command);
+    desktop.pasteWorks = false;
+    run(ModifierMask::Option);
+    ASSERT_EQ(notifier.shown.size(), 6);
+    TestSupport::settle(600);
+    EXPECT_EQ(explainersAsked, 3);
+    EXPECT_EQ(notifier.shown.size(), 6) << notifier.shown.last().toStdString();
+    EXPECT_TRUE(notifier.shown.last().startsWith(QStringLiteral("文本已复制到剪贴板")));
 }
 
 TEST_F(Notices, WithoutANotificationServerTheTraySaysItAndWithoutEitherTheLogDoes)

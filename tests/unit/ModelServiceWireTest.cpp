@@ -80,6 +80,63 @@ TEST(DashScopeEndpoints, TheEnvironmentOverridesTheProductionEndpointForBothTask
               QString::fromLatin1(DashScopeEndpoints::kProductionDuplex));
 }
 
+TEST(DashScopeEndpoints, RegionWorkspaceBaseAndOverrideChooseTheThreeAddresses)
+{
+    const QString custom = QStringLiteral("https://proxy.example.test/v1");
+    const QString local = QStringLiteral("ws://127.0.0.1:4567/api-ws/v1/inference/");
+    struct Row
+    {
+        const char *region;
+        const char *workspace;
+        bool customBase;
+        bool overridden;
+        const char *host; // of the derived addresses
+    };
+    const Row rows[] = {
+        {"beijing", "", false, false, "dashscope.aliyuncs.com"},
+        {"singapore", "", false, false, "dashscope-intl.aliyuncs.com"},
+        {"beijing", "ws-1a", false, false, "ws-1a.cn-beijing.maas.aliyuncs.com"},
+        {"singapore", "ws-1a", false, false, "ws-1a.ap-southeast-1.maas.aliyuncs.com"},
+        {"singapore", "", true, false, "dashscope-intl.aliyuncs.com"},
+        {"singapore", "ws-1a", false, true, "ws-1a.ap-southeast-1.maas.aliyuncs.com"},
+        {"beijing", "", true, true, "dashscope.aliyuncs.com"},
+    };
+    for (const Row &row : rows) {
+        AppConfig config;
+        config.serviceRegion = QString::fromLatin1(row.region);
+        config.workspaceId = QString::fromLatin1(row.workspace);
+        if (row.customBase)
+            config.compatibleBaseURL = custom;
+        const DashScopeEndpoints endpoints = DashScopeEndpoints::derive(config, row.overridden ? local : QString());
+        const QString host = QString::fromLatin1(row.host);
+        const std::string where = std::string(row.region) + "/" + row.workspace + (row.customBase ? "/custom" : "")
+                                  + (row.overridden ? "/overridden" : "");
+        EXPECT_EQ(endpoints.duplex.toString(),
+                  row.overridden ? local : QStringLiteral("wss://%1/api-ws/v1/inference/").arg(host)) << where;
+        EXPECT_EQ(endpoints.compatibleBase,
+                  row.customBase ? custom : QStringLiteral("https://%1/compatible-mode/v1").arg(host)) << where;
+        EXPECT_EQ(endpoints.nativeBase, QStringLiteral("https://%1/api/v1").arg(host)) << where;
+    }
+    // The defaults are byte for byte what the program always used.
+    const DashScopeEndpoints defaults = DashScopeEndpoints::derive(AppConfig::defaults(), {});
+    EXPECT_EQ(defaults.duplex.toString(), QString::fromLatin1(DashScopeEndpoints::kProductionDuplex));
+    EXPECT_EQ(defaults.compatibleBase, QString::fromLatin1(AppConfig::kDefaultCompatibleBaseURL));
+    EXPECT_EQ(defaults.synthesis().toString(), QStringLiteral("wss://dashscope.aliyuncs.com/api-ws/v1/inference"));
+}
+
+TEST(DashScopeEndpoints, AClientWithoutAFixedWebSocketFollowsEachCallsSettings)
+{
+    AppConfig singapore;
+    singapore.serviceRegion = QStringLiteral("singapore");
+    const DashScopeEndpoints following = DashScopeEndpoints::fixedByEnvironment();
+    EXPECT_TRUE(following.duplex.isEmpty());
+    EXPECT_EQ(following.recognition(singapore).host(), QStringLiteral("dashscope-intl.aliyuncs.com"));
+    EXPECT_EQ(following.synthesis(AppConfig::defaults()).toString(),
+              QStringLiteral("wss://dashscope.aliyuncs.com/api-ws/v1/inference"));
+    const DashScopeEndpoints fixed{QUrl(QStringLiteral("ws://127.0.0.1:9/api-ws/v1/inference/"))};
+    EXPECT_EQ(fixed.recognition(singapore).host(), QStringLiteral("127.0.0.1"));
+}
+
 TEST(NetworkTimeouts, TheEnvironmentScalesEveryWaitAndABadValueChangesNothing)
 {
     using namespace std::chrono_literals;

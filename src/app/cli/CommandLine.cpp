@@ -95,11 +95,14 @@ QString usage()
         "\n"
         "Settings fields: llmModel, compatibleBaseURL, asrModel, ttsModel, ttsVoice, vlModel,\n"
         "enableLLMPolish, keepHistory, restoreClipboard (true|false), keyRoute (auto|x11|evdev|portal|bindings: how\n"
-        "the mode keys are read, from the next start), and MODE.modifier (option|control|command|shift) and\n"
+        "the mode keys are read, from the next start), serviceRegion (beijing|singapore: where your key was\n"
+        "made), workspaceId (optional: your workspace's own host), asrLanguage (auto|zh|en|ja: what the\n"
+        "recogniser expects), and MODE.modifier (option|control|command|shift) and\n"
         "MODE.enabled (true|false) for MODE voiceInput, chatAssistant, bffReply.\n"
         "Keys: option = Alt, control = Ctrl, command = Super, shift = Shift.\n"
         "The history lives in $XDG_DATA_HOME/orvo/Quillwren/history.jsonl (readable by you alone).\n"
-        "The service: the compatibleBaseURL setting, and $QUILLWREN_WS_URL for the WebSocket endpoint.\n"
+        "The service: serviceRegion and workspaceId choose its hosts (`config show` prints them); a\n"
+        "compatibleBaseURL of your own wins for chat and vision, $QUILLWREN_WS_URL for the WebSocket.\n"
         "\n"
         "Exit status: 0 success, 1 failure, 2 bad command line (nothing changed).");
 }

@@ -1,6 +1,7 @@
 #include "ConfigCommand.h"
 
 #include "Console.h"
+#include "DashScopeEndpoints.h"
 #include "Json.h"
 #include "SettingsStore.h"
 
@@ -33,8 +34,20 @@ std::optional<QJsonValue> parseValue(const QString &member, const QJsonValue &cu
         *problem = QStringLiteral("expects one of option, control, command, shift");
         return std::nullopt;
     }
-    if (member == QLatin1String("keyRoute") && !AppConfig::keyRoutes().contains(text)) {
-        *problem = QStringLiteral("expects one of ") + AppConfig::keyRoutes().join(QStringLiteral(", "));
+    // Members with a fixed set of values: a value outside it would load as
+    // the default, so it is refused instead of silently dropped.
+    const std::pair<const char *, const QStringList &> choices[] = {{"keyRoute", AppConfig::keyRoutes()},
+                                                                   {"serviceRegion", AppConfig::serviceRegions()},
+                                                                   {"asrLanguage", AppConfig::asrLanguages()}};
+    for (const auto &[name, values] : choices) {
+        if (member == QLatin1String(name) && !values.contains(text)) {
+            *problem = QStringLiteral("expects one of ") + values.join(QStringLiteral(", "));
+            return std::nullopt;
+        }
+    }
+    if (member == QLatin1String("workspaceId") && !AppConfig::isValidWorkspaceId(text)) {
+        *problem = QStringLiteral("a workspace ID is made of letters, digits and hyphens (it becomes part of the "
+                                  "service's host name); leave it empty for the region's shared host");
         return std::nullopt;
     }
     return QJsonValue(text);
@@ -55,11 +68,19 @@ int ConfigCommand::run(const QStringList &args)
 
 int ConfigCommand::show()
 {
+    const AppConfig appConfig = m_store.loadAppConfig();
+    // Where the settings (and $QUILLWREN_WS_URL) send each request.
+    const DashScopeEndpoints endpoints = DashScopeEndpoints::forConfig(appConfig);
+    const QByteArray derived = Json::ObjectWriter()
+                                   .add(QStringLiteral("webSocket"), endpoints.duplex.toString())
+                                   .add(QStringLiteral("compatibleMode"), endpoints.compatibleBase)
+                                   .add(QStringLiteral("native"), endpoints.nativeBase)
+                                   .bytes();
     const QByteArray json = Json::ObjectWriter()
                                 .addRaw(QString::fromLatin1(SettingsStore::kShortcutConfigKey),
                                         m_store.loadShortcutConfig().toJson())
-                                .addRaw(QString::fromLatin1(SettingsStore::kAppConfigKey),
-                                        m_store.loadAppConfig().toJson())
+                                .addRaw(QString::fromLatin1(SettingsStore::kAppConfigKey), appConfig.toJson())
+                                .addRaw(QStringLiteral("endpoints"), derived)
                                 .bytes();
     Console::out(QString::fromUtf8(json));
     return Console::Success;

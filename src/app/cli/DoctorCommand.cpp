@@ -7,6 +7,8 @@
 #include "KeychainManager.h"
 #include "Log.h"
 #include "ServiceCheck.h"
+
+#include <QElapsedTimer>
 #include "SettingsStore.h"
 
 namespace {
@@ -55,19 +57,39 @@ QCoro::Task<QString> DoctorCommand::serviceLine()
     if (!KeychainManager::isConfigured(key))
         co_return QStringLiteral("service: not checked, no API key is stored — store yours with `quillwren key set` "
                                  "(it reads the key from standard input)");
-    const QString base = m_application.settings().loadAppConfig().compatibleBaseURL;
-    const QUrl duplex = m_application.endpoints().duplex;
-    const ServiceCheck::Result result =
-        co_await ServiceCheck::run(*key, base, duplex, m_application.timeouts().serviceCheck);
+    const AppConfig config = m_application.settings().loadAppConfig();
+    const DashScopeEndpoints endpoints = DashScopeEndpoints::forConfig(config);
+    const QString base = endpoints.compatibleBase;
+    const QUrl duplex = endpoints.duplex;
+    const auto bound = m_application.timeouts().serviceCheck;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const ServiceCheck::Result result = co_await ServiceCheck::run(*key, base, duplex, bound);
     const QString masked = Log::maskApiKey(*key);
     switch (result.outcome) {
     case ServiceCheck::Outcome::Accepted:
         co_return QStringLiteral("service: reachable, and the key %1 is accepted (%2, %3)")
             .arg(masked, base, duplex.toDisplayString());
-    case ServiceCheck::Outcome::Refused:
-        co_return QStringLiteral("service: the key %1 was refused: %2 — store the right key with `quillwren key set` "
+    case ServiceCheck::Outcome::Refused: {
+        // The same refusal comes for a key of the other region: ask it,
+        // within what is left of the bound.
+        const auto left = std::max(std::chrono::milliseconds(1000),
+                                   bound - std::chrono::milliseconds(elapsed.elapsed()));
+        const ServiceCheck::RegionVerdict verdict =
+            co_await ServiceCheck::otherRegion(*key, config.serviceRegion, left);
+        if (verdict.belongsElsewhere())
+            co_return QStringLiteral("service: the key %1 belongs to the %2 region, not to %3 as set (%4 refused it, "
+                                     "the %2 region accepts it) — `%5` fixes it")
+                .arg(masked, ServiceCheck::regionName(verdict.acceptingRegion),
+                     ServiceCheck::regionName(config.serviceRegion), endpoints.compatibleBase,
+                     ServiceCheck::regionCommand(verdict.acceptingRegion));
+        co_return QStringLiteral("service: the key %1 was refused: %2 — %3store the right key with `quillwren key set` "
                                  "(the DashScope console lists your keys)")
-            .arg(masked, result.detail);
+            .arg(masked, result.detail,
+                 verdict.refusedThere ? QStringLiteral("the key is wrong (the Singapore and the Beijing region both "
+                                                       "refuse it): ")
+                                      : QString());
+    }
     case ServiceCheck::Outcome::Unreachable:
         break;
     }

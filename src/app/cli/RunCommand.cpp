@@ -59,7 +59,8 @@ int RunCommand::run(QCoreApplication &app, const QStringList &args)
                           [this] { return m_application.settingsServices(); },
                           [this]() -> DesktopNotifier & { return m_application.notifier(); },
                           [this] { return m_application.accessibilityProblem(); },
-                          [this] { return capabilityLines(m_application.capabilities()); }});
+                          [this] { return capabilityLines(m_application.capabilities()); },
+                          [this] { return m_application.explainRefusedKey(); }});
     delegate.applicationDidFinishLaunching();
     m_application.logCapabilities();
     m_application.prepareDesktop();

@@ -61,12 +61,11 @@ void RealtimeASRService::warmUp(const AppConfig &config)
 
 QCoro::Task<> RealtimeASRService::runWarmUp(AppConfig config, std::shared_ptr<WarmUp> warmUp)
 {
-    Q_UNUSED(config); // recognition always asks for the one realtime model
     // The microphone opens at once, with the connection, so that the words
     // spoken while the long press is still being recognised are kept.
     discardPreRoll();
     QCoro::Task<VoidResult> engine = setupAudioEngine();
-    QCoro::Task<VoidResult> opened = m_connection->open();
+    QCoro::Task<VoidResult> opened = m_connection->open(config);
     VoidResult result = co_await opened;
     const VoidResult engineResult = co_await engine;
     if (result && !engineResult)
@@ -101,11 +100,10 @@ void RealtimeASRService::cancelWarmUp()
 
 QCoro::Task<VoidResult> RealtimeASRService::connect(AppConfig config)
 {
-    Q_UNUSED(config); // recognition always asks for the one realtime model
     if (m_phase == Phase::Recording)
         m_phase = Phase::Reconnecting; // audio waits for the new task
     stopAudioEngine();
-    co_return co_await m_connection->open();
+    co_return co_await m_connection->open(config);
 }
 
 QCoro::Task<VoidResult> RealtimeASRService::startRecognition(AppConfig config)

@@ -1,5 +1,7 @@
 #include "RealtimeASRConnection.h"
 
+#include "DashScopeEndpoints.h"
+
 #include "DuplexProtocol.h"
 #include "Log.h"
 #include "Scheduler.h"
@@ -25,7 +27,7 @@ RealtimeASRConnection::RealtimeASRConnection(ApiKeyProvider apiKey, QUrl endpoin
                                              const RealtimeASRTimings &timings, QObject *parent)
     : QObject(parent)
     , m_apiKey(std::move(apiKey))
-    , m_endpoint(std::move(endpoint))
+    , m_fixedEndpoint(std::move(endpoint))
     , m_scheduler(scheduler)
     , m_timings(timings)
 {
@@ -36,9 +38,14 @@ RealtimeASRConnection::~RealtimeASRConnection()
     abandon();
 }
 
-QCoro::Task<VoidResult> RealtimeASRConnection::open()
+QCoro::Task<VoidResult> RealtimeASRConnection::open(AppConfig config)
 {
     const qint64 generation = ++m_generation;
+    const QUrl endpoint = m_fixedEndpoint.isEmpty() ? DashScopeEndpoints::forConfig(config).recognition() : m_fixedEndpoint;
+    if (endpoint != m_endpoint)
+        m_session.reset();
+    m_endpoint = endpoint;
+    m_language = config.asrLanguage == QLatin1String("auto") ? QString() : config.asrLanguage;
     m_connectTimeout.reset();
     closeSocket();
     releaseFinish(std::nullopt);
@@ -130,7 +137,9 @@ void RealtimeASRConnection::sendRunTask()
     m_taskId = DuplexProtocol::makeTaskId();
     Log::line(QStringLiteral("📤 [RealtimeASR] 发送 run-task：%1, 格式：PCM, 采样率：16000Hz, heartbeat:true")
                   .arg(QLatin1String(kModel)));
-    const QByteArray frame = DuplexProtocol::recognitionRunTaskFrame(m_taskId, QLatin1String(kModel));
+    if (!m_language.isEmpty())
+        Log::line(QStringLiteral("🗣️ [RealtimeASR] 识别语言：") + m_language);
+    const QByteArray frame = DuplexProtocol::recognitionRunTaskFrame(m_taskId, QLatin1String(kModel), m_language);
     if (m_socket->sendTextMessage(QString::fromUtf8(frame)) > 0)
         Log::line(QStringLiteral("✅ [RealtimeASR] run-task 发送成功"));
     else

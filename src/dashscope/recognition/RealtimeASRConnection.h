@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ApiKeyProvider.h"
+#include "AppConfig.h"
 #include "NetworkTimeouts.h"
 #include "OneShot.h"
 #include "ServiceError.h"
@@ -55,7 +56,8 @@ public:
     // A handshake that gets no answer for this long fails.
     static constexpr std::chrono::milliseconds kHandshakeTimeout{30000};
 
-    // The scheduler must outlive the connection.
+    // The scheduler must outlive the connection. An empty endpoint: each
+    // connection goes where the settings it is opened with say.
     RealtimeASRConnection(ApiKeyProvider apiKey, QUrl endpoint, Scheduler &scheduler, const RealtimeASRTimings &timings,
                           QObject *parent = nullptr);
     ~RealtimeASRConnection() override;
@@ -72,8 +74,9 @@ public:
 
     // A new generation: drops the previous connection and releases its waits,
     // reads the key, opens the socket, sends run-task after the run-task delay
-    // and returns once the service has started the task (or why not).
-    QCoro::Task<VoidResult> open();
+    // and returns once the service has started the task (or why not). The
+    // settings give the address (unless fixed) and the language.
+    QCoro::Task<VoidResult> open(AppConfig config);
     // Sends finish-task and waits, bounded, for the end of the task: the
     // transcript handed to completeFinish(), or nothing when the task ended
     // any other way (the caller keeps what it has).
@@ -126,7 +129,10 @@ private:
     void setConnected(bool connected);
 
     ApiKeyProvider m_apiKey;
+    QUrl m_fixedEndpoint;
+    // The current connection's.
     QUrl m_endpoint;
+    QString m_language;
     Scheduler &m_scheduler;
     const RealtimeASRTimings &m_timings;
 

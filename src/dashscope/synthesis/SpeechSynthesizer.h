@@ -3,6 +3,7 @@
 #include "ApiKeyProvider.h"
 #include "AppConfig.h"
 #include "AudioStream.h"
+#include "DashScopeEndpoints.h"
 #include "ServiceError.h"
 
 #include <QObject>
@@ -27,8 +28,9 @@ public:
     // the time the service keeps an idle connection open.
     static constexpr std::chrono::milliseconds kPreparedIdleLimit{30000};
 
-    // timeout bounds a whole call, from asking to the last audio.
-    SpeechSynthesizer(ApiKeyProvider apiKey, QUrl endpoint, std::chrono::milliseconds timeout,
+    // timeout bounds a whole call, from asking to the last audio. Each call
+    // connects where its settings say, unless endpoints fixes the WebSocket.
+    SpeechSynthesizer(ApiKeyProvider apiKey, DashScopeEndpoints endpoints, std::chrono::milliseconds timeout,
                       QObject *parent = nullptr);
     ~SpeechSynthesizer() override;
 
@@ -37,21 +39,22 @@ public:
     // The whole clip.
     QCoro::Task<Result<QByteArray>> synthesizeSpeech(QString text, AppConfig config);
 
-    // Opens the connection the next synthesis will use; nothing when one is
-    // open already or there is no key.
-    void prepareConnection();
+    // Opens the connection the next synthesis with these settings will use;
+    // nothing when one is open already or there is no key.
+    void prepareConnection(const AppConfig &config);
     // Closes the prepared connection if nobody has used it.
     void dropPreparedConnection();
 
 private:
-    QCoro::Task<> openPrepared(quint64 generation);
+    QCoro::Task<> openPrepared(quint64 generation, QUrl endpoint);
     QCoro::Task<> run(std::shared_ptr<AudioStream> stream, QString text, AppConfig config);
 
     ApiKeyProvider m_apiKey;
-    QUrl m_endpoint;
+    DashScopeEndpoints m_endpoints;
     std::chrono::milliseconds m_timeout;
     std::unique_ptr<QWebSocket> m_prepared;
     QString m_preparedKey;
+    QUrl m_preparedEndpoint;
     quint64 m_prepareGeneration = 0;
     QTimer m_preparedIdle;
 };

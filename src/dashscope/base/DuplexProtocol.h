@@ -17,8 +17,10 @@ QString makeTaskId();
 // A client frame: the header (action, task id, "duplex") and the payload.
 QByteArray envelope(const char *action, const QString &taskId, const QJsonObject &payload);
 
-// Recognition: 16 kHz PCM, heartbeats and semantic punctuation on.
-QByteArray recognitionRunTaskFrame(const QString &taskId, const QString &model);
+// Recognition: 16 kHz PCM, heartbeats and semantic punctuation on; with a
+// language ("zh", "en", "ja") the service is told to expect it, without one
+// it detects the language itself.
+QByteArray recognitionRunTaskFrame(const QString &taskId, const QString &model, const QString &language = {});
 // Synthesis: one MP3 at 22050 Hz in the given voice.
 QByteArray synthesisRunTaskFrame(const QString &taskId, const QString &model, const QString &voice);
 QByteArray continueTaskFrame(const QString &taskId, const QString &text);

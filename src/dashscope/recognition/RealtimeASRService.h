@@ -55,9 +55,9 @@ public:
         Reconnecting, // the user still records, the task is being replaced; audio waits
     };
 
-    // The scheduler defaults to the Qt event loop.
-    RealtimeASRService(ApiKeyProvider apiKey, AudioCapture &audio,
-                       QUrl endpoint = DashScopeEndpoints::fromEnvironment().recognition(), Timings timings = {},
+    // The scheduler defaults to the Qt event loop. An empty endpoint: each
+    // take connects where its settings (and $QUILLWREN_WS_URL) say.
+    RealtimeASRService(ApiKeyProvider apiKey, AudioCapture &audio, QUrl endpoint = {}, Timings timings = {},
                        std::unique_ptr<Scheduler> scheduler = {}, QObject *parent = nullptr);
     ~RealtimeASRService() override;
 

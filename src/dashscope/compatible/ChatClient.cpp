@@ -1,6 +1,7 @@
 #include "ChatClient.h"
 
 #include "CompatibleMode.h"
+#include "DashScopeEndpoints.h"
 #include "Log.h"
 #include "SseLineReader.h"
 
@@ -39,9 +40,10 @@ QCoro::Task<> ChatClient::run(QList<LLMMessage> messages, AppConfig config, std:
         stream->finish(ServiceError::apiKeyMissing());
         co_return;
     }
-    const auto url = CompatibleMode::chatCompletionsUrl(config.compatibleBaseURL);
+    const QString base = DashScopeEndpoints::forConfig(config).compatibleBase;
+    const auto url = CompatibleMode::chatCompletionsUrl(base);
     if (!url) {
-        stream->finish(CompatibleMode::invalidUrlError(config.compatibleBaseURL));
+        stream->finish(CompatibleMode::invalidUrlError(base));
         co_return;
     }
     QNetworkRequest request = CompatibleMode::jsonRequest(*url, *key, m_inactivityTimeout);

@@ -2,6 +2,7 @@
 
 #include "ChatRecords.h"
 #include "CompatibleMode.h"
+#include "DashScopeEndpoints.h"
 #include "Log.h"
 
 #include <QNetworkAccessManager>
@@ -38,9 +39,10 @@ QCoro::Task<Result<QString>> VisionClient::analyzeChatScreenshot(QString base64J
     const std::optional<QString> key = co_await configuredKey(m_apiKey);
     if (!key)
         co_return ServiceError::apiKeyMissing();
-    const auto url = CompatibleMode::chatCompletionsUrl(config.compatibleBaseURL);
+    const QString base = DashScopeEndpoints::forConfig(config).compatibleBase;
+    const auto url = CompatibleMode::chatCompletionsUrl(base);
     if (!url)
-        co_return CompatibleMode::invalidUrlError(config.compatibleBaseURL);
+        co_return CompatibleMode::invalidUrlError(base);
 
     const QNetworkRequest request = CompatibleMode::jsonRequest(*url, *key, m_inactivityTimeout);
     const QList<VLContentPart> parts{

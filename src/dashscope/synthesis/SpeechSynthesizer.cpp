@@ -5,9 +5,9 @@
 
 #include <QWebSocket>
 
-SpeechSynthesizer::SpeechSynthesizer(ApiKeyProvider apiKey, QUrl endpoint, std::chrono::milliseconds timeout,
-                                     QObject *parent)
-    : QObject(parent), m_apiKey(std::move(apiKey)), m_endpoint(std::move(endpoint)), m_timeout(timeout)
+SpeechSynthesizer::SpeechSynthesizer(ApiKeyProvider apiKey, DashScopeEndpoints endpoints,
+                                     std::chrono::milliseconds timeout, QObject *parent)
+    : QObject(parent), m_apiKey(std::move(apiKey)), m_endpoints(std::move(endpoints)), m_timeout(timeout)
 {
     m_preparedIdle.setSingleShot(true);
     m_preparedIdle.setInterval(kPreparedIdleLimit);
@@ -22,22 +22,23 @@ SpeechSynthesizer::~SpeechSynthesizer()
     dropPreparedConnection();
 }
 
-void SpeechSynthesizer::prepareConnection()
+void SpeechSynthesizer::prepareConnection(const AppConfig &config)
 {
     const quint64 generation = ++m_prepareGeneration;
     if (!m_prepared)
-        openPrepared(generation);
+        openPrepared(generation, m_endpoints.synthesis(config));
 }
 
-QCoro::Task<> SpeechSynthesizer::openPrepared(quint64 generation)
+QCoro::Task<> SpeechSynthesizer::openPrepared(quint64 generation, QUrl endpoint)
 {
     const std::optional<QString> key = co_await configuredKey(m_apiKey);
     // Dropped (or opened by a later call) while the key was being read.
     if (!key || generation != m_prepareGeneration || m_prepared)
         co_return;
     Log::line(QStringLiteral("🔌 [TTS] 预先建立语音合成连接"));
-    m_prepared = SynthesisCall::openSocket(m_endpoint, *key);
+    m_prepared = SynthesisCall::openSocket(endpoint, *key);
     m_preparedKey = *key;
+    m_preparedEndpoint = endpoint;
     m_preparedIdle.start();
 }
 
@@ -67,15 +68,16 @@ QCoro::Task<> SpeechSynthesizer::run(std::shared_ptr<AudioStream> stream, QStrin
     }
     Log::line(QStringLiteral("🔊 [TTS] 开始 WebSocket 语音合成，模型：%1，语音：%2").arg(config.ttsModel, config.ttsVoice));
     // The prepared connection serves the first call after it, if its key
-    // is still the one configured.
+    // and its address are still the ones configured.
+    const QUrl endpoint = m_endpoints.synthesis(config);
     std::unique_ptr<QWebSocket> socket;
-    if (m_prepared && m_preparedKey == *key) {
+    if (m_prepared && m_preparedKey == *key && m_preparedEndpoint == endpoint) {
         m_preparedIdle.stop();
         ++m_prepareGeneration;
         socket = std::exchange(m_prepared, {});
     }
     dropPreparedConnection();
-    auto call = std::make_unique<SynthesisCall>(std::move(socket), m_endpoint, *key, text, config, m_timeout, stream);
+    auto call = std::make_unique<SynthesisCall>(std::move(socket), endpoint, *key, text, config, m_timeout, stream);
     co_await call->done();
     call.release()->deleteLater(); // its socket may still be signalling
 }

@@ -2,6 +2,7 @@
 
 #include "Json.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QUuid>
 
@@ -33,12 +34,15 @@ QByteArray envelope(const char *action, const QString &taskId, const QJsonObject
         .toJson(QJsonDocument::Compact);
 }
 
-QByteArray recognitionRunTaskFrame(const QString &taskId, const QString &model)
+QByteArray recognitionRunTaskFrame(const QString &taskId, const QString &model, const QString &language)
 {
-    const QJsonObject parameters{{QStringLiteral("sample_rate"), 16000},
-                                 {QStringLiteral("format"), QStringLiteral("pcm")},
-                                 {QStringLiteral("heartbeat"), true},
-                                 {QStringLiteral("semantic_punctuation_enabled"), true}};
+    QJsonObject parameters{{QStringLiteral("sample_rate"), 16000},
+                           {QStringLiteral("format"), QStringLiteral("pcm")},
+                           {QStringLiteral("heartbeat"), true},
+                           {QStringLiteral("semantic_punctuation_enabled"), true}};
+    // The service reads only the first hint.
+    if (!language.isEmpty())
+        parameters.insert(QStringLiteral("language_hints"), QJsonArray{language});
     return envelope("run-task", taskId,
                     {{QStringLiteral("task_group"), QStringLiteral("audio")},
                      {QStringLiteral("task"), QStringLiteral("asr")},
