@@ -70,6 +70,15 @@ protected:
         }
         return {};
     }
+    // Whether a label on the page shows (is not hidden) and contains the text.
+    static bool labelShowing(QWidget *page, const QString &text)
+    {
+        for (QLabel *label : page->findChildren<QLabel *>()) {
+            if (label->isVisible() && label->text().contains(text))
+                return true;
+        }
+        return false;
+    }
 
     MemoryKeyValueStore store;
     SettingsStore settings{store};
@@ -203,6 +212,54 @@ TEST_F(SettingsScreens, ModelFieldsEditTheViewModelAndFollowIt)
     window->close(); // before the quiet period ends
     window.reset();
     EXPECT_EQ(settings.loadAppConfig().llmModel, QStringLiteral("qwen-plus")) << "closing saved it";
+}
+
+// The account's region, workspace and spoken language: each saved into the
+// record as stored at once; a workspace ID that cannot be part of a host name
+// is refused, said so, and not stored; a model-name save afterwards keeps them.
+TEST_F(SettingsScreens, RegionWorkspaceAndLanguageAreSavedAndABadWorkspaceIsRefused)
+{
+    auto window = open();
+    auto *region = named<QComboBox>(window->apiKeyPage(), QStringLiteral("服务地域"));
+    auto *workspace = named<QLineEdit>(window->apiKeyPage(), QStringLiteral("业务空间 ID"));
+    auto *language = named<QComboBox>(window->modelPage(), QStringLiteral("识别语言"));
+    ASSERT_TRUE(region && workspace && language);
+    EXPECT_EQ(region->currentData().toString(), QStringLiteral("beijing"));
+    EXPECT_EQ(language->currentText(), QStringLiteral("自动"));
+
+    region->setCurrentIndex(region->findData(QStringLiteral("singapore")));
+    EXPECT_EQ(settings.loadAppConfig().serviceRegion, QStringLiteral("singapore"));
+    EXPECT_TRUE(labelShowing(window->apiKeyPage(), QStringLiteral("dashscope-intl.aliyuncs.com")));
+
+    workspace->setText(QStringLiteral("evil.example.com/x"));
+    Q_EMIT workspace->editingFinished();
+    EXPECT_TRUE(settings.loadAppConfig().workspaceId.isEmpty());
+    EXPECT_TRUE(labelShowing(window->apiKeyPage(), QStringLiteral("业务空间 ID 只能由字母、数字和连字符组成，未保存")));
+    workspace->setText(QStringLiteral("ws-42"));
+    Q_EMIT workspace->editingFinished();
+    EXPECT_EQ(settings.loadAppConfig().workspaceId, QStringLiteral("ws-42"));
+    EXPECT_FALSE(labelShowing(window->apiKeyPage(), QStringLiteral("业务空间 ID 只能由字母、数字和连字符组成，未保存")));
+    EXPECT_TRUE(labelShowing(window->apiKeyPage(), QStringLiteral("ws-42.ap-southeast-1.maas.aliyuncs.com")));
+
+    language->setCurrentIndex(language->findData(QStringLiteral("en")));
+    EXPECT_EQ(settings.loadAppConfig().asrLanguage, QStringLiteral("en"));
+
+    // The model page's own save starts from the record as stored.
+    named<QLineEdit>(window->modelPage(), QStringLiteral("模型名称"))->setText(QStringLiteral("qwen-flash"));
+    window->close();
+    window.reset();
+    const AppConfig saved = settings.loadAppConfig();
+    EXPECT_EQ(saved.llmModel, QStringLiteral("qwen-flash"));
+    EXPECT_EQ(saved.serviceRegion, QStringLiteral("singapore"));
+    EXPECT_EQ(saved.workspaceId, QStringLiteral("ws-42"));
+    EXPECT_EQ(saved.asrLanguage, QStringLiteral("en"));
+
+    // Opened again, the window shows what is stored.
+    window = open();
+    EXPECT_EQ(named<QComboBox>(window->apiKeyPage(), QStringLiteral("服务地域"))->currentData().toString(),
+              QStringLiteral("singapore"));
+    EXPECT_EQ(named<QLineEdit>(window->apiKeyPage(), QStringLiteral("业务空间 ID"))->text(), QStringLiteral("ws-42"));
+    EXPECT_EQ(named<QComboBox>(window->modelPage(), QStringLiteral("识别语言"))->currentText(), QStringLiteral("English"));
 }
 
 } // namespace
