@@ -23,14 +23,8 @@ fail() {
     done
     exit 1
 }
-wait_for() {
-    local tries=$1; shift
-    while ! "$@" >/dev/null 2>&1; do
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || return 1
-        sleep 0.1
-    done
-}
+# desktop_wait_for TENTHS COMMAND…
+source "$(dirname "$0")/../../scripts/headless-desktop.sh"
 
 if [ -z "${REGION_HOSTS_PRIVATE:-}" ]; then
     [ "$(id -u)" -eq 0 ] || skip "needs root (a private mount namespace and port 443)"
@@ -85,7 +79,7 @@ JSON
 "$STANDIN" --port 443 --tls-cert service.pem --tls-key service.key --scenario scenario.json \
     --record standin.jsonl >standin.out 2>&1 &
 PIDS+=($!)
-wait_for 50 grep -q listening standin.out || fail "the stand-in did not start: $(cat standin.out)"
+desktop_wait_for 50 grep -q listening standin.out || fail "the stand-in did not start: $(cat standin.out)"
 
 export XDG_CONFIG_HOME="$WORK/config"
 export XDG_DATA_HOME="$WORK/data"
@@ -109,13 +103,13 @@ espeak-ng -v cmn -w question.wav "今天天气怎么样？" 2>/dev/null
 Q 2>app.log &
 APP=$!
 PIDS+=($APP)
-wait_for 100 grep -q '🟢' app.log || fail "the application did not start"
+desktop_wait_for 100 grep -q '🟢' app.log || fail "the application did not start"
 xdotool keydown ctrl
 sleep 1
 paplay --device=vmic_sink question.wav
 xdotool keyup ctrl
-wait_for 150 grep -q '"kind":"tts-audio"' standin.jsonl || fail "the answer was never synthesised"
-wait_for 150 sh -c "'$QUILLWREN' status | grep -q 回复已完成" || fail "the answer was not spoken to its end"
+desktop_wait_for 150 grep -q '"kind":"tts-audio"' standin.jsonl || fail "the answer was never synthesised"
+desktop_wait_for 150 sh -c "'$QUILLWREN' status | grep -q 回复已完成" || fail "the answer was not spoken to its end"
 upgrades=$(records ws-upgrade)
 echo "$upgrades" | grep -q "\"host\":\"$SINGAPORE\"" || fail "no handshake with the Singapore host: $upgrades"
 if echo "$upgrades" | grep -v "\"host\":\"$SINGAPORE\"" | grep -q .; then fail "a handshake went elsewhere: $upgrades"; fi
@@ -141,7 +135,7 @@ xdotool keydown alt
 sleep 0.8
 paplay --device=vmic_sink question.wav
 xdotool keyup alt
-wait_for 150 grep -q '⚠️ \[服务\] 这个 API Key 属于新加坡地域，而设置的是北京地域' app.log ||
+desktop_wait_for 150 grep -q '⚠️ \[服务\] 这个 API Key 属于新加坡地域，而设置的是北京地域' app.log ||
     fail "the refused take did not name the region"
 grep -q '🔔 \[通知\] .*（这个 API Key 属于新加坡地域，而设置的是北京地域：在设置的 API Key 页选择新加坡，或运行 quillwren config set serviceRegion singapore）' app.log ||
     fail "the notice did not name the region"
