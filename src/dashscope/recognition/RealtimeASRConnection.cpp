@@ -1,7 +1,6 @@
 #include "RealtimeASRConnection.h"
 
 #include "DashScopeEndpoints.h"
-
 #include "DuplexProtocol.h"
 #include "Log.h"
 #include "Scheduler.h"
