@@ -1,9 +1,7 @@
 #include "ControllerFixture.h"
+#include "Delay.h"
 #include "DesktopNotifier.h"
 #include "FailureNotices.h"
-
-#include <QCoroSignal>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -44,12 +42,17 @@ protected:
             [this]() -> QCoro::Task<QString> {
                 ++explainersAsked;
                 // The answer comes later, as the other region's would.
-                QTimer later;
-                later.setSingleShot(true);
-                later.start(explainerDelayMs);
-                co_await qCoro(&later, &QTimer::timeout);
+                if (explainerDelayMs > 0)
+                    co_await delay(std::chrono::milliseconds(explainerDelayMs));
+                ++explainersAnswered;
                 co_return explanation;
             });
+    }
+
+    void TearDown() override
+    {
+        // No question to the other region is left hanging.
+        EXPECT_TRUE(waitUntil([this] { return explainersAnswered == explainersAsked; }));
     }
 
     void run(std::uint64_t key)
@@ -63,7 +66,8 @@ protected:
     QStringList trayMessages;
     bool trayShown = true;
     int explainersAsked = 0;
-    int explainerDelayMs = 10;
+    int explainersAnswered = 0;
+    int explainerDelayMs = 0;
     QString explanation;
     std::unique_ptr<FailureNotices> notices;
 };
