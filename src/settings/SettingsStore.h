@@ -26,6 +26,9 @@ public:
     // that the stored record equals the returned one.
     AppConfig loadAppConfig();
     void saveAppConfig(const AppConfig &config);
+    // Sets one text member of the record as stored and saves it, leaving every
+    // other member as another page or the command line left it.
+    void saveAppConfigMember(QString AppConfig::*member, const QString &value);
 
 private:
     KeyValueStore &m_store;

@@ -30,9 +30,7 @@ KeyRouteBox::KeyRouteBox(SettingsStore &store, KeyRouteChoices choices, QWidget 
     m_choice->setVisible(choosable);
     note->setVisible(choosable);
     connect(m_choice, &QComboBox::currentIndexChanged, this, [this](int index) {
-        AppConfig config = m_store.loadAppConfig();
-        config.keyRoute = m_choice->itemData(index).toString();
-        m_store.saveAppConfig(config);
+        m_store.saveAppConfigMember(&AppConfig::keyRoute, m_choice->itemData(index).toString());
     });
     if (m_choices.events)
         connect(m_choices.events, SIGNAL(changed()), this, SLOT(refresh()));

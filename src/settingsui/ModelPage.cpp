@@ -48,9 +48,7 @@ ModelPage::ModelPage(SettingsViewModel &model, QWidget *parent) : QWidget(parent
     SettingsStore &store = m_model.settingsStore();
     language->setCurrentIndex(std::max(0, language->findData(store.loadAppConfig().asrLanguage)));
     connect(language, &QComboBox::currentIndexChanged, this, [language, &store](int index) {
-        AppConfig config = store.loadAppConfig();
-        config.asrLanguage = language->itemData(index).toString();
-        store.saveAppConfig(config);
+        store.saveAppConfigMember(&AppConfig::asrLanguage, language->itemData(index).toString());
     });
     asr->addRow(QStringLiteral("识别语言"), language);
 

@@ -36,9 +36,7 @@ ServiceRegionBox::ServiceRegionBox(SettingsStore &store, QWidget *parent)
     form->addRow(m_workspaceProblem);
 
     connect(m_region, &QComboBox::currentIndexChanged, this, [this](int index) {
-        AppConfig config = m_store.loadAppConfig();
-        config.serviceRegion = m_region->itemData(index).toString();
-        m_store.saveAppConfig(config);
+        m_store.saveAppConfigMember(&AppConfig::serviceRegion, m_region->itemData(index).toString());
         showRegionNote();
     });
     connect(m_workspace, &QLineEdit::editingFinished, this, &ServiceRegionBox::saveWorkspace);
@@ -47,13 +45,12 @@ ServiceRegionBox::ServiceRegionBox(SettingsStore &store, QWidget *parent)
 
 void ServiceRegionBox::showRegionNote()
 {
-    const bool singapore = m_region->currentData().toString() == QLatin1String("singapore");
-    const QString made = singapore ? QStringLiteral("在阿里云 Model Studio 国际站（新加坡）创建的 API Key 选这里。")
-                                   : QStringLiteral("在阿里云百炼控制台（中国内地，北京）创建的 API Key 选这里。");
-    AppConfig config = m_store.loadAppConfig();
-    config.serviceRegion = m_region->currentData().toString();
+    const QString region = m_region->currentData().toString();
+    const QString made = region == QLatin1String("singapore")
+                             ? QStringLiteral("在阿里云 Model Studio 国际站（新加坡）创建的 API Key 选这里。")
+                             : QStringLiteral("在阿里云百炼控制台（中国内地，北京）创建的 API Key 选这里。");
     m_regionNote->setText(made + QStringLiteral("API Key 只在创建它的地域有效。服务地址：")
-                          + DashScopeEndpoints::host(config.serviceRegion, config.workspaceId));
+                          + DashScopeEndpoints::host(region, m_store.loadAppConfig().workspaceId));
 }
 
 void ServiceRegionBox::saveWorkspace()
@@ -65,10 +62,6 @@ void ServiceRegionBox::saveWorkspace()
         return;
     }
     m_workspaceProblem->hide();
-    AppConfig config = m_store.loadAppConfig();
-    if (config.workspaceId != id) {
-        config.workspaceId = id;
-        m_store.saveAppConfig(config);
-    }
+    m_store.saveAppConfigMember(&AppConfig::workspaceId, id);
     showRegionNote();
 }

@@ -72,11 +72,11 @@ TEST(DashScopeEndpoints, SynthesisUsesTheDuplexPathWithoutItsTrailingSlash)
 TEST(DashScopeEndpoints, TheEnvironmentOverridesTheProductionEndpointForBothTasks)
 {
     qputenv("QUILLWREN_WS_URL", "ws://127.0.0.1:4567/api-ws/v1/inference/");
-    const DashScopeEndpoints overridden = DashScopeEndpoints::fromEnvironment();
+    const DashScopeEndpoints overridden = DashScopeEndpoints::forConfig(AppConfig::defaults());
     qunsetenv("QUILLWREN_WS_URL");
     EXPECT_EQ(overridden.recognition().toString(), QStringLiteral("ws://127.0.0.1:4567/api-ws/v1/inference/"));
     EXPECT_EQ(overridden.synthesis().toString(), QStringLiteral("ws://127.0.0.1:4567/api-ws/v1/inference"));
-    EXPECT_EQ(DashScopeEndpoints::fromEnvironment().recognition().toString(),
+    EXPECT_EQ(DashScopeEndpoints::forConfig(AppConfig::defaults()).recognition().toString(),
               QString::fromLatin1(DashScopeEndpoints::kProductionDuplex));
 }
 

@@ -7,9 +7,9 @@
 #include "KeychainManager.h"
 #include "Log.h"
 #include "ServiceCheck.h"
+#include "SettingsStore.h"
 
 #include <QElapsedTimer>
-#include "SettingsStore.h"
 
 namespace {
 // A line of the form CapabilityStatus::line() gives, for a capability that works.

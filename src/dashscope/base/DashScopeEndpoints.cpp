@@ -45,11 +45,6 @@ DashScopeEndpoints DashScopeEndpoints::forConfig(const AppConfig &config)
     return derive(config, duplexOverrideFromEnvironment());
 }
 
-DashScopeEndpoints DashScopeEndpoints::fromEnvironment()
-{
-    return forConfig(AppConfig::defaults());
-}
-
 DashScopeEndpoints DashScopeEndpoints::fixedByEnvironment()
 {
     const QString overridden = duplexOverrideFromEnvironment();

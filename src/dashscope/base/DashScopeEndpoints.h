@@ -32,8 +32,6 @@ struct DashScopeEndpoints
     static DashScopeEndpoints derive(const AppConfig &config, const QString &duplexOverride);
     // The same with $QUILLWREN_WS_URL as the override.
     static DashScopeEndpoints forConfig(const AppConfig &config);
-    // The default settings' endpoints, or $QUILLWREN_WS_URL's WebSocket.
-    static DashScopeEndpoints fromEnvironment();
     // Only the WebSocket of $QUILLWREN_WS_URL, empty when it is not set:
     // for clients that otherwise follow the settings of each request.
     static DashScopeEndpoints fixedByEnvironment();

@@ -40,7 +40,7 @@ RealtimeASRConnection::~RealtimeASRConnection()
 QCoro::Task<VoidResult> RealtimeASRConnection::open(AppConfig config)
 {
     const qint64 generation = ++m_generation;
-    const QUrl endpoint = m_fixedEndpoint.isEmpty() ? DashScopeEndpoints::forConfig(config).recognition() : m_fixedEndpoint;
+    const QUrl endpoint = DashScopeEndpoints(m_fixedEndpoint).recognition(config);
     if (endpoint != m_endpoint)
         m_session.reset();
     m_endpoint = endpoint;
