@@ -3,6 +3,7 @@
 #include "CapabilityTexts.h"
 #include "Log.h"
 #include "ModeKeyBindings.h"
+#include "UserText.h"
 
 GlobalShortcutsRoute::GlobalShortcutsRoute(QDBusConnection bus, ModeKeyBindings &bindings, SessionInfo session,
                                            CapabilityStatus fallback, QObject *parent)
@@ -22,11 +23,11 @@ QList<PortalGlobalShortcuts::Shortcut> GlobalShortcutsRoute::shortcuts()
 {
     // Super+Alt with a letter: hardly any desktop or application uses these,
     // and none is a text-editing chord. The desktop may offer others.
-    return {{ModeKeyBindings::nameOf(AppMode::VoiceInput), QStringLiteral("语音输入法：按住说话，松开后粘贴文字"),
+    return {{ModeKeyBindings::nameOf(AppMode::VoiceInput), QCoreApplication::translate("GlobalShortcutsRoute", "语音输入法：按住说话，松开后粘贴文字"),
              QStringLiteral("LOGO+ALT+v")},
-            {ModeKeyBindings::nameOf(AppMode::ChatAssistant), QStringLiteral("聊天助手：按住提问，松开后听回答"),
+            {ModeKeyBindings::nameOf(AppMode::ChatAssistant), QCoreApplication::translate("GlobalShortcutsRoute", "聊天助手：按住提问，松开后听回答"),
              QStringLiteral("LOGO+ALT+c")},
-            {ModeKeyBindings::nameOf(AppMode::BffReply), QStringLiteral("BFF 智能回复：按住后松开，起草聊天回复"),
+            {ModeKeyBindings::nameOf(AppMode::BffReply), QCoreApplication::translate("GlobalShortcutsRoute", "BFF 智能回复：按住后松开，起草聊天回复"),
              QStringLiteral("LOGO+ALT+r")}};
 }
 
@@ -85,12 +86,13 @@ CapabilityStatus GlobalShortcutsRoute::status() const
 QStringList GlobalShortcutsRoute::describe() const
 {
     if (m_portal.state() != PortalGlobalShortcuts::State::Bound)
-        return {QStringLiteral("桌面全局快捷键未绑定：") + m_portal.problem()};
+        return {QCoreApplication::translate("KeyRoutes", "桌面全局快捷键未绑定：%1").arg(m_portal.problem())};
     QStringList lines;
     for (AppMode mode : allAppModes) {
         const QString trigger = m_portal.triggers().value(ModeKeyBindings::nameOf(mode));
-        lines << AppModes::messageName(mode) + QStringLiteral("：")
-                     + (trigger.isEmpty() ? QStringLiteral("未设置按键") : trigger);
+        lines << QCoreApplication::translate("KeyRoutes", "%1：%2")
+                     .arg(UserText::shown(AppModes::messageName(mode)),
+                          trigger.isEmpty() ? QCoreApplication::translate("KeyRoutes", "未设置按键") : trigger);
     }
     return lines;
 }

@@ -1,5 +1,6 @@
 #include "Application.h"
 #include "CommandLine.h"
+#include "Translations.h"
 
 #include <QCoreApplication>
 #include <QApplication>
@@ -25,6 +26,7 @@ int main(int argc, char *argv[])
     QCoreApplication &app = *qtApplication;
     QCoreApplication::setApplicationName(QStringLiteral("quillwren"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUILLWREN_VERSION));
+    Translations::install(app);
     Application quillwren; // after Qt's application: its backends need one
     return CommandLine::run(app, quillwren, QCoreApplication::arguments().mid(1));
 }

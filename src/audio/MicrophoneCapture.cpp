@@ -2,6 +2,7 @@
 
 #include "AudioInputWatcher.h"
 #include "Log.h"
+#include "UserText.h"
 
 #include <QAudioSource>
 #include <QMediaDevices>
@@ -108,7 +109,7 @@ QCoro::Task<VoidResult> MicrophoneCapture::start()
     m_format = device.preferredFormat();
     if (!usable(device)) {
         co_return ServiceError{QStringLiteral("AudioError"), kNoUsableInputError,
-                               QStringLiteral("无有效音频输入设备（通道=%1, 采样率=%2）")
+                               UserText::of(QT_TRANSLATE_NOOP("UserText", "无有效音频输入设备（通道=%1, 采样率=%2）"))
                                    .arg(m_format.channelCount())
                                    .arg(rateText(m_format.sampleRate()))};
     }
@@ -124,7 +125,7 @@ QCoro::Task<VoidResult> MicrophoneCapture::start()
     if (!m_input || m_source->error() != QAudio::NoError) {
         const int code = int(m_source->error());
         stop();
-        co_return ServiceError{QStringLiteral("AudioError"), code, QStringLiteral("音频引擎启动失败（QAudio 错误 %1）").arg(code)};
+        co_return ServiceError{QStringLiteral("AudioError"), code, UserText::of(QT_TRANSLATE_NOOP("UserText", "音频引擎启动失败（QAudio 错误 %1）")).arg(code)};
     }
     m_resampler = std::make_unique<StreamingResampler>(m_format.sampleRate());
     m_pending.clear();

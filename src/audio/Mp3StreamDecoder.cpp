@@ -1,5 +1,7 @@
 #include "Mp3StreamDecoder.h"
 
+#include "UserText.h"
+
 #include <mpg123.h>
 
 void Mp3StreamDecoder::Deleter::operator()(mpg123_handle_struct *handle) const
@@ -10,7 +12,7 @@ void Mp3StreamDecoder::Deleter::operator()(mpg123_handle_struct *handle) const
 
 ServiceError Mp3StreamDecoder::error(const QString &why)
 {
-    return {QStringLiteral("AudioError"), -1, QStringLiteral("音频解码错误：") + why};
+    return {QStringLiteral("AudioError"), -1, UserText::of(QT_TRANSLATE_NOOP("UserText", "音频解码错误：%1")).arg(why)};
 }
 
 Mp3StreamDecoder::Mp3StreamDecoder()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UserText.h"
+
 #include <QString>
 
 #include <type_traits>
@@ -17,7 +19,7 @@ struct ServiceError
     // No API key is stored: every service that needs one says so alike.
     static ServiceError apiKeyMissing()
     {
-        return {QStringLiteral("APIKeyError"), 401, QStringLiteral("请先配置 API Key")};
+        return {QStringLiteral("APIKeyError"), 401, UserText::of(QT_TRANSLATE_NOOP("UserText", "请先配置 API Key"))};
     }
 
     friend bool operator==(const ServiceError &, const ServiceError &) = default;

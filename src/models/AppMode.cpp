@@ -1,4 +1,5 @@
 #include "AppMode.h"
+#include "UserText.h"
 
 namespace AppModes {
 
@@ -28,11 +29,11 @@ QString messageName(AppMode mode)
 {
     switch (mode) {
     case AppMode::VoiceInput:
-        return QStringLiteral("语音输入法");
+        return UserText::of(QT_TRANSLATE_NOOP("UserText", "语音输入法"));
     case AppMode::ChatAssistant:
-        return QStringLiteral("聊天助手");
+        return UserText::of(QT_TRANSLATE_NOOP("UserText", "聊天助手"));
     case AppMode::BffReply:
-        return QStringLiteral("BFF智能回复");
+        return UserText::of(QT_TRANSLATE_NOOP("UserText", "BFF智能回复"));
     }
     Q_UNREACHABLE();
 }

@@ -1,6 +1,7 @@
 #include "ShortcutConfig.h"
 
 #include "Json.h"
+#include "UserText.h"
 
 #include <QStringList>
 
@@ -108,8 +109,6 @@ QString ShortcutConfig::conflictWarning(const QList<ModePair> &conflicts)
         return {};
     QStringList parts;
     for (const ModePair &pair : conflicts)
-        parts << AppModes::messageName(pair.first) + QStringLiteral(" 与 ")
-                     + AppModes::messageName(pair.second);
-    return QStringLiteral("⚠️ 快捷键冲突：") + parts.join(QStringLiteral("、"))
-           + QStringLiteral(" 使用了相同的修饰键");
+        parts << UserText::of(QT_TRANSLATE_NOOP("UserText", "%1 与 %2")).arg(AppModes::messageName(pair.first), AppModes::messageName(pair.second));
+    return UserText::of(QT_TRANSLATE_NOOP("UserText", "⚠️ 快捷键冲突：%1 使用了相同的修饰键")).arg(parts.join(QStringLiteral("、")));
 }

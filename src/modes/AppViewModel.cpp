@@ -2,13 +2,14 @@
 
 #include "AudioRecorderService.h"
 #include "Delay.h"
-#include "ModelService.h"
 #include "HotkeyMonitorService.h"
 #include "Log.h"
-#include "TextReplacements.h"
 #include "Memory.h"
+#include "ModelService.h"
 #include "SettingsStore.h"
 #include "SpeechRecognizer.h"
+#include "TextReplacements.h"
+#include "UserText.h"
 
 struct AppViewModel::StartTask
 {
@@ -68,13 +69,13 @@ void AppViewModel::setupBindings()
             [this](const QString &text) {
                 // A result still queued when its take was cancelled is not news.
                 if (!text.isEmpty() && m_currentMode)
-                    setStatusMessage(QStringLiteral("识别中：") + text);
+                    setStatusMessage(UserText::of(QT_TRANSLATE_NOOP("UserText", "识别中：%1")).arg(text));
             },
             Qt::QueuedConnection);
     connect(&m_services.recognizer, &SpeechRecognizer::finalTranscriptChanged, this,
             [this](const QString &text) {
                 if (!text.isEmpty() && m_currentMode)
-                    setStatusMessage(QStringLiteral("识别完成：") + text);
+                    setStatusMessage(UserText::of(QT_TRANSLATE_NOOP("UserText", "识别完成：%1")).arg(text));
             },
             Qt::QueuedConnection);
 }
@@ -150,7 +151,7 @@ void AppViewModel::handleModeChange(std::optional<AppMode> mode)
     if (*mode == AppMode::ChatAssistant)
         m_services.modelService.prepareSpeech(m_appConfig);
     if (*mode == AppMode::BffReply) {
-        setStatusMessage(QStringLiteral("BFF 模式就绪，松开按键开始分析..."));
+        setStatusMessage(UserText::of(QT_TRANSLATE_NOOP("UserText", "BFF 模式就绪，松开按键开始分析...")));
         return;
     }
     m_voiceProcessingTask = std::make_shared<StartTask>(this);
@@ -169,7 +170,7 @@ void AppViewModel::handleModeCancelled(AppMode mode)
     // The take is over before the recogniser is torn down: closing the audio
     // source can run queued events (the withdrawal among them), and they
     // must find no take to finish.
-    finishRun({RunEnding::Kind::Cancelled, QStringLiteral("已取消"), {}});
+    finishRun({RunEnding::Kind::Cancelled, UserText::of(QT_TRANSLATE_NOOP("UserText", "已取消")), {}});
     if (mode == AppMode::ChatAssistant)
         m_services.modelService.dropPreparedSpeech();
     if (mode != AppMode::BffReply)
@@ -194,10 +195,10 @@ QCoro::Task<> AppViewModel::startRealtimeRecognition(std::shared_ptr<StartTask> 
         co_return;
     }
     if (result) {
-        setStatusMessage(QStringLiteral("正在聆听..."));
+        setStatusMessage(UserText::of(QT_TRANSLATE_NOOP("UserText", "正在聆听...")));
     } else {
         Log::line(QStringLiteral("❌ [实时识别] 启动失败：") + result.error().description);
-        task->failure = QStringLiteral("实时识别启动失败：") + result.error().description;
+        task->failure = UserText::of(QT_TRANSLATE_NOOP("UserText", "实时识别启动失败：%1")).arg(result.error().description);
         setStatusMessage(task->failure);
     }
     task->done.release(bool(result));
@@ -218,7 +219,7 @@ QCoro::Task<> AppViewModel::stopAndProcess(AppMode mode)
     }
     m_releasePending = false;
     setProcessing(true);
-    setStatusMessage(QStringLiteral("正在处理..."));
+    setStatusMessage(UserText::of(QT_TRANSLATE_NOOP("UserText", "正在处理...")));
     co_await m_services.recognizer.stopRecognition();
     // The transcript's own status texts are queued: let them land before the
     // pipeline's, which must be the last word.
@@ -235,7 +236,7 @@ QCoro::Task<> AppViewModel::stopAndProcess(AppMode mode)
         Log::line(QStringLiteral("❌ [语音处理] 识别结果为空，模式：") + name(mode));
         if (mode == AppMode::ChatAssistant)
             m_services.modelService.dropPreparedSpeech();
-        const QString nothing = QStringLiteral("未识别到语音内容");
+        const QString nothing = UserText::of(QT_TRANSLATE_NOOP("UserText", "未识别到语音内容"));
         // A start that failed is why nothing was heard: the user must learn it.
         finishRun(startFailure.isEmpty() ? RunEnding{RunEnding::Kind::NothingHeard, nothing, {}}
                                          : RunEnding::failed(nothing, startFailure));
@@ -262,7 +263,7 @@ QCoro::Task<> AppViewModel::processVoiceInput(QString text)
         co_return;
     }
     Log::line(QStringLiteral("✅ [语音输入] 文本注入成功"));
-    finishRun(RunEnding::done(QStringLiteral("文本已输入")));
+    finishRun(RunEnding::done(UserText::of(QT_TRANSLATE_NOOP("UserText", "文本已输入"))));
 }
 
 QCoro::Task<> AppViewModel::processChatAssistant(QString text)
@@ -277,7 +278,7 @@ QCoro::Task<> AppViewModel::processBFFReply()
     m_appConfig = m_services.settings.loadAppConfig();
     m_take = {};
     setProcessing(true);
-    setStatusMessage(QStringLiteral("正在截屏..."));
+    setStatusMessage(UserText::of(QT_TRANSLATE_NOOP("UserText", "正在截屏...")));
     const RunEnding ending = co_await m_bff.run(m_appConfig, [this](const QString &s) { setStatusMessage(s); });
     m_take.text = m_bff.lastDraft();
     m_take.latencyMs = m_bff.lastDraftMs();

@@ -1,11 +1,12 @@
 #include "ChatAssistantPipeline.h"
 
 #include "ClipPlayer.h"
-#include "ModelService.h"
 #include "Delay.h"
 #include "Log.h"
+#include "ModelService.h"
 #include "Prompts.h"
 #include "SentenceCutter.h"
+#include "UserText.h"
 
 #include <map>
 #include <vector>
@@ -27,7 +28,7 @@ QCoro::Task<RunEnding> ChatAssistantPipeline::run(QString question, AppConfig co
     m_history.append({QStringLiteral("user"), question});
     m_lastAnswer.clear();
     auto queue = std::make_shared<ClipQueue>(this);
-    status(QStringLiteral("正在思考..."));
+    status(UserText::of(QT_TRANSLATE_NOOP("UserText", "正在思考...")));
     auto answer = std::make_shared<Answer>();
     QCoro::Task<> producer = produce(config, queue, answer);
 
@@ -43,7 +44,7 @@ QCoro::Task<RunEnding> ChatAssistantPipeline::run(QString question, AppConfig co
             // Its first audio, or the end of a synthesis that brought none.
             co_await audio->started();
             if (!audio->bytes().isEmpty() && std::exchange(firstPlayback, false))
-                status(QStringLiteral("正在回复..."));
+                status(UserText::of(QT_TRANSLATE_NOOP("UserText", "正在回复...")));
             co_await speak(nextIndex, audio, &unspoken);
             ++nextIndex;
         }
@@ -56,12 +57,12 @@ QCoro::Task<RunEnding> ChatAssistantPipeline::run(QString question, AppConfig co
     // failure, after some it was cut off (what came is spoken and kept in the
     // history). Nor is one that was not spoken whole.
     if (answer->error && answer->text.isEmpty())
-        co_return RunEnding::failed(QStringLiteral("回复失败：") + answer->error->description);
+        co_return RunEnding::failed(UserText::of(QT_TRANSLATE_NOOP("UserText", "回复失败：%1")).arg(answer->error->description));
     if (answer->error)
-        co_return RunEnding::failed(QStringLiteral("回复中断：") + answer->error->description);
+        co_return RunEnding::failed(UserText::of(QT_TRANSLATE_NOOP("UserText", "回复中断：%1")).arg(answer->error->description));
     if (unspoken)
-        co_return RunEnding::failed(QStringLiteral("回复中断：") + unspoken->description);
-    co_return RunEnding::done(QStringLiteral("回复已完成"));
+        co_return RunEnding::failed(UserText::of(QT_TRANSLATE_NOOP("UserText", "回复中断：%1")).arg(unspoken->description));
+    co_return RunEnding::done(UserText::of(QT_TRANSLATE_NOOP("UserText", "回复已完成")));
 }
 
 QCoro::Task<> ChatAssistantPipeline::speak(int index, std::shared_ptr<AudioStream> audio,
@@ -71,7 +72,7 @@ QCoro::Task<> ChatAssistantPipeline::speak(int index, std::shared_ptr<AudioStrea
     // without playing.
     if (audio->bytes().isEmpty()) {
         *problem = problem->value_or(audio->error().value_or(ServiceError{QStringLiteral("TTS"), -1,
-                                                                          QStringLiteral("TTS 没有返回音频")}));
+                                                                          UserText::of(QT_TRANSLATE_NOOP("UserText", "TTS 没有返回音频"))}));
         co_return;
     }
     Log::line(QStringLiteral("🔊 [播放] 播放第 %1 句").arg(index));
@@ -161,5 +162,5 @@ void ChatAssistantPipeline::audioPlayerDidFinishPlaying(bool successfully)
 void ChatAssistantPipeline::audioPlayerDecodeErrorDidOccur(const std::optional<ServiceError> &error)
 {
     if (auto completion = std::exchange(m_audioCompletion, {}))
-        completion->release(error.value_or(ServiceError{QStringLiteral("AudioError"), -1, QStringLiteral("音频解码错误")}));
+        completion->release(error.value_or(ServiceError{QStringLiteral("AudioError"), -1, UserText::of(QT_TRANSLATE_NOOP("UserText", "音频解码错误"))}));
 }

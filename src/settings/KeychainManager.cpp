@@ -1,6 +1,7 @@
 #include "KeychainManager.h"
 
 #include "Log.h"
+#include "UserText.h"
 
 #include <QStringDecoder>
 #include <QCoroSignal>
@@ -132,8 +133,8 @@ bool KeychainManager::isConfigured(const std::optional<QString> &key)
 QString KeychainManager::storeName()
 {
 #if defined(Q_OS_MACOS)
-    return QStringLiteral("系统 Keychain");
+    return UserText::of(QT_TRANSLATE_NOOP("UserText", "系统 Keychain"));
 #else
-    return QStringLiteral("系统密钥环");
+    return UserText::of(QT_TRANSLATE_NOOP("UserText", "系统密钥环"));
 #endif
 }

@@ -5,6 +5,7 @@
 #include "SettingsViewModel.h"
 #include "SettingsWidgets.h"
 #include "Symbols.h"
+#include "UserText.h"
 
 #include <QDesktopServices>
 #include <QEvent>
@@ -32,16 +33,16 @@ ApiKeyPage::ApiKeyPage(SettingsViewModel &model, QWidget *parent) : QWidget(pare
     const QFont bold = SettingsWidgets::semibold(title->font());
     title->setFont(bold);
     header->addWidget(title);
-    m_configured = SettingsWidgets::symbolLabel(QStringLiteral("checkmark.circle.fill"), QStringLiteral("已配置"),
+    m_configured = SettingsWidgets::symbolLabel(QStringLiteral("checkmark.circle.fill"), tr("已配置"),
                                                 SettingsWidgets::green(), this);
     header->addWidget(m_configured);
     header->addStretch();
     layout->addLayout(header);
-    layout->addWidget(secondaryLabel(QStringLiteral("您的 API Key 将安全地存储在%1中").arg(KeychainManager::storeName()), this));
+    layout->addWidget(secondaryLabel(tr("您的 API Key 将安全地存储在%1中").arg(UserText::shown(KeychainManager::storeName())), this));
 
     auto *fieldRow = new QHBoxLayout;
     m_field = new QLineEdit(this);
-    m_field->setPlaceholderText(QStringLiteral("请输入阿里百炼 API Key"));
+    m_field->setPlaceholderText(tr("请输入阿里百炼 API Key"));
     m_field->setAccessibleName(QStringLiteral("API Key"));
     m_field->installEventFilter(this);
     fieldRow->addWidget(m_field);
@@ -51,12 +52,12 @@ ApiKeyPage::ApiKeyPage(SettingsViewModel &model, QWidget *parent) : QWidget(pare
     layout->addLayout(fieldRow);
 
     auto *saveRow = new QHBoxLayout;
-    m_save = new QPushButton(QStringLiteral("保存"), this);
+    m_save = new QPushButton(tr("保存"), this);
     m_progress = new QProgressBar(this);
     m_progress->setRange(0, 0);
     m_progress->setFixedSize(64, 12);
     m_progress->setTextVisible(false);
-    m_progress->setAccessibleName(QStringLiteral("保存中"));
+    m_progress->setAccessibleName(tr("保存中"));
     m_status = new QLabel(this);
     saveRow->addWidget(m_save);
     saveRow->addWidget(m_progress);
@@ -66,14 +67,14 @@ ApiKeyPage::ApiKeyPage(SettingsViewModel &model, QWidget *parent) : QWidget(pare
     layout->addWidget(new ServiceRegionBox(m_model.settingsStore(), this));
 
     layout->addSpacing(12);
-    auto *help = new QLabel(QStringLiteral("如何获取 API Key？"), this);
+    auto *help = new QLabel(tr("如何获取 API Key？"), this);
     help->setFont(bold);
     layout->addWidget(help);
-    layout->addWidget(secondaryLabel(QStringLiteral("1. 访问阿里云百炼平台：") + QLatin1String(kConsoleUrl), this));
-    layout->addWidget(secondaryLabel(QStringLiteral("2. 登录您的阿里云账号"), this));
-    layout->addWidget(secondaryLabel(QStringLiteral("3. 进入 API-KEY 管理页面"), this));
-    layout->addWidget(secondaryLabel(QStringLiteral("4. 创建新的 API Key 或复制已有的 Key"), this));
-    auto *console = new QPushButton(QStringLiteral("打开百炼控制台"), this);
+    layout->addWidget(secondaryLabel(tr("1. 访问阿里云百炼平台：%1").arg(QLatin1String(kConsoleUrl)), this));
+    layout->addWidget(secondaryLabel(tr("2. 登录您的阿里云账号"), this));
+    layout->addWidget(secondaryLabel(tr("3. 进入 API-KEY 管理页面"), this));
+    layout->addWidget(secondaryLabel(tr("4. 创建新的 API Key 或复制已有的 Key"), this));
+    auto *console = new QPushButton(tr("打开百炼控制台"), this);
     layout->addWidget(console, 0, Qt::AlignLeft);
     layout->addStretch();
 
@@ -139,7 +140,7 @@ void ApiKeyPage::setShowApiKey(bool show)
     m_field->setEchoMode(show ? QLineEdit::Normal : QLineEdit::Password);
     const QString symbol = show ? QStringLiteral("eye.slash.fill") : QStringLiteral("eye.fill");
     m_reveal->setIcon(Symbols::icon(symbol, palette().color(QPalette::PlaceholderText)));
-    m_reveal->setAccessibleName(show ? QStringLiteral("隐藏 API Key") : QStringLiteral("显示 API Key"));
+    m_reveal->setAccessibleName(show ? tr("隐藏 API Key") : tr("显示 API Key"));
     m_reveal->setToolTip(m_reveal->accessibleName());
 }
 
@@ -147,7 +148,7 @@ void ApiKeyPage::setSaveStatus(SaveStatus status)
 {
     m_saveStatus = status;
     const bool saving = status == SaveStatus::Saving;
-    m_save->setText(saving ? QStringLiteral("保存中...") : QStringLiteral("保存"));
+    m_save->setText(saving ? tr("保存中...") : tr("保存"));
     m_save->setEnabled(!saving);
     m_progress->setVisible(saving);
     switch (status) {
@@ -156,11 +157,11 @@ void ApiKeyPage::setSaveStatus(SaveStatus status)
         m_status->clear();
         break;
     case SaveStatus::Success:
-        m_status->setText(QStringLiteral("保存成功！"));
+        m_status->setText(tr("保存成功！"));
         m_status->setStyleSheet(QStringLiteral("color: %1;").arg(SettingsWidgets::green().name()));
         break;
     case SaveStatus::Error:
-        m_status->setText(QStringLiteral("保存失败，请重试"));
+        m_status->setText(tr("保存失败，请重试"));
         m_status->setStyleSheet(QStringLiteral("color: #d93025;"));
         break;
     }

@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 
 KeyRouteBox::KeyRouteBox(SettingsStore &store, KeyRouteChoices choices, QWidget *parent)
-    : QGroupBox(QStringLiteral("读取按键的方式"), parent), m_store(store), m_choices(std::move(choices))
+    : QGroupBox(tr("读取按键的方式"), parent), m_store(store), m_choices(std::move(choices))
 {
     auto *layout = new QVBoxLayout(this);
     m_current = new QLabel(this);
@@ -17,14 +17,14 @@ KeyRouteBox::KeyRouteBox(SettingsStore &store, KeyRouteChoices choices, QWidget 
     layout->addWidget(m_current);
 
     m_choice = new QComboBox(this);
-    m_choice->setAccessibleName(QStringLiteral("选择读取按键的方式"));
-    m_choice->addItem(QStringLiteral("自动（推荐）"), QStringLiteral("auto"));
+    m_choice->setAccessibleName(tr("选择读取按键的方式"));
+    m_choice->addItem(tr("自动（推荐）"), QStringLiteral("auto"));
     for (const auto &[key, label] : std::as_const(m_choices.working))
         m_choice->addItem(label, key);
     const int stored = m_choice->findData(m_store.loadAppConfig().keyRoute);
     m_choice->setCurrentIndex(stored < 0 ? 0 : stored);
     layout->addWidget(m_choice);
-    auto *note = SettingsWidgets::secondaryLabel(QStringLiteral("更改后重新启动 Quillwren 生效"), this);
+    auto *note = SettingsWidgets::secondaryLabel(tr("更改后重新启动 Quillwren 生效"), this);
     layout->addWidget(note);
     const bool choosable = m_choices.working.size() >= 2;
     m_choice->setVisible(choosable);

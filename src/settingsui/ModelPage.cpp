@@ -4,6 +4,7 @@
 #include "SettingsViewModel.h"
 #include "SettingsWidgets.h"
 #include "TTSVoiceOption.h"
+#include "UserText.h"
 #include "VoiceItemDelegate.h"
 
 #include <QComboBox>
@@ -25,24 +26,24 @@ ModelPage::ModelPage(SettingsViewModel &model, QWidget *parent) : QWidget(parent
         return form;
     };
 
-    QFormLayout *llm = section(QStringLiteral("LLM 配置"));
-    llm->addRow(QStringLiteral("模型名称"), boundField(QStringLiteral("模型名称"), &SettingsViewModel::llmModel,
+    QFormLayout *llm = section(tr("LLM 配置"));
+    llm->addRow(tr("模型名称"), boundField(tr("模型名称"), &SettingsViewModel::llmModel,
                                                       &SettingsViewModel::setLlmModel, &SettingsViewModel::llmModelChanged));
     llm->addRow(QStringLiteral("Base URL"),
                 boundField(QStringLiteral("Base URL"), &SettingsViewModel::compatibleBaseURL,
                            &SettingsViewModel::setCompatibleBaseURL, &SettingsViewModel::compatibleBaseURLChanged));
 
-    QFormLayout *asr = section(QStringLiteral("ASR 配置"));
-    asr->addRow(QStringLiteral("语音识别模型"),
-                boundField(QStringLiteral("语音识别模型"), &SettingsViewModel::asrModel, &SettingsViewModel::setAsrModel,
+    QFormLayout *asr = section(tr("ASR 配置"));
+    asr->addRow(tr("语音识别模型"),
+                boundField(tr("语音识别模型"), &SettingsViewModel::asrModel, &SettingsViewModel::setAsrModel,
                            &SettingsViewModel::asrModelChanged));
     // Saved at once into the record as stored, used from the next take.
     auto *language = new QComboBox(this);
-    language->setAccessibleName(QStringLiteral("识别语言"));
-    const std::pair<const char *, QString> languages[] = {{"auto", QStringLiteral("自动")},
-                                                          {"zh", QStringLiteral("中文")},
+    language->setAccessibleName(tr("识别语言"));
+    const std::pair<const char *, QString> languages[] = {{"auto", tr("自动")},
+                                                          {"zh", tr("中文")},
                                                           {"en", QStringLiteral("English")},
-                                                          {"ja", QStringLiteral("日本語")}};
+                                                          {"ja", tr("日本語")}};
     for (const auto &[value, label] : languages)
         language->addItem(label, QString::fromLatin1(value));
     SettingsStore &store = m_model.settingsStore();
@@ -50,32 +51,32 @@ ModelPage::ModelPage(SettingsViewModel &model, QWidget *parent) : QWidget(parent
     connect(language, &QComboBox::currentIndexChanged, this, [language, &store](int index) {
         store.saveAppConfigMember(&AppConfig::asrLanguage, language->itemData(index).toString());
     });
-    asr->addRow(QStringLiteral("识别语言"), language);
+    asr->addRow(tr("识别语言"), language);
 
-    QFormLayout *tts = section(QStringLiteral("TTS 配置"));
-    tts->addRow(QStringLiteral("语音合成模型"),
-                boundField(QStringLiteral("语音合成模型"), &SettingsViewModel::ttsModel, &SettingsViewModel::setTtsModel,
+    QFormLayout *tts = section(tr("TTS 配置"));
+    tts->addRow(tr("语音合成模型"),
+                boundField(tr("语音合成模型"), &SettingsViewModel::ttsModel, &SettingsViewModel::setTtsModel,
                            &SettingsViewModel::ttsModelChanged));
     m_voice = new QComboBox(this);
-    m_voice->setAccessibleName(QStringLiteral("语音音色"));
+    m_voice->setAccessibleName(tr("语音音色"));
     m_voice->setItemDelegate(new VoiceItemDelegate(m_voice));
     for (const TTSVoiceOption &voice : TTSVoiceOption::all()) {
-        m_voice->addItem(voice.attribute, voice.id);
-        m_voice->setItemData(m_voice->count() - 1, voice.language, VoiceItemDelegate::kLanguageRole);
+        m_voice->addItem(UserText::shown(voice.attribute), voice.id);
+        m_voice->setItemData(m_voice->count() - 1, UserText::shown(voice.language), VoiceItemDelegate::kLanguageRole);
     }
-    tts->addRow(QStringLiteral("语音音色"), m_voice);
+    tts->addRow(tr("语音音色"), m_voice);
     showVoice(m_model.ttsVoice());
     connect(m_voice, &QComboBox::activated, this,
             [this](int index) { m_model.setTtsVoice(m_voice->itemData(index).toString()); });
     connect(&m_model, &SettingsViewModel::ttsVoiceChanged, this, &ModelPage::showVoice);
 
-    QFormLayout *vl = section(QStringLiteral("VL 视觉模型配置"));
-    vl->addRow(QStringLiteral("视觉模型名称"),
-               boundField(QStringLiteral("视觉模型名称"), &SettingsViewModel::vlModel, &SettingsViewModel::setVlModel,
+    QFormLayout *vl = section(tr("VL 视觉模型配置"));
+    vl->addRow(tr("视觉模型名称"),
+               boundField(tr("视觉模型名称"), &SettingsViewModel::vlModel, &SettingsViewModel::setVlModel,
                           &SettingsViewModel::vlModelChanged));
-    vl->addRow(SettingsWidgets::secondaryLabel(QStringLiteral("用于 BFF 智能回复，分析截图中的聊天界面"), this));
+    vl->addRow(SettingsWidgets::secondaryLabel(tr("用于 BFF 智能回复，分析截图中的聊天界面"), this));
 
-    auto *reset = new QPushButton(QStringLiteral("恢复默认设置"), this);
+    auto *reset = new QPushButton(tr("恢复默认设置"), this);
     connect(reset, &QPushButton::clicked, &m_model, &SettingsViewModel::resetToDefaults);
     layout->addWidget(reset, 0, Qt::AlignLeft);
     layout->addStretch();

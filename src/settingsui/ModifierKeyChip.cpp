@@ -27,7 +27,7 @@ void ModifierKeyChip::setSelected(bool selected)
         return;
     m_selected = selected;
     // Tells screen readers which one is chosen.
-    setAccessibleDescription(selected ? QStringLiteral("已选择") : QString());
+    setAccessibleDescription(selected ? tr("已选择") : QString());
     if (!isVisible()) {
         m_emphasis = selected ? 1 : 0;
         update();

@@ -21,7 +21,7 @@ ModifierKeyPicker::ModifierKeyPicker(const QString &title, const QString &symbol
     header->addWidget(name);
     header->addStretch();
     m_switch = new QCheckBox(this);
-    m_switch->setAccessibleName(QStringLiteral("启用") + title);
+    m_switch->setAccessibleName(tr("启用%1").arg(title));
     header->addWidget(m_switch);
     layout->addLayout(header);
 
@@ -66,9 +66,8 @@ void ModifierKeyPicker::setConfig(const HotkeyConfig &config)
 QString ModifierKeyPicker::caption() const
 {
     if (!m_config.enabled)
-        return QStringLiteral("已禁用");
-    return QStringLiteral("长按 ") + ModifierKeys::displayLabel(m_config.modifier) + QStringLiteral(" 键激活「") + m_title
-           + QStringLiteral("」");
+        return tr("已禁用");
+    return tr("长按 %1 键激活「%2」").arg(ModifierKeys::displayLabel(m_config.modifier), m_title);
 }
 
 void ModifierKeyPicker::showConfig()

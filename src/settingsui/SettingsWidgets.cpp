@@ -66,8 +66,14 @@ void addNameplate(QVBoxLayout *layout, QWidget *parent, int symbolSize, double t
     title.setBold(true);
     name->setFont(title);
     layout->addWidget(name, 0, Qt::AlignHCenter);
-    for (const QString &line : lines)
-        layout->addWidget(secondaryLabel(line, parent), 0, Qt::AlignHCenter);
+    for (const QString &line : lines) {
+        // One line each, at its own width: a centred label that wraps is
+        // given the narrowest width it could wrap to, and a longer line (in
+        // English) would be cut.
+        QLabel *label = secondaryLabel(line, parent);
+        label->setWordWrap(false);
+        layout->addWidget(label, 0, Qt::AlignHCenter);
+    }
     layout->addWidget(divider(parent));
 }
 

@@ -15,8 +15,8 @@
 SettingsWindow::SettingsWindow(SettingsViewModel::Services services, QWidget *parent)
     : QWidget(parent, Qt::Window), m_model(std::make_unique<SettingsViewModel>(std::move(services)))
 {
-    setWindowTitle(QStringLiteral("设置"));
-    setAccessibleName(QStringLiteral("设置"));
+    setWindowTitle(tr("设置"));
+    setAccessibleName(tr("设置"));
     setObjectName(QStringLiteral("quillwrenSettings"));
     setMinimumSize(kMinimumSize);
     resize(kInitialSize);
@@ -28,13 +28,13 @@ SettingsWindow::SettingsWindow(SettingsViewModel::Services services, QWidget *pa
     m_apiKeyPage = new ApiKeyPage(*m_model, m_tabs);
     m_modelPage = new ModelPage(*m_model, m_tabs);
     m_shortcutPage = new ShortcutPage(*m_model, m_tabs);
-    m_tabs->addTab(m_apiKeyPage, Symbols::icon(QStringLiteral("key.fill"), symbolColor), QStringLiteral("API 配置"));
-    m_tabs->addTab(m_modelPage, Symbols::icon(QStringLiteral("cpu.fill"), symbolColor), QStringLiteral("模型设置"));
-    m_tabs->addTab(m_shortcutPage, Symbols::icon(QStringLiteral("keyboard.fill"), symbolColor), QStringLiteral("快捷键"));
+    m_tabs->addTab(m_apiKeyPage, Symbols::icon(QStringLiteral("key.fill"), symbolColor), tr("API 配置"));
+    m_tabs->addTab(m_modelPage, Symbols::icon(QStringLiteral("cpu.fill"), symbolColor), tr("模型设置"));
+    m_tabs->addTab(m_shortcutPage, Symbols::icon(QStringLiteral("keyboard.fill"), symbolColor), tr("快捷键"));
     m_tabs->addTab(new TextPage(m_model->settingsStore(), m_tabs), Symbols::icon(QStringLiteral("text.bubble.fill"), symbolColor),
-                   QStringLiteral("文字与历史"));
+                   tr("文字与历史"));
     m_tabs->addTab(new AboutPage(m_tabs), Symbols::icon(QStringLiteral("info.circle.fill"), symbolColor),
-                   QStringLiteral("关于"));
+                   tr("关于"));
     // The key field would take the focus and lose its bullets: the tabs have it.
     m_tabs->tabBar()->setFocus();
 }

@@ -6,6 +6,7 @@
 #include "SettingsViewModel.h"
 #include "SettingsWidgets.h"
 #include "Symbols.h"
+#include "UserText.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -30,11 +31,11 @@ ShortcutPage::ShortcutPage(SettingsViewModel &model, QWidget *parent) : QWidget(
     layout->setContentsMargins(20, 20, 20, 20);
 
     m_pickers[size_t(AppMode::VoiceInput)] = new ModifierKeyPicker(
-        QStringLiteral("语音输入法"), QStringLiteral("mic.fill"), SettingsWidgets::blue(), content);
+        tr("语音输入法"), QStringLiteral("mic.fill"), SettingsWidgets::blue(), content);
     m_pickers[size_t(AppMode::ChatAssistant)] = new ModifierKeyPicker(
-        QStringLiteral("聊天助手"), QStringLiteral("bubble.left.and.bubble.right.fill"), SettingsWidgets::green(), content);
+        tr("聊天助手"), QStringLiteral("bubble.left.and.bubble.right.fill"), SettingsWidgets::green(), content);
     m_pickers[size_t(AppMode::BffReply)] = new ModifierKeyPicker(
-        QStringLiteral("BFF 智能回复"), QStringLiteral("heart.fill"), SettingsWidgets::pink(), content);
+        tr("BFF 智能回复"), QStringLiteral("heart.fill"), SettingsWidgets::pink(), content);
     for (AppMode mode : allAppModes) {
         layout->addWidget(picker(mode));
         connect(picker(mode), &ModifierKeyPicker::configEdited, this, [this, mode](const HotkeyConfig &config) {
@@ -43,11 +44,11 @@ ShortcutPage::ShortcutPage(SettingsViewModel &model, QWidget *parent) : QWidget(
             m_model.setShortcutConfig(edited);
         });
     }
-    layout->addWidget(secondaryLabel(QStringLiteral("BFF 模式：%1 / %2 等组合键不会误触发")
+    layout->addWidget(secondaryLabel(tr("BFF 模式：%1 / %2 等组合键不会误触发")
                                          .arg(ModifierKeys::combination(ModifierKey::Command, QLatin1Char('C')),
                                               ModifierKeys::combination(ModifierKey::Command, QLatin1Char('V'))),
                                      content));
-    layout->addWidget(secondaryLabel(QStringLiteral("按住时按下其他键或鼠标（如 Alt+Tab、Esc）会取消本次操作"), content));
+    layout->addWidget(secondaryLabel(tr("按住时按下其他键或鼠标（如 Alt+Tab、Esc）会取消本次操作"), content));
 
     m_warning = new QWidget(content);
     auto *warningRow = new QHBoxLayout(m_warning);
@@ -64,28 +65,28 @@ ShortcutPage::ShortcutPage(SettingsViewModel &model, QWidget *parent) : QWidget(
 
     auto *notes = new QVBoxLayout;
     notes->setSpacing(10);
-    auto *usage = SettingsWidgets::symbolLabel(QStringLiteral("info.circle"), QStringLiteral("使用说明"),
+    auto *usage = SettingsWidgets::symbolLabel(QStringLiteral("info.circle"), tr("使用说明"),
                                                palette().color(QPalette::WindowText), content);
     usage->setFont(SettingsWidgets::semibold(usage->font()));
     notes->addWidget(usage);
-    for (const QString &line : {QStringLiteral("• 长按对应修饰键约 0.3 秒激活功能"), QStringLiteral("• 松开按键后执行操作"),
-                                QStringLiteral("• 各模式修饰键不能相同（会冲突）"), QStringLiteral("• 可单独禁用不需要的模式"),
-                                QStringLiteral("• 需要辅助功能权限才能全局监听")})
+    for (const QString &line : {tr("• 长按对应修饰键约 0.3 秒激活功能"), tr("• 松开按键后执行操作"),
+                                tr("• 各模式修饰键不能相同（会冲突）"), tr("• 可单独禁用不需要的模式"),
+                                tr("• 需要辅助功能权限才能全局监听")})
         notes->addWidget(secondaryLabel(line, content));
     notes->addWidget(SettingsWidgets::divider(content));
 
-    m_trusted = SettingsWidgets::symbolLabel(QStringLiteral("checkmark.circle.fill"), QStringLiteral("辅助功能权限已开启"),
+    m_trusted = SettingsWidgets::symbolLabel(QStringLiteral("checkmark.circle.fill"), tr("辅助功能权限已开启"),
                                              SettingsWidgets::green(), content);
     notes->addWidget(m_trusted);
     m_requestAccess = new QPushButton(Symbols::icon(QStringLiteral("hand.raised.fill"), Qt::white),
-                                      QStringLiteral("开启辅助功能权限"), content);
+                                      tr("开启辅助功能权限"), content);
     m_requestAccess->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: white; border-radius: 5px; "
                                                   "padding: 5px 12px; }")
                                        .arg(SettingsWidgets::orange().name()));
     notes->addWidget(m_requestAccess, 0, Qt::AlignLeft);
     m_accessProblem = secondaryLabel(QString(), content);
     notes->addWidget(m_accessProblem);
-    auto *reset = new QPushButton(QStringLiteral("恢复快捷键默认设置"), content);
+    auto *reset = new QPushButton(tr("恢复快捷键默认设置"), content);
     notes->addWidget(reset, 0, Qt::AlignLeft);
     layout->addLayout(notes);
     layout->addStretch();
@@ -108,7 +109,7 @@ void ShortcutPage::showConfig()
     const ShortcutConfig &config = m_model.shortcutConfig();
     for (AppMode mode : allAppModes)
         picker(mode)->setConfig(config.config(mode));
-    const QString warning = ShortcutConfig::conflictWarning(config.conflicts());
+    const QString warning = UserText::shown(ShortcutConfig::conflictWarning(config.conflicts()));
     m_warningText->setText(warning);
     m_warningText->setAccessibleName(warning);
     m_warning->setVisible(!warning.isEmpty());

@@ -21,30 +21,30 @@ TextPage::TextPage(SettingsStore &store, QWidget *parent) : QWidget(parent), m_s
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
 
-    auto *replacements = new QGroupBox(QStringLiteral("替换表"), this);
+    auto *replacements = new QGroupBox(tr("替换表"), this);
     auto *replacementLayout = new QVBoxLayout(replacements);
     replacementLayout->addWidget(SettingsWidgets::secondaryLabel(
-        QStringLiteral("识别结果中的词按顺序替换后再输入或提问，区分大小写"), replacements));
+        tr("识别结果中的词按顺序替换后再输入或提问，区分大小写"), replacements));
     m_table = new QTableWidget(0, 2, replacements);
-    m_table->setAccessibleName(QStringLiteral("替换表"));
-    m_table->setHorizontalHeaderLabels({QStringLiteral("识别为"), QStringLiteral("替换为")});
+    m_table->setAccessibleName(tr("替换表"));
+    m_table->setHorizontalHeaderLabels({tr("识别为"), tr("替换为")});
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     // The table's corner button selects everything: it has a name too.
     for (QAbstractButton *corner : m_table->findChildren<QAbstractButton *>())
-        corner->setAccessibleName(QStringLiteral("全选"));
+        corner->setAccessibleName(tr("全选"));
     replacementLayout->addWidget(m_table);
     auto *entry = new QHBoxLayout;
     m_from = new QLineEdit(replacements);
-    m_from->setPlaceholderText(QStringLiteral("识别为"));
-    m_from->setAccessibleName(QStringLiteral("新的替换：识别为"));
+    m_from->setPlaceholderText(tr("识别为"));
+    m_from->setAccessibleName(tr("新的替换：识别为"));
     m_to = new QLineEdit(replacements);
-    m_to->setPlaceholderText(QStringLiteral("替换为"));
-    m_to->setAccessibleName(QStringLiteral("新的替换：替换为"));
-    auto *add = new QPushButton(QStringLiteral("添加替换"), replacements);
-    auto *remove = new QPushButton(QStringLiteral("删除所选替换"), replacements);
+    m_to->setPlaceholderText(tr("替换为"));
+    m_to->setAccessibleName(tr("新的替换：替换为"));
+    auto *add = new QPushButton(tr("添加替换"), replacements);
+    auto *remove = new QPushButton(tr("删除所选替换"), replacements);
     entry->addWidget(m_from);
     entry->addWidget(m_to);
     entry->addWidget(add);
@@ -55,32 +55,32 @@ TextPage::TextPage(SettingsStore &store, QWidget *parent) : QWidget(parent), m_s
     connect(m_to, &QLineEdit::returnPressed, this, &TextPage::addReplacement);
     connect(remove, &QPushButton::clicked, this, &TextPage::removeSelected);
 
-    auto *history = new QGroupBox(QStringLiteral("历史记录"), this);
+    auto *history = new QGroupBox(tr("历史记录"), this);
     auto *historyLayout = new QVBoxLayout(history);
     const AppConfig config = m_store.loadAppConfig();
-    m_keepHistory = new QCheckBox(QStringLiteral("保存历史记录"), history);
+    m_keepHistory = new QCheckBox(tr("保存历史记录"), history);
     m_keepHistory->setChecked(config.keepHistory);
     historyLayout->addWidget(m_keepHistory);
     historyLayout->addWidget(SettingsWidgets::secondaryLabel(
-        QStringLiteral("最近 %1 次的文字保存在 %2，只有你能读取").arg(TakeHistory::kLimit).arg(TakeHistory::defaultPath()),
+        tr("最近 %1 次的文字保存在 %2，只有你能读取").arg(TakeHistory::kLimit).arg(TakeHistory::defaultPath()),
         history));
-    auto *clear = new QPushButton(QStringLiteral("清空历史记录"), history);
+    auto *clear = new QPushButton(tr("清空历史记录"), history);
     historyLayout->addWidget(clear, 0, Qt::AlignLeft);
     layout->addWidget(history);
     connect(m_keepHistory, &QCheckBox::toggled, this, [this](bool on) { saveSwitch(&AppConfig::keepHistory, on); });
     connect(clear, &QPushButton::clicked, this, [this] {
         QString error;
         if (!TakeHistory(TakeHistory::defaultPath()).clear(&error))
-            QMessageBox::warning(this, QStringLiteral("清空历史记录"), QStringLiteral("无法清空：") + error);
+            QMessageBox::warning(this, tr("清空历史记录"), tr("无法清空：%1").arg(error));
     });
 
-    auto *clipboard = new QGroupBox(QStringLiteral("剪贴板"), this);
+    auto *clipboard = new QGroupBox(tr("剪贴板"), this);
     auto *clipboardLayout = new QVBoxLayout(clipboard);
-    m_restoreClipboard = new QCheckBox(QStringLiteral("粘贴后恢复剪贴板原内容"), clipboard);
+    m_restoreClipboard = new QCheckBox(tr("粘贴后恢复剪贴板原内容"), clipboard);
     m_restoreClipboard->setChecked(config.restoreClipboard);
     clipboardLayout->addWidget(m_restoreClipboard);
     clipboardLayout->addWidget(SettingsWidgets::secondaryLabel(
-        QStringLiteral("关闭时，输入的文字留在剪贴板中"), clipboard));
+        tr("关闭时，输入的文字留在剪贴板中"), clipboard));
     layout->addWidget(clipboard);
     connect(m_restoreClipboard, &QCheckBox::toggled, this,
             [this](bool on) { saveSwitch(&AppConfig::restoreClipboard, on); });

@@ -4,6 +4,7 @@
 #include "ModifierKey.h"
 #include "RecentTakesView.h"
 #include "SettingsWidgets.h"
+#include "UserText.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -19,7 +20,7 @@ ContentView::ContentView(AppViewModel &viewModel, std::function<QStringList()> c
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(30, 24, 30, 24);
     layout->setSpacing(10);
-    SettingsWidgets::addNameplate(layout, this, 80, 2.0, {QStringLiteral("智能语音输入和聊天助手")});
+    SettingsWidgets::addNameplate(layout, this, 80, 2.0, {tr("智能语音输入和聊天助手")});
 
     auto *statusRow = new QHBoxLayout;
     statusRow->addStretch();
@@ -27,7 +28,7 @@ ContentView::ContentView(AppViewModel &viewModel, std::function<QStringList()> c
     m_progress->setRange(0, 0);
     m_progress->setFixedSize(48, 10);
     m_progress->setTextVisible(false);
-    m_progress->setAccessibleName(QStringLiteral("正在处理"));
+    m_progress->setAccessibleName(tr("正在处理"));
     statusRow->addWidget(m_progress);
     m_status = new QLabel(this);
     m_status->setWordWrap(true);
@@ -37,11 +38,11 @@ ContentView::ContentView(AppViewModel &viewModel, std::function<QStringList()> c
     m_capabilities = SettingsWidgets::secondaryLabel(QString(), this);
     m_capabilities->setWordWrap(true);
     m_capabilities->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_capabilities->setAccessibleName(QStringLiteral("桌面功能"));
+    m_capabilities->setAccessibleName(tr("桌面功能"));
     m_capabilities->setVisible(bool(m_capabilityLines));
     layout->addWidget(m_capabilities);
 
-    auto *usage = new QLabel(QStringLiteral("使用说明："), this);
+    auto *usage = new QLabel(tr("使用说明："), this);
     usage->setFont(SettingsWidgets::semibold(usage->font()));
     layout->addWidget(usage);
     auto *rows = new QGridLayout;
@@ -52,17 +53,17 @@ ContentView::ContentView(AppViewModel &viewModel, std::function<QStringList()> c
         ModifierKey key;
         QString mode;
     } modes[] = {
-        {"mic.fill", SettingsWidgets::blue(), ModifierKey::Option, QStringLiteral("语音输入法")},
+        {"mic.fill", SettingsWidgets::blue(), ModifierKey::Option, tr("语音输入法")},
         {"bubble.left.and.bubble.right.fill", SettingsWidgets::green(), ModifierKey::Control,
-         QStringLiteral("聊天助手")},
-        {"text.bubble.fill", SettingsWidgets::pink(), ModifierKey::Command, QStringLiteral("BFF 智能回复")},
+         tr("聊天助手")},
+        {"text.bubble.fill", SettingsWidgets::pink(), ModifierKey::Command, tr("BFF 智能回复")},
     };
     int row = 0;
     for (const auto &mode : modes) {
         rows->addWidget(SettingsWidgets::symbolImage(QString::fromLatin1(mode.symbol), mode.color,
                                                      fontMetrics().height() + 4, this),
                         row, 0);
-        auto *instruction = new QLabel(QStringLiteral("长按 ") + ModifierKeys::displayName(mode.key), this);
+        auto *instruction = new QLabel(tr("长按 %1").arg(ModifierKeys::displayName(mode.key)), this);
         QFont medium = instruction->font();
         medium.setWeight(QFont::Medium);
         instruction->setFont(medium);
@@ -74,7 +75,7 @@ ContentView::ContentView(AppViewModel &viewModel, std::function<QStringList()> c
     layout->addLayout(rows);
 
     m_missingKey = SettingsWidgets::symbolLabel(QStringLiteral("exclamationmark.triangle.fill"),
-                                                QStringLiteral("请先在设置中配置 API Key"), SettingsWidgets::orange(), this);
+                                                tr("请先在设置中配置 API Key"), SettingsWidgets::orange(), this);
     m_missingKey->setAutoFillBackground(true);
     QPalette tinted = m_missingKey->palette();
     QColor background = SettingsWidgets::orange();
@@ -84,7 +85,7 @@ ContentView::ContentView(AppViewModel &viewModel, std::function<QStringList()> c
     layout->addWidget(m_missingKey);
     m_recent = new RecentTakesView(this);
     layout->addWidget(m_recent);
-    layout->addWidget(SettingsWidgets::secondaryLabel(QStringLiteral("点击状态栏图标打开设置"), this), 0,
+    layout->addWidget(SettingsWidgets::secondaryLabel(tr("点击状态栏图标打开设置"), this), 0,
                       Qt::AlignHCenter);
     layout->addStretch();
 
@@ -103,10 +104,10 @@ ContentView::ContentView(AppViewModel &viewModel, std::function<QStringList()> c
 QString ContentView::statusText() const
 {
     if (m_viewModel.isProcessing())
-        return QStringLiteral("正在处理...");
+        return tr("正在处理...");
     if (!m_viewModel.statusMessage().isEmpty())
-        return m_viewModel.statusMessage();
-    return QStringLiteral("就绪");
+        return UserText::shown(m_viewModel.statusMessage());
+    return tr("就绪");
 }
 
 QString ContentView::capabilitiesText() const

@@ -14,20 +14,20 @@
 
 RecentTakesView::RecentTakesView(QWidget *parent) : QWidget(parent)
 {
-    setAccessibleName(QStringLiteral("最近的记录"));
+    setAccessibleName(tr("最近的记录"));
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    auto *title = new QLabel(QStringLiteral("最近的记录："), this);
+    auto *title = new QLabel(tr("最近的记录："), this);
     title->setFont(SettingsWidgets::semibold(title->font()));
     outer->addWidget(title);
     auto *scroll = new QScrollArea(this);
     scroll->setWidgetResizable(true);
     scroll->setMinimumHeight(120);
-    scroll->setAccessibleName(QStringLiteral("最近的记录列表"));
+    scroll->setAccessibleName(tr("最近的记录列表"));
     auto *list = new QWidget(scroll);
     m_rows = new QVBoxLayout(list);
     m_rows->setContentsMargins(4, 4, 4, 4);
-    m_empty = SettingsWidgets::secondaryLabel(QStringLiteral("还没有记录"), list);
+    m_empty = SettingsWidgets::secondaryLabel(tr("还没有记录"), list);
     m_rows->addWidget(m_empty);
     m_rows->addStretch();
     scroll->setWidget(list);
@@ -56,8 +56,8 @@ void RecentTakesView::refresh()
                                  row);
         label->setToolTip(words);
         line->addWidget(label, 1);
-        auto *copy = new QPushButton(QStringLiteral("复制"), row);
-        copy->setAccessibleName(QStringLiteral("复制：") + RunEnding::firstWords(take.text));
+        auto *copy = new QPushButton(tr("复制"), row);
+        copy->setAccessibleName(tr("复制：%1").arg(RunEnding::firstWords(take.text)));
         connect(copy, &QPushButton::clicked, this,
                 [words] { QGuiApplication::clipboard()->setText(words, QClipboard::Clipboard); });
         line->addWidget(copy);

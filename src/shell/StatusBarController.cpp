@@ -19,10 +19,10 @@ StatusBarController::StatusBarController(SettingsServices settingsServices, QObj
     : QObject(parent), m_settingsServices(std::move(settingsServices)), m_menu(std::make_unique<QMenu>())
 {
     m_menu->setAccessibleName(QStringLiteral("Quillwren"));
-    QAction *open = m_menu->addAction(QStringLiteral("打开设置"), this, &StatusBarController::showSettings);
+    QAction *open = m_menu->addAction(tr("打开设置"), this, &StatusBarController::showSettings);
     open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     // Starting with the session is the application's business, not a setting of the modes.
-    m_autostart = m_menu->addAction(QStringLiteral("登录时启动"));
+    m_autostart = m_menu->addAction(tr("登录时启动"));
     m_autostart->setCheckable(true);
     m_autostart->setChecked(AutostartEntry::isEnabled());
     connect(m_autostart, &QAction::toggled, this, [this](bool enabled) {
@@ -33,7 +33,7 @@ StatusBarController::StatusBarController(SettingsServices settingsServices, QObj
         }
     });
     m_menu->addSeparator();
-    QAction *quit = m_menu->addAction(QStringLiteral("退出 Quillwren"), this, &StatusBarController::quitApp);
+    QAction *quit = m_menu->addAction(tr("退出 Quillwren"), this, &StatusBarController::quitApp);
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     m_tray = new QSystemTrayIcon(icon(), this);

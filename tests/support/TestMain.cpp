@@ -31,6 +31,10 @@ void failOnUnexpectedWarnings(QtMsgType type, const QMessageLogContext &context,
 // QUILLWREN_TEST_GUI=xcb for one on the X server of $DISPLAY.
 int main(int argc, char *argv[])
 {
+    // The tests check the windows' texts in their Chinese originals: the
+    // application processes they start get them whatever this machine's
+    // language is (a test that wants another sets its own).
+    qputenv("LANGUAGE", "zh_CN");
     const bool gui = qEnvironmentVariableIsSet("QUILLWREN_TEST_GUI");
     if (qgetenv("QUILLWREN_TEST_GUI") == "xcb")
         qputenv("QT_QPA_PLATFORM", "xcb");

@@ -1,5 +1,7 @@
 #include "CompatibleMode.h"
 
+#include "UserText.h"
+
 #include <QNetworkReply>
 
 namespace CompatibleMode {
@@ -29,7 +31,7 @@ QNetworkRequest jsonRequest(const QUrl &url, const QString &key, std::chrono::mi
 
 ServiceError invalidUrlError(const QString &baseUrl)
 {
-    return {QStringLiteral("URLError"), -1, QStringLiteral("无效的服务地址：") + baseUrl};
+    return {QStringLiteral("URLError"), -1, UserText::of(QT_TRANSLATE_NOOP("UserText", "无效的服务地址：%1")).arg(baseUrl)};
 }
 
 ServiceError networkError(const QString &description, int code, std::chrono::milliseconds inactivityTimeout)
@@ -38,7 +40,7 @@ ServiceError networkError(const QString &description, int code, std::chrono::mil
     if (code == QNetworkReply::OperationCanceledError || code == QNetworkReply::TimeoutError) {
         const double seconds = double(inactivityTimeout.count()) / 1000.0;
         return {QStringLiteral("QNetworkReply"), code,
-                QStringLiteral("服务 %1 秒没有回应，请求已放弃").arg(seconds, 0, 'g', 3)};
+                UserText::of(QT_TRANSLATE_NOOP("UserText", "服务 %1 秒没有回应，请求已放弃")).arg(seconds, 0, 'g', 3)};
     }
     return {QStringLiteral("QNetworkReply"), code, description};
 }

@@ -1,6 +1,7 @@
 #include "DuplexProtocol.h"
 
 #include "Json.h"
+#include "UserText.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -126,7 +127,7 @@ QString errorMessage(const std::optional<QJsonObject> &header)
 {
     if (header && header->value(QStringLiteral("error_message")).isString())
         return header->value(QStringLiteral("error_message")).toString();
-    return QStringLiteral("未知错误");
+    return UserText::of(QT_TRANSLATE_NOOP("UserText", "未知错误"));
 }
 
 } // namespace DuplexProtocol

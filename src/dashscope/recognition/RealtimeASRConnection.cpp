@@ -5,6 +5,7 @@
 #include "Log.h"
 #include "Scheduler.h"
 #include "SocketErrors.h"
+#include "UserText.h"
 
 #include <QJsonDocument>
 #include <QTimer>
@@ -19,7 +20,7 @@ QString compactText(const QJsonObject &object)
 
 ServiceError RealtimeASRConnection::cancelledError()
 {
-    return {QStringLiteral("ConnectionError"), -999, QStringLiteral("连接已取消")};
+    return {QStringLiteral("ConnectionError"), -999, UserText::of(QT_TRANSLATE_NOOP("UserText", "连接已取消"))};
 }
 
 RealtimeASRConnection::RealtimeASRConnection(ApiKeyProvider apiKey, QUrl endpoint, Scheduler &scheduler,
@@ -75,7 +76,7 @@ QCoro::Task<VoidResult> RealtimeASRConnection::open(AppConfig config)
             return;
         closeSocket();
         releaseConnect(
-            ServiceError{QStringLiteral("ConnectionError"), -1, QStringLiteral("连接超时 - 请检查 API Key 和网络连接")});
+            ServiceError{QStringLiteral("ConnectionError"), -1, UserText::of(QT_TRANSLATE_NOOP("UserText", "连接超时 - 请检查 API Key 和网络连接"))});
     });
     co_return co_await *waiter;
 }

@@ -3,6 +3,7 @@
 #include "DuplexProtocol.h"
 #include "Log.h"
 #include "SocketErrors.h"
+#include "UserText.h"
 
 #include <QJsonObject>
 #include <QUuid>
@@ -34,7 +35,7 @@ SynthesisCall::SynthesisCall(std::unique_ptr<QWebSocket> socket, const QUrl &end
     m_runTask = DuplexProtocol::synthesisRunTaskFrame(m_taskId, config.ttsModel, config.ttsVoice);
     m_timeout.setSingleShot(true);
     connect(&m_timeout, &QTimer::timeout, this,
-            [this] { complete(ServiceError{QStringLiteral("TTS"), -1, QStringLiteral("TTS 合成超时")}); });
+            [this] { complete(ServiceError{QStringLiteral("TTS"), -1, UserText::of(QT_TRANSLATE_NOOP("UserText", "TTS 合成超时"))}); });
     m_timeout.start(timeout);
 
     // A connection opened ahead of time serves only while it is alive.
@@ -90,7 +91,7 @@ void SynthesisCall::onText(const QString &text)
         // Synthesis reads its reason from the payload, not the header.
         const QJsonValue message = frame->payload.value_or(QJsonObject()).value(QStringLiteral("message"));
         complete(ServiceError{QStringLiteral("TTS"), -1,
-                              message.isString() ? message.toString() : QStringLiteral("TTS 任务失败")});
+                              message.isString() ? message.toString() : UserText::of(QT_TRANSLATE_NOOP("UserText", "TTS 任务失败"))});
     }
 }
 

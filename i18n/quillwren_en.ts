@@ -1,0 +1,848 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>AboutPage</name>
+    <message>
+        <source>版本 1.0.0</source>
+        <translation>Version 1.0.0</translation>
+    </message>
+    <message>
+        <source>智能语音输入和聊天助手</source>
+        <translation>Voice typing and chat assistant</translation>
+    </message>
+    <message>
+        <source>功能特性：</source>
+        <translation>Features:</translation>
+    </message>
+    <message>
+        <source>• 语音输入法模式 - 语音转文字 + 智能润色</source>
+        <translation>• Dictation - speech to text, polished</translation>
+    </message>
+    <message>
+        <source>• 聊天助手模式 - 语音对话 + 语音回复</source>
+        <translation>• Chat assistant - ask aloud, hear the answer</translation>
+    </message>
+    <message>
+        <source>• BFF 智能回复 - 截屏分析聊天 + 生成回复</source>
+        <translation>• BFF Reply - reads the chat on screen, drafts a reply</translation>
+    </message>
+    <message>
+        <source>• 支持阿里百炼大模型</source>
+        <translation>• Runs on Alibaba Cloud Model Studio models</translation>
+    </message>
+    <message>
+        <source>• 全局快捷键快速激活</source>
+        <translation>• Starts from a global key, anywhere</translation>
+    </message>
+</context>
+<context>
+    <name>ApiKeyPage</name>
+    <message>
+        <source>已配置</source>
+        <translation>Configured</translation>
+    </message>
+    <message>
+        <source>您的 API Key 将安全地存储在%1中</source>
+        <translation>Your API key is stored securely in the %1</translation>
+    </message>
+    <message>
+        <source>请输入阿里百炼 API Key</source>
+        <translation>Enter your Model Studio API key</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>保存中</source>
+        <translation>Saving</translation>
+    </message>
+    <message>
+        <source>如何获取 API Key？</source>
+        <translation>How do I get an API key?</translation>
+    </message>
+    <message>
+        <source>1. 访问阿里云百炼平台：%1</source>
+        <translation>1. Open Alibaba Cloud Model Studio: %1</translation>
+    </message>
+    <message>
+        <source>2. 登录您的阿里云账号</source>
+        <translation>2. Sign in to your Alibaba Cloud account</translation>
+    </message>
+    <message>
+        <source>3. 进入 API-KEY 管理页面</source>
+        <translation>3. Go to the API-KEY page</translation>
+    </message>
+    <message>
+        <source>4. 创建新的 API Key 或复制已有的 Key</source>
+        <translation>4. Create a new API key or copy an existing one</translation>
+    </message>
+    <message>
+        <source>打开百炼控制台</source>
+        <translation>Open the console</translation>
+    </message>
+    <message>
+        <source>隐藏 API Key</source>
+        <translation>Hide API key</translation>
+    </message>
+    <message>
+        <source>显示 API Key</source>
+        <translation>Show API key</translation>
+    </message>
+    <message>
+        <source>保存中...</source>
+        <translation>Saving...</translation>
+    </message>
+    <message>
+        <source>保存成功！</source>
+        <translation>Saved.</translation>
+    </message>
+    <message>
+        <source>保存失败，请重试</source>
+        <translation>Could not save; please try again</translation>
+    </message>
+</context>
+<context>
+    <name>ContentView</name>
+    <message>
+        <source>智能语音输入和聊天助手</source>
+        <translation>Voice typing and chat assistant</translation>
+    </message>
+    <message>
+        <source>正在处理</source>
+        <translation>Working</translation>
+    </message>
+    <message>
+        <source>桌面功能</source>
+        <translation>Desktop features</translation>
+    </message>
+    <message>
+        <source>使用说明：</source>
+        <translation>How to use:</translation>
+    </message>
+    <message>
+        <source>语音输入法</source>
+        <translation>Dictation</translation>
+    </message>
+    <message>
+        <source>聊天助手</source>
+        <translation>Chat assistant</translation>
+    </message>
+    <message>
+        <source>BFF 智能回复</source>
+        <translation>BFF Reply</translation>
+    </message>
+    <message>
+        <source>长按 %1</source>
+        <translation>Hold %1</translation>
+    </message>
+    <message>
+        <source>请先在设置中配置 API Key</source>
+        <translation>Set your API key in Settings first</translation>
+    </message>
+    <message>
+        <source>点击状态栏图标打开设置</source>
+        <translation>Click the tray icon to open Settings</translation>
+    </message>
+    <message>
+        <source>正在处理...</source>
+        <translation>Working...</translation>
+    </message>
+    <message>
+        <source>就绪</source>
+        <translation>Ready</translation>
+    </message>
+</context>
+<context>
+    <name>GlobalShortcutsRoute</name>
+    <message>
+        <source>语音输入法：按住说话，松开后粘贴文字</source>
+        <translation>Dictation: hold and speak, let go to paste the text</translation>
+    </message>
+    <message>
+        <source>聊天助手：按住提问，松开后听回答</source>
+        <translation>Chat assistant: hold and ask, let go to hear the answer</translation>
+    </message>
+    <message>
+        <source>BFF 智能回复：按住后松开，起草聊天回复</source>
+        <translation>BFF Reply: hold and let go to draft a chat reply</translation>
+    </message>
+</context>
+<context>
+    <name>KeyRouteBox</name>
+    <message>
+        <source>读取按键的方式</source>
+        <translation>How keys are read</translation>
+    </message>
+    <message>
+        <source>选择读取按键的方式</source>
+        <translation>Choose how keys are read</translation>
+    </message>
+    <message>
+        <source>自动（推荐）</source>
+        <translation>Automatic (recommended)</translation>
+    </message>
+    <message>
+        <source>更改后重新启动 Quillwren 生效</source>
+        <translation>Takes effect when Quillwren restarts</translation>
+    </message>
+</context>
+<context>
+    <name>KeyRoutes</name>
+    <message>
+        <source>X11 键盘事件（XInput2）</source>
+        <translation>X11 keyboard events (XInput2)</translation>
+    </message>
+    <message>
+        <source>键盘设备（evdev）</source>
+        <translation>Keyboard devices (evdev)</translation>
+    </message>
+    <message>
+        <source>桌面全局快捷键（按键在桌面设置中选择）</source>
+        <translation>Desktop global shortcuts (keys chosen in the desktop&apos;s settings)</translation>
+    </message>
+    <message>
+        <source>桌面按键绑定（quillwren hold/release 命令）</source>
+        <translation>Desktop key bindings (quillwren hold/release commands)</translation>
+    </message>
+    <message>
+        <source>正在使用：%1</source>
+        <translation>In use: %1</translation>
+    </message>
+    <message>
+        <source>桌面全局快捷键未绑定：%1</source>
+        <translation>Desktop global shortcuts not bound: %1</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>未设置按键</source>
+        <translation>no key set</translation>
+    </message>
+</context>
+<context>
+    <name>ModelPage</name>
+    <message>
+        <source>LLM 配置</source>
+        <translation>Chat model</translation>
+    </message>
+    <message>
+        <source>模型名称</source>
+        <translation>Model name</translation>
+    </message>
+    <message>
+        <source>ASR 配置</source>
+        <translation>Speech recognition</translation>
+    </message>
+    <message>
+        <source>语音识别模型</source>
+        <translation>Recognition model</translation>
+    </message>
+    <message>
+        <source>识别语言</source>
+        <translation>Recognition language</translation>
+    </message>
+    <message>
+        <source>自动</source>
+        <translation>Automatic</translation>
+    </message>
+    <message>
+        <source>中文</source>
+        <translation>Chinese</translation>
+    </message>
+    <message>
+        <source>日本語</source>
+        <translation>Japanese</translation>
+    </message>
+    <message>
+        <source>TTS 配置</source>
+        <translation>Speech synthesis</translation>
+    </message>
+    <message>
+        <source>语音合成模型</source>
+        <translation>Synthesis model</translation>
+    </message>
+    <message>
+        <source>语音音色</source>
+        <translation>Voice</translation>
+    </message>
+    <message>
+        <source>VL 视觉模型配置</source>
+        <translation>Vision model</translation>
+    </message>
+    <message>
+        <source>视觉模型名称</source>
+        <translation>Vision model name</translation>
+    </message>
+    <message>
+        <source>用于 BFF 智能回复，分析截图中的聊天界面</source>
+        <translation>Used by BFF Reply to read the chat in a screenshot</translation>
+    </message>
+    <message>
+        <source>恢复默认设置</source>
+        <translation>Restore defaults</translation>
+    </message>
+</context>
+<context>
+    <name>ModifierKeyChip</name>
+    <message>
+        <source>已选择</source>
+        <translation>Selected</translation>
+    </message>
+</context>
+<context>
+    <name>ModifierKeyPicker</name>
+    <message>
+        <source>启用%1</source>
+        <translation>Enable %1</translation>
+    </message>
+    <message>
+        <source>已禁用</source>
+        <translation>Disabled</translation>
+    </message>
+    <message>
+        <source>长按 %1 键激活「%2」</source>
+        <translation>Hold %1 to start %2</translation>
+    </message>
+</context>
+<context>
+    <name>RecentTakesView</name>
+    <message>
+        <source>最近的记录</source>
+        <translation>Recent takes</translation>
+    </message>
+    <message>
+        <source>最近的记录：</source>
+        <translation>Recent takes:</translation>
+    </message>
+    <message>
+        <source>最近的记录列表</source>
+        <translation>List of recent takes</translation>
+    </message>
+    <message>
+        <source>还没有记录</source>
+        <translation>Nothing yet</translation>
+    </message>
+    <message>
+        <source>复制</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <source>复制：%1</source>
+        <translation>Copy: %1</translation>
+    </message>
+</context>
+<context>
+    <name>ServiceRegionBox</name>
+    <message>
+        <source>服务地域</source>
+        <translation>Service region</translation>
+    </message>
+    <message>
+        <source>北京（中国内地）</source>
+        <translation>Beijing (Chinese mainland)</translation>
+    </message>
+    <message>
+        <source>新加坡（国际）</source>
+        <translation>Singapore (international)</translation>
+    </message>
+    <message>
+        <source>地域</source>
+        <translation>Region</translation>
+    </message>
+    <message>
+        <source>业务空间 ID</source>
+        <translation>Workspace ID</translation>
+    </message>
+    <message>
+        <source>可选，留空使用地域的公共地址</source>
+        <translation>Optional; leave empty for the region&apos;s public address</translation>
+    </message>
+    <message>
+        <source>在阿里云 Model Studio 国际站（新加坡）创建的 API Key 选这里。</source>
+        <translation>Choose this for API keys created on Alibaba Cloud Model Studio international (Singapore). </translation>
+    </message>
+    <message>
+        <source>在阿里云百炼控制台（中国内地，北京）创建的 API Key 选这里。</source>
+        <translation>Choose this for API keys created in the Model Studio console of the Chinese mainland (Beijing). </translation>
+    </message>
+    <message>
+        <source>%1API Key 只在创建它的地域有效。服务地址：%2</source>
+        <translation>%1An API key works only in the region it was created in. Service address: %2</translation>
+    </message>
+    <message>
+        <source>业务空间 ID 只能由字母、数字和连字符组成，未保存</source>
+        <translation>A workspace ID has only letters, digits and hyphens; not saved</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsWindow</name>
+    <message>
+        <source>设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>API 配置</source>
+        <translation>API Key</translation>
+    </message>
+    <message>
+        <source>模型设置</source>
+        <translation>Models</translation>
+    </message>
+    <message>
+        <source>快捷键</source>
+        <translation>Shortcuts</translation>
+    </message>
+    <message>
+        <source>文字与历史</source>
+        <translation>Text and History</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>About</translation>
+    </message>
+</context>
+<context>
+    <name>ShortcutPage</name>
+    <message>
+        <source>语音输入法</source>
+        <translation>Dictation</translation>
+    </message>
+    <message>
+        <source>聊天助手</source>
+        <translation>Chat assistant</translation>
+    </message>
+    <message>
+        <source>BFF 智能回复</source>
+        <translation>BFF Reply</translation>
+    </message>
+    <message>
+        <source>BFF 模式：%1 / %2 等组合键不会误触发</source>
+        <translation>BFF Reply: chords such as %1 / %2 do not trigger it</translation>
+    </message>
+    <message>
+        <source>按住时按下其他键或鼠标（如 Alt+Tab、Esc）会取消本次操作</source>
+        <translation>Pressing another key or a mouse button while holding (e.g. Alt+Tab, Esc) cancels the take</translation>
+    </message>
+    <message>
+        <source>使用说明</source>
+        <translation>How to use</translation>
+    </message>
+    <message>
+        <source>• 长按对应修饰键约 0.3 秒激活功能</source>
+        <translation>• Hold a mode&apos;s key for about 0.3 s to start it</translation>
+    </message>
+    <message>
+        <source>• 松开按键后执行操作</source>
+        <translation>• Let go of the key to finish</translation>
+    </message>
+    <message>
+        <source>• 各模式修饰键不能相同（会冲突）</source>
+        <translation>• Each mode needs its own key (the same key conflicts)</translation>
+    </message>
+    <message>
+        <source>• 可单独禁用不需要的模式</source>
+        <translation>• Modes you do not need can be turned off</translation>
+    </message>
+    <message>
+        <source>• 需要辅助功能权限才能全局监听</source>
+        <translation>• Reading keys everywhere needs the desktop&apos;s permission</translation>
+    </message>
+    <message>
+        <source>辅助功能权限已开启</source>
+        <translation>Key access is available</translation>
+    </message>
+    <message>
+        <source>开启辅助功能权限</source>
+        <translation>Allow key access</translation>
+    </message>
+    <message>
+        <source>恢复快捷键默认设置</source>
+        <translation>Restore default shortcuts</translation>
+    </message>
+</context>
+<context>
+    <name>StatusBarController</name>
+    <message>
+        <source>打开设置</source>
+        <translation>Open Settings</translation>
+    </message>
+    <message>
+        <source>登录时启动</source>
+        <translation>Start at login</translation>
+    </message>
+    <message>
+        <source>退出 Quillwren</source>
+        <translation>Quit Quillwren</translation>
+    </message>
+</context>
+<context>
+    <name>TextPage</name>
+    <message>
+        <source>替换表</source>
+        <translation>Replacements</translation>
+    </message>
+    <message>
+        <source>识别结果中的词按顺序替换后再输入或提问，区分大小写</source>
+        <translation>Words in the transcript are replaced in order before they are typed or asked; case matters</translation>
+    </message>
+    <message>
+        <source>识别为</source>
+        <translation>Heard as</translation>
+    </message>
+    <message>
+        <source>替换为</source>
+        <translation>Replace with</translation>
+    </message>
+    <message>
+        <source>全选</source>
+        <translation>Select all</translation>
+    </message>
+    <message>
+        <source>新的替换：识别为</source>
+        <translation>New replacement: heard as</translation>
+    </message>
+    <message>
+        <source>新的替换：替换为</source>
+        <translation>New replacement: replace with</translation>
+    </message>
+    <message>
+        <source>添加替换</source>
+        <translation>Add replacement</translation>
+    </message>
+    <message>
+        <source>删除所选替换</source>
+        <translation>Remove selected</translation>
+    </message>
+    <message>
+        <source>历史记录</source>
+        <translation>History</translation>
+    </message>
+    <message>
+        <source>保存历史记录</source>
+        <translation>Keep a history</translation>
+    </message>
+    <message>
+        <source>最近 %1 次的文字保存在 %2，只有你能读取</source>
+        <translation>The text of the last %1 takes is kept in %2, readable by you alone</translation>
+    </message>
+    <message>
+        <source>清空历史记录</source>
+        <translation>Clear history</translation>
+    </message>
+    <message>
+        <source>无法清空：%1</source>
+        <translation>Could not clear: %1</translation>
+    </message>
+    <message>
+        <source>剪贴板</source>
+        <translation>Clipboard</translation>
+    </message>
+    <message>
+        <source>粘贴后恢复剪贴板原内容</source>
+        <translation>Restore the clipboard after pasting</translation>
+    </message>
+    <message>
+        <source>关闭时，输入的文字留在剪贴板中</source>
+        <translation>When off, the typed text stays on the clipboard</translation>
+    </message>
+</context>
+<context>
+    <name>UserText</name>
+    <message>
+        <source>新加坡</source>
+        <translation>Singapore</translation>
+    </message>
+    <message>
+        <source>北京</source>
+        <translation>Beijing</translation>
+    </message>
+    <message>
+        <source>这个 API Key 属于%1地域，而设置的是%2地域：在设置的 API Key 页选择%1，或运行 %3</source>
+        <translation>This API key belongs to the %1 region, but %2 is set: choose %1 on the API Key page of Settings, or run %3</translation>
+    </message>
+    <message>
+        <source>桌面未绑定全局快捷键：请在桌面设置中为 Quillwren 设置按键，或绑定 `quillwren hold`/`release` 命令</source>
+        <translation>The desktop has bound no global shortcuts: set keys for Quillwren in the desktop&apos;s settings, or bind the `quillwren hold`/`release` commands</translation>
+    </message>
+    <message>
+        <source>请在桌面弹出的对话框中允许 Quillwren 控制键盘（只用于粘贴识别的文字）</source>
+        <translation>Allow Quillwren to control the keyboard in the desktop&apos;s dialog (only used to paste the recognised text)</translation>
+    </message>
+    <message>
+        <source>已获得按键权限，松开按键后文字会自动粘贴</source>
+        <translation>Keyboard access granted: the text is pasted when you let go of the key</translation>
+    </message>
+    <message>
+        <source>未获得按键权限：识别的文字会留在剪贴板，请手动粘贴</source>
+        <translation>No keyboard access: the recognised text stays on the clipboard; paste it yourself</translation>
+    </message>
+    <message>
+        <source>录音未能完成</source>
+        <translation>The recording could not finish</translation>
+    </message>
+    <message>
+        <source>编码错误：%1</source>
+        <translation>Encoding error: %1</translation>
+    </message>
+    <message>
+        <source>编码错误</source>
+        <translation>Encoding error</translation>
+    </message>
+    <message>
+        <source>无有效音频输入设备（通道=%1, 采样率=%2）</source>
+        <translation>No usable audio input device (channels=%1, sample rate=%2)</translation>
+    </message>
+    <message>
+        <source>音频引擎启动失败（QAudio 错误 %1）</source>
+        <translation>The audio engine did not start (QAudio error %1)</translation>
+    </message>
+    <message>
+        <source>音频播放超时</source>
+        <translation>Audio playback timed out</translation>
+    </message>
+    <message>
+        <source>没有可播放的音频</source>
+        <translation>No audio to play</translation>
+    </message>
+    <message>
+        <source>没有可用的音频输出设备</source>
+        <translation>No audio output device</translation>
+    </message>
+    <message>
+        <source>音频播放无法开始（错误 %1）</source>
+        <translation>Audio playback could not start (error %1)</translation>
+    </message>
+    <message>
+        <source>音频播放中断（错误 %1）</source>
+        <translation>Audio playback stopped (error %1)</translation>
+    </message>
+    <message>
+        <source>音频解码错误：%1</source>
+        <translation>Audio decoding error: %1</translation>
+    </message>
+    <message>
+        <source>请先配置 API Key</source>
+        <translation>Set your API key first</translation>
+    </message>
+    <message>
+        <source>无效的服务地址：%1</source>
+        <translation>Invalid service address: %1</translation>
+    </message>
+    <message>
+        <source>服务 %1 秒没有回应，请求已放弃</source>
+        <translation>The service did not answer for %1 s; the request was given up</translation>
+    </message>
+    <message>
+        <source>未知错误</source>
+        <translation>Unknown error</translation>
+    </message>
+    <message>
+        <source>LLM 流式请求失败 (%1): %2</source>
+        <translation>Chat request failed (%1): %2</translation>
+    </message>
+    <message>
+        <source>(无法解析响应体)</source>
+        <translation>(unreadable response body)</translation>
+    </message>
+    <message>
+        <source>VL 请求失败 (%1): %2</source>
+        <translation>Vision request failed (%1): %2</translation>
+    </message>
+    <message>
+        <source>无法解析视觉模型的响应</source>
+        <translation>Could not read the vision model&apos;s answer</translation>
+    </message>
+    <message>
+        <source>无响应内容</source>
+        <translation>The answer was empty</translation>
+    </message>
+    <message>
+        <source>连接已取消</source>
+        <translation>Connection cancelled</translation>
+    </message>
+    <message>
+        <source>连接超时 - 请检查 API Key 和网络连接</source>
+        <translation>Connection timed out - check the API key and the network</translation>
+    </message>
+    <message>
+        <source>识别错误：%1</source>
+        <translation>Recognition error: %1</translation>
+    </message>
+    <message>
+        <source>ASR 任务未启动或已结束</source>
+        <translation>The recognition task has not started or has ended</translation>
+    </message>
+    <message>
+        <source>未获得麦克风权限</source>
+        <translation>No microphone access</translation>
+    </message>
+    <message>
+        <source>连接错误：%1</source>
+        <translation>Connection error: %1</translation>
+    </message>
+    <message>
+        <source>重连次数超限</source>
+        <translation>Too many reconnection attempts</translation>
+    </message>
+    <message>
+        <source>TTS 合成超时</source>
+        <translation>Speech synthesis timed out</translation>
+    </message>
+    <message>
+        <source>TTS 任务失败</source>
+        <translation>Speech synthesis failed</translation>
+    </message>
+    <message>
+        <source>语音输入法</source>
+        <translation>Dictation</translation>
+    </message>
+    <message>
+        <source>聊天助手</source>
+        <translation>Chat assistant</translation>
+    </message>
+    <message>
+        <source>BFF智能回复</source>
+        <translation>BFF Reply</translation>
+    </message>
+    <message>
+        <source>%1 与 %2</source>
+        <translation>%1 and %2</translation>
+    </message>
+    <message>
+        <source>⚠️ 快捷键冲突：%1 使用了相同的修饰键</source>
+        <translation>⚠️ Shortcut conflict: %1 use the same modifier key</translation>
+    </message>
+    <message>
+        <source>普通话、英语</source>
+        <translation>Mandarin, English</translation>
+    </message>
+    <message>
+        <source>阳光男生</source>
+        <translation>Sunny young man</translation>
+    </message>
+    <message>
+        <source>活泼开朗女生</source>
+        <translation>Lively, cheerful young woman</translation>
+    </message>
+    <message>
+        <source>年轻温婉男生</source>
+        <translation>Young, gentle man</translation>
+    </message>
+    <message>
+        <source>低调沉稳女声</source>
+        <translation>Quiet, steady woman</translation>
+    </message>
+    <message>
+        <source>温柔共情女声</source>
+        <translation>Warm, caring woman</translation>
+    </message>
+    <message>
+        <source>温和沉稳女声</source>
+        <translation>Mild, steady woman</translation>
+    </message>
+    <message>
+        <source>识别中：%1</source>
+        <translation>Hearing: %1</translation>
+    </message>
+    <message>
+        <source>识别完成：%1</source>
+        <translation>Heard: %1</translation>
+    </message>
+    <message>
+        <source>BFF 模式就绪，松开按键开始分析...</source>
+        <translation>BFF Reply ready: let go to read the chat...</translation>
+    </message>
+    <message>
+        <source>已取消</source>
+        <translation>Cancelled</translation>
+    </message>
+    <message>
+        <source>正在聆听...</source>
+        <translation>Listening...</translation>
+    </message>
+    <message>
+        <source>实时识别启动失败：%1</source>
+        <translation>Recognition did not start: %1</translation>
+    </message>
+    <message>
+        <source>正在处理...</source>
+        <translation>Working...</translation>
+    </message>
+    <message>
+        <source>未识别到语音内容</source>
+        <translation>No speech was heard</translation>
+    </message>
+    <message>
+        <source>文本已输入</source>
+        <translation>Text typed</translation>
+    </message>
+    <message>
+        <source>正在截屏...</source>
+        <translation>Capturing the screen...</translation>
+    </message>
+    <message>
+        <source>截屏失败，请在系统设置中授予屏幕录制权限</source>
+        <translation>Screen capture failed: allow screen recording in the system settings</translation>
+    </message>
+    <message>
+        <source>正在分析聊天内容...</source>
+        <translation>Reading the chat...</translation>
+    </message>
+    <message>
+        <source>分析失败：%1</source>
+        <translation>Reading the chat failed: %1</translation>
+    </message>
+    <message>
+        <source>正在输入回复...</source>
+        <translation>Typing the reply...</translation>
+    </message>
+    <message>
+        <source>BFF 回复已输入</source>
+        <translation>Reply typed</translation>
+    </message>
+    <message>
+        <source>正在思考...</source>
+        <translation>Thinking...</translation>
+    </message>
+    <message>
+        <source>正在回复...</source>
+        <translation>Answering...</translation>
+    </message>
+    <message>
+        <source>回复失败：%1</source>
+        <translation>The answer failed: %1</translation>
+    </message>
+    <message>
+        <source>回复中断：%1</source>
+        <translation>The answer stopped: %1</translation>
+    </message>
+    <message>
+        <source>回复已完成</source>
+        <translation>Answer finished</translation>
+    </message>
+    <message>
+        <source>TTS 没有返回音频</source>
+        <translation>Speech synthesis returned no audio</translation>
+    </message>
+    <message>
+        <source>音频解码错误</source>
+        <translation>Audio decoding error</translation>
+    </message>
+    <message>
+        <source>文本已复制到剪贴板，请手动粘贴</source>
+        <translation>The text is on the clipboard; paste it yourself</translation>
+    </message>
+    <message>
+        <source>系统 Keychain</source>
+        <translation>system Keychain</translation>
+    </message>
+    <message>
+        <source>系统密钥环</source>
+        <translation>system keyring</translation>
+    </message>
+</context>
+</TS>
