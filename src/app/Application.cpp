@@ -196,11 +196,15 @@ QCoro::Task<QString> Application::explainRefusedKey()
     if (!verdict.belongsElsewhere())
         co_return QString();
     const auto chinese = [](const QString &region) {
-        return region == QLatin1String("singapore") ? UserText::of(QT_TRANSLATE_NOOP("UserText", "新加坡")) : UserText::of(QT_TRANSLATE_NOOP("UserText", "北京"));
+        return region == QLatin1String("singapore") ? UserText::of(QT_TRANSLATE_NOOP("UserText", "新加坡"))
+                                                    : UserText::of(QT_TRANSLATE_NOOP("UserText", "北京"));
     };
-    const QString explanation = UserText::of(QT_TRANSLATE_NOOP("UserText", "这个 API Key 属于%1地域，而设置的是%2地域：在设置的 API Key 页选择%1，或运行 %3"))
-                                    .arg(chinese(verdict.acceptingRegion), chinese(config.serviceRegion),
-                                         ServiceCheck::regionCommand(verdict.acceptingRegion));
+    const QString explanation
+        = UserText::of(
+              QT_TRANSLATE_NOOP("UserText",
+                                "这个 API Key 属于%1地域，而设置的是%2地域：在设置的 API Key 页选择%1，或运行 %3"))
+              .arg(chinese(verdict.acceptingRegion), chinese(config.serviceRegion),
+                   ServiceCheck::regionCommand(verdict.acceptingRegion));
     Log::line(QStringLiteral("⚠️ [服务] ") + explanation);
     co_return explanation;
 }
@@ -251,7 +255,9 @@ QCoro::Task<> Application::prepareDesktop()
         const bool bound = co_await shortcuts->start();
         // The desktop's dialog may not say what the shortcuts are for.
         if (!bound)
-            controller().showNotice(UserText::of(QT_TRANSLATE_NOOP("UserText", "桌面未绑定全局快捷键：请在桌面设置中为 Quillwren 设置按键，或绑定 `quillwren hold`/`release` 命令")));
+            controller().showNotice(UserText::of(QT_TRANSLATE_NOOP(
+                "UserText",
+                "桌面未绑定全局快捷键：请在桌面设置中为 Quillwren 设置按键，或绑定 `quillwren hold`/`release` 命令")));
     }
     // In GNOME and KDE sessions the keystroke needs the user's permission,
     // asked once, now rather than at the first paste. The desktop's dialog
@@ -259,13 +265,15 @@ QCoro::Task<> Application::prepareDesktop()
     auto *wayland = dynamic_cast<WaylandDesktopBackend *>(&desktop());
     if (!wayland || !wayland->portal())
         co_return;
-    const QString asking = UserText::of(QT_TRANSLATE_NOOP("UserText", "请在桌面弹出的对话框中允许 Quillwren 控制键盘（只用于粘贴识别的文字）"));
+    const QString asking = UserText::of(
+        QT_TRANSLATE_NOOP("UserText", "请在桌面弹出的对话框中允许 Quillwren 控制键盘（只用于粘贴识别的文字）"));
     controller().showNotice(asking);
     const bool granted = co_await wayland->startPortal();
     if (controller().statusMessage() != asking)
         co_return;
-    controller().showNotice(granted ? UserText::of(QT_TRANSLATE_NOOP("UserText", "已获得按键权限，松开按键后文字会自动粘贴"))
-                                    : UserText::of(QT_TRANSLATE_NOOP("UserText", "未获得按键权限：识别的文字会留在剪贴板，请手动粘贴")));
+    controller().showNotice(
+        granted ? UserText::of(QT_TRANSLATE_NOOP("UserText", "已获得按键权限，松开按键后文字会自动粘贴"))
+                : UserText::of(QT_TRANSLATE_NOOP("UserText", "未获得按键权限：识别的文字会留在剪贴板，请手动粘贴")));
 }
 
 void Application::logCapabilities()
@@ -316,7 +324,8 @@ SettingsViewModel::Services Application::settingsServices()
     for (PlatformFactory::KeyRoute route : std::as_const(m_keySource->working))
         routes.working << qMakePair(PlatformFactory::keyRouteKey(route), keyRouteLabel(route));
     routes.describe = [this] {
-        QStringList lines{QCoreApplication::translate("KeyRoutes", "正在使用：%1").arg(keyRouteLabel(m_keySource->route))};
+        QStringList lines{
+            QCoreApplication::translate("KeyRoutes", "正在使用：%1").arg(keyRouteLabel(m_keySource->route))};
         if (m_globalShortcuts)
             lines += m_globalShortcuts->describe();
         return lines;

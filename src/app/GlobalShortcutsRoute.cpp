@@ -23,11 +23,14 @@ QList<PortalGlobalShortcuts::Shortcut> GlobalShortcutsRoute::shortcuts()
 {
     // Super+Alt with a letter: hardly any desktop or application uses these,
     // and none is a text-editing chord. The desktop may offer others.
-    return {{ModeKeyBindings::nameOf(AppMode::VoiceInput), QCoreApplication::translate("GlobalShortcutsRoute", "语音输入法：按住说话，松开后粘贴文字"),
+    return {{ModeKeyBindings::nameOf(AppMode::VoiceInput),
+             QCoreApplication::translate("GlobalShortcutsRoute", "语音输入法：按住说话，松开后粘贴文字"),
              QStringLiteral("LOGO+ALT+v")},
-            {ModeKeyBindings::nameOf(AppMode::ChatAssistant), QCoreApplication::translate("GlobalShortcutsRoute", "聊天助手：按住提问，松开后听回答"),
+            {ModeKeyBindings::nameOf(AppMode::ChatAssistant),
+             QCoreApplication::translate("GlobalShortcutsRoute", "聊天助手：按住提问，松开后听回答"),
              QStringLiteral("LOGO+ALT+c")},
-            {ModeKeyBindings::nameOf(AppMode::BffReply), QCoreApplication::translate("GlobalShortcutsRoute", "BFF 智能回复：按住后松开，起草聊天回复"),
+            {ModeKeyBindings::nameOf(AppMode::BffReply),
+             QCoreApplication::translate("GlobalShortcutsRoute", "BFF 智能回复：按住后松开，起草聊天回复"),
              QStringLiteral("LOGO+ALT+r")}};
 }
 

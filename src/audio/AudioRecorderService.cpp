@@ -18,14 +18,19 @@ void AudioRecorderService::recorderDidFinish(bool successfully)
 {
     if (successfully)
         return;
-    QMetaObject::invokeMethod(this, [this] {
-        publish(m_audioLevel, RecordingState::error(UserText::of(QT_TRANSLATE_NOOP("UserText", "录音未能完成"))), false);
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            publish(m_audioLevel, RecordingState::error(UserText::of(QT_TRANSLATE_NOOP("UserText", "录音未能完成"))),
+                    false);
+        },
+        Qt::QueuedConnection);
 }
 
 void AudioRecorderService::recorderEncodeErrorDidOccur(const std::optional<QString> &description)
 {
-    const QString message = description ? UserText::of(QT_TRANSLATE_NOOP("UserText", "编码错误：%1")).arg(*description) : UserText::of(QT_TRANSLATE_NOOP("UserText", "编码错误"));
+    const QString message = description ? UserText::of(QT_TRANSLATE_NOOP("UserText", "编码错误：%1")).arg(*description)
+                                        : UserText::of(QT_TRANSLATE_NOOP("UserText", "编码错误"));
     QMetaObject::invokeMethod(this, [this, message] {
         publish(m_audioLevel, RecordingState::error(message), false);
     }, Qt::QueuedConnection);

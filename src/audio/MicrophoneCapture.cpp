@@ -125,7 +125,9 @@ QCoro::Task<VoidResult> MicrophoneCapture::start()
     if (!m_input || m_source->error() != QAudio::NoError) {
         const int code = int(m_source->error());
         stop();
-        co_return ServiceError{QStringLiteral("AudioError"), code, UserText::of(QT_TRANSLATE_NOOP("UserText", "音频引擎启动失败（QAudio 错误 %1）")).arg(code)};
+        co_return ServiceError{
+            QStringLiteral("AudioError"), code,
+            UserText::of(QT_TRANSLATE_NOOP("UserText", "音频引擎启动失败（QAudio 错误 %1）")).arg(code)};
     }
     m_resampler = std::make_unique<StreamingResampler>(m_format.sampleRate());
     m_pending.clear();

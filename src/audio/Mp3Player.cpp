@@ -14,7 +14,8 @@ Mp3Player::Mp3Player(QObject *parent) : ClipPlayer(parent)
     m_stallTimer.setSingleShot(true);
     connect(&m_stallTimer, &QTimer::timeout, this, [this] {
         Log::line(QStringLiteral("⚠️ [播放] 播放未按时结束，视为失败"));
-        end(ServiceError{QStringLiteral("AudioError"), -1, UserText::of(QT_TRANSLATE_NOOP("UserText", "音频播放超时"))});
+        end(ServiceError{QStringLiteral("AudioError"), -1,
+                         UserText::of(QT_TRANSLATE_NOOP("UserText", "音频播放超时"))});
     });
 }
 
@@ -38,7 +39,8 @@ VoidResult Mp3Player::play(std::shared_ptr<AudioStream> stream)
 {
     stop();
     if (QMediaDevices::defaultAudioOutput().isNull())
-        return ServiceError{QStringLiteral("AudioError"), -1, UserText::of(QT_TRANSLATE_NOOP("UserText", "没有可用的音频输出设备"))};
+        return ServiceError{QStringLiteral("AudioError"), -1,
+                            UserText::of(QT_TRANSLATE_NOOP("UserText", "没有可用的音频输出设备"))};
     m_stream = std::move(stream);
     m_fed = 0;
     m_decoder = std::make_unique<Mp3StreamDecoder>();
@@ -79,7 +81,8 @@ void Mp3Player::onStreamChanged()
             startSink();
             if (m_sink->error() != QAudio::NoError) {
                 return end(ServiceError{QStringLiteral("AudioError"), -1,
-                                        UserText::of(QT_TRANSLATE_NOOP("UserText", "音频播放无法开始（错误 %1）")).arg(int(m_sink->error()))});
+                                        UserText::of(QT_TRANSLATE_NOOP("UserText", "音频播放无法开始（错误 %1）"))
+                                            .arg(int(m_sink->error()))});
             }
         }
     }
@@ -89,7 +92,8 @@ void Mp3Player::onStreamChanged()
     // played to its end.
     m_feed.finish();
     if (!m_sink)
-        return end(m_stream->error().value_or(Mp3StreamDecoder::error(UserText::of(QT_TRANSLATE_NOOP("UserText", "没有可播放的音频")))));
+        return end(m_stream->error().value_or(
+            Mp3StreamDecoder::error(UserText::of(QT_TRANSLATE_NOOP("UserText", "没有可播放的音频")))));
     const qint64 totalMs = m_decoder->format().durationForBytes(qint32(m_feed.totalBytes())) / 1000;
     const qint64 playedMs = m_sink->processedUSecs() / 1000;
     m_stallTimer.start(int(std::max<qint64>(totalMs - playedMs, 0)) + kStallMarginMs);
@@ -129,8 +133,9 @@ void Mp3Player::onStateChanged()
         break;
     case QAudio::StoppedState:
         if (m_sink->error() != QAudio::NoError && m_sink->error() != QAudio::UnderrunError) {
-            end(ServiceError{QStringLiteral("AudioError"), -1,
-                             UserText::of(QT_TRANSLATE_NOOP("UserText", "音频播放中断（错误 %1）")).arg(int(m_sink->error()))});
+            end(ServiceError{
+                QStringLiteral("AudioError"), -1,
+                UserText::of(QT_TRANSLATE_NOOP("UserText", "音频播放中断（错误 %1）")).arg(int(m_sink->error()))});
         }
         break;
     default:

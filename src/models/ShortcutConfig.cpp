@@ -109,6 +109,8 @@ QString ShortcutConfig::conflictWarning(const QList<ModePair> &conflicts)
         return {};
     QStringList parts;
     for (const ModePair &pair : conflicts)
-        parts << UserText::of(QT_TRANSLATE_NOOP("UserText", "%1 与 %2")).arg(AppModes::messageName(pair.first), AppModes::messageName(pair.second));
-    return UserText::of(QT_TRANSLATE_NOOP("UserText", "⚠️ 快捷键冲突：%1 使用了相同的修饰键")).arg(parts.join(QStringLiteral("、")));
+        parts << UserText::of(QT_TRANSLATE_NOOP("UserText", "%1 与 %2"))
+                     .arg(AppModes::messageName(pair.first), AppModes::messageName(pair.second));
+    return UserText::of(QT_TRANSLATE_NOOP("UserText", "⚠️ 快捷键冲突：%1 使用了相同的修饰键"))
+        .arg(parts.join(QStringLiteral("、")));
 }

@@ -198,7 +198,8 @@ QCoro::Task<> AppViewModel::startRealtimeRecognition(std::shared_ptr<StartTask> 
         setStatusMessage(UserText::of(QT_TRANSLATE_NOOP("UserText", "正在聆听...")));
     } else {
         Log::line(QStringLiteral("❌ [实时识别] 启动失败：") + result.error().description);
-        task->failure = UserText::of(QT_TRANSLATE_NOOP("UserText", "实时识别启动失败：%1")).arg(result.error().description);
+        task->failure
+            = UserText::of(QT_TRANSLATE_NOOP("UserText", "实时识别启动失败：%1")).arg(result.error().description);
         setStatusMessage(task->failure);
     }
     task->done.release(bool(result));

@@ -26,7 +26,8 @@ QCoro::Task<RunEnding> BffReplyPipeline::run(AppConfig config, StatusSink status
     const std::optional<QString> base64 = co_await m_capture.captureFocusedScreenAsBase64Async(
         ScreenCaptureService::kReplyMaxDimension, ScreenCaptureService::kReplyJpegQuality);
     if (!base64)
-        co_return RunEnding::failed(UserText::of(QT_TRANSLATE_NOOP("UserText", "截屏失败，请在系统设置中授予屏幕录制权限")));
+        co_return RunEnding::failed(
+            UserText::of(QT_TRANSLATE_NOOP("UserText", "截屏失败，请在系统设置中授予屏幕录制权限")));
     if (base64->size() <= kSmallCaptureChars) {
         Log::line(QStringLiteral("⚠️ [BFF] 截图数据过小 (%1 字符)，可能是黑屏，请检查屏幕录制权限").arg(base64->size()));
     }
@@ -34,7 +35,8 @@ QCoro::Task<RunEnding> BffReplyPipeline::run(AppConfig config, StatusSink status
     const Result<QString> reply = co_await m_service.analyzeChatScreenshot(*base64, config, Prompts::bffSystemPrompt());
     if (!reply) {
         Log::line(QStringLiteral("❌ [BFF] 分析失败：") + reply.error().description);
-        co_return RunEnding::failed(UserText::of(QT_TRANSLATE_NOOP("UserText", "分析失败：%1")).arg(reply.error().description));
+        co_return RunEnding::failed(
+            UserText::of(QT_TRANSLATE_NOOP("UserText", "分析失败：%1")).arg(reply.error().description));
     }
     Log::line(QStringLiteral("💕 [BFF] 生成回复：") + reply.value().left(100));
     m_lastDraft = reply.value();

@@ -57,11 +57,14 @@ QCoro::Task<RunEnding> ChatAssistantPipeline::run(QString question, AppConfig co
     // failure, after some it was cut off (what came is spoken and kept in the
     // history). Nor is one that was not spoken whole.
     if (answer->error && answer->text.isEmpty())
-        co_return RunEnding::failed(UserText::of(QT_TRANSLATE_NOOP("UserText", "回复失败：%1")).arg(answer->error->description));
+        co_return RunEnding::failed(
+            UserText::of(QT_TRANSLATE_NOOP("UserText", "回复失败：%1")).arg(answer->error->description));
     if (answer->error)
-        co_return RunEnding::failed(UserText::of(QT_TRANSLATE_NOOP("UserText", "回复中断：%1")).arg(answer->error->description));
+        co_return RunEnding::failed(
+            UserText::of(QT_TRANSLATE_NOOP("UserText", "回复中断：%1")).arg(answer->error->description));
     if (unspoken)
-        co_return RunEnding::failed(UserText::of(QT_TRANSLATE_NOOP("UserText", "回复中断：%1")).arg(unspoken->description));
+        co_return RunEnding::failed(
+            UserText::of(QT_TRANSLATE_NOOP("UserText", "回复中断：%1")).arg(unspoken->description));
     co_return RunEnding::done(UserText::of(QT_TRANSLATE_NOOP("UserText", "回复已完成")));
 }
 
@@ -71,8 +74,8 @@ QCoro::Task<> ChatAssistantPipeline::speak(int index, std::shared_ptr<AudioStrea
     // A sentence whose synthesis failed before any audio counts as done
     // without playing.
     if (audio->bytes().isEmpty()) {
-        *problem = problem->value_or(audio->error().value_or(ServiceError{QStringLiteral("TTS"), -1,
-                                                                          UserText::of(QT_TRANSLATE_NOOP("UserText", "TTS 没有返回音频"))}));
+        *problem = problem->value_or(audio->error().value_or(
+            ServiceError{QStringLiteral("TTS"), -1, UserText::of(QT_TRANSLATE_NOOP("UserText", "TTS 没有返回音频"))}));
         co_return;
     }
     Log::line(QStringLiteral("🔊 [播放] 播放第 %1 句").arg(index));
@@ -162,5 +165,6 @@ void ChatAssistantPipeline::audioPlayerDidFinishPlaying(bool successfully)
 void ChatAssistantPipeline::audioPlayerDecodeErrorDidOccur(const std::optional<ServiceError> &error)
 {
     if (auto completion = std::exchange(m_audioCompletion, {}))
-        completion->release(error.value_or(ServiceError{QStringLiteral("AudioError"), -1, UserText::of(QT_TRANSLATE_NOOP("UserText", "音频解码错误"))}));
+        completion->release(error.value_or(ServiceError{QStringLiteral("AudioError"), -1,
+                                                        UserText::of(QT_TRANSLATE_NOOP("UserText", "音频解码错误"))}));
 }

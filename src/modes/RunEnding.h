@@ -30,7 +30,8 @@ struct RunEnding
     // The status says the words are on the clipboard; the detail starts them.
     static RunEnding onClipboard(const QString &text)
     {
-        return {Kind::OnClipboard, UserText::of(QT_TRANSLATE_NOOP("UserText", "文本已复制到剪贴板，请手动粘贴")), firstWords(text)};
+        return {Kind::OnClipboard, UserText::of(QT_TRANSLATE_NOOP("UserText", "文本已复制到剪贴板，请手动粘贴")),
+                firstWords(text)};
     }
 
     // The first words of a text, for a glance: at most 40 characters, cut

@@ -38,7 +38,8 @@ ApiKeyPage::ApiKeyPage(SettingsViewModel &model, QWidget *parent) : QWidget(pare
     header->addWidget(m_configured);
     header->addStretch();
     layout->addLayout(header);
-    layout->addWidget(secondaryLabel(tr("您的 API Key 将安全地存储在%1中").arg(UserText::shown(KeychainManager::storeName())), this));
+    layout->addWidget(
+        secondaryLabel(tr("您的 API Key 将安全地存储在%1中").arg(UserText::shown(KeychainManager::storeName())), this));
 
     auto *fieldRow = new QHBoxLayout;
     m_field = new QLineEdit(this);

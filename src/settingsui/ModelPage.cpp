@@ -27,8 +27,9 @@ ModelPage::ModelPage(SettingsViewModel &model, QWidget *parent) : QWidget(parent
     };
 
     QFormLayout *llm = section(tr("LLM 配置"));
-    llm->addRow(tr("模型名称"), boundField(tr("模型名称"), &SettingsViewModel::llmModel,
-                                                      &SettingsViewModel::setLlmModel, &SettingsViewModel::llmModelChanged));
+    llm->addRow(tr("模型名称"),
+                boundField(tr("模型名称"), &SettingsViewModel::llmModel, &SettingsViewModel::setLlmModel,
+                           &SettingsViewModel::llmModelChanged));
     llm->addRow(QStringLiteral("Base URL"),
                 boundField(QStringLiteral("Base URL"), &SettingsViewModel::compatibleBaseURL,
                            &SettingsViewModel::setCompatibleBaseURL, &SettingsViewModel::compatibleBaseURLChanged));
@@ -40,10 +41,8 @@ ModelPage::ModelPage(SettingsViewModel &model, QWidget *parent) : QWidget(parent
     // Saved at once into the record as stored, used from the next take.
     auto *language = new QComboBox(this);
     language->setAccessibleName(tr("识别语言"));
-    const std::pair<const char *, QString> languages[] = {{"auto", tr("自动")},
-                                                          {"zh", tr("中文")},
-                                                          {"en", QStringLiteral("English")},
-                                                          {"ja", tr("日本語")}};
+    const std::pair<const char *, QString> languages[]
+        = {{"auto", tr("自动")}, {"zh", tr("中文")}, {"en", QStringLiteral("English")}, {"ja", tr("日本語")}};
     for (const auto &[value, label] : languages)
         language->addItem(label, QString::fromLatin1(value));
     SettingsStore &store = m_model.settingsStore();

@@ -47,8 +47,8 @@ void ServiceRegionBox::showRegionNote()
 {
     const QString region = m_region->currentData().toString();
     const QString made = region == QLatin1String("singapore")
-                             ? tr("在阿里云 Model Studio 国际站（新加坡）创建的 API Key 选这里。")
-                             : tr("在阿里云百炼控制台（中国内地，北京）创建的 API Key 选这里。");
+        ? tr("在阿里云 Model Studio 国际站（新加坡）创建的 API Key 选这里。")
+        : tr("在阿里云百炼控制台（中国内地，北京）创建的 API Key 选这里。");
     m_regionNote->setText(tr("%1API Key 只在创建它的地域有效。服务地址：%2")
                               .arg(made, DashScopeEndpoints::host(region, m_store.loadAppConfig().workspaceId)));
 }

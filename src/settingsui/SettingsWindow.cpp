@@ -31,10 +31,9 @@ SettingsWindow::SettingsWindow(SettingsViewModel::Services services, QWidget *pa
     m_tabs->addTab(m_apiKeyPage, Symbols::icon(QStringLiteral("key.fill"), symbolColor), tr("API 配置"));
     m_tabs->addTab(m_modelPage, Symbols::icon(QStringLiteral("cpu.fill"), symbolColor), tr("模型设置"));
     m_tabs->addTab(m_shortcutPage, Symbols::icon(QStringLiteral("keyboard.fill"), symbolColor), tr("快捷键"));
-    m_tabs->addTab(new TextPage(m_model->settingsStore(), m_tabs), Symbols::icon(QStringLiteral("text.bubble.fill"), symbolColor),
-                   tr("文字与历史"));
-    m_tabs->addTab(new AboutPage(m_tabs), Symbols::icon(QStringLiteral("info.circle.fill"), symbolColor),
-                   tr("关于"));
+    m_tabs->addTab(new TextPage(m_model->settingsStore(), m_tabs),
+                   Symbols::icon(QStringLiteral("text.bubble.fill"), symbolColor), tr("文字与历史"));
+    m_tabs->addTab(new AboutPage(m_tabs), Symbols::icon(QStringLiteral("info.circle.fill"), symbolColor), tr("关于"));
     // The key field would take the focus and lose its bullets: the tabs have it.
     m_tabs->tabBar()->setFocus();
 }

@@ -30,12 +30,12 @@ ShortcutPage::ShortcutPage(SettingsViewModel &model, QWidget *parent) : QWidget(
     auto *layout = new QVBoxLayout(content);
     layout->setContentsMargins(20, 20, 20, 20);
 
-    m_pickers[size_t(AppMode::VoiceInput)] = new ModifierKeyPicker(
-        tr("语音输入法"), QStringLiteral("mic.fill"), SettingsWidgets::blue(), content);
+    m_pickers[size_t(AppMode::VoiceInput)]
+        = new ModifierKeyPicker(tr("语音输入法"), QStringLiteral("mic.fill"), SettingsWidgets::blue(), content);
     m_pickers[size_t(AppMode::ChatAssistant)] = new ModifierKeyPicker(
         tr("聊天助手"), QStringLiteral("bubble.left.and.bubble.right.fill"), SettingsWidgets::green(), content);
-    m_pickers[size_t(AppMode::BffReply)] = new ModifierKeyPicker(
-        tr("BFF 智能回复"), QStringLiteral("heart.fill"), SettingsWidgets::pink(), content);
+    m_pickers[size_t(AppMode::BffReply)]
+        = new ModifierKeyPicker(tr("BFF 智能回复"), QStringLiteral("heart.fill"), SettingsWidgets::pink(), content);
     for (AppMode mode : allAppModes) {
         layout->addWidget(picker(mode));
         connect(picker(mode), &ModifierKeyPicker::configEdited, this, [this, mode](const HotkeyConfig &config) {
@@ -69,9 +69,9 @@ ShortcutPage::ShortcutPage(SettingsViewModel &model, QWidget *parent) : QWidget(
                                                palette().color(QPalette::WindowText), content);
     usage->setFont(SettingsWidgets::semibold(usage->font()));
     notes->addWidget(usage);
-    for (const QString &line : {tr("• 长按对应修饰键约 0.3 秒激活功能"), tr("• 松开按键后执行操作"),
-                                tr("• 各模式修饰键不能相同（会冲突）"), tr("• 可单独禁用不需要的模式"),
-                                tr("• 需要辅助功能权限才能全局监听")})
+    for (const QString &line :
+         {tr("• 长按对应修饰键约 0.3 秒激活功能"), tr("• 松开按键后执行操作"), tr("• 各模式修饰键不能相同（会冲突）"),
+          tr("• 可单独禁用不需要的模式"), tr("• 需要辅助功能权限才能全局监听")})
         notes->addWidget(secondaryLabel(line, content));
     notes->addWidget(SettingsWidgets::divider(content));
 

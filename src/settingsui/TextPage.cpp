@@ -23,8 +23,8 @@ TextPage::TextPage(SettingsStore &store, QWidget *parent) : QWidget(parent), m_s
 
     auto *replacements = new QGroupBox(tr("替换表"), this);
     auto *replacementLayout = new QVBoxLayout(replacements);
-    replacementLayout->addWidget(SettingsWidgets::secondaryLabel(
-        tr("识别结果中的词按顺序替换后再输入或提问，区分大小写"), replacements));
+    replacementLayout->addWidget(
+        SettingsWidgets::secondaryLabel(tr("识别结果中的词按顺序替换后再输入或提问，区分大小写"), replacements));
     m_table = new QTableWidget(0, 2, replacements);
     m_table->setAccessibleName(tr("替换表"));
     m_table->setHorizontalHeaderLabels({tr("识别为"), tr("替换为")});
@@ -79,8 +79,7 @@ TextPage::TextPage(SettingsStore &store, QWidget *parent) : QWidget(parent), m_s
     m_restoreClipboard = new QCheckBox(tr("粘贴后恢复剪贴板原内容"), clipboard);
     m_restoreClipboard->setChecked(config.restoreClipboard);
     clipboardLayout->addWidget(m_restoreClipboard);
-    clipboardLayout->addWidget(SettingsWidgets::secondaryLabel(
-        tr("关闭时，输入的文字留在剪贴板中"), clipboard));
+    clipboardLayout->addWidget(SettingsWidgets::secondaryLabel(tr("关闭时，输入的文字留在剪贴板中"), clipboard));
     layout->addWidget(clipboard);
     connect(m_restoreClipboard, &QCheckBox::toggled, this,
             [this](bool on) { saveSwitch(&AppConfig::restoreClipboard, on); });

@@ -54,8 +54,7 @@ ContentView::ContentView(AppViewModel &viewModel, std::function<QStringList()> c
         QString mode;
     } modes[] = {
         {"mic.fill", SettingsWidgets::blue(), ModifierKey::Option, tr("语音输入法")},
-        {"bubble.left.and.bubble.right.fill", SettingsWidgets::green(), ModifierKey::Control,
-         tr("聊天助手")},
+        {"bubble.left.and.bubble.right.fill", SettingsWidgets::green(), ModifierKey::Control, tr("聊天助手")},
         {"text.bubble.fill", SettingsWidgets::pink(), ModifierKey::Command, tr("BFF 智能回复")},
     };
     int row = 0;
@@ -85,8 +84,7 @@ ContentView::ContentView(AppViewModel &viewModel, std::function<QStringList()> c
     layout->addWidget(m_missingKey);
     m_recent = new RecentTakesView(this);
     layout->addWidget(m_recent);
-    layout->addWidget(SettingsWidgets::secondaryLabel(tr("点击状态栏图标打开设置"), this), 0,
-                      Qt::AlignHCenter);
+    layout->addWidget(SettingsWidgets::secondaryLabel(tr("点击状态栏图标打开设置"), this), 0, Qt::AlignHCenter);
     layout->addStretch();
 
     connect(&m_viewModel, &AppViewModel::isProcessingChanged, this, &ContentView::showStatus);

@@ -16,7 +16,8 @@ FailureNotices::FailureNotices(AppViewModel &controller, DesktopNotifier &notifi
     connect(&m_notifier, &DesktopNotifier::undelivered, this, [this](const QString &summary, const QString &body) {
         if (m_fallback && m_fallback(summary, body))
             return;
-        Log::line(QStringLiteral("⚠️ [通知] 没有通知服务也没有托盘，只在状态窗口显示：") + m_originals.value(summary, summary));
+        Log::line(QStringLiteral("⚠️ [通知] 没有通知服务也没有托盘，只在状态窗口显示：")
+                  + m_originals.value(summary, summary));
     });
 }
 

@@ -31,7 +31,8 @@ QNetworkRequest jsonRequest(const QUrl &url, const QString &key, std::chrono::mi
 
 ServiceError invalidUrlError(const QString &baseUrl)
 {
-    return {QStringLiteral("URLError"), -1, UserText::of(QT_TRANSLATE_NOOP("UserText", "无效的服务地址：%1")).arg(baseUrl)};
+    return {QStringLiteral("URLError"), -1,
+            UserText::of(QT_TRANSLATE_NOOP("UserText", "无效的服务地址：%1")).arg(baseUrl)};
 }
 
 ServiceError networkError(const QString &description, int code, std::chrono::milliseconds inactivityTimeout)

@@ -118,7 +118,8 @@ QCoro::Task<> ChatClient::run(QList<LLMMessage> messages, AppConfig config, std:
     if (status != 200) {
         const QString text = QString::fromUtf8(errorBody);
         Log::line(QStringLiteral("❌ [LLM-Stream] 请求失败，响应体: ") + text);
-        fail({QStringLiteral("APIError"), status, UserText::of(QT_TRANSLATE_NOOP("UserText", "LLM 流式请求失败 (%1): %2")).arg(status).arg(text)});
+        fail({QStringLiteral("APIError"), status,
+              UserText::of(QT_TRANSLATE_NOOP("UserText", "LLM 流式请求失败 (%1): %2")).arg(status).arg(text)});
         co_return;
     }
     if (reply->error() != QNetworkReply::NoError) {

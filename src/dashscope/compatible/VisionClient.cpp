@@ -75,14 +75,18 @@ QCoro::Task<Result<QString>> VisionClient::analyzeChatScreenshot(QString base64J
             text = UserText::of(QT_TRANSLATE_NOOP("UserText", "(无法解析响应体)"));
         Log::line(QStringLiteral("❌ [VL] 请求失败，响应体: ") + text);
         const auto error = APIError::fromJson(answer);
-        co_return ServiceError{QStringLiteral("APIError"), status,
-                               error ? error->error.message : UserText::of(QT_TRANSLATE_NOOP("UserText", "VL 请求失败 (%1): %2")).arg(status).arg(text)};
+        co_return ServiceError{
+            QStringLiteral("APIError"), status,
+            error ? error->error.message
+                  : UserText::of(QT_TRANSLATE_NOOP("UserText", "VL 请求失败 (%1): %2")).arg(status).arg(text)};
     }
     const auto response = LLMResponse::fromJson(answer);
     if (!response)
-        co_return ServiceError{QStringLiteral("DecodingError"), -1, UserText::of(QT_TRANSLATE_NOOP("UserText", "无法解析视觉模型的响应"))};
+        co_return ServiceError{QStringLiteral("DecodingError"), -1,
+                               UserText::of(QT_TRANSLATE_NOOP("UserText", "无法解析视觉模型的响应"))};
     if (response->choices.isEmpty() || !response->choices.first().message)
-        co_return ServiceError{QStringLiteral("ParseError"), -1, UserText::of(QT_TRANSLATE_NOOP("UserText", "无响应内容"))};
+        co_return ServiceError{QStringLiteral("ParseError"), -1,
+                               UserText::of(QT_TRANSLATE_NOOP("UserText", "无响应内容"))};
     const QString content = response->choices.first().message->content;
     Log::line(QStringLiteral("✅ [VL] 响应成功，回复长度: %1 字符").arg(content.size()));
     Log::line(QStringLiteral("   回复内容: ") + content.left(100));

@@ -76,7 +76,8 @@ QCoro::Task<VoidResult> RealtimeASRConnection::open(AppConfig config)
             return;
         closeSocket();
         releaseConnect(
-            ServiceError{QStringLiteral("ConnectionError"), -1, UserText::of(QT_TRANSLATE_NOOP("UserText", "连接超时 - 请检查 API Key 和网络连接"))});
+            ServiceError{QStringLiteral("ConnectionError"), -1,
+                         UserText::of(QT_TRANSLATE_NOOP("UserText", "连接超时 - 请检查 API Key 和网络连接"))});
     });
     co_return co_await *waiter;
 }

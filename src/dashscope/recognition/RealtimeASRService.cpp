@@ -27,7 +27,8 @@ RealtimeASRService::RealtimeASRService(ApiKeyProvider apiKey, AudioCapture &audi
     QObject::connect(m_connection.get(), &RealtimeASRConnection::resultReceived, this, &RealtimeASRService::onResult);
     QObject::connect(m_connection.get(), &RealtimeASRConnection::taskEnded, this, &RealtimeASRService::onTaskEnded);
     QObject::connect(m_connection.get(), &RealtimeASRConnection::taskFailed, this, [this](const QString &message) {
-        setRecordingState(RecordingState::error(UserText::of(QT_TRANSLATE_NOOP("UserText", "识别错误：%1")).arg(message)));
+        setRecordingState(
+            RecordingState::error(UserText::of(QT_TRANSLATE_NOOP("UserText", "识别错误：%1")).arg(message)));
     });
     QObject::connect(m_connection.get(), &RealtimeASRConnection::connectionLost, this,
                      &RealtimeASRService::onConnectionLost);
@@ -125,12 +126,14 @@ QCoro::Task<VoidResult> RealtimeASRService::startRecognition(AppConfig config)
     } else {
         Log::line(QStringLiteral("🔄 [RealtimeASR] 无预热连接，执行完整启动流程..."));
         if (!m_connection->taskStarted() || m_connection->taskFinished())
-            co_return ServiceError{QStringLiteral("ConnectionError"), -1, UserText::of(QT_TRANSLATE_NOOP("UserText", "ASR 任务未启动或已结束"))};
+            co_return ServiceError{QStringLiteral("ConnectionError"), -1,
+                                   UserText::of(QT_TRANSLATE_NOOP("UserText", "ASR 任务未启动或已结束"))};
         if (VoidResult engine = co_await setupAudioEngine(); !engine)
             co_return engine;
     }
     if (!co_await m_audio.requestPermission())
-        co_return ServiceError{QStringLiteral("PermissionError"), -1, UserText::of(QT_TRANSLATE_NOOP("UserText", "未获得麦克风权限"))};
+        co_return ServiceError{QStringLiteral("PermissionError"), -1,
+                               UserText::of(QT_TRANSLATE_NOOP("UserText", "未获得麦克风权限"))};
     if (take != m_takeId) {
         stopAudioEngine(); // the engine set up meanwhile belongs to nobody
         co_return cancelledError();
@@ -260,7 +263,8 @@ void RealtimeASRService::onConnectionLost(const ServiceError &error)
     }
     m_connection->fail(error);
     if (!SocketErrors::isQuiet(error.code))
-        setRecordingState(RecordingState::error(UserText::of(QT_TRANSLATE_NOOP("UserText", "连接错误：%1")).arg(error.description)));
+        setRecordingState(
+            RecordingState::error(UserText::of(QT_TRANSLATE_NOOP("UserText", "连接错误：%1")).arg(error.description)));
 }
 
 void RealtimeASRService::attemptReconnect(const AppConfig &config, qint64 generation)
@@ -269,7 +273,8 @@ void RealtimeASRService::attemptReconnect(const AppConfig &config, qint64 genera
         return;
     if (m_reconnectAttempts >= kMaxReconnectAttempts) {
         Log::line(QStringLiteral("❌ [RealtimeASR] 已达最大重连次数 (%1)，放弃重连").arg(kMaxReconnectAttempts));
-        m_connection->fail(ServiceError{QStringLiteral("ReconnectError"), -1, UserText::of(QT_TRANSLATE_NOOP("UserText", "重连次数超限"))});
+        m_connection->fail(ServiceError{QStringLiteral("ReconnectError"), -1,
+                                        UserText::of(QT_TRANSLATE_NOOP("UserText", "重连次数超限"))});
         return;
     }
     m_phase = Phase::Reconnecting;

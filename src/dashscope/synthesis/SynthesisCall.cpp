@@ -34,8 +34,9 @@ SynthesisCall::SynthesisCall(std::unique_ptr<QWebSocket> socket, const QUrl &end
 {
     m_runTask = DuplexProtocol::synthesisRunTaskFrame(m_taskId, config.ttsModel, config.ttsVoice);
     m_timeout.setSingleShot(true);
-    connect(&m_timeout, &QTimer::timeout, this,
-            [this] { complete(ServiceError{QStringLiteral("TTS"), -1, UserText::of(QT_TRANSLATE_NOOP("UserText", "TTS 合成超时"))}); });
+    connect(&m_timeout, &QTimer::timeout, this, [this] {
+        complete(ServiceError{QStringLiteral("TTS"), -1, UserText::of(QT_TRANSLATE_NOOP("UserText", "TTS 合成超时"))});
+    });
     m_timeout.start(timeout);
 
     // A connection opened ahead of time serves only while it is alive.
@@ -91,7 +92,8 @@ void SynthesisCall::onText(const QString &text)
         // Synthesis reads its reason from the payload, not the header.
         const QJsonValue message = frame->payload.value_or(QJsonObject()).value(QStringLiteral("message"));
         complete(ServiceError{QStringLiteral("TTS"), -1,
-                              message.isString() ? message.toString() : UserText::of(QT_TRANSLATE_NOOP("UserText", "TTS 任务失败"))});
+                              message.isString() ? message.toString()
+                                                 : UserText::of(QT_TRANSLATE_NOOP("UserText", "TTS 任务失败"))});
     }
 }
 
