@@ -33,6 +33,7 @@ QString contents(const QString &program)
                           "Type=Application\n"
                           "Name=Quillwren\n"
                           "Comment=Voice input and chat assistant\n"
+                          "Comment[zh_CN]=智能语音输入和聊天助手\n"
                           "Exec=\"%1\" run\n"
                           "Icon=quillwren\n"
                           "Terminal=false\n"
