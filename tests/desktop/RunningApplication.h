@@ -19,6 +19,13 @@ protected:
     void SetUp() override
     {
         CommandFixture::SetUp();
+        startApplication();
+    }
+
+    // Starts the application (again, after a quit: its log starts afresh).
+    void startApplication()
+    {
+        output.clear();
         QProcessEnvironment appEnv = env;
         // On the accessibility bus, so that tests reach its windows as a screen reader does.
         appEnv.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));

@@ -1,3 +1,4 @@
+#include "FakeNotificationServer.h"
 #include "PasteTarget.h"
 #include "RunEnding.h"
 #include "RunningApplication.h"
@@ -54,6 +55,115 @@ protected:
         return runTool(QStringLiteral("xdotool"), args) == 0;
     }
 };
+
+// The windows in the user's language and the log in its original: the same
+// windows and the same failing take, once under English and once under Chinese.
+class ShellLanguages : public Shell
+{
+protected:
+    void adjustEnvironment(QProcessEnvironment &appEnv) override { appEnv.insert(QStringLiteral("LANGUAGE"), language); }
+
+    struct Seen
+    {
+        QStringList statusWindow;
+        QStringList settings; // every tab's names, the tab names first
+        QString notice;
+        QStringList takeLog;
+    };
+
+    Seen look(const QString &settingsTitle, const QStringList &tabs)
+    {
+        Seen seen;
+        EXPECT_TRUE(waitUntil([&] { return trayIcon().has_value(); }, 5000));
+        EXPECT_TRUE(clickTray("1"));
+        EXPECT_TRUE(waitUntil([&] { return windows(QStringLiteral("Quillwren")) == 1; }, 5000));
+        seen.statusWindow = names(QStringLiteral("Quillwren"));
+        EXPECT_EQ(run({QStringLiteral("settings")}).exitCode, 0);
+        EXPECT_TRUE(waitUntil([&] { return windows(settingsTitle) == 1; }, 5000)) << settingsTitle.toStdString();
+        seen.settings = tabs;
+        for (const QString &tab : tabs) {
+            EXPECT_TRUE(act({QStringLiteral("tab"), settingsTitle, tab})) << tab.toStdString();
+            seen.settings += names(settingsTitle);
+        }
+        // A take whose chat model refuses the key: told in a notification.
+        const qsizetype before = notifications.received().size();
+        useScenario(R"({"recognition":{"sentences":["在吗？"]},
+                        "chat":{"fault":{"type":"http-error","status":401,
+                                "body":{"error":{"message":"Invalid API-key provided.","type":"invalid_request_error",
+                                                 "param":null,"code":"invalid_api_key"},"request_id":"r1"}}}})");
+        press(QStringLiteral("ctrl"), 800);
+        endingStatus();
+        EXPECT_TRUE(waitUntil([&] { return notifications.received().size() > before; }, 5000)) << log().toStdString();
+        if (notifications.received().size() > before)
+            seen.notice = notifications.received()[before].summary;
+        // The take's lines that carry its texts, their numbers masked (times, ids).
+        static const QRegularExpression digits(QStringLiteral("\\d+"));
+        for (const QString &line : log().split(QLatin1Char('\n'))) {
+            if (line.contains(QStringLiteral("长按检测成功")) || line.contains(QStringLiteral("[语音处理]"))
+                || line.contains(QStringLiteral("[通知]")) || line.contains(QStringLiteral("释放快捷键")))
+                seen.takeLog << QString(line).replace(digits, QStringLiteral("#"));
+        }
+        return seen;
+    }
+
+    QStringList names(const QString &window)
+    {
+        return drive({QStringLiteral("names"), window}).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+
+    QString language = QStringLiteral("en");
+    FakeNotificationServer notifications;
+};
+
+TEST_F(ShellLanguages, EnglishWindowsAndNoticesOutsideChineseLocalesWithTheSameLog)
+{
+    ASSERT_TRUE(notifications.isServing());
+    const Seen english = look(QStringLiteral("Settings"), {QStringLiteral("API Key"), QStringLiteral("Models"),
+                                                           QStringLiteral("Shortcuts"), QStringLiteral("Text and History"),
+                                                           QStringLiteral("About")});
+    ASSERT_EQ(run({QStringLiteral("quit")}).exitCode, 0);
+    ASSERT_TRUE(waitUntil([&] { return app.state() == QProcess::NotRunning; }, 5000));
+    language = QStringLiteral("zh_CN");
+    startApplication();
+    const Seen chinese = look(QStringLiteral("设置"), {QStringLiteral("API 配置"), QStringLiteral("模型设置"),
+                                                      QStringLiteral("快捷键"), QStringLiteral("文字与历史"),
+                                                      QStringLiteral("关于")});
+
+    // English: no Chinese character anywhere but in the user's own words
+    // (the recent takes: a time, then the words; their copy buttons).
+    static const QRegularExpression cjk(QStringLiteral("[\\x{3000}-\\x{303f}\\x{4e00}-\\x{9fff}\\x{ff00}-\\x{ffef}]"));
+    static const QRegularExpression usersWords(QStringLiteral("^(\\d\\d-\\d\\d \\d\\d:\\d\\d  |Copy: )"));
+    for (const QString &name : english.statusWindow + english.settings) {
+        if (!usersWords.match(name).hasMatch()) {
+            EXPECT_FALSE(cjk.match(name).hasMatch()) << "not English: " << name.toStdString();
+        }
+    }
+    for (const char *text : {"Ready", "Hold Alt", "Hold Ctrl", "Hold Super", "Desktop features"})
+        EXPECT_TRUE(english.statusWindow.contains(QString::fromUtf8(text))) << text;
+    for (const char *text : {"Your API key is stored securely in the system keyring", "Hold Alt to start Dictation",
+                             "Hold Ctrl to start Chat assistant", "Restore defaults", "Keep a history", "Features:"})
+        EXPECT_TRUE(english.settings.contains(QString::fromUtf8(text))) << text;
+    // The service's own words are passed on as they came.
+    const QString englishFailure = QStringLiteral("The answer failed: Chat request failed (401): ");
+    ASSERT_TRUE(english.notice.startsWith(englishFailure)) << english.notice.toStdString();
+
+    // Chinese: the originals, byte for byte.
+    for (const char *text : {"就绪", "长按 Alt", "桌面功能"})
+        EXPECT_TRUE(chinese.statusWindow.contains(QString::fromUtf8(text))) << text;
+    for (const char *text : {"您的 API Key 将安全地存储在系统密钥环中", "长按 Alt 键激活「语音输入法」",
+                             "长按 Ctrl 键激活「聊天助手」", "恢复默认设置", "保存历史记录", "功能特性："})
+        EXPECT_TRUE(chinese.settings.contains(QString::fromUtf8(text))) << text;
+    const QString chineseFailure = QStringLiteral("回复失败：LLM 流式请求失败 (401): ");
+    ASSERT_TRUE(chinese.notice.startsWith(chineseFailure)) << chinese.notice.toStdString();
+    EXPECT_EQ(english.notice.mid(englishFailure.size()), chinese.notice.mid(chineseFailure.size()));
+    EXPECT_TRUE(chinese.notice.contains(QStringLiteral("Invalid API-key provided.")));
+
+    // The log is the same whatever the windows showed.
+    ASSERT_FALSE(english.takeLog.isEmpty());
+    EXPECT_TRUE(english.takeLog.filter(QStringLiteral("🔔 [通知] 回复失败：LLM 流式请求失败 (#): ")).size() == 1)
+        << english.takeLog.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(english.takeLog, chinese.takeLog);
+}
 
 TEST_F(Shell, StartsInOrderWithItsIconInTheTray)
 {

@@ -7,7 +7,9 @@
 #include <QAction>
 #include <QFile>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTranslator>
 
 #include <gtest/gtest.h>
 
@@ -97,6 +99,19 @@ TEST_F(ShellWindows, TheMenuHasItsEntriesAndTheSettingsWindowIsOneAtATime)
     }
     EXPECT_EQ(entries, (QStringList{QStringLiteral("打开设置|Ctrl+,"), QStringLiteral("登录时启动|"),
                                     QStringLiteral("退出 Quillwren|Ctrl+Q")}));
+    {
+        // In English, the menu a popup: out of the accessibility tree's reach.
+        QTranslator english;
+        ASSERT_TRUE(english.load(QStringLiteral(QUILLWREN_EN_QM)));
+        QCoreApplication::installTranslator(&english);
+        StatusBarController translated([this] { return settingsServices(); });
+        QCoreApplication::removeTranslator(&english);
+        QStringList texts;
+        for (QAction *action : translated.menu()->actions())
+            texts << action->text();
+        EXPECT_EQ(texts.filter(QRegularExpression(QStringLiteral("\\S"))),
+                  (QStringList{QStringLiteral("Open Settings"), QStringLiteral("Start at login"), QStringLiteral("Quit Quillwren")}));
+    }
     EXPECT_FALSE(StatusBarController::icon().isNull());
 
     EXPECT_FALSE(tray.isShowingSettings());
