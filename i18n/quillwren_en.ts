@@ -155,6 +155,13 @@
     </message>
 </context>
 <context>
+    <name>FloatingBallView</name>
+    <message>
+        <source>免按住录音中：再按一次模式键结束</source>
+        <translation>Hands-free recording: press the mode&apos;s key again to end it</translation>
+    </message>
+</context>
+<context>
     <name>GlobalShortcutsRoute</name>
     <message>
         <source>语音输入法：按住说话，松开后粘贴文字</source>

@@ -114,11 +114,78 @@ void HotkeyMonitorService::handleModifierPressed(AppMode mode)
 {
     Log::line(QStringLiteral("⬇️ [%1] 修饰键按下：%2")
                   .arg(name(mode), ModifierKeys::label(m_shortcutConfig.config(mode).modifier)));
+    if (pressWhileLocked(mode))
+        return;
+    const bool doubleTap = m_tapMode == mode && m_tapWindow && m_tapWindow->isValid() && !m_currentMode
+                           && handsFree(mode).enabled;
+    m_tapWindow.reset();
+    m_tapMode.reset();
     // BFF reply records nothing, so there is nothing to warm up.
     if (mode != AppMode::BffReply) {
         m_scheduler->post([this, mode] { Q_EMIT keyDown(mode); });
     }
+    if (doubleTap) {
+        lock(mode);
+        return;
+    }
     startLongPressTimer(mode);
+}
+
+HotkeyMonitorService::HandsFree HotkeyMonitorService::handsFree(AppMode mode) const
+{
+    // The reply records nothing: there is no take to keep going.
+    if (mode == AppMode::BffReply || !m_handsFreeSettings)
+        return {};
+    return m_handsFreeSettings(mode);
+}
+
+bool HotkeyMonitorService::pressWhileLocked(AppMode mode)
+{
+    if (!m_handsFreeMode)
+        return false;
+    // The press is spent here: its release is no release.
+    m_pressedModes.erase(mode);
+    if (mode == *m_handsFreeMode)
+        endLockedTake(QStringLiteral("再次按键"));
+    else
+        Log::line(QStringLiteral("🔒 %1 正在免按住录音，忽略 %2 的按键").arg(name(*m_handsFreeMode), name(mode)));
+    return true;
+}
+
+void HotkeyMonitorService::lock(AppMode mode)
+{
+    Log::line(QStringLiteral("🔒 双击锁定，松开按键后继续录音：") + name(mode));
+    // Activated at once, and its release is no release.
+    m_pressedModes.erase(mode);
+    m_handsFreeMode = mode;
+    m_handsFreeLimit = m_scheduler->schedule(handsFree(mode).limit, [this] {
+        m_scheduler->post([this] {
+            if (m_handsFreeMode)
+                endLockedTake(QStringLiteral("达到时长上限"));
+        });
+    });
+    m_scheduler->post([this, mode] {
+        if (m_handsFreeMode != mode)
+            return;
+        setCurrentMode(mode);
+        setHotkeyPressed(true);
+        Q_EMIT handsFreeModeChanged(mode);
+    });
+}
+
+void HotkeyMonitorService::endLockedTake(const QString &why)
+{
+    const AppMode mode = *m_handsFreeMode;
+    m_handsFreeMode.reset();
+    m_handsFreeLimit.reset();
+    Log::line(QStringLiteral("🔓 结束免按住录音（%1），关闭模式：%2").arg(why, name(mode)));
+    m_scheduler->post([this, mode] {
+        if (m_currentMode == mode) {
+            setCurrentMode(std::nullopt);
+            setHotkeyPressed(false);
+        }
+        Q_EMIT handsFreeModeChanged(std::nullopt);
+    });
 }
 
 void HotkeyMonitorService::startLongPressTimer(AppMode mode)
@@ -149,6 +216,11 @@ void HotkeyMonitorService::handleModifierReleased(AppMode mode)
     const bool wasPending =
         m_longPressTimerMode == mode && m_longPressTimer && m_longPressTimer->isValid();
     cancelLongPressTimer(mode);
+    // A tap opens the window for the second press of a double tap.
+    if (wasPending && handsFree(mode).enabled) {
+        m_tapMode = mode;
+        m_tapWindow = m_scheduler->schedule(kDoubleTapWindow, [] {});
+    }
     m_scheduler->post([this, mode, wasPending] {
         if (m_currentMode == mode) {
             Log::line(QStringLiteral("🔚 释放快捷键，关闭模式：") + name(mode));
@@ -171,11 +243,14 @@ void HotkeyMonitorService::cancelLongPressTimer(AppMode mode)
 
 void HotkeyMonitorService::handleKeyDown(std::int32_t keyCode)
 {
+    // Typing between the taps makes them two taps, not a double tap.
+    m_tapWindow.reset();
     cancelHeldModes(QStringLiteral("keyCode: %1").arg(keyCode));
 }
 
 void HotkeyMonitorService::handleButtonDown(int button)
 {
+    m_tapWindow.reset();
     cancelHeldModes(QStringLiteral("鼠标按键: %1").arg(button));
 }
 
@@ -222,6 +297,12 @@ void HotkeyMonitorService::resetPressState()
 {
     m_longPressTimer.reset();
     m_pressedModes.clear();
+    m_tapWindow.reset();
+    if (m_handsFreeMode) {
+        m_handsFreeMode.reset();
+        m_handsFreeLimit.reset();
+        m_scheduler->post([this] { Q_EMIT handsFreeModeChanged(std::nullopt); });
+    }
     // The dropped press's release will not be seen, so its activation is
     // withdrawn too: a mode left published would swallow the next activation
     // of the same key.

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -26,6 +27,12 @@ class KeyEventSource;
 // after it the mode is withdrawn (modeCancelled) and its take is discarded.
 // The mode keys take part in everyday combinations (Alt+Tab, Ctrl+C, Alt with
 // a drag), and a take the user did not mean would send the room's audio.
+//
+// Hands-free: where the settings allow it for a mode, a tap followed within
+// 0.4 s by a second press of the same key activates the mode at once and locks
+// it: the key can be let go, other keys and clicks go to their windows, and
+// the take lasts until the next press of that key (or the time limit), which
+// ends it as a release would. Another mode's key does nothing meanwhile.
 class HotkeyMonitorService : public QObject
 {
     Q_OBJECT
@@ -37,6 +44,17 @@ public:
     static constexpr std::chrono::milliseconds kFirstSetupDelay{1000};
     static constexpr std::chrono::milliseconds kSetupRetryDelay{1000};
     static constexpr int kMaxSetupAttempts = 3;
+    static constexpr std::chrono::milliseconds kDoubleTapWindow{400};
+
+    // Whether a double tap locks a mode, and how long a locked take may last.
+    struct HandsFree
+    {
+        bool enabled = false;
+        std::chrono::seconds limit{300};
+    };
+    // Asked at each tap and double tap, so that a changed setting counts from
+    // the next press.
+    using HandsFreeSettings = std::function<HandsFree(AppMode)>;
 
     enum class MonitoringState { WaitingForFirstCheck, Retrying, Tapping, LocalFallback, GivenUp };
     Q_ENUM(MonitoringState)
@@ -55,6 +73,11 @@ public:
     const ShortcutConfig &shortcutConfig() const { return m_shortcutConfig; }
     const std::set<AppMode> &pressedModes() const { return m_pressedModes; }
     std::optional<AppMode> longPressTimerMode() const { return m_longPressTimerMode; }
+
+    // Without settings (the default) no mode is ever locked.
+    void setHandsFreeSettings(HandsFreeSettings settings) { m_handsFreeSettings = std::move(settings); }
+    // The mode whose take is locked by a double tap, if any.
+    std::optional<AppMode> handsFreeMode() const { return m_handsFreeMode; }
 
     void handleFlagsChanged(std::uint64_t flags);
     void handleKeyDown(std::int32_t keyCode);
@@ -86,6 +109,8 @@ Q_SIGNALS:
     void currentModeChanged(std::optional<AppMode> mode);
     void isHotkeyPressedChanged(bool pressed);
     void monitoringStateChanged(HotkeyMonitorService::MonitoringState state);
+    // A double tap locked the mode's take, or the lock ended (none).
+    void handsFreeModeChanged(std::optional<AppMode> mode);
 
 private:
     void setupWithRetry(int attempt);
@@ -100,6 +125,13 @@ private:
     void setCurrentMode(std::optional<AppMode> mode);
     void setHotkeyPressed(bool pressed);
     void setMonitoringState(MonitoringState state);
+    HandsFree handsFree(AppMode mode) const;
+    // A press while a mode is locked: its own key ends the take, another
+    // mode's key does nothing. Answers whether the press was taken.
+    bool pressWhileLocked(AppMode mode);
+    void lock(AppMode mode);
+    // Ends the locked take as a release ends a held one.
+    void endLockedTake(const QString &why);
 
     KeyEventSource &m_source;
     KeyEventSource &m_localFallback;
@@ -113,4 +145,10 @@ private:
     std::optional<AppMode> m_longPressTimerMode;
     std::uint64_t m_currentFlags = 0;
     std::unique_ptr<ScheduledTimer> m_setupTimer;
+    HandsFreeSettings m_handsFreeSettings;
+    // Open for kDoubleTapWindow after a tap of m_tapMode.
+    std::unique_ptr<ScheduledTimer> m_tapWindow;
+    std::optional<AppMode> m_tapMode;
+    std::optional<AppMode> m_handsFreeMode;
+    std::unique_ptr<ScheduledTimer> m_handsFreeLimit;
 };

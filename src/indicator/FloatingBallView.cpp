@@ -120,6 +120,15 @@ void FloatingBallView::layoutWaveform()
     m_waveform->setGeometry(qRound(x), (height() - size.height()) / 2, size.width(), size.height());
 }
 
+void FloatingBallView::setLocked(bool locked)
+{
+    if (m_isLocked == locked)
+        return;
+    m_isLocked = locked;
+    setAccessibleName(locked ? tr("免按住录音中：再按一次模式键结束") : QString());
+    update(rowArea());
+}
+
 void FloatingBallView::onFrame(double seconds)
 {
     m_scale.step(seconds);
@@ -199,6 +208,12 @@ void FloatingBallView::paintEvent(QPaintEvent *)
         painter.drawEllipse(centre, outer, outer);
         painter.setBrush(color);
         painter.drawEllipse(ball);
+    }
+    if (m_isLocked) {
+        painter.setPen(QPen(Qt::white, 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(ball.center(), lockRingRadius(), lockRingRadius());
+        painter.setPen(Qt::NoPen);
     }
     // The symbol, white, scaled with the ball: a 14-point glyph fills about 16 points.
     const double symbolSide = symbolPointSize * 16.0 / 14.0 * m_scale.value();

@@ -37,6 +37,12 @@ public:
     void setAnimating(bool animating) { m_isAnimating = animating; }
     void setRecording(bool recording);
     bool isRecording() const { return m_isRecording; }
+    // A take that goes on without the key held (a double tap): a white ring
+    // inside the ball's edge, and the view named so for screen readers.
+    void setLocked(bool locked);
+    bool isLocked() const { return m_isLocked; }
+    // Where the ring runs, from the ball's centre.
+    double lockRingRadius() const { return ballRect().width() / 2 - kLockRingInset; }
 
     // The ball's scale now, and where its spring is going.
     double scale() const { return m_scale.value(); }
@@ -79,6 +85,8 @@ private:
     float m_audioLevel = 0;
     bool m_isAnimating = false;
     bool m_isRecording = false;
+    bool m_isLocked = false;
+    static constexpr double kLockRingInset = 3.5;
     bool m_opaque = false;
     Spring m_scale{1.0, 0.0005};
     EaseTransition m_recordingFade{0, recordingTransitionSeconds};

@@ -28,6 +28,11 @@ FloatingBallWindowManager::FloatingBallWindowManager(HotkeyMonitorService &monit
         else
             hide();
     });
+    // Each take gets a new ball (show), which starts unlocked.
+    connect(&monitor, &HotkeyMonitorService::handsFreeModeChanged, this, [this](std::optional<AppMode> mode) {
+        if (m_view)
+            m_view->setLocked(mode.has_value());
+    });
     connect(&recognizer, &SpeechRecognizer::isRecordingChanged, this, &FloatingBallWindowManager::setRecording);
     connect(&recognizer, &SpeechRecognizer::audioLevelChanged, this, &FloatingBallWindowManager::setAudioLevel);
 

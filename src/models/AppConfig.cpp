@@ -25,6 +25,9 @@ const QString kKeyRoute = QStringLiteral("keyRoute");
 const QString kServiceRegion = QStringLiteral("serviceRegion");
 const QString kWorkspaceId = QStringLiteral("workspaceId");
 const QString kAsrLanguage = QStringLiteral("asrLanguage");
+const QString kHandsFreeVoiceInput = QStringLiteral("handsFreeVoiceInput");
+const QString kHandsFreeChatAssistant = QStringLiteral("handsFreeChatAssistant");
+const QString kHandsFreeLimitSeconds = QStringLiteral("handsFreeLimitSeconds");
 const QString kFrom = QStringLiteral("from");
 const QString kTo = QStringLiteral("to");
 
@@ -65,6 +68,11 @@ const QStringList &AppConfig::asrLanguages()
     return languages;
 }
 
+bool AppConfig::isValidHandsFreeLimit(double seconds)
+{
+    return seconds >= kMinHandsFreeLimit && seconds <= kMaxHandsFreeLimit && seconds == double(int(seconds));
+}
+
 bool AppConfig::isValidWorkspaceId(const QString &id)
 {
     static const QRegularExpression label(QStringLiteral("^[A-Za-z0-9](?:[A-Za-z0-9-]{0,61}[A-Za-z0-9])?$"));
@@ -87,6 +95,9 @@ QByteArray AppConfig::toJson() const
     writer.add(kServiceRegion, serviceRegion);
     writer.add(kWorkspaceId, workspaceId);
     writer.add(kAsrLanguage, asrLanguage);
+    writer.add(kHandsFreeVoiceInput, handsFreeVoiceInput);
+    writer.add(kHandsFreeChatAssistant, handsFreeChatAssistant);
+    writer.add(kHandsFreeLimitSeconds, handsFreeLimitSeconds);
     return writer.bytes();
 }
 
@@ -123,5 +134,10 @@ std::optional<AppConfig> AppConfig::fromJson(const QByteArray &json)
     const QString language = Json::stringMember(*object, kAsrLanguage).value_or(QString());
     if (asrLanguages().contains(language))
         result.asrLanguage = language;
+    result.handsFreeVoiceInput = Json::boolMember(*object, kHandsFreeVoiceInput).value_or(true);
+    result.handsFreeChatAssistant = Json::boolMember(*object, kHandsFreeChatAssistant).value_or(false);
+    const QJsonValue limit = object->value(kHandsFreeLimitSeconds);
+    if (isValidHandsFreeLimit(limit.toDouble(-1)))
+        result.handsFreeLimitSeconds = limit.toInt();
     return result;
 }

@@ -49,6 +49,15 @@ struct AppConfig
     // The language the recogniser is told to expect: "auto" (it detects it),
     // "zh", "en" or "ja".
     QString asrLanguage = QStringLiteral("auto");
+    // Whether a double tap of the mode's key starts a take that goes on
+    // without the key held (until the key's next press): on for dictation,
+    // off for the chat assistant (some applications use a double Ctrl).
+    bool handsFreeVoiceInput = true;
+    bool handsFreeChatAssistant = false;
+    // The longest such take, in seconds (kMinHandsFreeLimit to kMaxHandsFreeLimit).
+    int handsFreeLimitSeconds = 300;
+    static constexpr int kMinHandsFreeLimit = 10;
+    static constexpr int kMaxHandsFreeLimit = 3600;
 
     friend bool operator==(const AppConfig &, const AppConfig &) = default;
 
@@ -60,12 +69,15 @@ struct AppConfig
     // Whether the text can stand as a workspace ID: one host label (ASCII
     // letters, digits and inner hyphens, at most 63), or empty.
     static bool isValidWorkspaceId(const QString &id);
+    // A whole number of seconds within the hands-free limits.
+    static bool isValidHandsFreeLimit(double seconds);
 
     // Compact JSON, members in field order.
     QByteArray toJson() const;
     // Strict: the seven original members required with their JSON types;
     // the later ones ("replacements", "keepHistory", "restoreClipboard",
-    // "keyRoute", "serviceRegion", "workspaceId", "asrLanguage") are optional
+    // "keyRoute", "serviceRegion", "workspaceId", "asrLanguage",
+    // "handsFreeVoiceInput", "handsFreeChatAssistant", "handsFreeLimitSeconds") are optional
     // (a record written before them loads) and take their defaults when
     // malformed; extra members ignored.
     static std::optional<AppConfig> fromJson(const QByteArray &json);

@@ -56,6 +56,56 @@ TEST_F(Application, HoldingAltDictatesIntoTheFocusedWindow)
                   .exitCode, 0);
 }
 
+TEST_F(Application, ADoubleTappedAltDictatesWithTheKeyLetGoUntilItsNextPress)
+{
+    PasteTarget target(env);
+    const qsizetype before = audioFramesReceived();
+    // A tap, and a second press 0.15 s later, let go at once.
+    ASSERT_EQ(runTool(QStringLiteral("xdotool"),
+                      {QStringLiteral("keydown"), QStringLiteral("alt"), QStringLiteral("sleep"), QStringLiteral("0.1"),
+                       QStringLiteral("keyup"), QStringLiteral("alt"), QStringLiteral("sleep"), QStringLiteral("0.15"),
+                       QStringLiteral("keydown"), QStringLiteral("alt"), QStringLiteral("sleep"), QStringLiteral("0.1"),
+                       QStringLiteral("keyup"), QStringLiteral("alt")}),
+              0);
+    ASSERT_TRUE(loggedSoon(QStringLiteral("🔒 双击锁定，松开按键后继续录音：语音输入法")));
+    // Speech with no key held, and a click into the window meanwhile.
+    speakWhileRecording(before);
+    ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow"), QStringLiteral("mousemove"),
+                                                  QStringLiteral("--window"), QStringLiteral("%1"), QStringLiteral("30"),
+                                                  QStringLiteral("30"), QStringLiteral("click"), QStringLiteral("1")}),
+              0);
+    EXPECT_TRUE(waitUntil([&] { return target.clicked(); }, 3000)) << "the click reached its window";
+    settle(1500);
+    EXPECT_EQ(status()[QStringLiteral("currentMode")].toString(), QStringLiteral("voice_input")) << "still recording";
+    const qsizetype sent = audioFramesReceived();
+    settle(400);
+    EXPECT_GT(audioFramesReceived(), sent) << "the audio still goes out";
+    EXPECT_TRUE(target.text().isEmpty());
+
+    // The next press of Alt ends it as a release would.
+    ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("keydown"), QStringLiteral("alt"), QStringLiteral("sleep"),
+                                                  QStringLiteral("0.1"), QStringLiteral("keyup"), QStringLiteral("alt")}),
+              0);
+    ASSERT_TRUE(waitUntil([&] { return !target.text().isEmpty(); }, 10000)) << "nothing was typed";
+    EXPECT_EQ(target.text(), QStringLiteral("你好，这是本地替身服务的识别结果。"));
+    EXPECT_TRUE(waitUntil([this] { return idleWith(QStringLiteral("文本已输入")); }, 5000));
+    EXPECT_EQ(log().count(QStringLiteral("✅ 长按检测成功")), 0) << "no long press was needed";
+
+    // With the switch off, the same double tap is two taps.
+    ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("handsFreeVoiceInput"),
+                   QStringLiteral("false")}).exitCode, 0);
+    const qsizetype takes = log().count(QStringLiteral("开始实时识别"));
+    ASSERT_EQ(runTool(QStringLiteral("xdotool"),
+                      {QStringLiteral("keydown"), QStringLiteral("alt"), QStringLiteral("sleep"), QStringLiteral("0.1"),
+                       QStringLiteral("keyup"), QStringLiteral("alt"), QStringLiteral("sleep"), QStringLiteral("0.15"),
+                       QStringLiteral("keydown"), QStringLiteral("alt"), QStringLiteral("sleep"), QStringLiteral("0.1"),
+                       QStringLiteral("keyup"), QStringLiteral("alt")}),
+              0);
+    settle(1000);
+    EXPECT_EQ(log().count(QStringLiteral("开始实时识别")), takes) << log().toStdString();
+    EXPECT_TRUE(idleWith(QStringLiteral("文本已输入")));
+}
+
 TEST_F(Application, DictationIntoXtermPastesWithShiftInsert)
 {
     // Ctrl+V is a control character in a terminal: the text must still arrive.

@@ -22,7 +22,8 @@ TEST(AppConfig, EncodesItsMembersInFieldOrder)
 {
     EXPECT_EQ(AppConfig::defaults().toJson(),
               kSevenMembers + R"(,"replacements":[],"keepHistory":true,"restoreClipboard":false,"keyRoute":"auto",)"
-                              R"("serviceRegion":"beijing","workspaceId":"","asrLanguage":"auto"})");
+                              R"("serviceRegion":"beijing","workspaceId":"","asrLanguage":"auto",)"
+                              R"("handsFreeVoiceInput":true,"handsFreeChatAssistant":false,"handsFreeLimitSeconds":300})");
 }
 
 TEST(AppConfig, ARecordWithoutTheLaterMembersLoadsAndABrokenOneKeepsTheRest)
@@ -37,6 +38,9 @@ TEST(AppConfig, ARecordWithoutTheLaterMembersLoadsAndABrokenOneKeepsTheRest)
     config.serviceRegion = QStringLiteral("singapore");
     config.workspaceId = QStringLiteral("llm-7Xk2-a9");
     config.asrLanguage = QStringLiteral("ja");
+    config.handsFreeVoiceInput = false;
+    config.handsFreeChatAssistant = true;
+    config.handsFreeLimitSeconds = 45;
     EXPECT_EQ(AppConfig::fromJson(config.toJson()), config);
 
     // A broken later member costs only itself, never the model settings.
@@ -50,7 +54,13 @@ TEST(AppConfig, ARecordWithoutTheLaterMembersLoadsAndABrokenOneKeepsTheRest)
                                      QByteArray(R"("workspaceId":"-ws")"),
                                      QByteArray(R"("workspaceId":["ws"])"),
                                      QByteArray(R"("asrLanguage":"fr")"),
-                                     QByteArray(R"("asrLanguage":["en"])")}) {
+                                     QByteArray(R"("asrLanguage":["en"])"),
+                                     QByteArray(R"("handsFreeVoiceInput":"off")"),
+                                     QByteArray(R"("handsFreeChatAssistant":1)"),
+                                     QByteArray(R"("handsFreeLimitSeconds":0)"),
+                                     QByteArray(R"("handsFreeLimitSeconds":3601)"),
+                                     QByteArray(R"("handsFreeLimitSeconds":12.5)"),
+                                     QByteArray(R"("handsFreeLimitSeconds":"60")")}) {
         const auto loaded = AppConfig::fromJson(kSevenMembers + ',' + broken + '}');
         ASSERT_TRUE(loaded) << broken.toStdString();
         EXPECT_EQ(*loaded, AppConfig::defaults()) << broken.toStdString();

@@ -119,7 +119,7 @@ TEST_F(CommandLine, ShowPrintsBothRecordsAndWritesNothing)
               QJsonDocument::fromJson(ShortcutConfig::defaults().toJson()).toJson(QJsonDocument::Compact));
     const QJsonObject app = shown.value(QStringLiteral("appConfig")).toObject();
     EXPECT_EQ(app.value(QStringLiteral("llmModel")).toString(), QStringLiteral("qwen3.5-flash"));
-    EXPECT_EQ(app.size(), 14);
+    EXPECT_EQ(app.size(), 17);
     EXPECT_TRUE(app.value(QStringLiteral("keepHistory")).toBool());
     EXPECT_EQ(app.value(QStringLiteral("keyRoute")).toString(), QStringLiteral("auto"));
     EXPECT_EQ(app.value(QStringLiteral("serviceRegion")).toString(), QStringLiteral("beijing"));
@@ -150,6 +150,10 @@ TEST_F(CommandLine, SetStoresOneFieldOfEitherRecord)
                    QStringLiteral("llm-abc123")}).exitCode, 0);
     EXPECT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("asrLanguage"),
                    QStringLiteral("en")}).exitCode, 0);
+    EXPECT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("handsFreeChatAssistant"),
+                   QStringLiteral("true")}).exitCode, 0);
+    EXPECT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("handsFreeLimitSeconds"),
+                   QStringLiteral("120")}).exitCode, 0);
 
     const QJsonObject shown = shownConfig();
     // The workspace's host in the Singapore region, for all three.
@@ -163,6 +167,8 @@ TEST_F(CommandLine, SetStoresOneFieldOfEitherRecord)
     EXPECT_EQ(app.value(QStringLiteral("llmModel")).toString(), QStringLiteral("qwen-plus"));
     EXPECT_TRUE(app.value(QStringLiteral("enableLLMPolish")).toBool());
     EXPECT_EQ(app.value(QStringLiteral("vlModel")).toString(), QStringLiteral("qwen-vl-max"));
+    EXPECT_TRUE(app.value(QStringLiteral("handsFreeChatAssistant")).toBool());
+    EXPECT_EQ(app.value(QStringLiteral("handsFreeLimitSeconds")).toInt(), 120) << "stored as a number";
     const QJsonObject shortcuts = shown.value(QStringLiteral("shortcutConfigV2")).toObject();
     EXPECT_FALSE(shortcuts.value(QStringLiteral("bffReply")).toObject().value(QStringLiteral("enabled")).toBool());
     EXPECT_EQ(shortcuts.value(QStringLiteral("chatAssistant")).toObject().value(QStringLiteral("modifier")).toString(),
@@ -201,6 +207,11 @@ TEST_F(CommandLine, BadFieldsAndValuesChangeNothing)
         {QStringLiteral("workspaceId"), QStringLiteral("evil.example.com/")},
         {QStringLiteral("workspaceId"), QStringLiteral("ws_1")},
         {QStringLiteral("asrLanguage"), QStringLiteral("de")},
+        {QStringLiteral("handsFreeVoiceInput"), QStringLiteral("on")},
+        {QStringLiteral("handsFreeLimitSeconds"), QStringLiteral("5")},
+        {QStringLiteral("handsFreeLimitSeconds"), QStringLiteral("3601")},
+        {QStringLiteral("handsFreeLimitSeconds"), QStringLiteral("1.5")},
+        {QStringLiteral("handsFreeLimitSeconds"), QStringLiteral("forever")},
     };
     for (const QStringList &fieldValue : bad) {
         auto result = run(QStringList{QStringLiteral("config"), QStringLiteral("set")} + fieldValue);

@@ -396,6 +396,89 @@ TEST_F(HotkeyMonitor, ConfigurationLogMarksDisabledModes)
                                         QStringLiteral("   BFF回复：长按 Command (⌘)")}));
 }
 
+// Hands-free takes, one script per case: "alt"/"ctrl"/"super" put that key
+// down alone, "up" lets every key go, a number waits that many ms, "key" and
+// "click" are another key and a pointer button. Dictation and the chat
+// assistant may be locked (the chat only where the case says), limit 10 s.
+TEST_F(HotkeyMonitor, ADoubleTapLocksAModeUntilTheKeysNextPressAndNothingElseEndsIt)
+{
+    struct Case
+    {
+        const char *why;
+        const char *script;
+        bool chatHandsFree;
+        QStringList expected;
+        std::optional<AppMode> lockedAtEnd;
+    };
+    const QString down = QStringLiteral("down:voice_input"), cancel = QStringLiteral("cancel:voice_input"),
+                  on = QStringLiteral("mode:voice_input"), off = QStringLiteral("mode:none"),
+                  held = QStringLiteral("pressed:true"), free = QStringLiteral("pressed:false");
+    const Case cases[] = {
+        {"a double tap locks at the second press; letting go and waiting keep it",
+         "alt 100 up 200 alt 100 up 5000", false, {down, cancel, down, on, held}, AppMode::VoiceInput},
+        {"the next press of the key ends it, and that press's release is nothing",
+         "alt 100 up 200 alt 100 up 3000 alt 100 up 1000", false, {down, cancel, down, on, held, off, free}, std::nullopt},
+        {"other keys and clicks go to their windows", "alt 100 up 200 alt 100 up key click 500", false,
+         {down, cancel, down, on, held}, AppMode::VoiceInput},
+        {"another mode's key starts nothing meanwhile", "alt 100 up 200 alt 100 up ctrl 1000 up super 1000 up", true,
+         {down, cancel, down, on, held}, AppMode::VoiceInput},
+        {"the time limit ends it as a release would", "alt 100 up 200 alt 100 up 10000", false,
+         {down, cancel, down, on, held, off, free}, std::nullopt},
+        {"a second press after 400 ms is a long press of its own", "alt 100 up 450 alt 1000 up", false,
+         {down, cancel, down, on, held, off, free}, std::nullopt},
+        {"a second tap is a tap", "alt 100 up 450 alt 100 up 1000", false, {down, cancel, down, cancel}, std::nullopt},
+        {"taps of two keys lock nothing", "alt 100 up 100 ctrl 100 up 1000", true,
+         {down, cancel, QStringLiteral("down:chat_assistant"), QStringLiteral("cancel:chat_assistant")}, std::nullopt},
+        {"typing between the taps makes them two taps", "alt 100 up 100 key alt 100 up 1000", false,
+         {down, cancel, down, cancel}, std::nullopt},
+        {"a held first press is no tap", "alt 500 up 100 alt 100 up 1000", false,
+         {down, on, held, off, free, down, cancel}, std::nullopt},
+        {"the chat assistant with its switch off", "ctrl 100 up 100 ctrl 100 up 1000", false,
+         {QStringLiteral("down:chat_assistant"), QStringLiteral("cancel:chat_assistant"),
+          QStringLiteral("down:chat_assistant"), QStringLiteral("cancel:chat_assistant")},
+         std::nullopt},
+        {"the chat assistant with its switch on", "ctrl 100 up 100 ctrl 100 up 1000", true,
+         {QStringLiteral("down:chat_assistant"), QStringLiteral("cancel:chat_assistant"),
+          QStringLiteral("down:chat_assistant"), QStringLiteral("mode:chat_assistant"), held},
+         AppMode::ChatAssistant},
+        {"the reply records nothing and is never locked", "super 100 up 100 super 100 up 1000", true,
+         {QStringLiteral("cancel:bff_reply"), QStringLiteral("cancel:bff_reply")}, std::nullopt},
+    };
+    for (const Case &c : cases) {
+        create(ShortcutConfig::defaults());
+        const bool chat = c.chatHandsFree;
+        monitor->setHandsFreeSettings([chat](AppMode mode) {
+            return HotkeyMonitorService::HandsFree{mode != AppMode::ChatAssistant || chat, std::chrono::seconds(10)};
+        });
+        std::optional<AppMode> lockedSignal;
+        QObject::connect(monitor.get(), &HotkeyMonitorService::handsFreeModeChanged,
+                         [&lockedSignal](std::optional<AppMode> mode) { lockedSignal = mode; });
+        for (const QString &step : QString::fromLatin1(c.script).split(QLatin1Char(' '))) {
+            bool isNumber = false;
+            const int ms = step.toInt(&isNumber);
+            if (isNumber)
+                scheduler->elapse(std::chrono::milliseconds(ms));
+            else if (step == QLatin1String("alt"))
+                flags(Option);
+            else if (step == QLatin1String("ctrl"))
+                flags(Control);
+            else if (step == QLatin1String("super"))
+                flags(Command);
+            else if (step == QLatin1String("up"))
+                flags(0);
+            else if (step == QLatin1String("key"))
+                source.key(38);
+            else if (step == QLatin1String("click"))
+                source.button(1);
+            scheduler->runTasks();
+        }
+        EXPECT_EQ(events, c.expected) << c.why << ": " << events.join(QLatin1Char(' ')).toStdString();
+        EXPECT_EQ(monitor->handsFreeMode(), c.lockedAtEnd) << c.why;
+        EXPECT_EQ(lockedSignal, c.lockedAtEnd) << c.why;
+        EXPECT_EQ(monitor->currentMode(), c.lockedAtEnd) << c.why;
+    }
+}
+
 TEST_F(HotkeyMonitor, StopsItsSourceWhenDestroyedAndDropsPendingWork)
 {
     flags(Option);

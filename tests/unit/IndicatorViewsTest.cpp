@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include <cmath>
+
 #include <gtest/gtest.h>
 
 using TestSupport::settle;
@@ -195,6 +197,24 @@ TEST_F(Ball, ColoursAndSymbolsFollowTheMode)
     settle(350);
     EXPECT_EQ(reply->waveform(), nullptr) << "the reply mode never shows the meter";
     EXPECT_TRUE(near(render(*reply).pixelColor(onBall(*reply)), QColor::fromRgbF(0.91f, 0.12f, 0.39f)));
+}
+
+TEST_F(Ball, AHandsFreeTakeWearsAWhiteRingAndSaysSo)
+{
+    auto voice = make(AppMode::VoiceInput);
+    // The pixel whose middle the ring runs through.
+    const QPointF onRing = voice->ballRect().center() - QPointF(voice->lockRingRadius(), 0);
+    const QPoint ring(int(std::floor(onRing.x())), int(std::floor(onRing.y())));
+    const QColor blue = QColor::fromRgbF(0.25f, 0.55f, 0.95f);
+    EXPECT_TRUE(near(render(*voice).pixelColor(ring), blue));
+    EXPECT_TRUE(voice->accessibleName().isEmpty());
+    voice->setLocked(true);
+    EXPECT_TRUE(near(render(*voice).pixelColor(ring), Qt::white, 40));
+    EXPECT_TRUE(near(render(*voice).pixelColor(onBall(*voice) - QPoint(0, 6)), blue)) << "only a ring";
+    EXPECT_EQ(voice->accessibleName(), QStringLiteral("免按住录音中：再按一次模式键结束"));
+    voice->setLocked(false);
+    EXPECT_TRUE(near(render(*voice).pixelColor(ring), blue));
+    EXPECT_TRUE(voice->accessibleName().isEmpty());
 }
 
 TEST_F(Ball, PulsesWithTheLevelOnlyWhileRecordingAndSpringsBack)

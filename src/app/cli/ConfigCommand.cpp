@@ -30,6 +30,16 @@ std::optional<QJsonValue> parseValue(const QString &member, const QJsonValue &cu
         *problem = QStringLiteral("expects true or false");
         return std::nullopt;
     }
+    if (current.isDouble()) {
+        bool whole = false;
+        const int seconds = text.toInt(&whole);
+        if (whole && member == QLatin1String("handsFreeLimitSeconds") && AppConfig::isValidHandsFreeLimit(seconds))
+            return QJsonValue(seconds);
+        *problem = QStringLiteral("expects a whole number of seconds from %1 to %2")
+                       .arg(AppConfig::kMinHandsFreeLimit)
+                       .arg(AppConfig::kMaxHandsFreeLimit);
+        return std::nullopt;
+    }
     if (member == kModifier && !ModifierKeys::fromRawValue(text)) {
         *problem = QStringLiteral("expects one of option, control, command, shift");
         return std::nullopt;
