@@ -26,6 +26,7 @@ HotkeyMonitorService::HotkeyMonitorService(KeyEventSource &source, KeyEventSourc
         connect(events, &KeyEventSource::flagsChanged, this, &HotkeyMonitorService::handleFlagsChanged);
         connect(events, &KeyEventSource::keyDown, this, &HotkeyMonitorService::handleKeyDown);
         connect(events, &KeyEventSource::buttonDown, this, &HotkeyMonitorService::handleButtonDown);
+        connect(events, &KeyEventSource::escapeDown, this, &HotkeyMonitorService::handleEscapeDown);
     }
     m_setupTimer = m_scheduler->schedule(kFirstSetupDelay, [this] { setupWithRetry(0); });
 }
@@ -252,6 +253,25 @@ void HotkeyMonitorService::handleButtonDown(int button)
 {
     m_tapWindow.reset();
     cancelHeldModes(QStringLiteral("鼠标按键: %1").arg(button));
+}
+
+void HotkeyMonitorService::handleEscapeDown()
+{
+    if (!m_handsFreeMode)
+        return;
+    const AppMode mode = *m_handsFreeMode;
+    m_handsFreeMode.reset();
+    m_handsFreeLimit.reset();
+    Log::line(QStringLiteral("🚫 Esc 取消免按住录音，丢弃：") + name(mode));
+    // Withdrawn as a cancel: whoever runs the take drops it.
+    m_scheduler->post([this, mode] {
+        if (m_currentMode == mode) {
+            Q_EMIT modeCancelled(mode);
+            setCurrentMode(std::nullopt);
+            setHotkeyPressed(false);
+        }
+        Q_EMIT handsFreeModeChanged(std::nullopt);
+    });
 }
 
 void HotkeyMonitorService::cancelHeldModes(const QString &what, std::uint64_t keep)

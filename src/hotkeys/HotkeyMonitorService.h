@@ -32,7 +32,8 @@ class KeyEventSource;
 // 0.4 s by a second press of the same key activates the mode at once and locks
 // it: the key can be let go, other keys and clicks go to their windows, and
 // the take lasts until the next press of that key (or the time limit), which
-// ends it as a release would. Another mode's key does nothing meanwhile.
+// ends it as a release would, or Esc, which cancels it. Another mode's key
+// does nothing meanwhile.
 class HotkeyMonitorService : public QObject
 {
     Q_OBJECT
@@ -82,6 +83,8 @@ public:
     void handleFlagsChanged(std::uint64_t flags);
     void handleKeyDown(std::int32_t keyCode);
     void handleButtonDown(int button);
+    // Esc cancels a locked take (a held one is cancelled by any key).
+    void handleEscapeDown();
 
     // Applies a new configuration and restarts the listener at once, without
     // the permission check. Pending presses are dropped; an active mode stays.

@@ -16,6 +16,10 @@ MergedKeyEventSource::MergedKeyEventSource(KeyEventSource &global, KeyEventSourc
             if (m_active)
                 Q_EMIT buttonDown(button);
         });
+        connect(members[member], &KeyEventSource::escapeDown, this, [this] {
+            if (m_active)
+                Q_EMIT escapeDown();
+        });
     }
 }
 

@@ -56,17 +56,17 @@ TEST_F(Application, HoldingAltDictatesIntoTheFocusedWindow)
                   .exitCode, 0);
 }
 
-TEST_F(Application, ADoubleTappedAltDictatesWithTheKeyLetGoUntilItsNextPress)
+TEST_F(Application, ADoubleTappedAltDictatesWithTheKeyLetGoUntilItsNextPressAndEscCancelsIt)
 {
     PasteTarget target(env);
     const qsizetype before = audioFramesReceived();
     // A tap, and a second press 0.15 s later, let go at once.
-    ASSERT_EQ(runTool(QStringLiteral("xdotool"),
-                      {QStringLiteral("keydown"), QStringLiteral("alt"), QStringLiteral("sleep"), QStringLiteral("0.1"),
-                       QStringLiteral("keyup"), QStringLiteral("alt"), QStringLiteral("sleep"), QStringLiteral("0.15"),
-                       QStringLiteral("keydown"), QStringLiteral("alt"), QStringLiteral("sleep"), QStringLiteral("0.1"),
-                       QStringLiteral("keyup"), QStringLiteral("alt")}),
-              0);
+    const QStringList doubleTap{QStringLiteral("keydown"), QStringLiteral("alt"),  QStringLiteral("sleep"),
+                                QStringLiteral("0.1"),     QStringLiteral("keyup"), QStringLiteral("alt"),
+                                QStringLiteral("sleep"),   QStringLiteral("0.15"),  QStringLiteral("keydown"),
+                                QStringLiteral("alt"),     QStringLiteral("sleep"), QStringLiteral("0.1"),
+                                QStringLiteral("keyup"),   QStringLiteral("alt")};
+    ASSERT_EQ(runTool(QStringLiteral("xdotool"), doubleTap), 0);
     ASSERT_TRUE(loggedSoon(QStringLiteral("🔒 双击锁定，松开按键后继续录音：语音输入法")));
     // Speech with no key held, and a click into the window meanwhile.
     speakWhileRecording(before);
@@ -91,19 +91,26 @@ TEST_F(Application, ADoubleTappedAltDictatesWithTheKeyLetGoUntilItsNextPress)
     EXPECT_TRUE(waitUntil([this] { return idleWith(QStringLiteral("文本已输入")); }, 5000));
     EXPECT_EQ(log().count(QStringLiteral("✅ 长按检测成功")), 0) << "no long press was needed";
 
+    // Esc cancels a locked take: nothing more is sent, nothing is typed.
+    const QString typed = target.text();
+    const qsizetype beforeEsc = audioFramesReceived();
+    ASSERT_EQ(runTool(QStringLiteral("xdotool"), doubleTap), 0);
+    ASSERT_TRUE(waitUntil([&] { return audioFramesReceived() > beforeEsc; }, 8000)) << "the take did not start";
+    ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")}), 0);
+    EXPECT_TRUE(waitUntil([this] { return idleWith(QStringLiteral("已取消")); }, 5000));
+    const qsizetype afterEsc = audioFramesReceived();
+    settle(600);
+    EXPECT_EQ(audioFramesReceived(), afterEsc) << "audio sent after Esc";
+    EXPECT_EQ(target.text(), typed);
+
     // With the switch off, the same double tap is two taps.
     ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("handsFreeVoiceInput"),
                    QStringLiteral("false")}).exitCode, 0);
     const qsizetype takes = log().count(QStringLiteral("开始实时识别"));
-    ASSERT_EQ(runTool(QStringLiteral("xdotool"),
-                      {QStringLiteral("keydown"), QStringLiteral("alt"), QStringLiteral("sleep"), QStringLiteral("0.1"),
-                       QStringLiteral("keyup"), QStringLiteral("alt"), QStringLiteral("sleep"), QStringLiteral("0.15"),
-                       QStringLiteral("keydown"), QStringLiteral("alt"), QStringLiteral("sleep"), QStringLiteral("0.1"),
-                       QStringLiteral("keyup"), QStringLiteral("alt")}),
-              0);
+    ASSERT_EQ(runTool(QStringLiteral("xdotool"), doubleTap), 0);
     settle(1000);
     EXPECT_EQ(log().count(QStringLiteral("开始实时识别")), takes) << log().toStdString();
-    EXPECT_TRUE(idleWith(QStringLiteral("文本已输入")));
+    EXPECT_TRUE(idleWith(QStringLiteral("已取消")));
 }
 
 TEST_F(Application, DictationIntoXtermPastesWithShiftInsert)

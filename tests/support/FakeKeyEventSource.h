@@ -40,6 +40,11 @@ public:
         if (active)
             Q_EMIT buttonDown(button);
     }
+    void escape()
+    {
+        if (active)
+            Q_EMIT escapeDown();
+    }
 
     bool trusted = true;
     bool canStart = true;

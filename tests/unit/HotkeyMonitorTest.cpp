@@ -397,10 +397,10 @@ TEST_F(HotkeyMonitor, ConfigurationLogMarksDisabledModes)
 }
 
 // Hands-free takes, one script per case: "alt"/"ctrl"/"super" put that key
-// down alone, "up" lets every key go, a number waits that many ms, "key" and
-// "click" are another key and a pointer button. Dictation and the chat
-// assistant may be locked (the chat only where the case says), limit 10 s.
-TEST_F(HotkeyMonitor, ADoubleTapLocksAModeUntilTheKeysNextPressAndNothingElseEndsIt)
+// down alone, "up" lets every key go, a number waits that many ms, "key",
+// "click" and "esc" are another key, a pointer button and Esc. Dictation and
+// the chat assistant may be locked (the chat only where the case says), limit 10 s.
+TEST_F(HotkeyMonitor, ADoubleTapLocksAModeUntilTheKeysNextPressOrEscAndNothingElseEndsIt)
 {
     struct Case
     {
@@ -422,6 +422,10 @@ TEST_F(HotkeyMonitor, ADoubleTapLocksAModeUntilTheKeysNextPressAndNothingElseEnd
          {down, cancel, down, on, held}, AppMode::VoiceInput},
         {"another mode's key starts nothing meanwhile", "alt 100 up 200 alt 100 up ctrl 1000 up super 1000 up", true,
          {down, cancel, down, on, held}, AppMode::VoiceInput},
+        {"Esc cancels it: the take is withdrawn, not finished", "alt 100 up 200 alt 100 up 1000 esc 1000 alt 100 up",
+         false, {down, cancel, down, on, held, QStringLiteral("withdrawn:voice_input"), off, free, down, cancel},
+         std::nullopt},
+        {"Esc with nothing locked does nothing", "esc alt 100 up 1000", false, {down, cancel}, std::nullopt},
         {"the time limit ends it as a release would", "alt 100 up 200 alt 100 up 10000", false,
          {down, cancel, down, on, held, off, free}, std::nullopt},
         {"a second press after 400 ms is a long press of its own", "alt 100 up 450 alt 1000 up", false,
@@ -470,6 +474,8 @@ TEST_F(HotkeyMonitor, ADoubleTapLocksAModeUntilTheKeysNextPressAndNothingElseEnd
                 source.key(38);
             else if (step == QLatin1String("click"))
                 source.button(1);
+            else if (step == QLatin1String("esc"))
+                source.escape();
             scheduler->runTasks();
         }
         EXPECT_EQ(events, c.expected) << c.why << ": " << events.join(QLatin1Char(' ')).toStdString();

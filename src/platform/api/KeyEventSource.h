@@ -37,4 +37,7 @@ Q_SIGNALS:
     void keyDown(std::int32_t keyCode);
     // A pointer button went down (a click, the start of a drag, a wheel step).
     void buttonDown(int button);
+    // Esc went down, with or without a modifier held (with one, it is also a
+    // keyDown): it cancels a take that goes on without its key held.
+    void escapeDown();
 };

@@ -258,6 +258,8 @@ void EvdevKeyEventSource::handleEvent(Device &device, quint16 type, quint16 code
         publishFlags();
         return;
     }
+    if (value == 1 && code == KEY_ESC)
+        Q_EMIT escapeDown();
     // Other keys matter only as combinations with a held modifier.
     if (value != 1 || !m_flags || isLockKey(code))
         return;

@@ -101,6 +101,8 @@ bool LocalKeyEventSource::eventFilter(QObject *watched, QEvent *event)
         }
     } else if (press && !isOtherModifierKey(key->key())) {
         Q_EMIT keyDown(std::int32_t(key->nativeScanCode()));
+        if (key->key() == Qt::Key_Escape)
+            Q_EMIT escapeDown();
     }
     return false; // observed, never consumed
 }

@@ -149,6 +149,7 @@ void X11KeyEventSource::loadModifierKeycodes()
     m_keycodeMasks.fill(0, maxKeycode + 1);
     for (int keycode = minKeycode; keycode <= maxKeycode; ++keycode)
         m_keycodeMasks[keycode] = maskOfKeysym(XkbKeycodeToKeysym(m_display, KeyCode(keycode), 0, 0));
+    m_escapeKeycode = XKeysymToKeycode(m_display, XK_Escape);
 }
 
 void X11KeyEventSource::readEvents()
@@ -187,8 +188,11 @@ void X11KeyEventSource::handleKey(int keycode, bool press)
     const std::uint64_t mask =
         keycode >= 0 && keycode < m_keycodeMasks.size() ? m_keycodeMasks[keycode] : 0;
     if (!mask) {
-        if (press)
+        if (press) {
             Q_EMIT keyDown(keycode);
+            if (keycode == m_escapeKeycode)
+                Q_EMIT escapeDown();
+        }
         return;
     }
     if (mask == kOtherModifier)

@@ -45,6 +45,7 @@ private:
     bool m_active = false;
     // The ModifierMask bit of each keycode (0 for other keys).
     QVector<std::uint64_t> m_keycodeMasks;
+    int m_escapeKeycode = 0;
     // Modifier keys now held. A set: a release can arrive twice.
     QSet<int> m_heldModifiers;
     std::uint64_t m_flags = 0;
