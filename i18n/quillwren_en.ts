@@ -177,6 +177,28 @@
     </message>
 </context>
 <context>
+    <name>HandsFreeBox</name>
+    <message>
+        <source>免按住录音</source>
+        <translation>Hands-free</translation>
+    </message>
+    <message>
+        <source>语音输入法：双击按键后免按住</source>
+        <translation>Dictation: a double tap records hands-free</translation>
+    </message>
+    <message>
+        <source>聊天助手：双击按键后免按住</source>
+        <translation>Chat assistant: a double tap records hands-free</translation>
+    </message>
+    <message numerus="yes">
+        <source>快速按两下模式键即开始录音，松开后继续录；再按一次结束，Esc 取消，最长 %n 分钟。有些应用自己使用双击 Ctrl，所以聊天助手默认关闭。</source>
+        <translation>
+            <numerusform>Tap a mode&apos;s key twice quickly to start recording; it goes on after you let go. Press the key again to end, Esc to cancel; at most %n minute. Some applications use a double Ctrl themselves, so this is off for the chat assistant.</numerusform>
+            <numerusform>Tap a mode&apos;s key twice quickly to start recording; it goes on after you let go. Press the key again to end, Esc to cancel; at most %n minutes. Some applications use a double Ctrl themselves, so this is off for the chat assistant.</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>KeyRouteBox</name>
     <message>
         <source>读取按键的方式</source>

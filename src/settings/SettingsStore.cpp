@@ -55,12 +55,3 @@ void SettingsStore::saveAppConfig(const AppConfig &config)
 {
     m_store.setData(QString::fromLatin1(kAppConfigKey), config.toJson());
 }
-
-void SettingsStore::saveAppConfigMember(QString AppConfig::*member, const QString &value)
-{
-    AppConfig config = loadAppConfig();
-    if (config.*member == value)
-        return;
-    config.*member = value;
-    saveAppConfig(config);
-}

@@ -26,9 +26,17 @@ public:
     // that the stored record equals the returned one.
     AppConfig loadAppConfig();
     void saveAppConfig(const AppConfig &config);
-    // Sets one text member of the record as stored and saves it, leaving every
+    // Sets one member of the record as stored and saves it, leaving every
     // other member as another page or the command line left it.
-    void saveAppConfigMember(QString AppConfig::*member, const QString &value);
+    template <typename T>
+    void saveAppConfigMember(T AppConfig::*member, const T &value)
+    {
+        AppConfig config = loadAppConfig();
+        if (config.*member == value)
+            return;
+        config.*member = value;
+        saveAppConfig(config);
+    }
 
 private:
     KeyValueStore &m_store;

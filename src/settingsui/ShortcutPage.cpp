@@ -1,5 +1,6 @@
 #include "ShortcutPage.h"
 
+#include "HandsFreeBox.h"
 #include "KeyRouteBox.h"
 #include "ModifierKey.h"
 #include "ModifierKeyPicker.h"
@@ -60,6 +61,8 @@ ShortcutPage::ShortcutPage(SettingsViewModel &model, QWidget *parent) : QWidget(
     m_warningText->setStyleSheet(QStringLiteral("color: %1;").arg(SettingsWidgets::orange().name()));
     warningRow->addWidget(m_warningText, 1);
     layout->addWidget(m_warning);
+    m_handsFree = new HandsFreeBox(m_model.settingsStore(), content);
+    layout->addWidget(m_handsFree);
     m_keyRoute = new KeyRouteBox(m_model.settingsStore(), m_model.keyRoutes(), content);
     layout->addWidget(m_keyRoute);
 

@@ -6,6 +6,7 @@
 
 #include <array>
 
+class HandsFreeBox;
 class KeyRouteBox;
 class ModifierKeyPicker;
 class QLabel;
@@ -41,5 +42,6 @@ private:
     QWidget *m_trusted;
     QPushButton *m_requestAccess;
     QLabel *m_accessProblem;
+    HandsFreeBox *m_handsFree;
     KeyRouteBox *m_keyRoute;
 };

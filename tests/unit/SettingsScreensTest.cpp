@@ -217,7 +217,7 @@ TEST_F(SettingsScreens, ModelFieldsEditTheViewModelAndFollowIt)
 // The account's region, workspace and spoken language: each saved into the
 // record as stored at once; a workspace ID that cannot be part of a host name
 // is refused, said so, and not stored; a model-name save afterwards keeps them.
-TEST_F(SettingsScreens, RegionWorkspaceAndLanguageAreSavedAndABadWorkspaceIsRefused)
+TEST_F(SettingsScreens, RegionWorkspaceLanguageAndHandsFreeAreSavedAndABadWorkspaceIsRefused)
 {
     auto window = open();
     auto *region = named<QComboBox>(window->apiKeyPage(), QStringLiteral("服务地域"));
@@ -244,6 +244,17 @@ TEST_F(SettingsScreens, RegionWorkspaceAndLanguageAreSavedAndABadWorkspaceIsRefu
     language->setCurrentIndex(language->findData(QStringLiteral("en")));
     EXPECT_EQ(settings.loadAppConfig().asrLanguage, QStringLiteral("en"));
 
+    // The hands-free switches: dictation on and the chat off by default, each saved at once.
+    auto *voiceHandsFree = named<QCheckBox>(window->shortcutPage(), QStringLiteral("语音输入法：双击按键后免按住"));
+    auto *chatHandsFree = named<QCheckBox>(window->shortcutPage(), QStringLiteral("聊天助手：双击按键后免按住"));
+    ASSERT_TRUE(voiceHandsFree && chatHandsFree);
+    EXPECT_TRUE(voiceHandsFree->isChecked());
+    EXPECT_FALSE(chatHandsFree->isChecked());
+    voiceHandsFree->setChecked(false);
+    chatHandsFree->setChecked(true);
+    EXPECT_FALSE(settings.loadAppConfig().handsFreeVoiceInput);
+    EXPECT_TRUE(settings.loadAppConfig().handsFreeChatAssistant);
+
     // The model page's own save starts from the record as stored.
     named<QLineEdit>(window->modelPage(), QStringLiteral("模型名称"))->setText(QStringLiteral("qwen-flash"));
     window->close();
@@ -253,6 +264,8 @@ TEST_F(SettingsScreens, RegionWorkspaceAndLanguageAreSavedAndABadWorkspaceIsRefu
     EXPECT_EQ(saved.serviceRegion, QStringLiteral("singapore"));
     EXPECT_EQ(saved.workspaceId, QStringLiteral("ws-42"));
     EXPECT_EQ(saved.asrLanguage, QStringLiteral("en"));
+    EXPECT_FALSE(saved.handsFreeVoiceInput);
+    EXPECT_TRUE(saved.handsFreeChatAssistant);
 
     // Opened again, the window shows what is stored.
     window = open();
@@ -260,6 +273,8 @@ TEST_F(SettingsScreens, RegionWorkspaceAndLanguageAreSavedAndABadWorkspaceIsRefu
               QStringLiteral("singapore"));
     EXPECT_EQ(named<QLineEdit>(window->apiKeyPage(), QStringLiteral("业务空间 ID"))->text(), QStringLiteral("ws-42"));
     EXPECT_EQ(named<QComboBox>(window->modelPage(), QStringLiteral("识别语言"))->currentText(), QStringLiteral("English"));
+    EXPECT_FALSE(named<QCheckBox>(window->shortcutPage(), QStringLiteral("语音输入法：双击按键后免按住"))->isChecked());
+    EXPECT_TRUE(named<QCheckBox>(window->shortcutPage(), QStringLiteral("聊天助手：双击按键后免按住"))->isChecked());
 }
 
 } // namespace

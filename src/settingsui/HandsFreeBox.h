@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QGroupBox>
+
+class QCheckBox;
+class SettingsStore;
+
+// The shortcut screen's hands-free switches: whether a double tap of the
+// dictation or the chat assistant key starts a take that goes on with the key
+// let go, and how that works. Each change is saved at once and counts from
+// the next tap.
+class HandsFreeBox final : public QGroupBox
+{
+    Q_OBJECT
+
+public:
+    explicit HandsFreeBox(SettingsStore &store, QWidget *parent = nullptr);
+
+    QCheckBox *voiceInput() const { return m_voiceInput; }
+    QCheckBox *chatAssistant() const { return m_chatAssistant; }
+
+private:
+    SettingsStore &m_store;
+    QCheckBox *m_voiceInput;
+    QCheckBox *m_chatAssistant;
+};
