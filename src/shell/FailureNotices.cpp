@@ -60,6 +60,9 @@ void FailureNotices::show(const QString &summary, const QString &body)
 {
     // The log keeps the originals; the notice is in the user's language.
     const QString shown = UserText::shown(summary);
+    // Only the newest notices can still come back undelivered: a few are kept.
+    if (m_originals.size() >= kOriginalsKept)
+        m_originals.clear();
     m_originals.insert(shown, summary);
     m_notifier.show(shown, UserText::shown(body));
 }

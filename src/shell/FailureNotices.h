@@ -45,6 +45,7 @@ private:
     RefusalExplainer m_explainRefusal;
     // A newer run's notice replaces an explanation still being sought.
     quint64 m_notices = 0;
-    // The original of each summary shown in the user's language, for the log.
+    // The original of each summary shown lately in the user's language, for the log.
+    static constexpr qsizetype kOriginalsKept = 16;
     QHash<QString, QString> m_originals;
 };
