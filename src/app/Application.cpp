@@ -34,7 +34,6 @@ namespace {
 const QString kPortalTokenKey = QStringLiteral("remoteDesktopRestoreToken");
 
 // A way of reading the mode keys, as the settings name it.
-// The ways of reading keys as the settings window names them.
 QString keyRouteLabel(PlatformFactory::KeyRoute route)
 {
     switch (route) {

@@ -8,6 +8,12 @@
 
 namespace {
 
+const QRegularExpression &placeholder()
+{
+    static const QRegularExpression pattern(QStringLiteral("%(\\d)"));
+    return pattern;
+}
+
 // One text with placeholders as a pattern over finished texts: its fixed
 // parts literally, each placeholder a capture (a placeholder used twice must
 // hold the same text twice).
@@ -21,13 +27,12 @@ struct Pattern
 
 std::vector<Pattern> compile()
 {
-    static const QRegularExpression placeholder(QStringLiteral("%(\\d)"));
     std::vector<Pattern> patterns;
     for (const QString &text : UserText::templates()) {
         Pattern pattern{text, {}, {}, 0};
         QString expression = QStringLiteral("^");
         qsizetype at = 0;
-        for (auto it = placeholder.globalMatch(text); it.hasNext();) {
+        for (auto it = placeholder().globalMatch(text); it.hasNext();) {
             const QRegularExpressionMatch found = it.next();
             const QString fixed = text.mid(at, found.capturedStart() - at);
             expression += QRegularExpression::escape(fixed);
@@ -89,10 +94,9 @@ QString shownAt(const QString &original, int depth)
         for (qsizetype i = 0; i < pattern.numbers.size(); ++i)
             arguments.append({pattern.numbers.at(i), shownAt(found.captured(int(i) + 1), depth + 1)});
         std::sort(arguments.begin(), arguments.end());
-        static const QRegularExpression placeholder(QStringLiteral("%(\\d)"));
         QString result;
         qsizetype at = 0;
-        for (auto it = placeholder.globalMatch(text); it.hasNext();) {
+        for (auto it = placeholder().globalMatch(text); it.hasNext();) {
             const QRegularExpressionMatch slot = it.next();
             result += text.mid(at, slot.capturedStart() - at);
             const int number = slot.captured(1).toInt();

@@ -147,7 +147,7 @@ bool HotkeyMonitorService::pressWhileLocked(AppMode mode)
     // The press is spent here: its release is no release.
     m_pressedModes.erase(mode);
     if (mode == *m_handsFreeMode)
-        endLockedTake(QStringLiteral("再次按键"));
+        endLockedTake(QStringLiteral("🔓 结束免按住录音（再次按键），关闭模式："), false);
     else
         Log::line(QStringLiteral("🔒 %1 正在免按住录音，忽略 %2 的按键").arg(name(*m_handsFreeMode), name(mode)));
     return true;
@@ -162,7 +162,7 @@ void HotkeyMonitorService::lock(AppMode mode)
     m_handsFreeLimit = m_scheduler->schedule(handsFree(mode).limit, [this] {
         m_scheduler->post([this] {
             if (m_handsFreeMode)
-                endLockedTake(QStringLiteral("达到时长上限"));
+                endLockedTake(QStringLiteral("🔓 结束免按住录音（达到时长上限），关闭模式："), false);
         });
     });
     m_scheduler->post([this, mode] {
@@ -174,14 +174,18 @@ void HotkeyMonitorService::lock(AppMode mode)
     });
 }
 
-void HotkeyMonitorService::endLockedTake(const QString &why)
+void HotkeyMonitorService::endLockedTake(const QString &logLine, bool cancelled)
 {
     const AppMode mode = *m_handsFreeMode;
     m_handsFreeMode.reset();
     m_handsFreeLimit.reset();
-    Log::line(QStringLiteral("🔓 结束免按住录音（%1），关闭模式：%2").arg(why, name(mode)));
-    m_scheduler->post([this, mode] {
+    Log::line(logLine + name(mode));
+    // Ended as a release ends a held take, or withdrawn as a cancel: whoever
+    // runs the take drops it.
+    m_scheduler->post([this, mode, cancelled] {
         if (m_currentMode == mode) {
+            if (cancelled)
+                Q_EMIT modeCancelled(mode);
             setCurrentMode(std::nullopt);
             setHotkeyPressed(false);
         }
@@ -257,21 +261,8 @@ void HotkeyMonitorService::handleButtonDown(int button)
 
 void HotkeyMonitorService::handleEscapeDown()
 {
-    if (!m_handsFreeMode)
-        return;
-    const AppMode mode = *m_handsFreeMode;
-    m_handsFreeMode.reset();
-    m_handsFreeLimit.reset();
-    Log::line(QStringLiteral("🚫 Esc 取消免按住录音，丢弃：") + name(mode));
-    // Withdrawn as a cancel: whoever runs the take drops it.
-    m_scheduler->post([this, mode] {
-        if (m_currentMode == mode) {
-            Q_EMIT modeCancelled(mode);
-            setCurrentMode(std::nullopt);
-            setHotkeyPressed(false);
-        }
-        Q_EMIT handsFreeModeChanged(std::nullopt);
-    });
+    if (m_handsFreeMode)
+        endLockedTake(QStringLiteral("🚫 Esc 取消免按住录音，丢弃："), true);
 }
 
 void HotkeyMonitorService::cancelHeldModes(const QString &what, std::uint64_t keep)

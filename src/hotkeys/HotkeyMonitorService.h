@@ -133,8 +133,9 @@ private:
     // mode's key does nothing. Answers whether the press was taken.
     bool pressWhileLocked(AppMode mode);
     void lock(AppMode mode);
-    // Ends the locked take as a release ends a held one.
-    void endLockedTake(const QString &why);
+    // Ends the locked take as a release ends a held one, or withdraws it as a
+    // cancel; logs the line with the mode's name.
+    void endLockedTake(const QString &logLine, bool cancelled);
 
     KeyEventSource &m_source;
     KeyEventSource &m_localFallback;

@@ -3,7 +3,6 @@
 #include "AppViewModel.h"
 #include "DesktopNotifier.h"
 #include "Log.h"
-#include "UserText.h"
 
 #include <QPointer>
 #include <QRegularExpression>
@@ -16,8 +15,7 @@ FailureNotices::FailureNotices(AppViewModel &controller, DesktopNotifier &notifi
     connect(&m_notifier, &DesktopNotifier::undelivered, this, [this](const QString &summary, const QString &body) {
         if (m_fallback && m_fallback(summary, body))
             return;
-        Log::line(QStringLiteral("⚠️ [通知] 没有通知服务也没有托盘，只在状态窗口显示：")
-                  + m_originals.value(summary, summary));
+        Log::line(QStringLiteral("⚠️ [通知] 没有通知服务也没有托盘，只在状态窗口显示：") + summary);
     });
 }
 
@@ -39,7 +37,7 @@ void FailureNotices::notice(const RunEnding &ending)
         return;
     Log::line(QStringLiteral("🔔 [通知] ") + ending.status
               + (ending.detail.isEmpty() ? QString() : QStringLiteral("（") + ending.detail + QStringLiteral("）")));
-    show(ending.status, ending.detail);
+    m_notifier.show(ending.status, ending.detail);
     if (m_explainRefusal && isKeyRefusal(ending))
         explain(ending);
 }
@@ -53,16 +51,5 @@ QCoro::Task<> FailureNotices::explain(RunEnding ending)
     if (!self || explanation.isEmpty() || notice != m_notices)
         co_return;
     Log::line(QStringLiteral("🔔 [通知] ") + ending.status + QStringLiteral("（") + explanation + QStringLiteral("）"));
-    show(ending.status, explanation);
-}
-
-void FailureNotices::show(const QString &summary, const QString &body)
-{
-    // The log keeps the originals; the notice is in the user's language.
-    const QString shown = UserText::shown(summary);
-    // Only the newest notices can still come back undelivered: a few are kept.
-    if (m_originals.size() >= kOriginalsKept)
-        m_originals.clear();
-    m_originals.insert(shown, summary);
-    m_notifier.show(shown, UserText::shown(body));
+    m_notifier.show(ending.status, explanation);
 }

@@ -2,7 +2,6 @@
 
 #include "RunEnding.h"
 
-#include <QHash>
 #include <QObject>
 
 #include <QCoroTask>
@@ -38,14 +37,10 @@ public:
 private:
     void notice(const RunEnding &ending);
     QCoro::Task<> explain(RunEnding ending);
-    void show(const QString &summary, const QString &body);
 
     DesktopNotifier &m_notifier;
     Fallback m_fallback;
     RefusalExplainer m_explainRefusal;
     // A newer run's notice replaces an explanation still being sought.
     quint64 m_notices = 0;
-    // The original of each summary shown lately in the user's language, for the log.
-    static constexpr qsizetype kOriginalsKept = 16;
-    QHash<QString, QString> m_originals;
 };

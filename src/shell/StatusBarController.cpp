@@ -3,6 +3,7 @@
 #include "AutostartEntry.h"
 #include "Log.h"
 #include "SettingsWindow.h"
+#include "UserText.h"
 #include "Symbols.h"
 
 #include <QApplication>
@@ -60,7 +61,7 @@ bool StatusBarController::showMessage(const QString &summary, const QString &bod
 {
     if (!isTrayShown() || !QSystemTrayIcon::supportsMessages())
         return false;
-    m_tray->showMessage(summary, body, icon(), kMessageMs);
+    m_tray->showMessage(UserText::shown(summary), UserText::shown(body), icon(), kMessageMs);
     return true;
 }
 

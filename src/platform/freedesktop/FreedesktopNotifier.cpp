@@ -1,6 +1,7 @@
 #include "FreedesktopNotifier.h"
 
 #include "Log.h"
+#include "UserText.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -41,8 +42,8 @@ void FreedesktopNotifier::send(const Notice &notice)
     QVariantMap hints;
     hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("quillwren"));
     hints.insert(QStringLiteral("urgency"), QVariant::fromValue(kNormalUrgency));
-    call << QStringLiteral("Quillwren") << m_lastId << QStringLiteral("quillwren") << notice.summary << notice.body
-         << QStringList() << hints << kDefaultExpiry;
+    call << QStringLiteral("Quillwren") << m_lastId << QStringLiteral("quillwren") << UserText::shown(notice.summary)
+         << UserText::shown(notice.body) << QStringList() << hints << kDefaultExpiry;
     m_inFlight = true;
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, kReplyTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, notice] {
