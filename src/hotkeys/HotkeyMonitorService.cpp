@@ -117,16 +117,17 @@ void HotkeyMonitorService::handleModifierPressed(AppMode mode)
                   .arg(name(mode), ModifierKeys::label(m_shortcutConfig.config(mode).modifier)));
     if (pressWhileLocked(mode))
         return;
-    const bool doubleTap = m_tapMode == mode && m_tapWindow && m_tapWindow->isValid() && !m_currentMode
-                           && handsFree(mode).enabled;
+    // The settings are read only for a second press inside a tap's window.
+    const bool inTapWindow = m_tapMode == mode && m_tapWindow && m_tapWindow->isValid() && !m_currentMode;
+    const HandsFree settings = inTapWindow ? handsFree(mode) : HandsFree{};
     m_tapWindow.reset();
     m_tapMode.reset();
     // BFF reply records nothing, so there is nothing to warm up.
     if (mode != AppMode::BffReply) {
         m_scheduler->post([this, mode] { Q_EMIT keyDown(mode); });
     }
-    if (doubleTap) {
-        lock(mode);
+    if (settings.enabled) {
+        lock(mode, settings.limit);
         return;
     }
     startLongPressTimer(mode);
@@ -153,13 +154,13 @@ bool HotkeyMonitorService::pressWhileLocked(AppMode mode)
     return true;
 }
 
-void HotkeyMonitorService::lock(AppMode mode)
+void HotkeyMonitorService::lock(AppMode mode, std::chrono::seconds limit)
 {
     Log::line(QStringLiteral("🔒 双击锁定，松开按键后继续录音：") + name(mode));
     // Activated at once, and its release is no release.
     m_pressedModes.erase(mode);
     m_handsFreeMode = mode;
-    m_handsFreeLimit = m_scheduler->schedule(handsFree(mode).limit, [this] {
+    m_handsFreeLimit = m_scheduler->schedule(limit, [this] {
         m_scheduler->post([this] {
             if (m_handsFreeMode)
                 endLockedTake(QStringLiteral("🔓 结束免按住录音（达到时长上限），关闭模式："), false);

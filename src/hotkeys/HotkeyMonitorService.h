@@ -132,7 +132,7 @@ private:
     // A press while a mode is locked: its own key ends the take, another
     // mode's key does nothing. Answers whether the press was taken.
     bool pressWhileLocked(AppMode mode);
-    void lock(AppMode mode);
+    void lock(AppMode mode, std::chrono::seconds limit);
     // Ends the locked take as a release ends a held one, or withdraws it as a
     // cancel; logs the line with the mode's name.
     void endLockedTake(const QString &logLine, bool cancelled);
