@@ -27,6 +27,7 @@ HotkeyMonitorService::HotkeyMonitorService(KeyEventSource &source, KeyEventSourc
         connect(events, &KeyEventSource::keyDown, this, &HotkeyMonitorService::handleKeyDown);
         connect(events, &KeyEventSource::buttonDown, this, &HotkeyMonitorService::handleButtonDown);
         connect(events, &KeyEventSource::escapeDown, this, &HotkeyMonitorService::handleEscapeDown);
+        connect(events, &KeyEventSource::toggled, this, &HotkeyMonitorService::handleToggled);
     }
     m_setupTimer = m_scheduler->schedule(kFirstSetupDelay, [this] { setupWithRetry(0); });
 }
@@ -127,7 +128,7 @@ void HotkeyMonitorService::handleModifierPressed(AppMode mode)
         m_scheduler->post([this, mode] { Q_EMIT keyDown(mode); });
     }
     if (settings.enabled) {
-        lock(mode, settings.limit);
+        lock(mode, settings.limit, QStringLiteral("🔒 双击锁定，松开按键后继续录音："));
         return;
     }
     startLongPressTimer(mode);
@@ -154,9 +155,9 @@ bool HotkeyMonitorService::pressWhileLocked(AppMode mode)
     return true;
 }
 
-void HotkeyMonitorService::lock(AppMode mode, std::chrono::seconds limit)
+void HotkeyMonitorService::lock(AppMode mode, std::chrono::seconds limit, const QString &logLine)
 {
-    Log::line(QStringLiteral("🔒 双击锁定，松开按键后继续录音：") + name(mode));
+    Log::line(logLine + name(mode));
     // Activated at once, and its release is no release.
     m_pressedModes.erase(mode);
     m_handsFreeMode = mode;
@@ -264,6 +265,27 @@ void HotkeyMonitorService::handleEscapeDown()
 {
     if (m_handsFreeMode)
         endLockedTake(QStringLiteral("🚫 Esc 取消免按住录音，丢弃："), true);
+}
+
+void HotkeyMonitorService::handleToggled(std::uint64_t modifier)
+{
+    std::optional<AppMode> toggled;
+    for (AppMode mode : allAppModes) {
+        const HotkeyConfig &hotkey = m_shortcutConfig.config(mode);
+        if (hotkey.enabled && ModifierKeys::mask(hotkey.modifier) == modifier && mode != AppMode::BffReply)
+            toggled = mode;
+    }
+    if (!toggled || pressWhileLocked(*toggled))
+        return;
+    if (m_currentMode || !m_pressedModes.empty()) {
+        Log::line(QStringLiteral("⚠️ 已有按住的模式，忽略切换：") + name(*toggled));
+        return;
+    }
+    m_tapWindow.reset();
+    m_tapMode.reset();
+    const AppMode mode = *toggled;
+    m_scheduler->post([this, mode] { Q_EMIT keyDown(mode); });
+    lock(mode, handsFree(mode).limit, QStringLiteral("🔒 命令切换，开始免按住录音："));
 }
 
 void HotkeyMonitorService::cancelHeldModes(const QString &what, std::uint64_t keep)

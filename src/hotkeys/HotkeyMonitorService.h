@@ -33,7 +33,8 @@ class KeyEventSource;
 // it: the key can be let go, other keys and clicks go to their windows, and
 // the take lasts until the next press of that key (or the time limit), which
 // ends it as a release would, or Esc, which cancels it. Another mode's key
-// does nothing meanwhile.
+// does nothing meanwhile. A command's toggle of a mode key starts such a take
+// too, and the next toggle ends it.
 class HotkeyMonitorService : public QObject
 {
     Q_OBJECT
@@ -85,6 +86,9 @@ public:
     void handleButtonDown(int button);
     // Esc cancels a locked take (a held one is cancelled by any key).
     void handleEscapeDown();
+    // A command toggled a mode's key: starts its take locked, whatever the
+    // double-tap setting, or ends the locked take of that mode.
+    void handleToggled(std::uint64_t modifier);
 
     // Applies a new configuration and restarts the listener at once, without
     // the permission check. Pending presses are dropped; an active mode stays.
@@ -132,7 +136,7 @@ private:
     // A press while a mode is locked: its own key ends the take, another
     // mode's key does nothing. Answers whether the press was taken.
     bool pressWhileLocked(AppMode mode);
-    void lock(AppMode mode, std::chrono::seconds limit);
+    void lock(AppMode mode, std::chrono::seconds limit, const QString &logLine);
     // Ends the locked take as a release ends a held one, or withdraws it as a
     // cancel; logs the line with the mode's name.
     void endLockedTake(const QString &logLine, bool cancelled);

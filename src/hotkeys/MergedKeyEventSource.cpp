@@ -20,6 +20,10 @@ MergedKeyEventSource::MergedKeyEventSource(KeyEventSource &global, KeyEventSourc
             if (m_active)
                 Q_EMIT escapeDown();
         });
+        connect(members[member], &KeyEventSource::toggled, this, [this](std::uint64_t modifier) {
+            if (m_active)
+                Q_EMIT toggled(modifier);
+        });
     }
 }
 

@@ -73,7 +73,15 @@ QString ModeKeyBindings::release(std::optional<AppMode> mode, Via via)
 
 QString ModeKeyBindings::toggle(AppMode mode)
 {
-    return isHeld(mode) ? release(mode) : hold(mode);
+    // The reply records nothing, so it stays a press and a release; a voice
+    // mode's take goes on hands-free, so typing in between does not end it.
+    if (mode == AppMode::BffReply || isHeld(mode))
+        return isHeld(mode) ? release(mode) : hold(mode);
+    if (QString why = refusal(mode); !why.isEmpty())
+        return why;
+    m_lastUsed = QDateTime::currentDateTime();
+    Q_EMIT toggled(ModifierKeys::mask(m_config().config(mode).modifier));
+    return {};
 }
 
 bool ModeKeyBindings::isHeld(AppMode mode) const

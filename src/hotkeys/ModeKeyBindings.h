@@ -13,9 +13,11 @@
 // compositors that let no program see the keys (sway, Hyprland, GNOME
 // without evdev access): the desktop runs `quillwren hold MODE` when the key
 // goes down and `quillwren release MODE` when it comes up, or `quillwren
-// toggle MODE` on each press where shortcuts fire only on press. Each call
-// acts as the mode's modifier going down or up, so the monitor's rules apply
-// unchanged: a release within the long-press delay is a tap.
+// toggle MODE` on each press where shortcuts fire only on press. Each hold
+// and release acts as the mode's modifier going down or up, so the monitor's
+// rules apply unchanged: a release within the long-press delay is a tap. A
+// toggle of a voice mode starts a take that goes on without the key held
+// (as a double tap does) and the next toggle ends it.
 class ModeKeyBindings final : public KeyEventSource
 {
     Q_OBJECT

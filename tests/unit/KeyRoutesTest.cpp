@@ -31,6 +31,10 @@ public:
     // False where the route cannot see other keys (the bindings alone).
     virtual bool seesOtherKeys() const { return true; }
     virtual void otherKey() = 0;
+    virtual void escape() = 0;
+    // False where no command can reach the route.
+    virtual bool takesToggles() const { return false; }
+    virtual void toggle(std::uint64_t) {}
 };
 
 // A desktop-wide source (X11's, say) through the merge the application uses.
@@ -41,6 +45,7 @@ public:
     void down(std::uint64_t mask) override { global.press(held |= mask); }
     void up(std::uint64_t mask) override { global.press(held &= ~mask); }
     void otherKey() override { global.key(54); }
+    void escape() override { global.escape(); }
 
     FakeKeyEventSource global, local;
     ModeKeyBindings bindings{[] { return ShortcutConfig::defaults(); }};
@@ -60,11 +65,23 @@ public:
         evdev = std::make_unique<EvdevKeyEventSource>(std::move(directory));
         QObject::connect(evdev.get(), &KeyEventSource::flagsChanged, [this] { ++delivered; });
         QObject::connect(evdev.get(), &KeyEventSource::keyDown, [this] { ++delivered; });
+        QObject::connect(evdev.get(), &KeyEventSource::escapeDown, [this] { ++delivered; });
     }
     KeyEventSource &source() override { return *evdev; }
-    void down(std::uint64_t mask) override { send(code(mask), 1); }
-    void up(std::uint64_t mask) override { send(code(mask), 0); }
-    void otherKey() override { send(KEY_C, 1); }
+    void down(std::uint64_t mask) override
+    {
+        held |= mask;
+        send(code(mask), 1);
+    }
+    void up(std::uint64_t mask) override
+    {
+        held &= ~mask;
+        send(code(mask), 0);
+    }
+    // Without a modifier held the kernel's key is nobody's business: nothing
+    // is delivered, and the pipe's order puts it before the next step's key.
+    void otherKey() override { held ? send(KEY_C, 1) : pipes->key(kPath, KEY_C, 1); }
+    void escape() override { send(KEY_ESC, 1); }
 
 private:
     static int code(std::uint64_t mask)
@@ -82,6 +99,7 @@ private:
     PipeInputDirectory *pipes = nullptr;
     std::unique_ptr<EvdevKeyEventSource> evdev;
     int delivered = 0;
+    std::uint64_t held = 0;
 };
 
 // The desktop's key bindings alone (sway, Hyprland, GNOME shortcuts).
@@ -93,6 +111,9 @@ public:
     void up(std::uint64_t mask) override { EXPECT_EQ(bindings.release(modeOf(mask)), QString()); }
     bool seesOtherKeys() const override { return false; }
     void otherKey() override {}
+    void escape() override {}
+    bool takesToggles() const override { return true; }
+    void toggle(std::uint64_t mask) override { EXPECT_EQ(bindings.toggle(modeOf(mask)), QString()); }
 
     static AppMode modeOf(std::uint64_t mask)
     {
@@ -109,6 +130,9 @@ public:
     void down(std::uint64_t mask) override { EXPECT_EQ(bindings.hold(BindingsRoute::modeOf(mask)), QString()); }
     void up(std::uint64_t mask) override { EXPECT_EQ(bindings.release(BindingsRoute::modeOf(mask)), QString()); }
     void otherKey() override { global.key(54); }
+    void escape() override { global.escape(); }
+    bool takesToggles() const override { return true; }
+    void toggle(std::uint64_t mask) override { EXPECT_EQ(bindings.toggle(BindingsRoute::modeOf(mask)), QString()); }
 
     FakeKeyEventSource global, local;
     ModeKeyBindings bindings{[] { return ShortcutConfig::defaults(); }};
@@ -117,7 +141,7 @@ public:
 
 struct Step
 {
-    enum Kind { Down, Up, Key, Wait } kind;
+    enum Kind { Down, Up, Key, Wait, Esc, Toggle } kind;
     std::uint64_t mask = 0;
     std::chrono::milliseconds wait{0};
 };
@@ -125,6 +149,8 @@ Step down(std::uint64_t mask) { return {Step::Down, mask}; }
 Step up(std::uint64_t mask) { return {Step::Up, mask}; }
 Step key() { return {Step::Key}; }
 Step wait(std::chrono::milliseconds ms) { return {Step::Wait, 0, ms}; }
+Step esc() { return {Step::Esc}; }
+Step toggle(std::uint64_t mask) { return {Step::Toggle, mask}; }
 
 struct Case
 {
@@ -132,11 +158,13 @@ struct Case
     std::vector<Step> steps;
     QStringList expected;
     bool needsOtherKeys = false;
+    bool needsToggles = false;
 };
 
 const QString kDown = QStringLiteral("down:voice_input"), kVoice = QStringLiteral("mode:voice_input"),
               kNone = QStringLiteral("mode:none"), kPressed = QStringLiteral("pressed:true"),
-              kUnpressed = QStringLiteral("pressed:false");
+              kUnpressed = QStringLiteral("pressed:false"), kTap = QStringLiteral("cancel:voice_input"),
+              kLocked = QStringLiteral("locked:voice_input"), kUnlocked = QStringLiteral("locked:none");
 
 const std::vector<Case> &cases()
 {
@@ -162,6 +190,30 @@ const std::vector<Case> &cases()
          {down(kAlt), wait(300ms), key(), up(kAlt), wait(1s)},
          {kDown, kVoice, kPressed, QStringLiteral("withdrawn:voice_input"), kNone, kUnpressed},
          true},
+        {"a double tap locks the take until the key's next press, and another mode's key is ignored meanwhile",
+         {down(kAlt), wait(100ms), up(kAlt), wait(399ms), down(kAlt), wait(100ms), up(kAlt), wait(5s), down(kCtrl),
+          wait(400ms), up(kCtrl), down(kAlt), up(kAlt), wait(1s)},
+         {kDown, kTap, kDown, kVoice, kPressed, kLocked, kNone, kUnpressed, kUnlocked}},
+        {"a second press after 400 ms is a long press of its own",
+         {down(kAlt), wait(100ms), up(kAlt), wait(401ms), down(kAlt), wait(300ms), up(kAlt)},
+         {kDown, kTap, kDown, kVoice, kPressed, kNone, kUnpressed}},
+        {"taps of two keys are no double tap",
+         {down(kAlt), up(kAlt), down(kCtrl), up(kCtrl), down(kAlt), wait(300ms), up(kAlt)},
+         {kDown, kTap, QStringLiteral("down:chat_assistant"), QStringLiteral("cancel:chat_assistant"), kDown, kVoice,
+          kPressed, kNone, kUnpressed}},
+        {"typing goes to its window during a locked take and Esc cancels it",
+         {down(kAlt), up(kAlt), down(kAlt), up(kAlt), key(), wait(2s), esc(), wait(1s)},
+         {kDown, kTap, kDown, kVoice, kPressed, kLocked, QStringLiteral("withdrawn:voice_input"), kNone, kUnpressed,
+          kUnlocked},
+         true},
+        {"the time limit ends a locked take as a release",
+         {down(kAlt), up(kAlt), down(kAlt), up(kAlt), wait(299s), down(kCtrl), up(kCtrl), wait(1s)},
+         {kDown, kTap, kDown, kVoice, kPressed, kLocked, kNone, kUnpressed, kUnlocked}},
+        {"a toggle locks the take whatever the switch, the next toggle ends it",
+         {toggle(kCtrl), wait(10s), toggle(kCtrl)},
+         {QStringLiteral("down:chat_assistant"), QStringLiteral("mode:chat_assistant"), kPressed,
+          QStringLiteral("locked:chat_assistant"), kNone, kUnpressed, kUnlocked},
+         false, true},
     };
     return table;
 }
@@ -181,12 +233,16 @@ TEST_P(KeyRoutes, GiveTheMonitorTheSameActivationsTapsAndCancels)
     for (const Case &c : cases()) {
         SCOPED_TRACE(c.name);
         std::unique_ptr<Route> route = GetParam().make();
-        if (c.needsOtherKeys && !route->seesOtherKeys())
+        if ((c.needsOtherKeys && !route->seesOtherKeys()) || (c.needsToggles && !route->takesToggles()))
             continue;
         FakeKeyEventSource unusedFallback;
         auto manual = std::make_unique<ManualScheduler>();
         ManualScheduler *scheduler = manual.get();
         HotkeyMonitorService monitor(route->source(), unusedFallback, ShortcutConfig::defaults(), std::move(manual));
+        // Double taps lock dictation alone, for 300 s.
+        monitor.setHandsFreeSettings([](AppMode mode) {
+            return HotkeyMonitorService::HandsFree{mode == AppMode::VoiceInput, 300s};
+        });
         QStringList events;
         const auto record = [&](const QString &prefix) {
             return [&events, prefix](auto mode) { events << prefix + AppModes::rawValue(mode); };
@@ -199,6 +255,9 @@ TEST_P(KeyRoutes, GiveTheMonitorTheSameActivationsTapsAndCancels)
         });
         QObject::connect(&monitor, &HotkeyMonitorService::isHotkeyPressedChanged,
                          [&](bool pressed) { events << (pressed ? kPressed : kUnpressed); });
+        QObject::connect(&monitor, &HotkeyMonitorService::handsFreeModeChanged, [&](std::optional<AppMode> mode) {
+            events << QStringLiteral("locked:") + (mode ? AppModes::rawValue(*mode) : QStringLiteral("none"));
+        });
         scheduler->elapse(HotkeyMonitorService::kFirstSetupDelay);
         ASSERT_EQ(monitor.monitoringState(), HotkeyMonitorService::MonitoringState::Tapping);
 
@@ -215,6 +274,12 @@ TEST_P(KeyRoutes, GiveTheMonitorTheSameActivationsTapsAndCancels)
                 break;
             case Step::Wait:
                 scheduler->elapse(step.wait);
+                break;
+            case Step::Esc:
+                route->escape();
+                break;
+            case Step::Toggle:
+                route->toggle(step.mask);
                 break;
             }
             scheduler->runTasks();

@@ -40,4 +40,7 @@ Q_SIGNALS:
     // Esc went down, with or without a modifier held (with one, it is also a
     // keyDown): it cancels a take that goes on without its key held.
     void escapeDown();
+    // The key of this modifier was toggled by a command: the take it starts
+    // goes on without the key held until the next toggle.
+    void toggled(std::uint64_t modifier);
 };
