@@ -160,6 +160,10 @@
         <source>免按住录音中：再按一次模式键结束</source>
         <translation>Hands-free recording: press the mode&apos;s key again to end it</translation>
     </message>
+    <message>
+        <source>免按住录音将在 %1 秒后结束</source>
+        <translation>Hands-free recording ends in %1 s</translation>
+    </message>
 </context>
 <context>
     <name>GlobalShortcutsRoute</name>

@@ -6,6 +6,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace {
 QString name(AppMode mode)
 {
@@ -167,6 +169,8 @@ void HotkeyMonitorService::lock(AppMode mode, std::chrono::seconds limit, const 
                 endLockedTake(QStringLiteral("🔓 结束免按住录音（达到时长上限），关闭模式："), false);
         });
     });
+    const int counted = int(std::min<std::chrono::seconds::rep>(limit.count(), kCountdownSeconds));
+    countDown(counted, limit - std::chrono::seconds(counted));
     m_scheduler->post([this, mode] {
         if (m_handsFreeMode != mode)
             return;
@@ -176,11 +180,31 @@ void HotkeyMonitorService::lock(AppMode mode, std::chrono::seconds limit, const 
     });
 }
 
-void HotkeyMonitorService::endLockedTake(const QString &logLine, bool cancelled)
+void HotkeyMonitorService::countDown(int secondsLeft, std::chrono::milliseconds delay)
 {
-    const AppMode mode = *m_handsFreeMode;
+    m_countdown = m_scheduler->schedule(delay, [this, secondsLeft] {
+        m_scheduler->post([this, secondsLeft] {
+            if (!m_handsFreeMode)
+                return;
+            Q_EMIT handsFreeSecondsLeft(secondsLeft);
+            if (secondsLeft > 1)
+                countDown(secondsLeft - 1, std::chrono::seconds(1));
+        });
+    });
+}
+
+std::optional<AppMode> HotkeyMonitorService::unlock()
+{
+    const std::optional<AppMode> mode = m_handsFreeMode;
     m_handsFreeMode.reset();
     m_handsFreeLimit.reset();
+    m_countdown.reset();
+    return mode;
+}
+
+void HotkeyMonitorService::endLockedTake(const QString &logLine, bool cancelled)
+{
+    const AppMode mode = *unlock();
     Log::line(logLine + name(mode));
     // Ended as a release ends a held take, or withdrawn as a cancel: whoever
     // runs the take drops it.
@@ -332,11 +356,8 @@ void HotkeyMonitorService::resetPressState()
     m_longPressTimer.reset();
     m_pressedModes.clear();
     m_tapWindow.reset();
-    if (m_handsFreeMode) {
-        m_handsFreeMode.reset();
-        m_handsFreeLimit.reset();
+    if (unlock())
         m_scheduler->post([this] { Q_EMIT handsFreeModeChanged(std::nullopt); });
-    }
     // The dropped press's release will not be seen, so its activation is
     // withdrawn too: a mode left published would swallow the next activation
     // of the same key.

@@ -47,6 +47,8 @@ public:
     static constexpr std::chrono::milliseconds kSetupRetryDelay{1000};
     static constexpr int kMaxSetupAttempts = 3;
     static constexpr std::chrono::milliseconds kDoubleTapWindow{400};
+    // A locked take counts down its last seconds on the ball.
+    static constexpr int kCountdownSeconds = 10;
 
     // Whether a double tap locks a mode, and how long a locked take may last.
     struct HandsFree
@@ -118,6 +120,9 @@ Q_SIGNALS:
     void monitoringStateChanged(HotkeyMonitorService::MonitoringState state);
     // A double tap locked the mode's take, or the lock ended (none).
     void handsFreeModeChanged(std::optional<AppMode> mode);
+    // The locked take reaches its time limit in this many seconds: once a
+    // second over the last kCountdownSeconds, from the event loop.
+    void handsFreeSecondsLeft(int seconds);
 
 private:
     void setupWithRetry(int attempt);
@@ -137,6 +142,9 @@ private:
     // mode's key does nothing. Answers whether the press was taken.
     bool pressWhileLocked(AppMode mode);
     void lock(AppMode mode, std::chrono::seconds limit, const QString &logLine);
+    void countDown(int secondsLeft, std::chrono::milliseconds delay);
+    // Forgets the lock and its timers; answers the mode that was locked.
+    std::optional<AppMode> unlock();
     // Ends the locked take as a release ends a held one, or withdraws it as a
     // cancel; logs the line with the mode's name.
     void endLockedTake(const QString &logLine, bool cancelled);
@@ -159,4 +167,5 @@ private:
     std::optional<AppMode> m_tapMode;
     std::optional<AppMode> m_handsFreeMode;
     std::unique_ptr<ScheduledTimer> m_handsFreeLimit;
+    std::unique_ptr<ScheduledTimer> m_countdown;
 };

@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QRadialGradient>
 
+#include <algorithm>
+
 namespace {
 constexpr double kPulsePerLevel = 0.18;
 constexpr double kPulseResponse = 0.08;
@@ -125,7 +127,18 @@ void FloatingBallView::setLocked(bool locked)
     if (m_isLocked == locked)
         return;
     m_isLocked = locked;
+    m_secondsLeft = 0;
     setAccessibleName(locked ? tr("免按住录音中：再按一次模式键结束") : QString());
+    update(rowArea());
+}
+
+void FloatingBallView::setSecondsLeft(int seconds)
+{
+    if (!m_isLocked || m_secondsLeft == seconds)
+        return;
+    m_secondsLeft = seconds;
+    setAccessibleName(seconds > 0 ? tr("免按住录音将在 %1 秒后结束").arg(seconds)
+                                  : tr("免按住录音中：再按一次模式键结束"));
     update(rowArea());
 }
 
@@ -212,11 +225,28 @@ void FloatingBallView::paintEvent(QPaintEvent *)
     if (m_isLocked) {
         painter.setPen(QPen(Qt::white, 2));
         painter.setBrush(Qt::NoBrush);
-        painter.drawEllipse(ball.center(), lockRingRadius(), lockRingRadius());
+        const double radius = lockRingRadius();
+        const QRectF ring(ball.center() - QPointF(radius, radius), QSizeF(2 * radius, 2 * radius));
+        if (m_secondsLeft > 0) {
+            // From twelve o'clock, clockwise, a tenth per second left.
+            const int span = -360 * 16 * std::min(m_secondsLeft, 10) / 10;
+            painter.drawArc(ring, 90 * 16, span);
+        } else {
+            painter.drawEllipse(ring);
+        }
         painter.setPen(Qt::NoPen);
     }
     // The symbol, white, scaled with the ball: a 14-point glyph fills about 16 points.
     const double symbolSide = symbolPointSize * 16.0 / 14.0 * m_scale.value();
     const QRectF symbolBox(ball.center() - QPointF(symbolSide, symbolSide) / 2, QSizeF(symbolSide, symbolSide));
-    Symbols::paint(painter, symbolFor(m_mode), symbolBox, Qt::white);
+    if (m_secondsLeft > 0) {
+        QFont digits = font();
+        digits.setBold(true);
+        digits.setPixelSize(std::max(1, qRound(symbolSide * 0.8)));
+        painter.setFont(digits);
+        painter.setPen(Qt::white);
+        painter.drawText(symbolBox, Qt::AlignCenter, QString::number(m_secondsLeft));
+    } else {
+        Symbols::paint(painter, symbolFor(m_mode), symbolBox, Qt::white);
+    }
 }

@@ -41,6 +41,10 @@ public:
     // inside the ball's edge, and the view named so for screen readers.
     void setLocked(bool locked);
     bool isLocked() const { return m_isLocked; }
+    // The locked take's last seconds: the number in place of the symbol, the
+    // ring as an arc that shrinks with it (0: no countdown). Unlocking ends it.
+    void setSecondsLeft(int seconds);
+    int secondsLeft() const { return m_secondsLeft; }
     // Where the ring runs, from the ball's centre.
     double lockRingRadius() const { return ballRect().width() / 2 - kLockRingInset; }
 
@@ -86,6 +90,7 @@ private:
     bool m_isAnimating = false;
     bool m_isRecording = false;
     bool m_isLocked = false;
+    int m_secondsLeft = 0;
     static constexpr double kLockRingInset = 3.5;
     bool m_opaque = false;
     Spring m_scale{1.0, 0.0005};

@@ -33,6 +33,10 @@ FloatingBallWindowManager::FloatingBallWindowManager(HotkeyMonitorService &monit
         if (m_view)
             m_view->setLocked(mode.has_value());
     });
+    connect(&monitor, &HotkeyMonitorService::handsFreeSecondsLeft, this, [this](int seconds) {
+        if (m_view)
+            m_view->setSecondsLeft(seconds);
+    });
     connect(&recognizer, &SpeechRecognizer::isRecordingChanged, this, &FloatingBallWindowManager::setRecording);
     connect(&recognizer, &SpeechRecognizer::audioLevelChanged, this, &FloatingBallWindowManager::setAudioLevel);
 

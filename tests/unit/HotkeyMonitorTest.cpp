@@ -485,6 +485,48 @@ TEST_F(HotkeyMonitor, ADoubleTapLocksAModeUntilTheKeysNextPressOrEscAndNothingEl
     }
 }
 
+TEST_F(HotkeyMonitor, ALockedTakeCountsDownItsLastTenSecondsOnceASecondAndStopsWhenItEnds)
+{
+    std::chrono::seconds limit{25};
+    monitor->setHandsFreeSettings([&limit](AppMode) { return HotkeyMonitorService::HandsFree{true, limit}; });
+    QList<int> left;
+    QObject::connect(monitor.get(), &HotkeyMonitorService::handsFreeSecondsLeft, [&left](int s) { left << s; });
+    const auto doubleTap = [&] {
+        for (std::uint64_t word : {Option, std::uint64_t(0), Option, std::uint64_t(0)})
+            flags(word);
+    };
+    const auto elapse = [&](int ms) {
+        scheduler->elapse(std::chrono::milliseconds(ms));
+        scheduler->runTasks();
+    };
+    doubleTap();
+    elapse(14999);
+    EXPECT_TRUE(left.isEmpty()) << "nothing before the last ten seconds";
+    elapse(1);
+    EXPECT_EQ(left, QList<int>{10});
+    elapse(8500);
+    EXPECT_EQ(left, (QList<int>{10, 9, 8, 7, 6, 5, 4, 3, 2}));
+    elapse(1500);
+    EXPECT_EQ(left, (QList<int>{10, 9, 8, 7, 6, 5, 4, 3, 2, 1}));
+    EXPECT_EQ(monitor->handsFreeMode(), std::nullopt) << "the limit ended it";
+
+    // Ended early, by Esc: the count stops with it.
+    left.clear();
+    doubleTap();
+    elapse(17000);
+    source.escape();
+    elapse(20000);
+    EXPECT_EQ(left, (QList<int>{10, 9, 8}));
+
+    // A limit of ten seconds or less counts from the start.
+    left.clear();
+    limit = std::chrono::seconds(10);
+    elapse(1000);
+    doubleTap();
+    elapse(0);
+    EXPECT_EQ(left, QList<int>{10});
+}
+
 TEST_F(HotkeyMonitor, StopsItsSourceWhenDestroyedAndDropsPendingWork)
 {
     flags(Option);

@@ -212,9 +212,28 @@ TEST_F(Ball, AHandsFreeTakeWearsAWhiteRingAndSaysSo)
     EXPECT_TRUE(near(render(*voice).pixelColor(ring), Qt::white, 40));
     EXPECT_TRUE(near(render(*voice).pixelColor(onBall(*voice) - QPoint(0, 6)), blue)) << "only a ring";
     EXPECT_EQ(voice->accessibleName(), QStringLiteral("免按住录音中：再按一次模式键结束"));
+
+    // The last seconds: the ring shrinks clockwise from twelve o'clock, the
+    // number shows, and the name says how long is left.
+    const QPointF centre = voice->ballRect().center();
+    const double r = voice->lockRingRadius();
+    const QPoint rightOfRing(int(std::floor(centre.x() + r)), int(std::floor(centre.y())));
+    voice->setSecondsLeft(2);
+    EXPECT_EQ(voice->accessibleName(), QStringLiteral("免按住录音将在 2 秒后结束"));
+    QImage two = render(*voice);
+    EXPECT_TRUE(near(two.pixelColor(rightOfRing), blue)) << "2 s left: the arc stops short of three o'clock";
+    EXPECT_TRUE(near(two.pixelColor(ring), blue)) << "nor does it reach nine o'clock";
+    voice->setSecondsLeft(8);
+    EXPECT_TRUE(near(render(*voice).pixelColor(rightOfRing), Qt::white, 40));
+    EXPECT_TRUE(near(render(*voice).pixelColor(ring), Qt::white, 40));
+    voice->setSecondsLeft(3);
+    EXPECT_NE(render(*voice), two) << "the number changes with the seconds";
+
     voice->setLocked(false);
     EXPECT_TRUE(near(render(*voice).pixelColor(ring), blue));
     EXPECT_TRUE(voice->accessibleName().isEmpty());
+    voice->setSecondsLeft(5);
+    EXPECT_EQ(voice->secondsLeft(), 0) << "no countdown without a lock";
 }
 
 TEST_F(Ball, PulsesWithTheLevelOnlyWhileRecordingAndSpringsBack)
