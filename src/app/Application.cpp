@@ -3,6 +3,7 @@
 #include "AppViewModel.h"
 #include "AudioInputWatcher.h"
 #include "AudioRecorderService.h"
+#include "CuePlayer.h"
 #include "CapabilityTexts.h"
 #include "DashScopeAPIService.h"
 #include "DesktopBackend.h"
@@ -12,6 +13,7 @@
 #include "HotkeyMonitorService.h"
 #include "KeychainManager.h"
 #include "KeyEventSource.h"
+#include "MediaPlayers.h"
 #include "Log.h"
 #include "MergedKeyEventSource.h"
 #include "MicrophoneCapture.h"
@@ -23,6 +25,7 @@
 #include "ServiceCheck.h"
 #include "SettingsStore.h"
 #include "TakeHistory.h"
+#include "TakeSurroundings.h"
 #include "UserText.h"
 #include "wayland/WaylandDesktopBackend.h"
 
@@ -167,6 +170,13 @@ DesktopNotifier &Application::notifier()
     return *m_notifier;
 }
 
+MediaPlayers &Application::mediaPlayers()
+{
+    if (!m_mediaPlayers)
+        m_mediaPlayers = PlatformFactory::createMediaPlayers();
+    return *m_mediaPlayers;
+}
+
 DashScopeAPIService &Application::modelService()
 {
     if (!m_modelService)
@@ -308,6 +318,9 @@ AppViewModel &Application::controller()
                              if (!TakeHistory(TakeHistory::defaultPath()).append(record, &error))
                                  Log::line(QStringLiteral("⚠️ [历史] 无法保存这次的记录：") + error);
                          });
+        m_cuePlayer = std::make_unique<CuePlayer>();
+        m_surroundings = std::make_unique<TakeSurroundings>(*m_controller, recognizer(), mediaPlayers(), *m_cuePlayer,
+                                                            [this] { return settings().loadAppConfig(); });
     }
     return *m_controller;
 }

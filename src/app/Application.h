@@ -20,6 +20,7 @@ class AudioCapture;
 class AudioInputWatcher;
 class AudioRecorderService;
 class ClipPlayer;
+class CuePlayer;
 class DashScopeAPIService;
 class FloatingBallWindowManager;
 class GlobalShortcutsRoute;
@@ -30,9 +31,11 @@ class DesktopBackend;
 class DesktopNotifier;
 class KeyEventSource;
 class KeychainManager;
+class MediaPlayers;
 class MergedKeyEventSource;
 class ModeKeyBindings;
 class SettingsStore;
+class TakeSurroundings;
 
 // The composition root: the one place that builds the production objects —
 // the user's settings and keyring, the platform backends, the service
@@ -76,6 +79,7 @@ public:
     DesktopBackend &desktop();
     AudioInputWatcher &audioInputWatcher();
     DesktopNotifier &notifier();
+    MediaPlayers &mediaPlayers();
 
     DashScopeAPIService &modelService();
 
@@ -123,10 +127,13 @@ private:
     std::unique_ptr<RealtimeASRService> m_recognizer;
     std::unique_ptr<AudioRecorderService> m_recorder;
     std::unique_ptr<ClipPlayer> m_player;
+    std::unique_ptr<MediaPlayers> m_mediaPlayers;
+    std::unique_ptr<CuePlayer> m_cuePlayer;
     std::unique_ptr<QObject> m_controllerContext;
     std::unique_ptr<QtScheduler> m_controllerScheduler;
     std::unique_ptr<QObject> m_settingsContext;
     std::unique_ptr<QtScheduler> m_settingsScheduler;
     std::unique_ptr<AppViewModel> m_controller;
+    std::unique_ptr<TakeSurroundings> m_surroundings;
     std::unique_ptr<FloatingBallWindowManager> m_indicator;
 };

@@ -27,6 +27,9 @@ const QString kWorkspaceId = QStringLiteral("workspaceId");
 const QString kAsrLanguage = QStringLiteral("asrLanguage");
 const QString kHandsFreeVoiceInput = QStringLiteral("handsFreeVoiceInput");
 const QString kHandsFreeChatAssistant = QStringLiteral("handsFreeChatAssistant");
+const QString kPauseMedia = QStringLiteral("pauseMedia");
+const QString kSoundCues = QStringLiteral("soundCues");
+const QString kInputDevice = QStringLiteral("inputDevice");
 const QString kHandsFreeLimitSeconds = QStringLiteral("handsFreeLimitSeconds");
 const QString kFrom = QStringLiteral("from");
 const QString kTo = QStringLiteral("to");
@@ -98,6 +101,9 @@ QByteArray AppConfig::toJson() const
     writer.add(kHandsFreeVoiceInput, handsFreeVoiceInput);
     writer.add(kHandsFreeChatAssistant, handsFreeChatAssistant);
     writer.add(kHandsFreeLimitSeconds, handsFreeLimitSeconds);
+    writer.add(kPauseMedia, pauseMedia);
+    writer.add(kSoundCues, soundCues);
+    writer.add(kInputDevice, inputDevice);
     return writer.bytes();
 }
 
@@ -139,5 +145,8 @@ std::optional<AppConfig> AppConfig::fromJson(const QByteArray &json)
     const QJsonValue limit = object->value(kHandsFreeLimitSeconds);
     if (isValidHandsFreeLimit(limit.toDouble(-1)))
         result.handsFreeLimitSeconds = limit.toInt();
+    result.pauseMedia = Json::boolMember(*object, kPauseMedia).value_or(true);
+    result.soundCues = Json::boolMember(*object, kSoundCues).value_or(false);
+    result.inputDevice = Json::stringMember(*object, kInputDevice).value_or(QString());
     return result;
 }

@@ -58,6 +58,14 @@ struct AppConfig
     int handsFreeLimitSeconds = 300;
     static constexpr int kMinHandsFreeLimit = 10;
     static constexpr int kMaxHandsFreeLimit = 3600;
+    // Whether media players that are playing are paused while a voice mode
+    // records and while an answer is spoken, and played again after.
+    bool pauseMedia = true;
+    // A short rising tone when recording starts, a falling one when it stops.
+    bool soundCues = false;
+    // The microphone: the audio server's stable name of an input device;
+    // empty for the server's default.
+    QString inputDevice;
 
     friend bool operator==(const AppConfig &, const AppConfig &) = default;
 
@@ -77,7 +85,8 @@ struct AppConfig
     // Strict: the seven original members required with their JSON types;
     // the later ones ("replacements", "keepHistory", "restoreClipboard",
     // "keyRoute", "serviceRegion", "workspaceId", "asrLanguage",
-    // "handsFreeVoiceInput", "handsFreeChatAssistant", "handsFreeLimitSeconds") are optional
+    // "handsFreeVoiceInput", "handsFreeChatAssistant", "handsFreeLimitSeconds",
+    // "pauseMedia", "soundCues", "inputDevice") are optional
     // (a record written before them loads) and take their defaults when
     // malformed; extra members ignored.
     static std::optional<AppConfig> fromJson(const QByteArray &json);

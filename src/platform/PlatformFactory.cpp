@@ -4,8 +4,10 @@
 #include "evdev/DevInputDirectory.h"
 #include "evdev/EvdevKeyEventSource.h"
 #include "freedesktop/FreedesktopNotifier.h"
+#include "freedesktop/MprisMediaPlayers.h"
 #include "null/NullDesktopBackend.h"
 #include "null/NullDesktopNotifier.h"
+#include "null/NullMediaPlayers.h"
 #include "null/NullKeyEventSource.h"
 #include "pulse/PulseAudioInputWatcher.h"
 #include "qt/LocalKeyEventSource.h"
@@ -177,6 +179,13 @@ std::unique_ptr<DesktopNotifier> createDesktopNotifier()
     if (QDBusConnection::sessionBus().isConnected())
         return std::make_unique<FreedesktopNotifier>();
     return std::make_unique<NullDesktopNotifier>();
+}
+
+std::unique_ptr<MediaPlayers> createMediaPlayers()
+{
+    if (QDBusConnection::sessionBus().isConnected())
+        return std::make_unique<MprisMediaPlayers>();
+    return std::make_unique<NullMediaPlayers>();
 }
 
 std::unique_ptr<AudioInputWatcher> createAudioInputWatcher()

@@ -12,6 +12,7 @@
 class AudioInputWatcher;
 class DesktopBackend;
 class DesktopNotifier;
+class MediaPlayers;
 class KeyEventSource;
 
 // Chooses the platform backends at run time, from the session and probes.
@@ -87,6 +88,8 @@ std::unique_ptr<DesktopBackend> createDesktopBackend(Backend backend = detectBac
                                                      PortalRemoteDesktop::TokenStore tokens = {});
 // Notifications through the session bus's notification server.
 std::unique_ptr<DesktopNotifier> createDesktopNotifier();
+// Media players to pause while the user speaks or is spoken to.
+std::unique_ptr<MediaPlayers> createMediaPlayers();
 // Microphones coming and going, and the user's default one.
 std::unique_ptr<AudioInputWatcher> createAudioInputWatcher();
 

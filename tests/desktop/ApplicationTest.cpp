@@ -1,8 +1,10 @@
+#include "FakeMediaPlayer.h"
 #include "PasteTarget.h"
 #include "RunningApplication.h"
 #include "SpeakerRecording.h"
 #include "TakeHistory.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -170,6 +172,55 @@ TEST_F(Application, HoldingCtrlSpeaksTheAnswerInSentenceOrderWhileLaterSentences
     EXPECT_EQ(server.recorder().recordsOfKind(QStringLiteral("tts-audio")).size(), 3) << "one synthesis per sentence";
     EXPECT_FALSE(logged(QStringLiteral("播放失败")));
     EXPECT_TRUE(speaker.heardPitches({440, 660, 880})) << speaker.heardText();
+}
+
+TEST_F(Application, PlayingMediaIsPausedForATakeAndItsSpokenAnswerAndOnlyThatIsPlayedAgain)
+{
+    FakeMediaPlayer music(QStringLiteral("music"), QStringLiteral("Playing")),
+        video(QStringLiteral("video"), QStringLiteral("Paused")), podcast(QStringLiteral("podcast"), QStringLiteral("Playing"));
+    ASSERT_TRUE(music.isServing() && video.isServing() && podcast.isServing());
+    const QStringList pause{QStringLiteral("Pause")}, pauseThenPlay{QStringLiteral("Pause"), QStringLiteral("Play")};
+
+    // Dictation: paused from the activation; the user resumes the podcast
+    // during the take, so only the music is played again after it.
+    PasteTarget target(env);
+    const qsizetype before = audioFramesReceived();
+    ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("keydown"), QStringLiteral("alt")}), 0);
+    ASSERT_TRUE(waitUntil([&] { return music.calls() == pause && podcast.calls() == pause; }, 5000));
+    podcast.setStatus(QStringLiteral("Playing"));
+    speakWhileRecording(before);
+    EXPECT_EQ(music.calls(), pause) << "still paused while the take goes on";
+    ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("keyup"), QStringLiteral("alt")}), 0);
+    ASSERT_TRUE(waitUntil([&] { return !target.text().isEmpty(); }, 10000)) << "the take was held up";
+    ASSERT_TRUE(waitUntil([&] { return music.calls() == pauseThenPlay; }, 5000));
+    settle(300);
+    EXPECT_EQ(podcast.calls(), pause);
+    EXPECT_EQ(video.calls(), QStringList());
+
+    // The chat assistant: the music stays paused until its answer has been spoken.
+    useScenario(R"({"chat":{"defaultAnswer":"第一句话在这里。第二句话在这里。"},
+                    "synthesis":{"toneHz":{"第一句":440,"第二句":660}}})");
+    SpeakerRecording speaker;
+    const qint64 started = QDateTime::currentMSecsSinceEpoch();
+    holdAndSpeak(QStringLiteral("ctrl"));
+    ASSERT_TRUE(waitUntil([this] { return idleWith(QStringLiteral("回复已完成")); }, 15000));
+    ASSERT_TRUE(waitUntil([&] { return music.calls().size() == 4; }, 5000)) << music.calls().join(' ').toStdString();
+    settle(500);
+    speaker.stop();
+    EXPECT_EQ(music.calls().mid(2), pauseThenPlay);
+    EXPECT_TRUE(speaker.heardPitches({440, 660})) << speaker.heardText();
+    EXPECT_TRUE(speaker.firstSoundAfter(started).has_value());
+    EXPECT_FALSE(speaker.firstSoundAfter(music.callTimes().last()).has_value())
+        << "played again before the answer was over";
+    EXPECT_EQ(video.calls(), QStringList());
+
+    // Turned off: the room is left alone.
+    ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("pauseMedia"), QStringLiteral("false")})
+                  .exitCode, 0);
+    holdAndSpeak(QStringLiteral("alt"));
+    ASSERT_TRUE(waitUntil([this] { return idleWith(QStringLiteral("文本已输入")); }, 10000));
+    settle(300);
+    EXPECT_EQ(music.calls().size(), 4);
 }
 
 TEST_F(Application, HoldingSuperDraftsAReplyFromTheScreen)

@@ -23,7 +23,8 @@ TEST(AppConfig, EncodesItsMembersInFieldOrder)
     EXPECT_EQ(AppConfig::defaults().toJson(),
               kSevenMembers + R"(,"replacements":[],"keepHistory":true,"restoreClipboard":false,"keyRoute":"auto",)"
                               R"("serviceRegion":"beijing","workspaceId":"","asrLanguage":"auto",)"
-                              R"("handsFreeVoiceInput":true,"handsFreeChatAssistant":false,"handsFreeLimitSeconds":300})");
+                              R"("handsFreeVoiceInput":true,"handsFreeChatAssistant":false,"handsFreeLimitSeconds":300,)"
+                              R"("pauseMedia":true,"soundCues":false,"inputDevice":""})");
 }
 
 TEST(AppConfig, ARecordWithoutTheLaterMembersLoadsAndABrokenOneKeepsTheRest)
@@ -41,6 +42,9 @@ TEST(AppConfig, ARecordWithoutTheLaterMembersLoadsAndABrokenOneKeepsTheRest)
     config.handsFreeVoiceInput = false;
     config.handsFreeChatAssistant = true;
     config.handsFreeLimitSeconds = 45;
+    config.pauseMedia = false;
+    config.soundCues = true;
+    config.inputDevice = QStringLiteral("alsa_input.usb-Blue_Yeti-00.analog-stereo");
     EXPECT_EQ(AppConfig::fromJson(config.toJson()), config);
 
     // A broken later member costs only itself, never the model settings.
@@ -60,7 +64,10 @@ TEST(AppConfig, ARecordWithoutTheLaterMembersLoadsAndABrokenOneKeepsTheRest)
                                      QByteArray(R"("handsFreeLimitSeconds":0)"),
                                      QByteArray(R"("handsFreeLimitSeconds":3601)"),
                                      QByteArray(R"("handsFreeLimitSeconds":12.5)"),
-                                     QByteArray(R"("handsFreeLimitSeconds":"60")")}) {
+                                     QByteArray(R"("handsFreeLimitSeconds":"60")"),
+                                     QByteArray(R"("pauseMedia":0)"),
+                                     QByteArray(R"("soundCues":"yes")"),
+                                     QByteArray(R"("inputDevice":{"name":"mic"})")}) {
         const auto loaded = AppConfig::fromJson(kSevenMembers + ',' + broken + '}');
         ASSERT_TRUE(loaded) << broken.toStdString();
         EXPECT_EQ(*loaded, AppConfig::defaults()) << broken.toStdString();
