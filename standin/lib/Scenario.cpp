@@ -204,6 +204,7 @@ std::optional<Scenario> Scenario::fromJson(const QByteArray &json, QString *erro
         r.strings("sentences", s.sentences);
         r.integer("interimResults", s.interimResults);
         r.integer("audioMsPerResult", s.audioMsPerResult);
+        r.integer("minVoicedMs", s.minVoicedMs);
         r.boolean("heartbeat", s.heartbeat);
         r.integer("finishDelayMs", s.finishDelayMs);
         r.object("finishedPayload", s.finishedPayload);

@@ -34,6 +34,12 @@ struct RecognitionScript
     // A result is sent for every this much audio received (at 16 kHz); what
     // is left of the script is sent when the client finishes the task.
     int audioMsPerResult = 200;
+    // Words only for speech: above 0, no sentence comes until this much of
+    // the audio has been voiced (frames at an RMS of kVoicedRms or more), as
+    // the service's voice detection passes over clicks and short tones; a
+    // task finished before then ends with no words.
+    int minVoicedMs = 0;
+    static constexpr double kVoicedRms = 0.02;
     bool heartbeat = false;
     int finishDelayMs = 0;
     // The payload of "task-finished"; the real service usually sends {"output": {}}.

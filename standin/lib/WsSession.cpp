@@ -137,6 +137,7 @@ void WsSession::handleRunTask(const QJsonObject &frame)
     m_pendingResults.clear();
     m_resultsSent = 0;
     m_samplesAtLastResult = 0;
+    m_voicedSamples = 0;
     m_finishRequested = false;
     m_audioInFlight = 0;
     m_stalled = false;
@@ -185,9 +186,10 @@ void WsSession::startTask()
 
 void WsSession::handleBinary(const QByteArray &data)
 {
+    const double rms = AudioAnalysis::frameRms(data);
     record({{QStringLiteral("kind"), QStringLiteral("ws-binary")},
             {QStringLiteral("size"), data.size()},
-            {QStringLiteral("rms"), AudioAnalysis::frameRms(data)}});
+            {QStringLiteral("rms"), rms}});
     if (m_state != State::Running || m_finishRequested) {
         return failTask(QStringLiteral("InvalidParameter"),
                         m_state == State::Idle ? QStringLiteral("audio received with no task running")
@@ -197,6 +199,8 @@ void WsSession::handleBinary(const QByteArray &data)
     if (m_kind != Kind::Recognition)
         return failTask(QStringLiteral("InvalidParameter"), QStringLiteral("binary frames are not accepted by a tts task"));
     m_audio.add(data);
+    if (rms >= RecognitionScript::kVoicedRms)
+        m_voicedSamples += data.size() / 2;
     sendNextResults(false);
 }
 
@@ -208,7 +212,9 @@ void WsSession::sendNextResults(bool all)
            && (all || m_audio.sampleCount() - m_samplesAtLastResult >= samplesPerResult)) {
         m_samplesAtLastResult += all ? 0 : samplesPerResult;
         QJsonObject sentence;
-        if (!m_pendingResults.empty()) {
+        const bool heardSpeech = script.minVoicedMs <= 0
+                                 || m_voicedSamples * 1000 >= qint64(script.minVoicedMs) * AudioAnalysis::kSampleRate;
+        if (!m_pendingResults.empty() && heardSpeech) {
             const QJsonObject next = m_pendingResults.front();
             m_pendingResults.pop_front();
             const bool end = next.value(QStringLiteral("sentence_end")).toBool();

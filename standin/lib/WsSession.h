@@ -67,6 +67,7 @@ private:
     std::deque<QJsonObject> m_pendingResults; // sentences of the script still to send
     int m_resultsSent = 0;
     qint64 m_samplesAtLastResult = 0;
+    qint64 m_voicedSamples = 0;
     int m_framesSent = 0;
     int m_audioInFlight = 0; // synthesis chunks scheduled but not yet sent
     bool m_stalled = false;  // a scripted stall: the task never finishes

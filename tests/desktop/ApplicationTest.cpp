@@ -1,5 +1,6 @@
 #include "FakeMediaPlayer.h"
 #include "PasteTarget.h"
+#include "PulseControl.h"
 #include "RunningApplication.h"
 #include "SpeakerRecording.h"
 #include "TakeHistory.h"
@@ -9,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 
 #include <cmath>
 
@@ -221,6 +223,63 @@ TEST_F(Application, PlayingMediaIsPausedForATakeAndItsSpokenAnswerAndOnlyThatIsP
     ASSERT_TRUE(waitUntil([this] { return idleWith(QStringLiteral("文本已输入")); }, 10000));
     settle(300);
     EXPECT_EQ(music.calls().size(), 4);
+}
+
+TEST_F(Application, CuesRiseAtTheStartAndFallAtTheEndAndTheRecogniserMakesNoWordsOfThem)
+{
+    // The recogniser gives words only for speech, and the speaker is heard by
+    // the microphone, as in a room.
+    useScenario(R"({"recognition":{"minVoicedMs":300}})");
+    QByteArray loopback;
+    ASSERT_TRUE(PulseControl::pactl({QStringLiteral("load-module"), QStringLiteral("module-loopback"),
+                                     QStringLiteral("source=speaker.monitor"), QStringLiteral("sink=vmic_sink"),
+                                     QStringLiteral("latency_msec=20")},
+                                    &loopback));
+    const auto unload = qScopeGuard([&] { PulseControl::pactl({QStringLiteral("unload-module"), QString::fromUtf8(loopback)}); });
+    ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("soundCues"), QStringLiteral("true")})
+                  .exitCode, 0);
+    PasteTarget target(env);
+    SpeakerRecording speaker;
+    settle(300);
+    const qsizetype before = audioFramesReceived();
+    ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("keydown"), QStringLiteral("alt")}), 0);
+    ASSERT_TRUE(waitUntil([&] { return audioFramesReceived() > before; }, 8000));
+    settle(1500);
+    ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("keyup"), QStringLiteral("alt")}), 0);
+    EXPECT_TRUE(waitUntil([this] { return idleWith(QStringLiteral("未识别到语音内容")); }, 10000));
+    settle(600);
+    speaker.stop();
+    EXPECT_TRUE(target.text().isEmpty()) << "the cue was taken for words";
+
+    const QList<QByteArray> sounds = speaker.sounds();
+    const auto pitchOf = [](const QByteArray &pcm) {
+        AudioAnalysis part;
+        part.add(pcm);
+        return part.dominantHz();
+    };
+    QStringList heard;
+    for (const QByteArray &sound : sounds)
+        heard << QStringLiteral("%1 ms from %2 Hz to %3 Hz")
+                     .arg(sound.size() / 32)
+                     .arg(pitchOf(sound.left(sound.size() / 3 / 2 * 2)))
+                     .arg(pitchOf(sound.right(sound.size() / 3 / 2 * 2)));
+    ASSERT_EQ(sounds.size(), 2) << "a cue at the start and one at the end; heard " << heard.join(", ").toStdString();
+    for (int i = 0; i < 2; ++i) {
+        const QByteArray &cue = sounds[i];
+        EXPECT_LT(cue.size() / 32, 150) << "under 150 ms";
+        const double early = pitchOf(cue.left(cue.size() / 3 / 2 * 2)), late = pitchOf(cue.right(cue.size() / 3 / 2 * 2));
+        if (i == 0)
+            EXPECT_LT(early, late) << "the start rises";
+        else
+            EXPECT_GT(early, late) << "the end falls";
+    }
+    // The start cue reached the recogniser, and gave no words.
+    double loudest = 0;
+    for (const QJsonObject &frame : server.recorder().recordsOfKind(QStringLiteral("ws-binary")))
+        loudest = std::max(loudest, frame[QStringLiteral("rms")].toDouble());
+    EXPECT_GE(loudest, 0.02) << "the microphone heard the cue";
+    ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("soundCues"), QStringLiteral("false")})
+                  .exitCode, 0);
 }
 
 TEST_F(Application, HoldingSuperDraftsAReplyFromTheScreen)

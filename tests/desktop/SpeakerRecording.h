@@ -102,6 +102,30 @@ public:
         return true;
     }
 
+    // Each sound heard, as its samples: runs of 10 ms windows of sound with
+    // less than 30 ms of silence inside.
+    QList<QByteArray> sounds() const
+    {
+        QList<QByteArray> found;
+        const qsizetype window = kBytesPerMs * 10;
+        qsizetype start = -1, lastLoud = -1;
+        for (qsizetype offset = 0; offset + window <= m_pcm.size(); offset += window) {
+            AudioAnalysis part;
+            part.add(m_pcm.mid(offset, window));
+            if (part.rms() >= 0.02) {
+                if (start < 0)
+                    start = offset;
+                lastLoud = offset + window;
+            } else if (start >= 0 && offset - lastLoud >= 3 * window) {
+                found << m_pcm.mid(start, lastLoud - start);
+                start = -1;
+            }
+        }
+        if (start >= 0)
+            found << m_pcm.mid(start, lastLoud - start);
+        return found;
+    }
+
     // The pitches heard, for a failure's message.
     std::string heardText() const
     {

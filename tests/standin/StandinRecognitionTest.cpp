@@ -80,6 +80,30 @@ TEST_F(StandinRecognition, ATaskStreamsGrowingResultsAndFinishesWithTheWholeScri
     EXPECT_EQ(texts_[0][QStringLiteral("json")].toObject(), Frames::recognitionRunTask(kRecognitionTask)) << "recorded as sent";
 }
 
+TEST_F(StandinRecognition, WithAVoiceThresholdAShortToneGivesNoWordsAndSpeechDoes)
+{
+    useScenario(R"({"recognition":{"minVoicedMs":300,"audioMsPerResult":100}})");
+    const auto wordsFor = [&](const QByteArray &pcm) {
+        WsClient client(server, key());
+        client.sendJson(Frames::recognitionRunTask(kRecognitionTask));
+        EXPECT_FALSE(client.waitForEvent(QStringLiteral("task-started")).isEmpty());
+        stream(client, pcm);
+        client.sendJson(Frames::finishTask(kRecognitionTask));
+        EXPECT_FALSE(client.waitForEvent(QStringLiteral("task-finished")).isEmpty());
+        QString words;
+        for (const QJsonObject &frame : client.events) {
+            if (eventOf(frame) == QLatin1String("result-generated"))
+                words = sentenceOf(frame)[QStringLiteral("text")].toString();
+        }
+        return words;
+    };
+    const QByteArray silence(16000 * 2, '\0');
+    // A cue-like blip of 200 ms among a second of silence, twice: 200 ms voiced in each of two takes.
+    EXPECT_EQ(wordsFor(Frames::tone(880, 200) + silence), QString());
+    EXPECT_EQ(wordsFor(silence + Frames::tone(660, 200)), QString());
+    EXPECT_EQ(wordsFor(silence + Frames::tone(440, 400)), QStringLiteral("你好，这是本地替身服务的识别结果。"));
+}
+
 TEST_F(StandinRecognition, EveryDeviationFromTheRunTaskIsRefusedNamingTheMember)
 {
     using Edit = std::function<void(QJsonObject &header, QJsonObject &payload, QJsonObject &parameters)>;
