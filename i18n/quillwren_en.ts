@@ -104,6 +104,45 @@
     </message>
 </context>
 <context>
+    <name>AudioPage</name>
+    <message>
+        <source>麦克风</source>
+        <translation>Microphone</translation>
+    </message>
+    <message>
+        <source>录音使用的麦克风</source>
+        <translation>Microphone used for recording</translation>
+    </message>
+    <message>
+        <source>输入电平</source>
+        <translation>Input level</translation>
+    </message>
+    <message>
+        <source>从下一次录音起使用。所选麦克风断开时改用系统默认麦克风，状态窗口会提示。</source>
+        <translation>Used from the next recording. If the chosen microphone is disconnected, the system default is used and the status window says so.</translation>
+    </message>
+    <message>
+        <source>声音</source>
+        <translation>Sounds</translation>
+    </message>
+    <message>
+        <source>录音开始和结束时播放提示音</source>
+        <translation>Play a tone when recording starts and stops</translation>
+    </message>
+    <message>
+        <source>录音和播报回答时暂停正在播放的媒体</source>
+        <translation>Pause playing media while recording and while the answer is spoken</translation>
+    </message>
+    <message>
+        <source>系统默认</source>
+        <translation>System default</translation>
+    </message>
+    <message>
+        <source>%1（未连接）</source>
+        <translation>%1 (not connected)</translation>
+    </message>
+</context>
+<context>
     <name>ContentView</name>
     <message>
         <source>智能语音输入和聊天助手</source>
@@ -437,6 +476,10 @@
         <source>关于</source>
         <translation>About</translation>
     </message>
+    <message>
+        <source>音频</source>
+        <translation>Audio</translation>
+    </message>
 </context>
 <context>
     <name>ShortcutPage</name>
@@ -495,6 +538,10 @@
     <message>
         <source>恢复快捷键默认设置</source>
         <translation>Restore default shortcuts</translation>
+    </message>
+    <message>
+        <source>录音和播报回答时暂停正在播放的媒体</source>
+        <translation>Pause playing media while recording and while the answer is spoken</translation>
     </message>
 </context>
 <context>
@@ -876,6 +923,10 @@
     <message>
         <source>系统密钥环</source>
         <translation>system keyring</translation>
+    </message>
+    <message>
+        <source>所选麦克风「%1」不可用，正在使用系统默认麦克风</source>
+        <translation>The chosen microphone “%1” is not available; the system default microphone is used</translation>
     </message>
 </context>
 </TS>

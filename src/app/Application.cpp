@@ -228,7 +228,19 @@ QCoro::Task<QString> Application::explainRefusedKey()
 RealtimeASRService &Application::recognizer()
 {
     if (!m_recognizer) {
-        m_microphone = std::make_unique<MicrophoneCapture>(&audioInputWatcher());
+        auto microphone = std::make_unique<MicrophoneCapture>(&audioInputWatcher());
+        microphone->setChosenInput([this] { return settings().loadAppConfig().inputDevice.toUtf8(); });
+        QObject::connect(microphone.get(), &MicrophoneCapture::chosenInputMissing, microphone.get(),
+                         [this](const QByteArray &missing) {
+                             if (!m_controller)
+                                 return;
+                             m_controller->setInputNotice(
+                                 missing.isEmpty() ? QString()
+                                                   : UserText::of(QT_TRANSLATE_NOOP(
+                                                                      "UserText", "所选麦克风「%1」不可用，正在使用系统默认麦克风"))
+                                                         .arg(QString::fromUtf8(missing)));
+                         });
+        m_microphone = std::move(microphone);
         m_recognizer = std::make_unique<RealtimeASRService>(apiKeyProvider(), *m_microphone, m_endpoints.recognition(),
                                                             recognitionTimings());
     }
@@ -352,5 +364,5 @@ SettingsViewModel::Services Application::settingsServices()
     routes.events = m_globalShortcuts.get();
     return {settings(), hotkeyMonitor(), *m_settingsScheduler, apiKeyProvider(),
             [&keychain = keychain()](QString key) { return keychain.save(std::move(key)); },
-            [this] { return accessibilityProblem(); }, std::move(routes)};
+            [this] { return accessibilityProblem(); }, std::move(routes), &audioInputWatcher()};
 }

@@ -46,6 +46,7 @@ QString DBusService::statusJson(const AppViewModel *controller)
             .add(QStringLiteral("isProcessing"), controller && controller->isProcessing())
             .add(QStringLiteral("statusMessage"), controller ? controller->statusMessage() : QString())
             .add(QStringLiteral("hasApiKey"), controller && controller->hasApiKey())
+            .add(QStringLiteral("inputNotice"), controller ? controller->inputNotice() : QString())
             .bytes());
 }
 

@@ -45,8 +45,21 @@ void MicrophoneCapture::listAudioDevices()
                       .arg(device.preferredFormat().channelCount()));
 }
 
-QAudioDevice MicrophoneCapture::currentInputDevice() const
+QAudioDevice MicrophoneCapture::currentInputDevice()
 {
+    // Said at every start, so that a notice of a missing one goes once the
+    // user chose another, or it came back.
+    const QByteArray mine = m_chosen ? m_chosen() : QByteArray();
+    if (!mine.isEmpty()) {
+        for (const QAudioDevice &device : QMediaDevices::audioInputs()) {
+            if (device.id() == mine && usable(device)) {
+                Q_EMIT chosenInputMissing({});
+                return device;
+            }
+        }
+        Log::line(QStringLiteral("⚠️ [RealtimeASR] 所选麦克风不可用，改用系统默认：") + QString::fromUtf8(mine));
+    }
+    Q_EMIT chosenInputMissing(mine);
     const QByteArray chosen = m_watcher ? m_watcher->defaultInputId() : QByteArray();
     if (chosen.isEmpty())
         return QMediaDevices::defaultAudioInput();

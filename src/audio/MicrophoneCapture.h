@@ -6,6 +6,7 @@
 #include <QAudioDevice>
 #include <QAudioFormat>
 
+#include <functional>
 #include <memory>
 
 class AudioInputWatcher;
@@ -32,6 +33,10 @@ public:
 
     // The watcher, when given, must outlive the capture.
     explicit MicrophoneCapture(AudioInputWatcher *watcher = nullptr, QObject *parent = nullptr);
+
+    // The microphone the user chose (its id; empty: the server's default),
+    // asked at each start. One that is not there falls back to the default.
+    void setChosenInput(std::function<QByteArray()> chosen) { m_chosen = std::move(chosen); }
     ~MicrophoneCapture() override;
 
     QCoro::Task<VoidResult> start() override;
@@ -43,8 +48,13 @@ public:
     // Logs every input device, for diagnostics.
     static void listAudioDevices();
 
+Q_SIGNALS:
+    // At each start: missing names the chosen microphone when it could not
+    // be had (the default served instead), else is empty.
+    void chosenInputMissing(const QByteArray &missing);
+
 private:
-    QAudioDevice currentInputDevice() const;
+    QAudioDevice currentInputDevice();
     QAudioDevice findBuiltInMicrophone() const;
     QAudioDevice ensureValidInputDevice();
     void readAvailable();
@@ -52,6 +62,7 @@ private:
     PcmConversion::ConvertedBuffer convert(const QByteArray &frames);
 
     AudioInputWatcher *m_watcher;
+    std::function<QByteArray()> m_chosen;
     QMediaDevices *m_devices;
     std::unique_ptr<QAudioSource> m_source;
     QIODevice *m_input = nullptr;

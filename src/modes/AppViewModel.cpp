@@ -101,6 +101,16 @@ void AppViewModel::showNotice(const QString &message)
         setStatusMessage(message);
 }
 
+void AppViewModel::setInputNotice(const QString &notice)
+{
+    if (notice == m_inputNotice)
+        return;
+    m_inputNotice = notice;
+    if (!notice.isEmpty())
+        Log::line(QStringLiteral("⚠️ [AppViewModel] ") + notice);
+    Q_EMIT inputNoticeChanged(notice);
+}
+
 void AppViewModel::prewarmForMode(AppMode mode)
 {
     if (isBusy()) {

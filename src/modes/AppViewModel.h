@@ -45,6 +45,7 @@ class AppViewModel : public QObject
     Q_PROPERTY(bool isProcessing READ isProcessing NOTIFY isProcessingChanged)
     Q_PROPERTY(QString statusMessage READ statusMessage NOTIFY statusMessageChanged)
     Q_PROPERTY(bool hasApiKey READ hasApiKey NOTIFY hasApiKeyChanged)
+    Q_PROPERTY(QString inputNotice READ inputNotice NOTIFY inputNoticeChanged)
 
 public:
     // What the controller works with; all must outlive it.
@@ -69,6 +70,11 @@ public:
     std::optional<AppMode> currentMode() const { return m_currentMode; }
     bool isProcessing() const { return m_isProcessing; }
     QString statusMessage() const { return m_statusMessage; }
+    // What is amiss with the microphone beside the takes (the one chosen is
+    // missing, the default serves), kept until it is no longer so; empty when
+    // nothing is.
+    QString inputNotice() const { return m_inputNotice; }
+    void setInputNotice(const QString &notice);
     bool hasApiKey() const { return m_hasApiKey; }
     const QList<LLMMessage> &chatHistory() const { return m_chat.history(); }
 
@@ -89,6 +95,7 @@ Q_SIGNALS:
     void isProcessingChanged(bool processing);
     void statusMessageChanged(const QString &message);
     void hasApiKeyChanged(bool hasKey);
+    void inputNoticeChanged(const QString &notice);
     // A run has ended (its status is already shown).
     void runEnded(const RunEnding &ending);
     // A take that produced words has ended: what the history keeps.
@@ -130,6 +137,7 @@ private:
     // "processing"; the run is under way all the same.
     bool m_releasePending = false;
     QString m_statusMessage;
+    QString m_inputNotice;
     bool m_hasApiKey = false;
     // The words of the take under way, for the history.
     struct Take

@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 
+class AudioInputWatcher;
 class HotkeyMonitorService;
 class SettingsStore;
 
@@ -57,6 +58,8 @@ public:
         std::function<QString()> accessibilityProblem;
         // How the mode keys are read here, and the ways to choose from.
         KeyRouteChoices keyRoutes = {};
+        // The audio server's microphones; none where there is no server to ask.
+        AudioInputWatcher *audioInputs = nullptr;
     };
 
     explicit SettingsViewModel(Services services, QObject *parent = nullptr);
@@ -77,6 +80,7 @@ public:
     const AppConfig &appConfig() const { return m_appConfig; }
     // The stored records, for pages that save each change at once.
     SettingsStore &settingsStore() const { return m_services.settings; }
+    AudioInputWatcher *audioInputs() const { return m_services.audioInputs; }
     const KeyRouteChoices &keyRoutes() const { return m_services.keyRoutes; }
 
     void setLlmModel(const QString &value);

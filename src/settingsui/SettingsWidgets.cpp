@@ -49,6 +49,13 @@ QWidget *symbolLabel(const QString &symbol, const QString &text, const QColor &c
     return row;
 }
 
+void setSymbolLabelText(QWidget *row, const QString &text)
+{
+    if (auto *label = row->findChild<QLabel *>())
+        label->setText(text);
+    row->setAccessibleName(text);
+}
+
 QFrame *divider(QWidget *parent)
 {
     auto *line = new QFrame(parent);

@@ -20,6 +20,8 @@ QFont semibold(QFont font);
 // A symbol in a colour followed by a text, as one widget whose accessible
 // name is the text.
 QWidget *symbolLabel(const QString &symbol, const QString &text, const QColor &color, QWidget *parent);
+// Gives a symbol label made by symbolLabel another text (and accessible name).
+void setSymbolLabelText(QWidget *row, const QString &text);
 // A label showing only a symbol, at the given size in points.
 QLabel *symbolImage(const QString &symbol, const QColor &color, int size, QWidget *parent);
 // A thin horizontal line between parts of a screen.

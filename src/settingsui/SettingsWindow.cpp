@@ -2,6 +2,7 @@
 
 #include "AboutPage.h"
 #include "ApiKeyPage.h"
+#include "AudioPage.h"
 #include "ModelPage.h"
 #include "ShortcutPage.h"
 #include "TextPage.h"
@@ -33,6 +34,8 @@ SettingsWindow::SettingsWindow(SettingsViewModel::Services services, QWidget *pa
     m_tabs->addTab(m_shortcutPage, Symbols::icon(QStringLiteral("keyboard.fill"), symbolColor), tr("快捷键"));
     m_tabs->addTab(new TextPage(m_model->settingsStore(), m_tabs),
                    Symbols::icon(QStringLiteral("text.bubble.fill"), symbolColor), tr("文字与历史"));
+    m_audioPage = new AudioPage(m_model->settingsStore(), m_model->audioInputs(), m_tabs);
+    m_tabs->addTab(m_audioPage, Symbols::icon(QStringLiteral("mic.fill"), symbolColor), tr("音频"));
     m_tabs->addTab(new AboutPage(m_tabs), Symbols::icon(QStringLiteral("info.circle.fill"), symbolColor), tr("关于"));
     // The key field would take the focus and lose its bullets: the tabs have it.
     m_tabs->tabBar()->setFocus();

@@ -7,11 +7,13 @@
 #include <memory>
 
 class ApiKeyPage;
+class AudioPage;
 class ModelPage;
 class QTabWidget;
 class ShortcutPage;
 
-// The settings window "设置": four tabs (API key, models, shortcuts, about)
+// The settings window "设置": six tabs (API key, models, shortcuts, texts and
+// history, audio, about)
 // over a view model of its own, made afresh with each window, so that every
 // opening shows the stored values. Closing it saves what is still waiting.
 class SettingsWindow : public QWidget
@@ -30,6 +32,7 @@ public:
     ApiKeyPage *apiKeyPage() const { return m_apiKeyPage; }
     ModelPage *modelPage() const { return m_modelPage; }
     ShortcutPage *shortcutPage() const { return m_shortcutPage; }
+    AudioPage *audioPage() const { return m_audioPage; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -40,4 +43,5 @@ private:
     ApiKeyPage *m_apiKeyPage;
     ModelPage *m_modelPage;
     ShortcutPage *m_shortcutPage;
+    AudioPage *m_audioPage;
 };

@@ -1,6 +1,7 @@
 #include "ShortcutPage.h"
 
 #include "HandsFreeBox.h"
+#include "SettingSwitch.h"
 #include "KeyRouteBox.h"
 #include "ModifierKey.h"
 #include "ModifierKeyPicker.h"
@@ -63,6 +64,9 @@ ShortcutPage::ShortcutPage(SettingsViewModel &model, QWidget *parent) : QWidget(
     layout->addWidget(m_warning);
     m_handsFree = new HandsFreeBox(m_model.settingsStore(), content);
     layout->addWidget(m_handsFree);
+    // Also on the audio tab: each shows the stored value when shown.
+    layout->addWidget(new SettingSwitch(tr("录音和播报回答时暂停正在播放的媒体"), m_model.settingsStore(),
+                                        &AppConfig::pauseMedia, content));
     m_keyRoute = new KeyRouteBox(m_model.settingsStore(), m_model.keyRoutes(), content);
     layout->addWidget(m_keyRoute);
 

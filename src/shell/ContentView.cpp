@@ -82,6 +82,9 @@ ContentView::ContentView(AppViewModel &viewModel, std::function<QStringList()> c
     tinted.setColor(QPalette::Window, background);
     m_missingKey->setPalette(tinted);
     layout->addWidget(m_missingKey);
+    m_inputNotice = SettingsWidgets::symbolLabel(QStringLiteral("exclamationmark.triangle.fill"), QString(),
+                                                 SettingsWidgets::orange(), this);
+    layout->addWidget(m_inputNotice);
     m_recent = new RecentTakesView(this);
     layout->addWidget(m_recent);
     layout->addWidget(SettingsWidgets::secondaryLabel(tr("点击状态栏图标打开设置"), this), 0, Qt::AlignHCenter);
@@ -90,6 +93,7 @@ ContentView::ContentView(AppViewModel &viewModel, std::function<QStringList()> c
     connect(&m_viewModel, &AppViewModel::isProcessingChanged, this, &ContentView::showStatus);
     connect(&m_viewModel, &AppViewModel::statusMessageChanged, this, &ContentView::showStatus);
     connect(&m_viewModel, &AppViewModel::hasApiKeyChanged, this, &ContentView::showStatus);
+    connect(&m_viewModel, &AppViewModel::inputNoticeChanged, this, &ContentView::showStatus);
     // After the history has taken the new take; a hidden window reads the
     // history when it is shown.
     connect(&m_viewModel, &AppViewModel::takeRecorded, m_recent, [this] {
@@ -137,4 +141,7 @@ void ContentView::showStatus()
                                     : ready ? SettingsWidgets::green() : palette().color(QPalette::PlaceholderText);
     m_status->setStyleSheet(QStringLiteral("color: %1;").arg(color.name()));
     m_missingKey->setVisible(showsMissingKey());
+    const QString notice = UserText::shown(m_viewModel.inputNotice());
+    SettingsWidgets::setSymbolLabelText(m_inputNotice, notice);
+    m_inputNotice->setVisible(!notice.isEmpty());
 }

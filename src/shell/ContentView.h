@@ -12,8 +12,8 @@ class RecentTakesView;
 
 // The status window: what the assistant is doing now (working, its last
 // message, or ready), what of the desktop works here, how to use the three
-// modes, the newest takes to copy again, and a reminder while no API key is
-// configured. Hidden at start; the
+// modes, the newest takes to copy again, a reminder while no API key is
+// configured, and what is amiss with the chosen microphone. Hidden at start; the
 // tray icon shows it.
 class ContentView : public QWidget
 {
@@ -43,5 +43,6 @@ private:
     std::function<QStringList()> m_capabilityLines;
     QLabel *m_capabilities;
     QWidget *m_missingKey;
+    QWidget *m_inputNotice;
     RecentTakesView *m_recent;
 };

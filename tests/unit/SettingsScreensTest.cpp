@@ -1,4 +1,6 @@
 #include "ApiKeyPage.h"
+#include "AudioPage.h"
+#include "FakeAudioInputWatcher.h"
 #include "Delay.h"
 #include "FakeKeyEventSource.h"
 #include "HotkeyMonitorService.h"
@@ -48,7 +50,7 @@ protected:
                     storedKey = key;
                 co_return keySaveWorks;
             },
-            [] { return QString(); }});
+            [] { return QString(); }, {}, &inputs});
         window->show();
         return window;
     }
@@ -89,9 +91,10 @@ protected:
     std::optional<QString> storedKey;
     bool keySaveWorks = true;
     int saveTakesMs = 50;
+    FakeAudioInputWatcher inputs;
 };
 
-TEST_F(SettingsScreens, TheWindowHasItsTitleSizeAndFiveTabsInOrder)
+TEST_F(SettingsScreens, TheWindowHasItsTitleSizeAndSixTabsInOrder)
 {
     auto window = open();
     EXPECT_EQ(window->windowTitle(), QStringLiteral("设置"));
@@ -103,7 +106,7 @@ TEST_F(SettingsScreens, TheWindowHasItsTitleSizeAndFiveTabsInOrder)
         EXPECT_FALSE(window->tabs()->tabIcon(i).isNull()) << "every tab has its symbol";
     }
     EXPECT_EQ(tabs, (QStringList{QStringLiteral("API 配置"), QStringLiteral("模型设置"), QStringLiteral("快捷键"),
-                                 QStringLiteral("文字与历史"), QStringLiteral("关于")}));
+                                 QStringLiteral("文字与历史"), QStringLiteral("音频"), QStringLiteral("关于")}));
     // Every control a user can reach has a name a screen reader can say.
     for (QWidget *control : window->findChildren<QWidget *>()) {
         if (qobject_cast<QAbstractButton *>(control) || qobject_cast<QLineEdit *>(control)) {
@@ -112,6 +115,60 @@ TEST_F(SettingsScreens, TheWindowHasItsTitleSizeAndFiveTabsInOrder)
             EXPECT_FALSE(name.isEmpty()) << control->metaObject()->className();
         }
     }
+}
+
+TEST_F(SettingsScreens, TheAudioTabChoosesTheMicrophoneAndKeepsAChoiceThatIsNotConnected)
+{
+    // The meter asks Qt for the microphone, which may find no audio server here.
+    const TestSupport::ExpectedWarnings noServer({QStringLiteral("PulseAudioService: pa_context_connect\\(\\) failed")});
+    inputs.listed = {{"alsa_input.usb-Yeti", QStringLiteral("Blue Yeti")}, {"alsa_input.pci", QStringLiteral("Built-in Audio")}};
+    auto window = open();
+    window->tabs()->setCurrentWidget(window->audioPage());
+    QComboBox *microphones = window->audioPage()->microphones();
+    const auto listed = [&] {
+        QStringList texts;
+        for (int i = 0; i < microphones->count(); ++i)
+            texts << microphones->itemText(i);
+        return texts;
+    };
+    EXPECT_EQ(listed(), (QStringList{QStringLiteral("系统默认"), QStringLiteral("Blue Yeti"), QStringLiteral("Built-in Audio")}));
+    EXPECT_EQ(microphones->currentIndex(), 0);
+    EXPECT_EQ(microphones->accessibleName(), QStringLiteral("录音使用的麦克风"));
+
+    // Chosen by the user: stored at once, as the device's stable name.
+    microphones->setCurrentIndex(1);
+    Q_EMIT microphones->activated(1);
+    EXPECT_EQ(settings.loadAppConfig().inputDevice, QStringLiteral("alsa_input.usb-Yeti"));
+
+    // Unplugged: still the choice, and shown as not connected.
+    inputs.setInputs({{"alsa_input.pci", QStringLiteral("Built-in Audio")}});
+    EXPECT_EQ(listed(), (QStringList{QStringLiteral("系统默认"), QStringLiteral("Built-in Audio"),
+                                     QStringLiteral("alsa_input.usb-Yeti（未连接）")}));
+    EXPECT_EQ(microphones->currentText(), QStringLiteral("alsa_input.usb-Yeti（未连接）"));
+    EXPECT_EQ(settings.loadAppConfig().inputDevice, QStringLiteral("alsa_input.usb-Yeti"));
+    Q_EMIT microphones->activated(0);
+    EXPECT_EQ(settings.loadAppConfig().inputDevice, QString());
+
+    // The cue and media switches, the media one also on the shortcut tab:
+    // flipped on one tab, the other shows it when it is shown.
+    auto *cues = named<QCheckBox>(window->audioPage(), QStringLiteral("录音开始和结束时播放提示音"));
+    auto *media = named<QCheckBox>(window->audioPage(), QStringLiteral("录音和播报回答时暂停正在播放的媒体"));
+    auto *mediaOnShortcuts = named<QCheckBox>(window->shortcutPage(), QStringLiteral("录音和播报回答时暂停正在播放的媒体"));
+    ASSERT_TRUE(cues && media && mediaOnShortcuts);
+    EXPECT_FALSE(cues->isChecked());
+    EXPECT_TRUE(media->isChecked());
+    cues->click();
+    media->click();
+    EXPECT_TRUE(settings.loadAppConfig().soundCues);
+    EXPECT_FALSE(settings.loadAppConfig().pauseMedia);
+    window->tabs()->setCurrentWidget(window->shortcutPage());
+    EXPECT_FALSE(mediaOnShortcuts->isChecked());
+    mediaOnShortcuts->click();
+    EXPECT_TRUE(settings.loadAppConfig().pauseMedia);
+    window->tabs()->setCurrentWidget(window->audioPage());
+    EXPECT_TRUE(media->isChecked());
+    window->tabs()->setCurrentWidget(window->shortcutPage());
+    EXPECT_FALSE(window->audioPage()->isMetering()) << "no meter while the tab is hidden";
 }
 
 TEST_F(SettingsScreens, AStoredKeyShowsAsBulletsUntilANewEntryStarts)

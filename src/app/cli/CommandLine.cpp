@@ -7,6 +7,8 @@
 #include "TakeHistory.h"
 #include "Console.h"
 #include "DesktopCommands.h"
+#include "DevicesCommand.h"
+#include "SettingsStore.h"
 #include "DoctorCommand.h"
 #include "InstanceCommands.h"
 #include "KeyCommand.h"
@@ -78,6 +80,7 @@ QString usage()
         "  history [-n N] [--json]  print the newest N takes (20), newest first; --json:\n"
         "                           one JSON object per line\n"
         "  history clear            empty the history\n"
+        "  devices                  list the microphones; * marks the one takes record from\n"
         "  monitor-keys             watch the mode keys and print each press, activation,\n"
         "                           release and cancellation until interrupted\n"
         "  transcribe --input FILE.wav [--fast] [--partial]\n"
@@ -100,7 +103,10 @@ QString usage()
         "made), workspaceId (optional: your workspace's own host), asrLanguage (auto|zh|en|ja: what the\n"
         "recogniser expects), handsFreeVoiceInput, handsFreeChatAssistant (true|false: a double tap of\n"
         "the mode's key records until its next press), handsFreeLimitSeconds (10 to 3600: the longest such\n"
-        "take), and MODE.modifier (option|control|command|shift) and\n"
+        "take), pauseMedia (true|false: pause playing media players while you speak and while the\n"
+        "answer is spoken), soundCues (true|false: a tone when recording starts and stops), inputDevice\n"
+        "(a microphone's name from `quillwren devices`; \"\" for the default), and\n"
+        "MODE.modifier (option|control|command|shift) and\n"
         "MODE.enabled (true|false) for MODE voiceInput, chatAssistant, bffReply.\n"
         "Keys: option = Alt, control = Ctrl, command = Super, shift = Shift.\n"
         "The history lives in $XDG_DATA_HOME/orvo/Quillwren/history.jsonl (readable by you alone).\n"
@@ -147,7 +153,21 @@ int run(QCoreApplication &app, Application &application, const QStringList &args
         return runTask(app, [&] { return doctor.run(rest); });
     }
     if (command == QLatin1String("config"))
-        return ConfigCommand(application.settings()).run(rest);
+        return ConfigCommand(application.settings(), [&application]() -> std::optional<QList<QByteArray>> {
+                   const auto inputs = DevicesCommand::listInputs(application.audioInputWatcher());
+                   if (!inputs)
+                       return std::nullopt;
+                   QList<QByteArray> ids;
+                   for (const AudioInputWatcher::Input &input : *inputs)
+                       ids << input.id;
+                   return ids;
+               })
+            .run(rest);
+    if (command == QLatin1String("devices")) {
+        Log::useStandardError(); // standard output carries the list
+        return DevicesCommand(application.audioInputWatcher(), application.settings().loadAppConfig().inputDevice.toUtf8())
+            .run(rest);
+    }
     if (command == QLatin1String("replace"))
         return ReplaceCommand(application.settings()).run(rest);
     if (command == QLatin1String("history")) {

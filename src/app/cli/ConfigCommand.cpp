@@ -64,7 +64,7 @@ std::optional<QJsonValue> parseValue(const QString &member, const QJsonValue &cu
 }
 } // namespace
 
-ConfigCommand::ConfigCommand(SettingsStore &store) : m_store(store) {}
+ConfigCommand::ConfigCommand(SettingsStore &store, InputIds inputs) : m_store(store), m_inputs(std::move(inputs)) {}
 
 int ConfigCommand::run(const QStringList &args)
 {
@@ -119,6 +119,23 @@ int ConfigCommand::set(const QString &field, const QString &value)
     if (isAppField && appObject.value(field).isArray()) {
         Console::err(QStringLiteral("%1 is a list: edit it with `quillwren replace`; nothing was stored.").arg(field));
         return Console::UsageError;
+    }
+    if (field == QLatin1String("inputDevice") && !value.isEmpty()) {
+        const std::optional<QList<QByteArray>> inputs = m_inputs ? m_inputs() : std::nullopt;
+        if (!inputs) {
+            Console::err(QStringLiteral("The audio server did not answer, so \"%1\" cannot be checked; nothing was "
+                                        "stored.").arg(value));
+            return Console::Failure;
+        }
+        if (!inputs->contains(value.toUtf8())) {
+            QStringList names;
+            for (const QByteArray &id : *inputs)
+                names << QString::fromUtf8(id);
+            Console::err(QStringLiteral("Invalid value \"%1\" for inputDevice: not a microphone here (%2; see "
+                                        "`quillwren devices`); nothing was stored.")
+                             .arg(value, names.isEmpty() ? QStringLiteral("there is none") : names.join(QStringLiteral(", "))));
+            return Console::UsageError;
+        }
     }
     QString problem;
     if (isAppField) {

@@ -2,13 +2,20 @@
 
 #include <QStringList>
 
+#include <functional>
+#include <optional>
+
 class SettingsStore;
 
 // `quillwren config show|set`: the two settings records.
 class ConfigCommand
 {
 public:
-    explicit ConfigCommand(SettingsStore &store);
+    // The ids of the audio server's microphones, none when it did not answer:
+    // inputDevice takes one of them (or nothing, the default).
+    using InputIds = std::function<std::optional<QList<QByteArray>>()>;
+
+    ConfigCommand(SettingsStore &store, InputIds inputs);
 
     // args: what follows "config". Returns the exit status.
     int run(const QStringList &args);
@@ -18,4 +25,5 @@ private:
     int set(const QString &field, const QString &value);
 
     SettingsStore &m_store;
+    InputIds m_inputs;
 };

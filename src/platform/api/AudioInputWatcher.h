@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
+#include <QString>
 
 // Tells the microphone capture what the audio server knows and Qt does not
 // pass on: that the set of microphones changed (one was plugged in or taken
@@ -14,6 +16,19 @@ class AudioInputWatcher : public QObject
 
 public:
     using QObject::QObject;
+
+    // A microphone the server offers (never the monitor of an output).
+    struct Input
+    {
+        QByteArray id; // the server's stable name, as QAudioDevice::id()
+        QString description;
+    };
+
+    // The microphones, sorted by description; empty until the server has
+    // listed them (see isReady).
+    virtual QList<Input> inputs() const = 0;
+    // Whether the server answered and listed its inputs.
+    virtual bool isReady() const = 0;
 
     // The device id (as QAudioDevice::id()) of the server's default input,
     // or empty when the server has not said (yet) or there is no server.

@@ -68,6 +68,7 @@ void PulseAudioInputWatcher::connectToServer()
         QMutexLocker lock(&m_mutex);
         m_listed = false;
         m_inputs.clear();
+        m_descriptions.clear();
         m_builtIn.clear();
     }
     m_context = pa_context_new(pa_threaded_mainloop_get_api(m_loop), "Quillwren device watcher");
@@ -120,6 +121,22 @@ bool PulseAudioInputWatcher::isBuiltIn(const QByteArray &inputId) const
 {
     QMutexLocker lock(&m_mutex);
     return m_builtIn.contains(inputId);
+}
+
+QList<AudioInputWatcher::Input> PulseAudioInputWatcher::inputs() const
+{
+    QList<Input> inputs;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (!m_connected || !m_listed)
+            return {};
+        for (const QByteArray &name : m_inputs)
+            inputs.append({name, m_descriptions.value(name)});
+    }
+    std::sort(inputs.begin(), inputs.end(), [](const Input &a, const Input &b) {
+        return QString::localeAwareCompare(a.description, b.description) < 0;
+    });
+    return inputs;
 }
 
 bool PulseAudioInputWatcher::isConnected() const
@@ -177,6 +194,7 @@ void PulseAudioInputWatcher::onEvent(pa_context *context, int event, std::uint32
             const QByteArray name = watcher->m_inputs.take(index);
             wasInput = !name.isNull();
             watcher->m_builtIn.remove(name);
+            watcher->m_descriptions.remove(name);
         }
         if (wasInput)
             watcher->notify();
@@ -225,6 +243,7 @@ void PulseAudioInputWatcher::onSourceInfo(pa_context *, const pa_source_info *in
         QMutexLocker lock(&watcher->m_mutex);
         added = !watcher->m_inputs.contains(info->index);
         watcher->m_inputs.insert(info->index, name);
+        watcher->m_descriptions.insert(name, QString::fromUtf8(info->description ? info->description : info->name));
         if (formFactor && qstrcmp(formFactor, "internal") == 0)
             watcher->m_builtIn.insert(name);
         listed = watcher->m_listed;

@@ -33,6 +33,8 @@ public:
 
     QByteArray defaultInputId() const override;
     bool isBuiltIn(const QByteArray &inputId) const override;
+    QList<Input> inputs() const override;
+    bool isReady() const override { return isConnected(); }
     // Whether the server answered and the subscription is in place.
     bool isConnected() const;
 
@@ -51,6 +53,7 @@ private:
     mutable QMutex m_mutex; // guards what the server thread writes and the owner reads
     QByteArray m_defaultInput;
     QHash<std::uint32_t, QByteArray> m_inputs; // the real inputs the server listed, by index
+    QHash<QByteArray, QString> m_descriptions; // by name
     QSet<QByteArray> m_builtIn;
     bool m_connected = false;
     bool m_listed = false; // the first listing is the starting point, not a change
