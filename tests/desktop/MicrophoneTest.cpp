@@ -5,6 +5,7 @@
 #include <QProcess>
 
 using PulseControl::TestMicrophone;
+using TestSupport::settle;
 using TestSupport::waitUntil;
 
 namespace {
@@ -140,6 +141,48 @@ TEST_F(Microphone, PluggingInAMicrophoneAndChoosingItMovesTheRecordingToIt)
     playAndFinish(QStringLiteral("headset_sink"), 880);
     EXPECT_NEAR(lastAudio()[QStringLiteral("dominant_hz")].toDouble(), 880, 2);
     EXPECT_GT(lastAudio()[QStringLiteral("peak")].toDouble(), 0.3) << "the tone, not silence";
+}
+
+TEST_F(Microphone, TheChosenMicrophoneIsRecordedWhateverTheDefaultAndIsListedAsSuch)
+{
+    TestMicrophone left(QStringLiteral("leftmic")), right(QStringLiteral("rightmic"));
+    ASSERT_TRUE(left.isLoaded() && right.isLoaded());
+    const auto refused = run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("inputDevice"),
+                              QStringLiteral("speaker.monitor")});
+    EXPECT_EQ(refused.exitCode, 2) << "the monitor of an output is no microphone";
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("nothing was stored"))) << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("rightmic"))) << "the names it takes";
+    ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("inputDevice"),
+                   QStringLiteral("rightmic")}).exitCode, 0);
+
+    const auto devices = run({QStringLiteral("devices")});
+    EXPECT_EQ(devices.exitCode, 0) << devices.err.toStdString();
+    const QStringList lines = devices.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_TRUE(lines.contains(QStringLiteral("* rightmic\trightmic"))) << devices.out.toStdString();
+    EXPECT_TRUE(lines.contains(QStringLiteral("  leftmic\tleftmic"))) << devices.out.toStdString();
+    EXPECT_TRUE(lines.contains(QStringLiteral("  vmic\tVirtualMic (default)"))) << devices.out.toStdString();
+    EXPECT_FALSE(devices.out.contains(QStringLiteral(".monitor"))) << "outputs' monitors are no microphones";
+
+    // A tone into the chosen one is heard; one into the other is not.
+    ASSERT_TRUE(startRecording(3));
+    EXPECT_TRUE(logged(QStringLiteral("🎤 [RealtimeASR] 当前输入设备有效: rightmic"))) << log().toStdString();
+    playAndFinish(QStringLiteral("rightmic_sink"), 880);
+    EXPECT_NEAR(lastAudio()[QStringLiteral("dominant_hz")].toDouble(), 880, 2);
+    EXPECT_GT(lastAudio()[QStringLiteral("peak")].toDouble(), 0.3);
+    ASSERT_TRUE(startRecording(3));
+    playAndFinish(QStringLiteral("leftmic_sink"), 440);
+    EXPECT_LT(lastAudio()[QStringLiteral("peak")].toDouble(), 0.02) << "the other microphone was recorded";
+
+    // Gone: listed as such, and the default serves.
+    right.remove();
+    settle(300);
+    EXPECT_TRUE(run({QStringLiteral("devices")}).out.contains(QStringLiteral("rightmic\t(chosen, not connected")));
+    recorded.clear();
+    ASSERT_TRUE(startRecording(3));
+    EXPECT_TRUE(logged(QStringLiteral("⚠️ [RealtimeASR] 所选麦克风不可用，改用系统默认：rightmic"))) << log().toStdString();
+    playAndFinish(QStringLiteral("vmic_sink"), 660);
+    EXPECT_NEAR(lastAudio()[QStringLiteral("dominant_hz")].toDouble(), 660, 2);
+    ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("inputDevice"), QString()}).exitCode, 0);
 }
 
 TEST_F(Microphone, UnpluggingTheMicrophoneInUseMovesTheRecordingToTheNextOne)

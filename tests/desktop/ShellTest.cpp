@@ -1,5 +1,6 @@
 #include "FakeNotificationServer.h"
 #include "PasteTarget.h"
+#include "PulseControl.h"
 #include "RunEnding.h"
 #include "RunningApplication.h"
 #include "TakeHistory.h"
@@ -120,14 +121,14 @@ TEST_F(ShellLanguages, EnglishWindowsAndNoticesOutsideChineseLocalesWithTheSameL
     ASSERT_TRUE(notifications.isServing());
     const Seen english = look(QStringLiteral("Settings"), {QStringLiteral("API Key"), QStringLiteral("Models"),
                                                            QStringLiteral("Shortcuts"), QStringLiteral("Text and History"),
-                                                           QStringLiteral("About")});
+                                                           QStringLiteral("Audio"), QStringLiteral("About")});
     ASSERT_EQ(run({QStringLiteral("quit")}).exitCode, 0);
     ASSERT_TRUE(waitUntil([&] { return app.state() == QProcess::NotRunning; }, 5000));
     language = QStringLiteral("zh_CN");
     startApplication();
     const Seen chinese = look(QStringLiteral("设置"), {QStringLiteral("API 配置"), QStringLiteral("模型设置"),
                                                       QStringLiteral("快捷键"), QStringLiteral("文字与历史"),
-                                                      QStringLiteral("关于")});
+                                                      QStringLiteral("音频"), QStringLiteral("关于")});
 
     // English: no Chinese character anywhere but in the user's own words
     // (the recent takes: a time, then the words; their copy buttons).
@@ -222,6 +223,54 @@ TEST_F(Shell, AClickOnTheIconShowsTheStatusWindowWhereShiftOneOpensTheSettings)
     ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("shift+1")}), 0);
     EXPECT_TRUE(waitUntil([&] { return windows(QStringLiteral("设置")) == 1; }, 5000));
     EXPECT_TRUE(waitUntil([&] { return logged(QStringLiteral("⚙️ 快捷键触发：打开设置页面")); }, 2000));
+}
+
+TEST_F(Shell, TheAudioTabMetersTheChosenMicrophoneAndOneThatIsGoneFallsBackWithANotice)
+{
+    PulseControl::TestMicrophone usb(QStringLiteral("usbmic"));
+    ASSERT_TRUE(usb.isLoaded());
+    ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("inputDevice"), QStringLiteral("usbmic")})
+                  .exitCode, 0);
+    ASSERT_EQ(run({QStringLiteral("settings")}).exitCode, 0);
+    ASSERT_TRUE(waitUntil([&] { return windows(QStringLiteral("设置")) == 1; }, 5000));
+    drive({QStringLiteral("tab"), QStringLiteral("设置"), QStringLiteral("音频")});
+    const QStringList shown = drive({QStringLiteral("names"), QStringLiteral("设置")}).split(QLatin1Char('\n'));
+    // The list (a combo box is named by its choice), its meter and switches.
+    for (const QString &name : {QStringLiteral("usbmic"), QStringLiteral("系统默认"), QStringLiteral("VirtualMic"),
+                                QStringLiteral("输入电平"),
+                                QStringLiteral("录音开始和结束时播放提示音"), QStringLiteral("录音和播报回答时暂停正在播放的媒体")})
+        EXPECT_TRUE(shown.contains(name)) << name.toStdString() << " in " << shown.join(QLatin1Char('|')).toStdString();
+    const auto level = [&] {
+        return drive({QStringLiteral("value"), QStringLiteral("设置"), QStringLiteral("输入电平")}).trimmed().toDouble();
+    };
+    // The meter follows the chosen microphone, not the default.
+    const QString tone = writeTone(dir.filePath(QStringLiteral("level.wav")), 16000, 1, 3.0);
+    QProcess speaker;
+    speaker.start(QStringLiteral("paplay"), {QStringLiteral("--device=vmic_sink"), tone});
+    settle(1200);
+    EXPECT_LT(level(), 30) << "the default microphone is not the one chosen";
+    speaker.kill();
+    speaker.waitForFinished(3000);
+    speaker.start(QStringLiteral("paplay"), {QStringLiteral("--device=usbmic_sink"), tone});
+    EXPECT_TRUE(waitUntil([&] { return level() > 70; }, 4000)) << "a loud tone on the chosen microphone";
+    speaker.kill();
+    speaker.waitForFinished(3000);
+
+    // Unplugged: the next take records from the default, and the status says so.
+    usb.remove();
+    settle(300);
+    PasteTarget target(env);
+    holdAndSpeak(QStringLiteral("alt"));
+    ASSERT_TRUE(waitUntil([&] { return !target.text().isEmpty(); }, 10000)) << "the default was not recorded";
+    const QString notice = QStringLiteral("所选麦克风「usbmic」不可用，正在使用系统默认麦克风");
+    EXPECT_EQ(status()[QStringLiteral("inputNotice")].toString(), notice);
+    EXPECT_TRUE(logged(notice));
+    ASSERT_TRUE(clickTray("1"));
+    ASSERT_TRUE(waitUntil([&] { return windows(QStringLiteral("Quillwren")) == 1; }, 5000));
+    int shows = -1;
+    drive({QStringLiteral("shows"), QStringLiteral("Quillwren"), notice}, &shows);
+    EXPECT_EQ(shows, 0) << "the status window names the missing microphone";
+    ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("inputDevice"), QString()}).exitCode, 0);
 }
 
 TEST_F(Shell, TheStatusWindowListsTheNewestTakesToCopyAgain)

@@ -9,6 +9,7 @@ reader would. Used by the desktop tests.
   atspi-drive.py APP tab TITLE NAME           select the tab NAME
   atspi-drive.py APP shows TITLE NAME         exit 0 when something named NAME is showing
   atspi-drive.py APP names TITLE              print the name of everything showing, one per line
+  atspi-drive.py APP value TITLE NAME         print the current value of the control NAME (a meter)
 
 Exit status 1 with a message when the window or the control is not there.
 """
@@ -84,6 +85,8 @@ def main(argv):
         if tab is None:
             sys.exit("no tab %r" % argv[4])
         tab.queryAction().doAction(0)
+    elif command == "value":
+        print(control(window, argv[4]).queryValue().currentValue)
     elif command == "shows":
         if find(window, lambda n: n.name == argv[4] and showing(n)) is None:
             sys.exit("%r is not showing" % argv[4])
