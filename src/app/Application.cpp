@@ -190,15 +190,20 @@ HotkeyMonitorService &Application::hotkeyMonitor()
         m_noFallback = std::make_unique<NullKeyEventSource>(QString());
         m_hotkeyMonitor = std::make_unique<HotkeyMonitorService>(modeKeyEvents(), *m_noFallback,
                                                                  settings().loadShortcutConfig());
-        // Read at each tap: a switch changed in the settings counts from the next one.
-        m_hotkeyMonitor->setHandsFreeSettings([this](AppMode mode) {
-            const AppConfig config = settings().loadAppConfig();
-            const bool enabled = mode == AppMode::VoiceInput ? config.handsFreeVoiceInput
-                                                             : mode == AppMode::ChatAssistant && config.handsFreeChatAssistant;
-            return HotkeyMonitorService::HandsFree{enabled, std::chrono::seconds(config.handsFreeLimitSeconds)};
-        });
+        m_hotkeyMonitor->setHandsFreeSettings(handsFreeSettings());
     }
     return *m_hotkeyMonitor;
+}
+
+HotkeyMonitorService::HandsFreeSettings Application::handsFreeSettings()
+{
+    // Read at each tap: a switch changed in the settings counts from the next one.
+    return [this](AppMode mode) {
+        const AppConfig config = settings().loadAppConfig();
+        const bool enabled = mode == AppMode::VoiceInput ? config.handsFreeVoiceInput
+                                                         : mode == AppMode::ChatAssistant && config.handsFreeChatAssistant;
+        return HotkeyMonitorService::HandsFree{enabled, std::chrono::seconds(config.handsFreeLimitSeconds)};
+    };
 }
 
 QCoro::Task<QString> Application::explainRefusedKey()

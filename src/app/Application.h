@@ -3,6 +3,7 @@
 #include "ApiKeyProvider.h"
 #include "CapabilityStatus.h"
 #include "DashScopeEndpoints.h"
+#include "HotkeyMonitorService.h"
 #include "NetworkTimeouts.h"
 #include "PlatformFactory.h"
 #include "RealtimeASRConnection.h"
@@ -85,6 +86,8 @@ public:
 
     // The running application's parts.
     HotkeyMonitorService &hotkeyMonitor();
+    // Whether a double tap locks a mode, from the stored settings.
+    HotkeyMonitorService::HandsFreeSettings handsFreeSettings();
     RealtimeASRService &recognizer();
     AppViewModel &controller();
     FloatingBallWindowManager &indicator();

@@ -49,6 +49,10 @@ int MonitorKeysCommand::run(QCoreApplication &app, const QStringList &args)
 
     HotkeyMonitorService monitor(source, m_application.localKeyEventSource(),
                                  m_application.settings().loadShortcutConfig());
+    monitor.setHandsFreeSettings(m_application.handsFreeSettings());
+    QObject::connect(&monitor, &HotkeyMonitorService::handsFreeModeChanged, [](std::optional<AppMode> mode) {
+        Console::out(QStringLiteral("handsFree ") + (mode ? AppModes::rawValue(*mode) : QStringLiteral("none")));
+    });
     QObject::connect(&monitor, &HotkeyMonitorService::keyDown,
                      [](AppMode mode) { Console::out(QStringLiteral("onKeyDown ") + AppModes::rawValue(mode)); });
     QObject::connect(&monitor, &HotkeyMonitorService::keyDownCancelled, [](AppMode mode) {
