@@ -321,6 +321,17 @@ TEST_F(RecognitionOnAClock, RunTaskGoesOutAfterThreeHundredMillisecondsAndTheCon
     EXPECT_EQ(connected->error().description, QStringLiteral("连接超时 - 请检查 API Key 和网络连接"));
 }
 
+TEST_F(RecognitionOnAClock, ARunTaskDueBeforeTheHandshakeEndsGoesOutTheMomentTheSocketOpens)
+{
+    std::optional<VoidResult> connected;
+    finishInto(asr->connect(config), &connected);
+    // Due while the socket is still opening (a slow network, a busy service).
+    clock->elapse(300ms);
+    ASSERT_TRUE(waitUntil([&] { return connected.has_value(); })) << "the task never started";
+    EXPECT_TRUE(*connected);
+    EXPECT_EQ(sent(QStringLiteral("ws-text")).size(), 1);
+}
+
 TEST_F(RecognitionOnAClock, APingGoesOutEveryFifteenSecondsWhileRecordingAndNeverAfter)
 {
     std::chrono::milliseconds startedAt{-1};

@@ -135,6 +135,14 @@ void RealtimeASRConnection::sendRunTask()
         Log::line(QStringLiteral("❌ [RealtimeASR] WebSocket 任务为空，无法发送 run-task"));
         return;
     }
+    if (m_socket->state() != QAbstractSocket::ConnectedState) {
+        // A handshake slower than the delay: a frame sent now would be lost
+        // and the task never start. It is sent the moment the socket opens.
+        Log::line(QStringLiteral("⏳ [RealtimeASR] WebSocket 尚未连上，连上后发送 run-task"));
+        QObject::connect(m_socket, &QWebSocket::connected, m_socket, [this] { sendRunTask(); },
+                         Qt::SingleShotConnection);
+        return;
+    }
     m_taskId = DuplexProtocol::makeTaskId();
     Log::line(QStringLiteral("📤 [RealtimeASR] 发送 run-task：%1, 格式：PCM, 采样率：16000Hz, heartbeat:true")
                   .arg(QLatin1String(kModel)));
