@@ -19,12 +19,14 @@ INFO = Gio.DBusNodeInfo.new_for_xml(XML).interfaces[0]
 class Player:
     def __init__(self, name):
         self.name, self.status = name, "Playing"
-        Gio.bus_own_name(Gio.BusType.SESSION, "org.mpris.MediaPlayer2." + name, Gio.BusNameOwnerFlags.NONE,
-                         self.acquired, None, None)
-
-    def acquired(self, connection, _name):
-        self.connection = connection
-        connection.register_object("/org/mpris/MediaPlayer2", INFO, self.call, self.get, None)
+        # A connection of its own, as each player program has.
+        address = Gio.dbus_address_get_for_bus_sync(Gio.BusType.SESSION, None)
+        self.connection = Gio.DBusConnection.new_for_address_sync(
+            address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION,
+            None, None)
+        self.connection.register_object("/org/mpris/MediaPlayer2", INFO, self.call, self.get, None)
+        Gio.bus_own_name_on_connection(self.connection, "org.mpris.MediaPlayer2." + name,
+                                       Gio.BusNameOwnerFlags.NONE, None, None)
 
     def call(self, _conn, _sender, _path, _iface, method, _args, invocation):
         print("%.3f %s %s" % (time.monotonic(), self.name, method), flush=True)
