@@ -47,8 +47,10 @@ void CuePlayer::play(Cue cue)
 {
     release();
     const QAudioDevice output = QMediaDevices::defaultAudioOutput();
-    if (output.isNull())
+    if (output.isNull()) {
+        Log::line(QStringLiteral("⚠️ [提示音] 没有可用的音频输出设备，不播放提示音"));
         return;
+    }
     QAudioFormat format;
     format.setSampleRate(kSampleRate);
     format.setChannelCount(1);
