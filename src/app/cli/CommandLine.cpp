@@ -152,17 +152,12 @@ int run(QCoreApplication &app, Application &application, const QStringList &args
         DoctorCommand doctor(application);
         return runTask(app, [&] { return doctor.run(rest); });
     }
-    if (command == QLatin1String("config"))
-        return ConfigCommand(application.settings(), [&application]() -> std::optional<QList<QByteArray>> {
-                   const auto inputs = DevicesCommand::listInputs(application.audioInputWatcher());
-                   if (!inputs)
-                       return std::nullopt;
-                   QList<QByteArray> ids;
-                   for (const AudioInputWatcher::Input &input : *inputs)
-                       ids << input.id;
-                   return ids;
-               })
+    if (command == QLatin1String("config")) {
+        Log::useStandardError(); // standard output carries the settings
+        return ConfigCommand(application.settings(),
+                             [&application] { return DevicesCommand::listInputIds(application.audioInputWatcher()); })
             .run(rest);
+    }
     if (command == QLatin1String("devices")) {
         Log::useStandardError(); // standard output carries the list
         return DevicesCommand(application.audioInputWatcher(), application.settings().loadAppConfig().inputDevice.toUtf8())

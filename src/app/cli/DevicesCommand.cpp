@@ -20,6 +20,17 @@ std::optional<QList<AudioInputWatcher::Input>> DevicesCommand::listInputs(AudioI
     return watcher.inputs();
 }
 
+std::optional<QList<QByteArray>> DevicesCommand::listInputIds(AudioInputWatcher &watcher)
+{
+    const auto inputs = listInputs(watcher);
+    if (!inputs)
+        return std::nullopt;
+    QList<QByteArray> ids;
+    for (const AudioInputWatcher::Input &input : *inputs)
+        ids << input.id;
+    return ids;
+}
+
 int DevicesCommand::run(const QStringList &args)
 {
     if (!args.isEmpty()) {

@@ -21,6 +21,8 @@ public:
     // The server's microphones once it has listed them; none when it did not
     // answer in time. Runs the event loop meanwhile.
     static std::optional<QList<AudioInputWatcher::Input>> listInputs(AudioInputWatcher &watcher);
+    // Their ids alone.
+    static std::optional<QList<QByteArray>> listInputIds(AudioInputWatcher &watcher);
 
 private:
     AudioInputWatcher &m_watcher;
