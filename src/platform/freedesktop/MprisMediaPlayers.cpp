@@ -7,13 +7,13 @@
 #include <QDBusVariant>
 
 namespace {
-const QString kPrefix = QStringLiteral("org.mpris.MediaPlayer2.");
-const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
-const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
-const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
-const QString kStatus = QStringLiteral("PlaybackStatus");
-const QString kPlaying = QStringLiteral("Playing");
-const QString kPaused = QStringLiteral("Paused");
+const QString kMprisPrefix = QStringLiteral("org.mpris.MediaPlayer2.");
+const QString kMprisPath = QStringLiteral("/org/mpris/MediaPlayer2");
+const QString kMprisPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
+const QString kDBusProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString kPlaybackStatus = QStringLiteral("PlaybackStatus");
+const QString kStatusPlaying = QStringLiteral("Playing");
+const QString kStatusPaused = QStringLiteral("Paused");
 } // namespace
 
 MprisMediaPlayers::MprisMediaPlayers(QDBusConnection bus, QObject *parent)
@@ -43,14 +43,14 @@ void MprisMediaPlayers::pausePlaying()
         if (round != m_round || names.isError())
             return;
         for (const QString &name : names.value()) {
-            if (!name.startsWith(kPrefix))
+            if (!name.startsWith(kMprisPrefix))
                 continue;
             askStatus(name, [this, round, name](const QString &status, const QString &owner) {
-                if (round != m_round || status != kPlaying || m_held.contains(owner))
+                if (round != m_round || status != kStatusPlaying || m_held.contains(owner))
                     return;
                 send(owner, QStringLiteral("Pause"));
                 m_held.insert(owner);
-                Log::line(QStringLiteral("⏸️ [媒体] 暂停正在播放的播放器：") + name.mid(kPrefix.size()));
+                Log::line(QStringLiteral("⏸️ [媒体] 暂停正在播放的播放器：") + name.mid(kMprisPrefix.size()));
             });
         }
     });
@@ -64,7 +64,7 @@ void MprisMediaPlayers::resumePaused()
     watchPlayers(false);
     for (const QString &owner : held) {
         askStatus(owner, [this, owner](const QString &status, const QString &) {
-            if (status != kPaused)
+            if (status != kStatusPaused)
                 return; // closed, stopped, or playing again by the user's hand
             if (m_holding) {
                 // A new take began meanwhile: the player stays paused for it.
@@ -81,8 +81,8 @@ void MprisMediaPlayers::resumePaused()
 void MprisMediaPlayers::askStatus(const QString &player,
                                   std::function<void(const QString &, const QString &)> done)
 {
-    QDBusMessage get = QDBusMessage::createMethodCall(player, kPath, kProperties, QStringLiteral("Get"));
-    get << kPlayer << kStatus;
+    QDBusMessage get = QDBusMessage::createMethodCall(player, kMprisPath, kDBusProperties, QStringLiteral("Get"));
+    get << kMprisPlayer << kPlaybackStatus;
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(get, kReplyTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [watcher, done = std::move(done)] {
         watcher->deleteLater();
@@ -98,7 +98,7 @@ void MprisMediaPlayers::askStatus(const QString &player,
 
 void MprisMediaPlayers::send(const QString &player, const QString &method)
 {
-    const QDBusMessage call = QDBusMessage::createMethodCall(player, kPath, kPlayer, method);
+    const QDBusMessage call = QDBusMessage::createMethodCall(player, kMprisPath, kMprisPlayer, method);
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, kReplyTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [watcher, player, method] {
         watcher->deleteLater();
@@ -114,15 +114,15 @@ void MprisMediaPlayers::watchPlayers(bool watch)
     m_watching = watch;
     const auto slot = SLOT(playerPropertiesChanged(QString, QVariantMap, QStringList, QDBusMessage));
     if (watch)
-        m_bus.connect(QString(), kPath, kProperties, QStringLiteral("PropertiesChanged"), this, slot);
+        m_bus.connect(QString(), kMprisPath, kDBusProperties, QStringLiteral("PropertiesChanged"), this, slot);
     else
-        m_bus.disconnect(QString(), kPath, kProperties, QStringLiteral("PropertiesChanged"), this, slot);
+        m_bus.disconnect(QString(), kMprisPath, kDBusProperties, QStringLiteral("PropertiesChanged"), this, slot);
 }
 
 void MprisMediaPlayers::playerPropertiesChanged(const QString &interface, const QVariantMap &changed,
                                                 const QStringList &, const QDBusMessage &message)
 {
-    if (interface != kPlayer || changed.value(kStatus).toString() != kPlaying)
+    if (interface != kMprisPlayer || changed.value(kPlaybackStatus).toString() != kStatusPlaying)
         return;
     if (m_held.remove(message.service()))
         Log::line(QStringLiteral("▶️ [媒体] 播放器已由用户恢复，结束时不再发送 Play：") + message.service());

@@ -15,7 +15,7 @@ using ShortcutList = QList<QPair<QString, QVariantMap>>;
 
 constexpr auto kSessionInterface = "org.freedesktop.portal.Session";
 
-QString outcomeText(const PortalRequest::Result &result)
+QString shortcutsOutcome(const PortalRequest::Result &result)
 {
     return PortalRequest::describe(result, QStringLiteral("the desktop refused the shortcuts"),
                                    QStringLiteral("the shortcuts dialog was closed without binding them"));
@@ -125,7 +125,7 @@ QCoro::Task<bool> PortalGlobalShortcuts::bind()
     if (generation != m_generation)
         co_return false;
     if (created.outcome != PortalRequest::Outcome::Granted) {
-        setState(State::Failed, outcomeText(created));
+        setState(State::Failed, shortcutsOutcome(created));
         co_return false;
     }
     m_session = session;
@@ -152,7 +152,7 @@ QCoro::Task<bool> PortalGlobalShortcuts::bind()
         const State state = bound.outcome == PortalRequest::Outcome::Refused     ? State::Refused
                             : bound.outcome == PortalRequest::Outcome::Cancelled ? State::Cancelled
                                                                                  : State::Failed;
-        setState(state, outcomeText(bound));
+        setState(state, shortcutsOutcome(bound));
         Log::line(QStringLiteral("⚠️ [快捷键] 全局快捷键未绑定：") + m_problem);
         co_return false;
     }

@@ -15,7 +15,7 @@ constexpr uint kKeyboard = 1;
 // Keep the permission until the user revokes it.
 constexpr uint kPersistUntilRevoked = 2;
 
-QString outcomeText(const PortalRequest::Result &result)
+QString keyPermissionOutcome(const PortalRequest::Result &result)
 {
     return PortalRequest::describe(result, QStringLiteral("the permission to press keys was refused"),
                                    QStringLiteral("the permission dialog was closed"));
@@ -61,7 +61,7 @@ QCoro::Task<bool> PortalRemoteDesktop::start()
     const QString interface = QString::fromLatin1(kInterface);
     const PortalRequest::Result created = co_await PortalRequest::createSession(m_bus, interface, kConsentTimeout, &m_session);
     if (created.outcome != PortalRequest::Outcome::Granted) {
-        setState(State::Failed, outcomeText(created));
+        setState(State::Failed, keyPermissionOutcome(created));
         co_return false;
     }
 
@@ -76,7 +76,7 @@ QCoro::Task<bool> PortalRemoteDesktop::start()
     PortalRequest::Result selected = co_await PortalRequest::call(m_bus, interface, QString::fromLatin1("SelectDevices"),
                                                                   selectArguments, kConsentTimeout);
     if (selected.outcome != PortalRequest::Outcome::Granted) {
-        setState(State::Failed, outcomeText(selected));
+        setState(State::Failed, keyPermissionOutcome(selected));
         co_return false;
     }
     const QVariantList startArguments{QVariant::fromValue(session), QString(), QVariantMap()};
@@ -86,7 +86,7 @@ QCoro::Task<bool> PortalRemoteDesktop::start()
         const State state = started.outcome == PortalRequest::Outcome::Refused     ? State::Refused
                             : started.outcome == PortalRequest::Outcome::Cancelled ? State::Cancelled
                                                                                    : State::Failed;
-        setState(state, outcomeText(started));
+        setState(state, keyPermissionOutcome(started));
         Log::line(QStringLiteral("⚠️ [粘贴] 远程桌面门户：") + m_problem);
         co_return false;
     }
