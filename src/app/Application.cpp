@@ -230,11 +230,17 @@ QCoro::Task<QString> Application::explainRefusedKey()
     co_return explanation;
 }
 
+std::unique_ptr<MicrophoneCapture> Application::newMicrophone()
+{
+    auto microphone = std::make_unique<MicrophoneCapture>(&audioInputWatcher());
+    microphone->setChosenInput([this] { return settings().loadAppConfig().inputDevice.toUtf8(); });
+    return microphone;
+}
+
 RealtimeASRService &Application::recognizer()
 {
     if (!m_recognizer) {
-        auto microphone = std::make_unique<MicrophoneCapture>(&audioInputWatcher());
-        microphone->setChosenInput([this] { return settings().loadAppConfig().inputDevice.toUtf8(); });
+        std::unique_ptr<MicrophoneCapture> microphone = newMicrophone();
         QObject::connect(microphone.get(), &MicrophoneCapture::chosenInputMissing, microphone.get(),
                          [this](const QByteArray &missing) {
                              if (!m_controller)

@@ -34,6 +34,7 @@ class KeyEventSource;
 class KeychainManager;
 class MediaPlayers;
 class MergedKeyEventSource;
+class MicrophoneCapture;
 class ModeKeyBindings;
 class SettingsStore;
 class TakeSurroundings;
@@ -89,6 +90,9 @@ public:
     // Whether a double tap locks a mode, from the stored settings.
     HotkeyMonitorService::HandsFreeSettings handsFreeSettings();
     RealtimeASRService &recognizer();
+    // A microphone capture as the takes have it: the server's changes
+    // watched, the microphone chosen in the settings used.
+    std::unique_ptr<MicrophoneCapture> newMicrophone();
     AppViewModel &controller();
     FloatingBallWindowManager &indicator();
     // What a settings window's view model works with.

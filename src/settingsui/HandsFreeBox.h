@@ -2,7 +2,6 @@
 
 #include <QGroupBox>
 
-class QCheckBox;
 class SettingsStore;
 
 // The shortcut screen's hands-free switches: whether a double tap of the
@@ -15,12 +14,4 @@ class HandsFreeBox final : public QGroupBox
 
 public:
     explicit HandsFreeBox(SettingsStore &store, QWidget *parent = nullptr);
-
-    QCheckBox *voiceInput() const { return m_voiceInput; }
-    QCheckBox *chatAssistant() const { return m_chatAssistant; }
-
-private:
-    SettingsStore &m_store;
-    QCheckBox *m_voiceInput;
-    QCheckBox *m_chatAssistant;
 };

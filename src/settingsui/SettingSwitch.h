@@ -6,8 +6,9 @@
 #include <QCheckBox>
 
 // A check box bound to one on/off member of the settings record: saved at
-// once when the user flips it, and read again each time it is shown, so
-// that two switches of the same setting on two tabs never disagree.
+// once when it is flipped, and read again each time it is shown, so that two
+// switches of the same setting on two tabs never disagree (reading the
+// stored value back saves nothing).
 class SettingSwitch final : public QCheckBox
 {
     Q_OBJECT
@@ -18,7 +19,7 @@ public:
     {
         setAccessibleName(text);
         setChecked(m_store.loadAppConfig().*m_member);
-        connect(this, &QCheckBox::clicked, this, [this](bool on) { m_store.saveAppConfigMember(m_member, on); });
+        connect(this, &QCheckBox::toggled, this, [this](bool on) { m_store.saveAppConfigMember(m_member, on); });
     }
 
 protected:

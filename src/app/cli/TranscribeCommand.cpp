@@ -79,10 +79,7 @@ QCoro::Task<int> TranscribeCommand::run(QStringList args)
         const int seconds = args.size() == 3 && args.at(1) == QLatin1String("--seconds") ? args.at(2).toInt(&ok) : 0;
         if (!ok || seconds < 0 || (args.size() == 3 && args.at(1) != QLatin1String("--seconds")))
             co_return usage();
-        auto microphone = std::make_unique<MicrophoneCapture>(&m_application.audioInputWatcher());
-        // The microphone the takes use.
-        microphone->setChosenInput([this] { return m_application.settings().loadAppConfig().inputDevice.toUtf8(); });
-        capture = std::move(microphone);
+        capture = m_application.newMicrophone(); // the microphone the takes use
         micSeconds = seconds;
     } else {
         co_return usage();
