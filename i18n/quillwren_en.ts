@@ -406,6 +406,14 @@
         <source>复制：%1</source>
         <translation>Copy: %1</translation>
     </message>
+    <message>
+        <source>重试</source>
+        <translation>Retry</translation>
+    </message>
+    <message>
+        <source>重试：%1</source>
+        <translation>Retry: %1</translation>
+    </message>
 </context>
 <context>
     <name>ServiceRegionBox</name>
@@ -927,6 +935,38 @@
     <message>
         <source>所选麦克风「%1」不可用，正在使用系统默认麦克风</source>
         <translation>The chosen microphone “%1” is not available; the system default microphone is used</translation>
+    </message>
+    <message>
+        <source>历史记录中没有第 %1 条</source>
+        <translation>The history has no take %1</translation>
+    </message>
+    <message>
+        <source>没有保存了音频的失败或取消的录音</source>
+        <translation>No failed or cancelled take with its audio kept</translation>
+    </message>
+    <message>
+        <source>连接中断</source>
+        <translation>The connection was lost</translation>
+    </message>
+    <message>
+        <source>正在处理中，请稍后再试</source>
+        <translation>Busy with another take, try again in a moment</translation>
+    </message>
+    <message>
+        <source>这次录音没有保存音频，无法重试</source>
+        <translation>This take has no kept audio to send again</translation>
+    </message>
+    <message>
+        <source>无法读取保存的音频：%1</source>
+        <translation>The kept audio cannot be read: %1</translation>
+    </message>
+    <message>
+        <source>正在重新识别...</source>
+        <translation>Recognising the kept audio again...</translation>
+    </message>
+    <message>
+        <source>重试失败：%1</source>
+        <translation>Retry failed: %1</translation>
     </message>
 </context>
 </TS>

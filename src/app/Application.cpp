@@ -24,6 +24,8 @@
 #include "Scheduler.h"
 #include "ServiceCheck.h"
 #include "SettingsStore.h"
+#include "HistoryRetry.h"
+#include "TakeAudioKeeper.h"
 #include "TakeHistory.h"
 #include "TakeSurroundings.h"
 #include "UserText.h"
@@ -329,9 +331,15 @@ AppViewModel &Application::controller()
         m_player = std::make_unique<Mp3Player>();
         m_controllerContext = std::make_unique<QObject>();
         m_controllerScheduler = std::make_unique<QtScheduler>(m_controllerContext.get());
+        m_audioKeeper = std::make_unique<TakeAudioKeeper>(TakeHistory(TakeHistory::defaultPath()).audioFolder());
+        const auto retryRecognizer = [this](AudioCapture &audio) {
+            return std::make_unique<RealtimeASRService>(apiKeyProvider(), audio, m_endpoints.recognition(),
+                                                        recognitionTimings());
+        };
         m_controller = std::make_unique<AppViewModel>(AppViewModel::Services{
             settings(), apiKeyProvider(), recognizer(), hotkeyMonitor(), *m_recorder, modelService(), desktop(),
-            *m_player, *m_controllerScheduler, [this] { return accessibilityProblem(); }});
+            *m_player, *m_controllerScheduler, [this] { return accessibilityProblem(); }, m_audioKeeper.get(),
+            retryRecognizer});
         // Each take's words go to the history, unless the user turned it off.
         QObject::connect(m_controller.get(), &AppViewModel::takeRecorded, m_controller.get(),
                          [this](const TakeRecord &record) {
@@ -346,6 +354,13 @@ AppViewModel &Application::controller()
                                                             [this] { return settings().loadAppConfig(); });
     }
     return *m_controller;
+}
+
+HistoryRetry &Application::historyRetry()
+{
+    if (!m_historyRetry)
+        m_historyRetry = std::make_unique<HistoryRetry>(controller(), TakeHistory::defaultPath());
+    return *m_historyRetry;
 }
 
 FloatingBallWindowManager &Application::indicator()

@@ -25,6 +25,7 @@ class CuePlayer;
 class DashScopeAPIService;
 class FloatingBallWindowManager;
 class GlobalShortcutsRoute;
+class HistoryRetry;
 class HotkeyMonitorService;
 class QtScheduler;
 class RealtimeASRService;
@@ -37,6 +38,7 @@ class MergedKeyEventSource;
 class MicrophoneCapture;
 class ModeKeyBindings;
 class SettingsStore;
+class TakeAudioKeeper;
 class TakeSurroundings;
 
 // The composition root: the one place that builds the production objects —
@@ -94,6 +96,8 @@ public:
     // watched, the microphone chosen in the settings used.
     std::unique_ptr<MicrophoneCapture> newMicrophone();
     AppViewModel &controller();
+    // Sends the history's takes again through the controller.
+    HistoryRetry &historyRetry();
     FloatingBallWindowManager &indicator();
     // What a settings window's view model works with.
     SettingsViewModel::Services settingsServices();
@@ -140,7 +144,9 @@ private:
     std::unique_ptr<QtScheduler> m_controllerScheduler;
     std::unique_ptr<QObject> m_settingsContext;
     std::unique_ptr<QtScheduler> m_settingsScheduler;
+    std::unique_ptr<TakeAudioKeeper> m_audioKeeper;
     std::unique_ptr<AppViewModel> m_controller;
+    std::unique_ptr<HistoryRetry> m_historyRetry;
     std::unique_ptr<TakeSurroundings> m_surroundings;
     std::unique_ptr<FloatingBallWindowManager> m_indicator;
 };

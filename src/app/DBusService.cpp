@@ -101,6 +101,25 @@ void DBusService::binding(BindingAction action, const QString &name)
         sendErrorReply(QDBusError::Failed, refusal);
 }
 
+QString DBusService::Retry(int n)
+{
+    if (!m_retry) {
+        sendErrorReply(QDBusError::Failed, QStringLiteral("Quillwren is still starting"));
+        return {};
+    }
+    // The answer waits for the take to be recognised (and answered) again.
+    setDelayedReply(true);
+    answerRetry(n, message(), connection());
+    return {};
+}
+
+QCoro::Task<> DBusService::answerRetry(int n, QDBusMessage call, QDBusConnection bus)
+{
+    const TakeRetry::Outcome outcome = co_await m_retry(n);
+    bus.send(outcome.succeeded ? call.createReply(outcome.status)
+                               : call.createErrorReply(QDBusError::Failed, outcome.status));
+}
+
 QStringList DBusService::Capabilities() const
 {
     return m_capabilities ? m_capabilities() : QStringList();

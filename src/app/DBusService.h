@@ -1,6 +1,10 @@
 #pragma once
 
+#include "TakeRetry.h"
+
+#include <QDBusConnection>
 #include <QDBusContext>
+#include <QDBusMessage>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -14,7 +18,7 @@ class ModeKeyBindings;
 // com.orvo.Quillwren, so that one instance runs per session, and answers
 // Status, OpenSettings and Quit on /com/orvo/Quillwren (interface
 // com.orvo.Quillwren1); Hold, Release and Toggle for the desktop's key
-// bindings; Capabilities for `quillwren doctor`.
+// bindings; Capabilities for `quillwren doctor`; Retry for `quillwren retry`.
 class DBusService : public QObject, protected QDBusContext
 {
     Q_OBJECT
@@ -42,6 +46,9 @@ public:
     void setKeyBindings(ModeKeyBindings *bindings) { m_bindings = bindings; }
     // The capability lines Capabilities answers with.
     void setCapabilities(std::function<QStringList()> lines) { m_capabilities = std::move(lines); }
+    using RetryHandler = std::function<QCoro::Task<TakeRetry::Outcome>(int)>;
+    // What Retry runs; set once the controller exists.
+    void setRetry(RetryHandler retry) { m_retry = std::move(retry); }
 
     // The controller's state as one JSON line.
     static QString statusJson(const AppViewModel *controller);
@@ -56,6 +63,10 @@ public Q_SLOTS:
     void Release(const QString &mode);
     void Toggle(const QString &mode);
     QStringList Capabilities() const;
+    // Sends the take numbered n by `quillwren history` again (0: the newest
+    // failed or cancelled one with audio); answers, once it has ended, with
+    // its status, or a D-Bus error saying why it failed.
+    QString Retry(int n);
 
 Q_SIGNALS:
     void settingsRequested();
@@ -64,10 +75,12 @@ Q_SIGNALS:
 private:
     enum class BindingAction { Hold, Release, Toggle };
     void binding(BindingAction action, const QString &mode);
+    QCoro::Task<> answerRetry(int n, QDBusMessage call, QDBusConnection bus);
 
     AppViewModel *m_controller = nullptr;
     ModeKeyBindings *m_bindings = nullptr;
     std::function<QStringList()> m_capabilities;
+    RetryHandler m_retry;
     bool m_registered = false;
     QString m_busError;
 };

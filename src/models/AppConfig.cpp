@@ -30,6 +30,7 @@ const QString kHandsFreeChatAssistant = QStringLiteral("handsFreeChatAssistant")
 const QString kPauseMedia = QStringLiteral("pauseMedia");
 const QString kSoundCues = QStringLiteral("soundCues");
 const QString kInputDevice = QStringLiteral("inputDevice");
+const QString kKeepAudio = QStringLiteral("keepAudio");
 const QString kHandsFreeLimitSeconds = QStringLiteral("handsFreeLimitSeconds");
 const QString kFrom = QStringLiteral("from");
 const QString kTo = QStringLiteral("to");
@@ -71,6 +72,12 @@ const QStringList &AppConfig::asrLanguages()
     return languages;
 }
 
+const QStringList &AppConfig::keepAudioChoices()
+{
+    static const QStringList choices{QStringLiteral("failed"), QStringLiteral("all"), QStringLiteral("none")};
+    return choices;
+}
+
 bool AppConfig::isValidHandsFreeLimit(double seconds)
 {
     return seconds >= kMinHandsFreeLimit && seconds <= kMaxHandsFreeLimit && seconds == double(int(seconds));
@@ -104,6 +111,7 @@ QByteArray AppConfig::toJson() const
     writer.add(kPauseMedia, pauseMedia);
     writer.add(kSoundCues, soundCues);
     writer.add(kInputDevice, inputDevice);
+    writer.add(kKeepAudio, keepAudio);
     return writer.bytes();
 }
 
@@ -148,5 +156,8 @@ std::optional<AppConfig> AppConfig::fromJson(const QByteArray &json)
     result.pauseMedia = Json::boolMember(*object, kPauseMedia).value_or(true);
     result.soundCues = Json::boolMember(*object, kSoundCues).value_or(false);
     result.inputDevice = Json::stringMember(*object, kInputDevice).value_or(QString());
+    const QString keep = Json::stringMember(*object, kKeepAudio).value_or(QString());
+    if (keepAudioChoices().contains(keep))
+        result.keepAudio = keep;
     return result;
 }

@@ -66,6 +66,9 @@ struct AppConfig
     // The microphone: the audio server's stable name of an input device;
     // empty for the server's default.
     QString inputDevice;
+    // Which takes' audio is kept beside the history, to be sent again:
+    // "failed" (those that failed or were cancelled), "all" or "none".
+    QString keepAudio = QStringLiteral("failed");
 
     friend bool operator==(const AppConfig &, const AppConfig &) = default;
 
@@ -74,6 +77,7 @@ struct AppConfig
     static const QStringList &keyRoutes();
     static const QStringList &serviceRegions();
     static const QStringList &asrLanguages();
+    static const QStringList &keepAudioChoices();
     // Whether the text can stand as a workspace ID: one host label (ASCII
     // letters, digits and inner hyphens, at most 63), or empty.
     static bool isValidWorkspaceId(const QString &id);
@@ -86,7 +90,7 @@ struct AppConfig
     // the later ones ("replacements", "keepHistory", "restoreClipboard",
     // "keyRoute", "serviceRegion", "workspaceId", "asrLanguage",
     // "handsFreeVoiceInput", "handsFreeChatAssistant", "handsFreeLimitSeconds",
-    // "pauseMedia", "soundCues", "inputDevice") are optional
+    // "pauseMedia", "soundCues", "inputDevice", "keepAudio") are optional
     // (a record written before them loads) and take their defaults when
     // malformed; extra members ignored.
     static std::optional<AppConfig> fromJson(const QByteArray &json);

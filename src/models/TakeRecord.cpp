@@ -9,6 +9,8 @@ const QString kText = QStringLiteral("text");
 const QString kAnswer = QStringLiteral("answer");
 const QString kEnding = QStringLiteral("ending");
 const QString kLatency = QStringLiteral("latencyMs");
+const QString kAudio = QStringLiteral("audio");
+const QString kAudioMs = QStringLiteral("audioMs");
 } // namespace
 
 QByteArray TakeRecord::toJson() const
@@ -21,6 +23,10 @@ QByteArray TakeRecord::toJson() const
         writer.add(kAnswer, answer);
     writer.add(kEnding, ending);
     writer.add(kLatency, latencyMs);
+    if (!audio.isEmpty()) {
+        writer.add(kAudio, audio);
+        writer.add(kAudioMs, audioMs);
+    }
     return writer.bytes();
 }
 
@@ -45,5 +51,7 @@ std::optional<TakeRecord> TakeRecord::fromJson(const QByteArray &line)
     record.answer = Json::stringMember(*object, kAnswer).value_or(QString());
     record.ending = *ending;
     record.latencyMs = *latency;
+    record.audio = Json::stringMember(*object, kAudio).value_or(QString());
+    record.audioMs = record.audio.isEmpty() ? -1 : Json::integer(object->value(kAudioMs)).value_or(-1);
     return record;
 }

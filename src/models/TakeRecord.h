@@ -8,9 +8,9 @@
 
 #include <optional>
 
-// One take that produced words, as the history keeps it: what was said (or
-// drafted), the answer where there was one, how it ended and how long the
-// words took after the key was let go. Never holds the API key.
+// One take as the history keeps it: what was said (or drafted), the answer
+// where there was one, how it ended, how long the words took after the key
+// was let go, and where its audio is kept. Never holds the API key.
 struct TakeRecord
 {
     // How a take ended, by its stored name.
@@ -27,6 +27,9 @@ struct TakeRecord
     QString ending;
     // From the release to the words; -1 when not known.
     qint64 latencyMs = -1;
+    // The take's kept audio and its length; empty and -1 when none is kept.
+    QString audio;
+    qint64 audioMs = -1;
 
     friend bool operator==(const TakeRecord &, const TakeRecord &) = default;
 

@@ -8,6 +8,7 @@
 #include "ModelService.h"
 #include "SettingsStore.h"
 #include "SpeechRecognizer.h"
+#include "TakeAudioKeeper.h"
 #include "TextReplacements.h"
 #include "UserText.h"
 
@@ -72,6 +73,9 @@ void AppViewModel::setupBindings()
                     setStatusMessage(UserText::of(QT_TRANSLATE_NOOP("UserText", "识别中：%1")).arg(text));
             },
             Qt::QueuedConnection);
+    if (TakeAudioKeeper *keeper = m_services.audioKeeper)
+        connect(&m_services.recognizer, &SpeechRecognizer::takeAudio, this,
+                [keeper](const QByteArray &pcm) { keeper->append(pcm); });
     connect(&m_services.recognizer, &SpeechRecognizer::finalTranscriptChanged, this,
             [this](const QString &text) {
                 if (!text.isEmpty() && m_currentMode)
@@ -164,6 +168,8 @@ void AppViewModel::handleModeChange(std::optional<AppMode> mode)
         setStatusMessage(UserText::of(QT_TRANSLATE_NOOP("UserText", "BFF 模式就绪，松开按键开始分析...")));
         return;
     }
+    if (m_services.audioKeeper)
+        m_services.audioKeeper->begin(m_services.settings.loadAppConfig());
     m_voiceProcessingTask = std::make_shared<StartTask>(this);
     startRealtimeRecognition(m_voiceProcessingTask);
 }
@@ -211,6 +217,8 @@ QCoro::Task<> AppViewModel::startRealtimeRecognition(std::shared_ptr<StartTask> 
         task->failure
             = UserText::of(QT_TRANSLATE_NOOP("UserText", "实时识别启动失败：%1")).arg(result.error().description);
         setStatusMessage(task->failure);
+        // What the user goes on saying is kept, to be sent again later.
+        recognizer.recordWithoutService();
     }
     task->done.release(bool(result));
 }
@@ -296,6 +304,11 @@ QCoro::Task<> AppViewModel::processBFFReply()
     finishRun(ending);
 }
 
+QCoro::Task<TakeRetry::Outcome> AppViewModel::retryTake(TakeRecord record)
+{
+    co_return co_await TakeRetry(*this).run(std::move(record));
+}
+
 void AppViewModel::finishRun(const RunEnding &ending)
 {
     const std::optional<AppMode> mode = m_currentMode;
@@ -312,24 +325,18 @@ void AppViewModel::finishRun(const RunEnding &ending)
 void AppViewModel::recordTake(std::optional<AppMode> mode, const RunEnding &ending)
 {
     const Take take = std::exchange(m_take, {});
-    if (!mode || take.text.isEmpty())
+    const bool voice = mode && *mode != AppMode::BffReply;
+    // What the user said may be lost with the service's trouble: such a take
+    // is recorded even without words, so that it can be sent again.
+    const bool troubled = voice
+                          && (ending.kind == RunEnding::Kind::Failed || ending.kind == RunEnding::Kind::Cancelled
+                              || m_services.recognizer.connectionTroubled());
+    const TakeAudioKeeper::Kept kept
+        = voice && m_services.audioKeeper ? m_services.audioKeeper->end(troubled) : TakeAudioKeeper::Kept{};
+    if (!mode || (take.text.isEmpty() && !troubled))
         return;
-    const auto endingName = [&]() -> const char * {
-        switch (ending.kind) {
-        case RunEnding::Kind::Done:
-            return *mode == AppMode::ChatAssistant ? TakeRecord::kSpoken : TakeRecord::kPasted;
-        case RunEnding::Kind::OnClipboard:
-            return TakeRecord::kClipboard;
-        case RunEnding::Kind::Cancelled:
-            return TakeRecord::kCancelled;
-        case RunEnding::Kind::Failed:
-        case RunEnding::Kind::NothingHeard:
-            break;
-        }
-        return TakeRecord::kFailed;
-    };
     Q_EMIT takeRecorded({QDateTime::currentDateTime(), *mode, take.text, take.answer,
-                         QString::fromLatin1(endingName()), take.latencyMs});
+                         ending.historyName(*mode), take.latencyMs, kept.path, kept.lengthMs});
 }
 
 void AppViewModel::setCurrentMode(std::optional<AppMode> mode)

@@ -8,8 +8,9 @@
 #include "OneShot.h"
 #include "RecordingState.h"
 #include "RunEnding.h"
-#include "TakeRecord.h"
 #include "ScreenCaptureService.h"
+#include "TakeRecord.h"
+#include "TakeRetry.h"
 #include "TextInputService.h"
 
 #include <QElapsedTimer>
@@ -27,6 +28,7 @@ class HotkeyMonitorService;
 class Scheduler;
 class SettingsStore;
 class SpeechRecognizer;
+class TakeAudioKeeper;
 
 // The mode controller: turns the hotkey monitor's press, activation and
 // release into the three modes. A press warms recognition up; the activation
@@ -62,6 +64,10 @@ public:
         Scheduler &scheduler;
         // Empty when global keys and synthetic paste work here, else what is missing.
         std::function<QString()> accessibilityProblem;
+        // Where the takes' audio is kept (none: not kept), and the
+        // recognisers a kept take is sent again through.
+        TakeAudioKeeper *audioKeeper = nullptr;
+        TakeRetry::RecognizerFactory retryRecognizer = {};
     };
 
     explicit AppViewModel(Services services, QObject *parent = nullptr);
@@ -89,6 +95,9 @@ public:
     // A word from the desktop for the status (a permission being asked):
     // shown only while no take is under way, whose texts come first.
     void showNotice(const QString &message);
+    // Sends a kept take's audio again and finishes it as its mode would,
+    // except that dictated text goes to the clipboard (see TakeRetry).
+    QCoro::Task<TakeRetry::Outcome> retryTake(TakeRecord record);
 
 Q_SIGNALS:
     void currentModeChanged(std::optional<AppMode> mode);
@@ -102,6 +111,7 @@ Q_SIGNALS:
     void takeRecorded(const TakeRecord &record);
 
 private:
+    friend class TakeRetry;
     struct StartTask;
 
     void setupBindings();
@@ -115,8 +125,10 @@ private:
     QCoro::Task<> processBFFReply();
     // The end of every run: its last status text, then idle.
     void finishRun(const RunEnding &ending);
-    // Tells the history about the run's take, if it produced words.
+    // Tells the history about the run's take, if it produced words or
+    // failed; its kept audio is ended with it.
     void recordTake(std::optional<AppMode> mode, const RunEnding &ending);
+
     // A run is under way: from its release (or the reply's start) to its end.
     bool isBusy() const { return m_isProcessing || m_releasePending; }
 

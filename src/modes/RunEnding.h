@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AppMode.h"
+#include "TakeRecord.h"
 #include "UserText.h"
 
 #include <QString>
@@ -24,6 +26,24 @@ struct RunEnding
     QString detail;
 
     bool needsAttention() const { return kind == Kind::OnClipboard || kind == Kind::Failed; }
+    bool isFailure() const { return kind == Kind::Failed || kind == Kind::NothingHeard; }
+
+    // How the history names this ending of a take of the mode.
+    QString historyName(AppMode mode) const
+    {
+        switch (kind) {
+        case Kind::Done:
+            return QString::fromLatin1(mode == AppMode::ChatAssistant ? TakeRecord::kSpoken : TakeRecord::kPasted);
+        case Kind::OnClipboard:
+            return QString::fromLatin1(TakeRecord::kClipboard);
+        case Kind::Cancelled:
+            return QString::fromLatin1(TakeRecord::kCancelled);
+        case Kind::Failed:
+        case Kind::NothingHeard:
+            break;
+        }
+        return QString::fromLatin1(TakeRecord::kFailed);
+    }
 
     static RunEnding done(const QString &status) { return {Kind::Done, status, {}}; }
     static RunEnding failed(const QString &status, const QString &detail = {}) { return {Kind::Failed, status, detail}; }

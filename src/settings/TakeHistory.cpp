@@ -79,19 +79,45 @@ bool TakeHistory::rewrite(const QList<QByteArray> &lines, QString *error)
     return true;
 }
 
+bool TakeHistory::update(const TakeRecord &before, const TakeRecord &after, QString *error)
+{
+    QList<QByteArray> all = lines();
+    for (auto it = all.rbegin(); it != all.rend(); ++it) {
+        const std::optional<TakeRecord> record = TakeRecord::fromJson(*it);
+        if (record && record->time == before.time && record->mode == before.mode) {
+            *it = after.toJson();
+            return rewrite(all, error);
+        }
+    }
+    return fail(error, QStringLiteral("the take is no longer in the history"));
+}
+
 QList<TakeRecord> TakeHistory::newest(int count) const
 {
     QList<TakeRecord> records;
     const QList<QByteArray> all = lines();
     for (auto it = all.crbegin(); it != all.crend() && (count < 0 || records.size() < count); ++it) {
-        if (std::optional<TakeRecord> record = TakeRecord::fromJson(*it))
-            records.append(*record);
+        std::optional<TakeRecord> record = TakeRecord::fromJson(*it);
+        if (!record)
+            continue;
+        if (!record->audio.isEmpty() && !QFile::exists(record->audio)) {
+            record->audio.clear();
+            record->audioMs = -1;
+        }
+        records.append(*record);
     }
     return records;
 }
 
+TakeAudioFolder TakeHistory::audioFolder() const
+{
+    return TakeAudioFolder(QFileInfo(m_path).absolutePath() + QStringLiteral("/audio"));
+}
+
 bool TakeHistory::clear(QString *error)
 {
+    if (!audioFolder().clear(error))
+        return false;
     if (!QFile::exists(m_path))
         return true;
     return rewrite({}, error);

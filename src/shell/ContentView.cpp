@@ -4,16 +4,21 @@
 #include "ModifierKey.h"
 #include "RecentTakesView.h"
 #include "SettingsWidgets.h"
+#include "TakeHistory.h"
 #include "UserText.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 #include <QVBoxLayout>
 
 ContentView::ContentView(AppViewModel &viewModel, std::function<QStringList()> capabilities, QWidget *parent)
-    : QWidget(parent), m_viewModel(viewModel), m_capabilityLines(std::move(capabilities))
+    : QWidget(parent)
+    , m_viewModel(viewModel)
+    , m_capabilityLines(std::move(capabilities))
+    , m_retry(viewModel, TakeHistory::defaultPath())
 {
     setWindowTitle(QStringLiteral("Quillwren"));
     setAccessibleName(QStringLiteral("Quillwren"));
@@ -86,6 +91,7 @@ ContentView::ContentView(AppViewModel &viewModel, std::function<QStringList()> c
                                                  SettingsWidgets::orange(), this);
     layout->addWidget(m_inputNotice);
     m_recent = new RecentTakesView(this);
+    m_recent->setRetry([this](const TakeRecord &take) { retry(take); });
     layout->addWidget(m_recent);
     layout->addWidget(SettingsWidgets::secondaryLabel(tr("点击状态栏图标打开设置"), this), 0, Qt::AlignHCenter);
     layout->addStretch();
@@ -101,6 +107,14 @@ ContentView::ContentView(AppViewModel &viewModel, std::function<QStringList()> c
             QMetaObject::invokeMethod(m_recent, &RecentTakesView::refresh, Qt::QueuedConnection);
     });
     showStatus();
+}
+
+QCoro::Task<> ContentView::retry(TakeRecord take)
+{
+    QPointer<ContentView> self(this);
+    co_await m_retry.retry(std::move(take));
+    if (self && isVisible())
+        m_recent->refresh();
 }
 
 QString ContentView::statusText() const

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "HistoryRetry.h"
+
 #include <QStringList>
 #include <QWidget>
+
+#include <QCoroTask>
 
 #include <functional>
 
@@ -12,7 +16,8 @@ class RecentTakesView;
 
 // The status window: what the assistant is doing now (working, its last
 // message, or ready), what of the desktop works here, how to use the three
-// modes, the newest takes to copy again, a reminder while no API key is
+// modes, the newest takes to copy again (and the failed ones to send
+// again), a reminder while no API key is
 // configured, and what is amiss with the chosen microphone. Hidden at start; the
 // tray icon shows it.
 class ContentView : public QWidget
@@ -36,6 +41,7 @@ protected:
 
 private:
     void showStatus();
+    QCoro::Task<> retry(TakeRecord take);
 
     AppViewModel &m_viewModel;
     QProgressBar *m_progress;
@@ -45,4 +51,5 @@ private:
     QWidget *m_missingKey;
     QWidget *m_inputNotice;
     RecentTakesView *m_recent;
+    HistoryRetry m_retry;
 };

@@ -61,6 +61,18 @@ void RecentTakesView::refresh()
         connect(copy, &QPushButton::clicked, this,
                 [words] { QGuiApplication::clipboard()->setText(words, QClipboard::Clipboard); });
         line->addWidget(copy);
+        const bool failed = take.ending == QLatin1String(TakeRecord::kFailed)
+                            || take.ending == QLatin1String(TakeRecord::kCancelled);
+        if (failed && !take.audio.isEmpty() && m_retry) {
+            auto *retry = new QPushButton(tr("重试"), row);
+            retry->setAccessibleName(
+                tr("重试：%1").arg(take.time.toLocalTime().toString(QStringLiteral("MM-dd HH:mm:ss"))));
+            connect(retry, &QPushButton::clicked, this, [this, take, retry] {
+                retry->setEnabled(false); // once: the list is read again when it has ended
+                m_retry(take);
+            });
+            line->addWidget(retry);
+        }
         m_rows->insertWidget(at++, row);
     }
 }

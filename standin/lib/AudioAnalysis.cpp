@@ -1,5 +1,7 @@
 #include "AudioAnalysis.h"
 
+#include <QCryptographicHash>
+
 #include <QtEndian>
 
 #include <cmath>
@@ -94,7 +96,17 @@ QJsonObject AudioAnalysis::summary() const
                        {QStringLiteral("rms"), rms()},
                        {QStringLiteral("peak"), peak()},
                        {QStringLiteral("dominant_hz"), dominantHz()},
-                       {QStringLiteral("max_step"), maxStep()}};
+                       {QStringLiteral("max_step"), maxStep()},
+                       {QStringLiteral("sha256"), QString::fromLatin1(sha256())}};
+}
+
+QByteArray AudioAnalysis::sha256() const
+{
+    QByteArray bytes;
+    bytes.reserve(m_samples.size() * 2);
+    for (const qint16 sample : m_samples)
+        bytes.append(char(sample & 0xff)).append(char((sample >> 8) & 0xff));
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
 }
 
 double AudioAnalysis::frameRms(const QByteArray &pcm)

@@ -7,7 +7,7 @@
 // What the stand-in measures of the PCM a client streams (16-bit little-endian,
 // mono, 16 kHz): how long it is, how loud, its dominant frequency, and the
 // largest jump between neighbouring samples (a click at a buffer seam shows
-// up there).
+// up there), and a digest of the samples.
 class AudioAnalysis
 {
 public:
@@ -22,6 +22,9 @@ public:
     // The strongest frequency between 50 and 4000 Hz, to about 1 Hz; 0 for silence.
     double dominantHz() const;
     double maxStep() const;
+    // The samples' SHA-256 (little-endian 16-bit), hex: audio sent twice is
+    // told the same.
+    QByteArray sha256() const;
 
     QJsonObject summary() const;
     // RMS of one frame, for the per-frame record.

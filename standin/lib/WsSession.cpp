@@ -201,6 +201,13 @@ void WsSession::handleBinary(const QByteArray &data)
     m_audio.add(data);
     if (rms >= RecognitionScript::kVoicedRms)
         m_voicedSamples += data.size() / 2;
+    // A connection lost in the middle of a take, once so much was heard.
+    if (const int afterMs = fault().intOption("audioMs", 0);
+        fault().is("close-after") && afterMs > 0 && m_audio.durationMs() >= afterMs) {
+        record({{QStringLiteral("kind"), QStringLiteral("fault-close")}, {QStringLiteral("audio_ms"), m_audio.durationMs()}});
+        recordAudioSummary();
+        return closeAbruptly();
+    }
     sendNextResults(false);
 }
 
@@ -414,7 +421,8 @@ void WsSession::sendFrame(Opcode opcode, const QByteArray &payload)
         return;
     m_socket->write(WebSocketFrames::encode(opcode, payload));
     ++m_framesSent;
-    if (fault().is("close-after") && m_framesSent >= fault().intOption("frames", 1)) {
+    if (fault().is("close-after") && fault().intOption("audioMs", 0) <= 0
+        && m_framesSent >= fault().intOption("frames", 1)) {
         record({{QStringLiteral("kind"), QStringLiteral("fault-close")}, {QStringLiteral("frames_sent"), m_framesSent}});
         closeAbruptly();
     }

@@ -2,9 +2,15 @@
 // status line says what really happened.
 #include "PasteTarget.h"
 #include "RunningApplication.h"
+#include "TakeAudioFile.h"
+#include "TakeHistory.h"
 
+#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QJsonArray>
+#include <QTimer>
+
+#include <sys/stat.h>
 
 using TestSupport::runTool;
 using TestSupport::settle;
@@ -13,6 +19,156 @@ using TestSupport::waitUntil;
 namespace {
 
 using ApplicationFaults = RunningApplicationWithShortWaits;
+
+// Takes whose words the service lost, kept and sent again.
+class KeptTakes : public RunningApplicationWithShortWaits
+{
+protected:
+    // Holds the key while a tone of the length plays into the microphone,
+    // then lets it go; the key is pressed again mid-way for a cancellation.
+    void holdSpeaking(const QString &key, double seconds, bool cancel = false)
+    {
+        const QString wav = writeTone(dir.filePath(QStringLiteral("take.wav")), 16000, 1, seconds);
+        ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("keydown"), key}), 0);
+        settle(600); // the long press has become a take
+        QProcess speaker;
+        speaker.start(QStringLiteral("paplay"), {QStringLiteral("--device=vmic_sink"), wav});
+        settle(int(seconds * 1000) + 300);
+        speaker.kill();
+        speaker.waitForFinished(5000);
+        if (cancel) {
+            ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("x")}), 0);
+        }
+        ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("keyup"), key}), 0);
+        endingStatus();
+    }
+
+    std::optional<TakeRecord> newest()
+    {
+        const QString line = run({QStringLiteral("history"), QStringLiteral("-n"), QStringLiteral("1"),
+                                  QStringLiteral("--json")}).out.trimmed();
+        return TakeRecord::fromJson(line.toUtf8());
+    }
+
+    // The digest the stand-in gives the audio of a recognition task.
+    static QString digest(const QByteArray &pcm)
+    {
+        return QString::fromLatin1(QCryptographicHash::hash(pcm, QCryptographicHash::Sha256).toHex());
+    }
+    QStringList digestsReceived() const
+    {
+        QStringList digests;
+        for (const QJsonObject &audio : server.recorder().recordsOfKind(QStringLiteral("audio")))
+            digests << audio[QStringLiteral("sha256")].toString();
+        return digests;
+    }
+    int historyLines() { return run({QStringLiteral("history"), QStringLiteral("-n"), QStringLiteral("500")}).out.count(u'\n'); }
+};
+
+TEST_F(KeptTakes, ATakeTheServiceFailedKeepsItsAudioAndRetrySendsItAgainToTheClipboard)
+{
+    useScenario(R"({"recognition":{"fault":{"type":"task-failed","at":"start"}}})");
+    holdSpeaking(QStringLiteral("alt"), 1.5);
+    std::optional<TakeRecord> failed = newest();
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(failed->ending, QLatin1String(TakeRecord::kFailed));
+    EXPECT_TRUE(failed->text.isEmpty());
+    ASSERT_FALSE(failed->audio.isEmpty()) << "the take's audio is kept although no task ever ran";
+    EXPECT_GE(failed->audioMs, 1400);
+    struct stat info {};
+    ASSERT_EQ(stat(QFile::encodeName(failed->audio).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    const std::optional<TakeAudio> kept = TakeAudio::read(failed->audio);
+    ASSERT_TRUE(kept);
+    const int lines = historyLines();
+
+    // The service is back: the same audio goes again, the words wait on the clipboard.
+    useScenario(R"({"recognition":{"sentences":["失而复得的一句话。"]}})");
+    const auto retried = run({QStringLiteral("retry")});
+    EXPECT_EQ(retried.exitCode, 0) << retried.err.toStdString();
+    EXPECT_EQ(retried.out.trimmed(), QStringLiteral("文本已复制到剪贴板，请手动粘贴"));
+    EXPECT_EQ(clipboard(), QStringLiteral("失而复得的一句话。"));
+    EXPECT_TRUE(digestsReceived().contains(digest(kept->pcm))) << "what was kept is what was sent, sample for sample";
+    const std::optional<TakeRecord> now = newest();
+    ASSERT_TRUE(now);
+    EXPECT_EQ(now->time, failed->time) << "the same take";
+    EXPECT_EQ(now->ending, QLatin1String(TakeRecord::kClipboard));
+    EXPECT_EQ(now->text, QStringLiteral("失而复得的一句话。"));
+    EXPECT_TRUE(now->audio.isEmpty()) << "done at last: its audio goes";
+    EXPECT_FALSE(QFile::exists(failed->audio));
+    EXPECT_EQ(historyLines(), lines) << "updated, not added";
+
+    const auto none = run({QStringLiteral("retry")});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_TRUE(none.err.contains(QStringLiteral("没有保存了音频的失败或取消的录音"))) << none.err.toStdString();
+    EXPECT_EQ(run({QStringLiteral("retry"), QStringLiteral("x")}).exitCode, 2);
+}
+
+TEST_F(KeptTakes, ATakeThatLostItsConnectionOrWasCancelledIsSentAgainWhole)
+{
+    // The connection drops after a second of speech; the take reconnects.
+    useScenario(R"({"recognition":{"sentences":["断线以后。"],"fault":{"type":"close-after","audioMs":1000}}})");
+    const qsizetype closesBefore = server.recorder().recordsOfKind(QStringLiteral("fault-close")).size();
+    // The service is back as soon as the connection has dropped.
+    QTimer back;
+    back.setInterval(50);
+    QObject::connect(&back, &QTimer::timeout, [&] {
+        if (server.recorder().recordsOfKind(QStringLiteral("fault-close")).size() > closesBefore) {
+            useScenario(R"({"recognition":{"sentences":["断线以后。"]}})");
+            back.stop();
+        }
+    });
+    back.start();
+    holdSpeaking(QStringLiteral("alt"), 3.0);
+    EXPECT_TRUE(loggedSoon(QStringLiteral("断线重连成功")));
+    std::optional<TakeRecord> troubled = newest();
+    ASSERT_TRUE(troubled);
+    ASSERT_FALSE(troubled->audio.isEmpty()) << "a take that lost its connection is kept however it ended";
+    EXPECT_GE(troubled->audioMs, 2900) << "the whole take, through the reconnection";
+    const std::optional<TakeAudio> kept = TakeAudio::read(troubled->audio);
+    ASSERT_TRUE(kept);
+
+    useScenario(R"({"recognition":{"sentences":["完整的一句话。"]}})");
+    const auto retried = run({QStringLiteral("retry"), QStringLiteral("1")});
+    EXPECT_EQ(retried.exitCode, 0) << retried.err.toStdString();
+    EXPECT_EQ(clipboard(), QStringLiteral("完整的一句话。"));
+    EXPECT_TRUE(digestsReceived().contains(digest(kept->pcm)));
+
+    // A cancelled take: kept, and sent again the same way.
+    holdSpeaking(QStringLiteral("alt"), 1.0, true);
+    std::optional<TakeRecord> cancelled = newest();
+    ASSERT_TRUE(cancelled);
+    EXPECT_EQ(cancelled->ending, QLatin1String(TakeRecord::kCancelled));
+    ASSERT_FALSE(cancelled->audio.isEmpty());
+    useScenario(R"({"recognition":{"sentences":["取消了也能找回。"]}})");
+    EXPECT_EQ(run({QStringLiteral("retry")}).exitCode, 0);
+    EXPECT_EQ(clipboard(), QStringLiteral("取消了也能找回。"));
+    EXPECT_EQ(newest()->ending, QLatin1String(TakeRecord::kClipboard));
+}
+
+TEST_F(KeptTakes, AQuestionTheServiceFailedIsAnsweredAloudWhenRetried)
+{
+    useScenario(R"({"recognition":{"fault":{"type":"task-failed","at":"start"}}})");
+    holdSpeaking(QStringLiteral("ctrl"), 1.0);
+    ASSERT_TRUE(newest() && newest()->mode == AppMode::ChatAssistant && !newest()->audio.isEmpty());
+    useScenario(R"({"recognition":{"sentences":["明天下雨吗？"]},"chat":{"answers":{"明天下雨吗？":"明天不会下雨，是晴天。"}}})");
+    const auto retried = run({QStringLiteral("retry")});
+    EXPECT_EQ(retried.exitCode, 0) << retried.err.toStdString();
+    const std::optional<TakeRecord> now = newest();
+    ASSERT_TRUE(now);
+    EXPECT_EQ(now->text, QStringLiteral("明天下雨吗？"));
+    EXPECT_EQ(now->answer, QStringLiteral("明天不会下雨，是晴天。"));
+    EXPECT_EQ(now->ending, QLatin1String(TakeRecord::kSpoken));
+    EXPECT_FALSE(server.recorder().recordsOfKind(QStringLiteral("tts-audio")).isEmpty()) << "the answer was spoken";
+
+    // A retry that fails again keeps the audio and says why.
+    useScenario(R"({"recognition":{"fault":{"type":"task-failed","at":"start"}}})");
+    holdSpeaking(QStringLiteral("ctrl"), 1.0);
+    const auto again = run({QStringLiteral("retry")});
+    EXPECT_EQ(again.exitCode, 1);
+    EXPECT_TRUE(again.err.contains(QStringLiteral("重试失败"))) << again.err.toStdString();
+    EXPECT_TRUE(QFile::exists(newest()->audio));
+}
 
 TEST_F(ApplicationFaults, ADictationWhoseWindowClosedMeanwhileWaitsOnTheClipboard)
 {

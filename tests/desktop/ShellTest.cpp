@@ -3,6 +3,7 @@
 #include "PulseControl.h"
 #include "RunEnding.h"
 #include "RunningApplication.h"
+#include "TakeAudioFile.h"
 #include "TakeHistory.h"
 
 #include <QPoint>
@@ -273,13 +274,21 @@ TEST_F(Shell, TheAudioTabMetersTheChosenMicrophoneAndOneThatIsGoneFallsBackWithA
     ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("inputDevice"), QString()}).exitCode, 0);
 }
 
-TEST_F(Shell, TheStatusWindowListsTheNewestTakesToCopyAgain)
+TEST_F(Shell, TheStatusWindowListsTheNewestTakesToCopyAgainAndSendsAFailedOneAgain)
 {
-    // Takes of earlier runs, in the history the application keeps.
+    // Takes of earlier runs, in the history the application keeps: one
+    // whose service failed, with its audio kept.
     TakeHistory history(TakeHistory::defaultPath());
+    const QDateTime failedAt = QDateTime::currentDateTime().addSecs(-60);
+    const QString audio = history.audioFolder().newFile(failedAt);
+    TakeAudioWriter writer;
+    ASSERT_TRUE(writer.open(audio));
+    ASSERT_TRUE(writer.write(QByteArray(16000, '\x20')) && writer.finish());
+    ASSERT_TRUE(history.append({failedAt, AppMode::VoiceInput, {}, {}, QString::fromLatin1(TakeRecord::kFailed), -1,
+                                audio, writer.lengthMs()}));
     const QString said = QStringLiteral("上次粘贴失败的那句话 %1").arg(QDateTime::currentMSecsSinceEpoch());
     ASSERT_TRUE(history.append({QDateTime::currentDateTime(), AppMode::VoiceInput, said, {},
-                                QString::fromLatin1(TakeRecord::kClipboard), 500}));
+                                QString::fromLatin1(TakeRecord::kClipboard), 500, {}, -1}));
     ASSERT_TRUE(waitUntil([&] { return trayIcon().has_value(); }, 5000));
     ASSERT_TRUE(clickTray("1"));
     ASSERT_TRUE(waitUntil([&] { return windows(QStringLiteral("Quillwren")) == 1; }, 5000));
@@ -293,6 +302,18 @@ TEST_F(Shell, TheStatusWindowListsTheNewestTakesToCopyAgain)
         return toolOutput(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
                                                     QStringLiteral("-o")}) == said;
     }, 3000)) << "its words are not on the clipboard";
+
+    useScenario(R"({"recognition":{"sentences":["按钮找回的话。"]}})");
+    const QString retry = QStringLiteral("重试：") + failedAt.toString(QStringLiteral("MM-dd HH:mm:ss"));
+    ASSERT_TRUE(act({QStringLiteral("press"), QStringLiteral("Quillwren"), retry})) << "the failed take has no retry";
+    EXPECT_TRUE(waitUntil([&] {
+        return toolOutput(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                                                    QStringLiteral("-o")}) == QStringLiteral("按钮找回的话。");
+    }, 8000)) << "the retried words are not on the clipboard";
+    const QList<TakeRecord> takes = history.newest();
+    ASSERT_EQ(takes.size(), 2);
+    EXPECT_EQ(takes[1].text, QStringLiteral("按钮找回的话。"));
+    EXPECT_EQ(takes[1].ending, QLatin1String(TakeRecord::kClipboard));
 }
 
 TEST_F(Shell, ShiftOneInAnotherApplicationIsItsOwn)

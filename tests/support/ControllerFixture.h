@@ -36,7 +36,7 @@ protected:
         controller.reset();
         controller = std::make_unique<AppViewModel>(AppViewModel::Services{
             settings, [this] { return keyOf(storedKey); }, recognizer, *monitor, recorder, service, desktop, player,
-            scheduler, [this] { return accessibilityProblem; }});
+            scheduler, [this] { return accessibilityProblem; }, audioKeeper});
         TestSupport::settle(10);
     }
 
@@ -67,6 +67,7 @@ protected:
     SettingsStore settings{store};
     std::optional<QString> storedKey = QStringLiteral("sk-test-0123456789");
     QString accessibilityProblem;
+    TakeAudioKeeper *audioKeeper = nullptr; // set before makeController()
     FakeSpeechRecognizer recognizer;
     AudioRecorderService recorder;
     FakeModelService service;

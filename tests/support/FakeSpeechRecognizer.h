@@ -24,6 +24,7 @@ public:
     int starts = 0;
     int stops = 0;
     int cancels = 0;
+    int offlineRecordings = 0;
     bool warmedUp = false;
 
     bool isWarmedUp() const override { return warmedUp; }
@@ -66,6 +67,15 @@ public:
         setFinalTranscript(transcript);
         co_return;
     }
+
+    void recordWithoutService() override
+    {
+        ++offlineRecordings;
+        setConnectionTroubled(true);
+    }
+    // The take's audio as the real recogniser hands it over.
+    void hear(const QByteArray &pcm) { Q_EMIT takeAudio(pcm); }
+    void troubleConnection() { setConnectionTroubled(true); }
 
     void cancelRecognition() override
     {

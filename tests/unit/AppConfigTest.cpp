@@ -24,7 +24,7 @@ TEST(AppConfig, EncodesItsMembersInFieldOrder)
               kSevenMembers + R"(,"replacements":[],"keepHistory":true,"restoreClipboard":false,"keyRoute":"auto",)"
                               R"("serviceRegion":"beijing","workspaceId":"","asrLanguage":"auto",)"
                               R"("handsFreeVoiceInput":true,"handsFreeChatAssistant":false,"handsFreeLimitSeconds":300,)"
-                              R"("pauseMedia":true,"soundCues":false,"inputDevice":""})");
+                              R"("pauseMedia":true,"soundCues":false,"inputDevice":"","keepAudio":"failed"})");
 }
 
 TEST(AppConfig, ARecordWithoutTheLaterMembersLoadsAndABrokenOneKeepsTheRest)

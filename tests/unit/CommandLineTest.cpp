@@ -119,7 +119,7 @@ TEST_F(CommandLine, ShowPrintsBothRecordsAndWritesNothing)
               QJsonDocument::fromJson(ShortcutConfig::defaults().toJson()).toJson(QJsonDocument::Compact));
     const QJsonObject app = shown.value(QStringLiteral("appConfig")).toObject();
     EXPECT_EQ(app.value(QStringLiteral("llmModel")).toString(), QStringLiteral("qwen3.5-flash"));
-    EXPECT_EQ(app.size(), 20);
+    EXPECT_EQ(app.size(), 21);
     EXPECT_TRUE(app.value(QStringLiteral("keepHistory")).toBool());
     EXPECT_EQ(app.value(QStringLiteral("keyRoute")).toString(), QStringLiteral("auto"));
     EXPECT_EQ(app.value(QStringLiteral("serviceRegion")).toString(), QStringLiteral("beijing"));
@@ -297,7 +297,7 @@ TEST_F(CommandLine, HistoryPrintsTheNewestTakesAsTextOrJsonLinesAndClears)
     TakeHistory history(data.filePath(QStringLiteral("orvo/Quillwren/history.jsonl")));
     for (const QString &text : {QStringLiteral("第一条"), QStringLiteral("第二条"), QStringLiteral("第三条")})
         ASSERT_TRUE(history.append({QDateTime::currentDateTime(), AppMode::VoiceInput, text, {},
-                                    QString::fromLatin1(TakeRecord::kPasted), 300}));
+                                    QString::fromLatin1(TakeRecord::kPasted), 300, {}, -1}));
     const auto json = run({QStringLiteral("history"), QStringLiteral("--json"), QStringLiteral("-n"), QStringLiteral("2")});
     EXPECT_EQ(json.exitCode, 0);
     const QStringList lines = json.out.trimmed().split(QLatin1Char('\n'));

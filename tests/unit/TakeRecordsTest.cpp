@@ -1,6 +1,11 @@
 // What the controller tells the history about each take, and the user's
 // replacements applied to what was heard before it is typed or asked.
 #include "ControllerFixture.h"
+#include "TakeAudioFile.h"
+#include "TakeAudioKeeper.h"
+
+#include <QDir>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -69,16 +74,21 @@ TEST_F(TakeRecords, EachTakeWithWordsIsRecordedOnceWithHowItEnded)
     EXPECT_EQ(records[3].ending, QLatin1String(TakeRecord::kPasted));
 }
 
-TEST_F(TakeRecords, ATakeWithoutWordsIsNotRecordedAndAFailedAnswerIsMarkedFailed)
+TEST_F(TakeRecords, ATakeWithoutWordsIsRecordedOnlyWhenItFailedOrWasCancelledAndAFailedAnswerIsMarkedFailed)
 {
     recognizer.transcript.clear();
     take(ModifierMask::Option);
+    EXPECT_TRUE(records.isEmpty()) << "nothing said, nothing wrong: nothing to keep";
     activate(ModifierMask::Option); // cancelled before it had words
     source.key(23);
     keys->runTasks();
     ASSERT_TRUE(waitUntil([this] { return idle(); }));
     release();
-    EXPECT_TRUE(records.isEmpty());
+    ASSERT_EQ(records.size(), 1) << "a cancelled take can be sent again";
+    EXPECT_EQ(records[0].ending, QLatin1String(TakeRecord::kCancelled));
+    EXPECT_TRUE(records[0].text.isEmpty());
+    EXPECT_TRUE(records[0].audio.isEmpty()) << "no audio is kept without a keeper";
+    records.clear();
 
     recognizer.transcript = QStringLiteral("有人吗？");
     service.streamError = ServiceError::apiKeyMissing();
@@ -86,6 +96,99 @@ TEST_F(TakeRecords, ATakeWithoutWordsIsNotRecordedAndAFailedAnswerIsMarkedFailed
     ASSERT_EQ(records.size(), 1);
     EXPECT_EQ(records[0].ending, QLatin1String(TakeRecord::kFailed));
     EXPECT_TRUE(records[0].answer.isEmpty());
+}
+
+class KeptAudio : public TakeRecords
+{
+protected:
+    void SetUp() override
+    {
+        TakeRecords::SetUp();
+        audioKeeper = &keeper;
+        makeController();
+        QObject::connect(controller.get(), &AppViewModel::takeRecorded,
+                         [this](const TakeRecord &record) { records << record; });
+    }
+
+    void keep(const QString &which, bool history = true)
+    {
+        AppConfig config = settings.loadAppConfig();
+        config.keepAudio = which;
+        config.keepHistory = history;
+        settings.saveAppConfig(config);
+    }
+
+    // A take that hears pcm; cancelled by a combination, or released.
+    void takeHearing(const QByteArray &pcm, bool cancel = false)
+    {
+        activate(ModifierMask::Option);
+        recognizer.hear(pcm.left(1000));
+        recognizer.hear(pcm.mid(1000));
+        if (cancel) {
+            source.key(23);
+            keys->runTasks();
+        }
+        release();
+        ASSERT_TRUE(waitUntil([this] { return idle(); }));
+    }
+
+    QStringList files() const { return QDir(folder.path()).entryList(QDir::Files); }
+
+    QTemporaryDir folder;
+    TakeAudioKeeper keeper{TakeAudioFolder(folder.path())};
+    const QByteArray speech = QByteArray::fromRawData("\x10\x00\xf0\xff\x00\x40", 6).repeated(1600); // 300 ms
+};
+
+TEST_F(KeptAudio, IsKeptForTakesThatFailedOrWereCancelledOrLostTheirConnectionAsTheSettingSays)
+{
+    takeHearing(speech);
+    ASSERT_EQ(records.size(), 1);
+    EXPECT_TRUE(records[0].audio.isEmpty()) << "a take that went well keeps no audio by default";
+    EXPECT_TRUE(files().isEmpty());
+
+    // The connection dropped and came back: the words may miss a part.
+    recognizer.troubleConnection();
+    takeHearing(speech);
+    ASSERT_EQ(records.size(), 2);
+    EXPECT_EQ(records[1].ending, QLatin1String(TakeRecord::kPasted));
+    ASSERT_FALSE(records[1].audio.isEmpty());
+    EXPECT_EQ(records[1].audioMs, 300);
+    const std::optional<TakeAudio> kept = TakeAudio::read(records[1].audio);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->pcm, speech) << "sample for sample";
+    EXPECT_FALSE(kept->cutShort);
+
+    recognizer.transcript.clear();
+    takeHearing(speech, true);
+    ASSERT_EQ(records.size(), 3);
+    EXPECT_EQ(records[2].ending, QLatin1String(TakeRecord::kCancelled));
+    EXPECT_EQ(records[2].audioMs, 300) << "a cancelled take without words is kept with its audio";
+    EXPECT_EQ(files().size(), 2);
+
+    recognizer.transcript = QStringLiteral("都留着");
+    keep(QStringLiteral("all"));
+    takeHearing(speech);
+    EXPECT_FALSE(records.last().audio.isEmpty());
+    keep(QStringLiteral("none"));
+    takeHearing(speech, true);
+    EXPECT_TRUE(records.last().audio.isEmpty());
+    keep(QStringLiteral("all"), false);
+    takeHearing(speech, true);
+    EXPECT_TRUE(records.last().audio.isEmpty()) << "nothing is kept while the history is off";
+    EXPECT_EQ(files().size(), 3);
+}
+
+TEST_F(KeptAudio, ATakeThatCouldNotStartRecordsWithoutTheServiceAndIsKept)
+{
+    recognizer.startResult = ServiceError{QStringLiteral("ConnectionError"), -1, QStringLiteral("无法连接")};
+    activate(ModifierMask::Option);
+    ASSERT_TRUE(waitUntil([this] { return recognizer.offlineRecordings == 1; }));
+    recognizer.hear(speech);
+    release();
+    ASSERT_TRUE(waitUntil([this] { return idle(); }));
+    ASSERT_EQ(records.size(), 1);
+    EXPECT_EQ(records[0].ending, QLatin1String(TakeRecord::kFailed));
+    EXPECT_EQ(records[0].audioMs, 300);
 }
 
 } // namespace

@@ -77,9 +77,13 @@ QString usage()
         "  replace add FROM TO      replace FROM with TO in dictated text and questions\n"
         "  replace list             list the replacements, in the order they apply\n"
         "  replace remove FROM      remove the replacement of FROM\n"
-        "  history [-n N] [--json]  print the newest N takes (20), newest first; --json:\n"
-        "                           one JSON object per line\n"
-        "  history clear            empty the history\n"
+        "  history [-n N] [--json]  print the newest N takes (20), newest first and numbered;\n"
+        "                           --json: one JSON object per line (with the kept audio's\n"
+        "                           path and length, where there is one)\n"
+        "  history clear            empty the history and remove the kept audio\n"
+        "  retry [N]                send take N's kept audio again through the running\n"
+        "                           instance (default: the newest failed or cancelled take);\n"
+        "                           dictated text goes to the clipboard, a question is answered\n"
         "  devices                  list the microphones; * marks the one takes record from\n"
         "  monitor-keys             watch the mode keys and print each press, activation,\n"
         "                           release and cancellation until interrupted\n"
@@ -105,11 +109,13 @@ QString usage()
         "the mode's key records until its next press), handsFreeLimitSeconds (10 to 3600: the longest such\n"
         "take), pauseMedia (true|false: pause playing media players while you speak and while the\n"
         "answer is spoken), soundCues (true|false: a tone when recording starts and stops), inputDevice\n"
-        "(a microphone's name from `quillwren devices`; \"\" for the default), and\n"
+        "(a microphone's name from `quillwren devices`; \"\" for the default), keepAudio (failed|all|none:\n"
+        "whose audio is kept to be sent again with `quillwren retry`), and\n"
         "MODE.modifier (option|control|command|shift) and\n"
         "MODE.enabled (true|false) for MODE voiceInput, chatAssistant, bffReply.\n"
         "Keys: option = Alt, control = Ctrl, command = Super, shift = Shift.\n"
-        "The history lives in $XDG_DATA_HOME/orvo/Quillwren/history.jsonl (readable by you alone).\n"
+        "The history lives in $XDG_DATA_HOME/orvo/Quillwren/history.jsonl, the kept audio in audio/\n"
+        "beside it (the newest 50 takes, 200 MB at most; readable by you alone).\n"
         "The service: serviceRegion and workspaceId choose its hosts (`config show` prints them); a\n"
         "compatibleBaseURL of your own wins for chat and vision, $QUILLWREN_WS_URL for the WebSocket.\n"
         "\n"
@@ -148,6 +154,8 @@ int run(QCoreApplication &app, Application &application, const QStringList &args
         return InstanceCommands::settings(rest);
     if (command == QLatin1String("hold") || command == QLatin1String("release") || command == QLatin1String("toggle"))
         return InstanceCommands::binding(command, rest);
+    if (command == QLatin1String("retry"))
+        return InstanceCommands::retry(rest);
     if (command == QLatin1String("doctor")) {
         DoctorCommand doctor(application);
         return runTask(app, [&] { return doctor.run(rest); });

@@ -48,7 +48,8 @@ std::optional<QJsonValue> parseValue(const QString &member, const QJsonValue &cu
     // the default, so it is refused instead of silently dropped.
     const std::pair<const char *, const QStringList &> choices[] = {{"keyRoute", AppConfig::keyRoutes()},
                                                                    {"serviceRegion", AppConfig::serviceRegions()},
-                                                                   {"asrLanguage", AppConfig::asrLanguages()}};
+                                                                   {"asrLanguage", AppConfig::asrLanguages()},
+                                                                   {"keepAudio", AppConfig::keepAudioChoices()}};
     for (const auto &[name, values] : choices) {
         if (member == QLatin1String(name) && !values.contains(text)) {
             *problem = QStringLiteral("expects one of ") + values.join(QStringLiteral(", "));

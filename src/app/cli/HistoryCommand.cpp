@@ -39,15 +39,20 @@ int HistoryCommand::run(const QStringList &args)
             return Console::UsageError;
         }
     }
+    int number = 0;
     for (const TakeRecord &record : m_history.newest(count)) {
+        ++number;
         if (json) {
             Console::out(QString::fromUtf8(record.toJson()));
             continue;
         }
-        QString line = QStringLiteral("%1  %2  %3  %4").arg(record.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+        // Numbered as `quillwren retry N` takes them.
+        QString line = QStringLiteral("%1  ").arg(number) + QStringLiteral("%1  %2  %3  %4").arg(record.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
                                                           AppModes::rawValue(record.mode), record.ending, record.text);
         if (!record.answer.isEmpty())
             line += QStringLiteral("  →  ") + record.answer;
+        if (!record.audio.isEmpty())
+            line += QStringLiteral("  [audio %1 s]").arg(double(record.audioMs) / 1000, 0, 'f', 1);
         Console::out(line);
     }
     return Console::Success;

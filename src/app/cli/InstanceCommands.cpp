@@ -25,7 +25,8 @@ bool instanceRunning()
 
 // The running instance's reply to a method, or why there is none.
 template <typename T>
-std::optional<QDBusReply<T>> call(const char *method, const QVariantList &arguments = {})
+std::optional<QDBusReply<T>> call(const char *method, const QVariantList &arguments = {},
+                                  int timeoutMs = kCallTimeoutMs)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!instanceRunning()) {
@@ -34,7 +35,7 @@ std::optional<QDBusReply<T>> call(const char *method, const QVariantList &argume
     }
     QDBusInterface instance(QString::fromLatin1(DBusService::kServiceName), QString::fromLatin1(DBusService::kObjectPath),
                             QString::fromLatin1(DBusService::kInterface), bus);
-    instance.setTimeout(kCallTimeoutMs);
+    instance.setTimeout(timeoutMs);
     QDBusReply<T> reply = instance.callWithArgumentList(QDBus::Block, QString::fromLatin1(method), arguments);
     if (!reply.isValid()) {
         // A refusal of the instance's own carries its reason.
@@ -123,6 +124,25 @@ int binding(const QString &command, const QStringList &args)
     }
     const char *method = release ? "Release" : command == QLatin1String("hold") ? "Hold" : "Toggle";
     return call<void>(method, {mode}) ? Console::Success : Console::Failure;
+}
+
+int retry(const QStringList &args)
+{
+    bool ok = args.isEmpty();
+    const int n = args.size() == 1 ? args.first().toInt(&ok) : 0;
+    if (!ok || n < 0 || args.size() > 1) {
+        Console::err(QStringLiteral("usage: quillwren retry [N]   (N as `quillwren history` numbers the takes; "
+                                    "default: the newest failed or cancelled take with its audio)"));
+        return Console::UsageError;
+    }
+    // The answer comes once the take has been sent again, at the pace it
+    // was spoken, and finished: as long as the longest take, and then some.
+    constexpr int kRetryTimeoutMs = 2 * 3600 * 1000;
+    const auto reply = call<QString>("Retry", {n}, kRetryTimeoutMs);
+    if (!reply)
+        return Console::Failure;
+    Console::out(reply->value());
+    return Console::Success;
 }
 
 std::optional<QStringList> instanceCapabilities()

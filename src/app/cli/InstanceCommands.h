@@ -18,6 +18,9 @@ int settings(const QStringList &args);
 // the mode key going down and up, for the desktop's own key bindings. An
 // unknown mode is a usage error (2).
 int binding(const QString &command, const QStringList &args);
+// `retry [N]`: the running instance sends a kept take's audio again; prints
+// the status it ended with. 1 when it failed (why on standard error).
+int retry(const QStringList &args);
 // The running instance's capability lines; nullopt when none runs.
 std::optional<QStringList> instanceCapabilities();
 

@@ -5,6 +5,7 @@
 #include "Application.h"
 #include "Console.h"
 #include "DBusService.h"
+#include "HistoryRetry.h"
 #include "InterruptWatcher.h"
 #include "Log.h"
 
@@ -67,11 +68,13 @@ int RunCommand::run(QCoreApplication &app, const QStringList &args)
     dbus.setController(&m_application.controller());
     dbus.setKeyBindings(&m_application.keyBindings());
     dbus.setCapabilities([this] { return capabilityLines(m_application.capabilities()); });
+    dbus.setRetry([this](int n) { return m_application.historyRetry().retry(n); });
     QObject::connect(&dbus, &DBusService::settingsRequested, delegate.statusBarController(),
                      &StatusBarController::showSettings);
     const int status = app.exec();
     dbus.setController(nullptr);
     dbus.setKeyBindings(nullptr);
     dbus.setCapabilities({});
+    dbus.setRetry({});
     return status;
 }

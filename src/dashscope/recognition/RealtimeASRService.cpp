@@ -27,6 +27,7 @@ RealtimeASRService::RealtimeASRService(ApiKeyProvider apiKey, AudioCapture &audi
     QObject::connect(m_connection.get(), &RealtimeASRConnection::resultReceived, this, &RealtimeASRService::onResult);
     QObject::connect(m_connection.get(), &RealtimeASRConnection::taskEnded, this, &RealtimeASRService::onTaskEnded);
     QObject::connect(m_connection.get(), &RealtimeASRConnection::taskFailed, this, [this](const QString &message) {
+        setConnectionTroubled(true);
         setRecordingState(
             RecordingState::error(UserText::of(QT_TRANSLATE_NOOP("UserText", "识别错误：%1")).arg(message)));
     });
@@ -57,6 +58,8 @@ void RealtimeASRService::warmUp(const AppConfig &config)
         return;
     }
     Log::line(QStringLiteral("🔥 [RealtimeASR] 开始预热..."));
+    m_keepsAudio = config.keepAudio != QLatin1String("none");
+    setConnectionTroubled(false);
     m_warmUp = std::make_shared<WarmUp>(this);
     runWarmUp(config, m_warmUp);
 }
@@ -81,8 +84,13 @@ QCoro::Task<> RealtimeASRService::runWarmUp(AppConfig config, std::shared_ptr<Wa
             m_isWarmedUp = false;
             if (m_warmUp == warmUp)
                 m_warmUp.reset();
-            stopAudioEngine();
-            discardPreRoll();
+            if (m_keepsAudio && engineResult && m_phase == Phase::Idle) {
+                // The take goes on without the service: what is said is kept.
+                m_holdingAudio = true;
+            } else {
+                stopAudioEngine();
+                discardPreRoll();
+            }
         }
     } else if (!m_warmUp && !m_isWarmedUp && m_phase == Phase::Idle) {
         // Cancelled while the engine was still starting: it must not stay open.
@@ -94,7 +102,7 @@ QCoro::Task<> RealtimeASRService::runWarmUp(AppConfig config, std::shared_ptr<Wa
 
 void RealtimeASRService::cancelWarmUp()
 {
-    if (!m_warmUp && !m_isWarmedUp)
+    if (!m_warmUp && !m_isWarmedUp && !m_holdingAudio)
         return;
     Log::line(QStringLiteral("❌ [RealtimeASR] 取消预热..."));
     dropWarmUpAndRecording();
@@ -104,7 +112,10 @@ QCoro::Task<VoidResult> RealtimeASRService::connect(AppConfig config)
 {
     if (m_phase == Phase::Recording)
         m_phase = Phase::Reconnecting; // audio waits for the new task
-    stopAudioEngine();
+    // The microphone goes on through a reconnection, and while a take that
+    // could not reach the service holds it: what is said meanwhile is kept.
+    if (m_phase != Phase::Reconnecting && !m_holdingAudio)
+        stopAudioEngine();
     co_return co_await m_connection->open(config);
 }
 
@@ -112,6 +123,9 @@ QCoro::Task<VoidResult> RealtimeASRService::startRecognition(AppConfig config)
 {
     Log::line(QStringLiteral("🎤 [RealtimeASR] 开始实时识别..."));
     const quint64 take = m_takeId;
+    m_keepsAudio = config.keepAudio != QLatin1String("none");
+    if (!m_holdingAudio)
+        setConnectionTroubled(false);
     if (auto warmUp = m_warmUp) {
         Log::line(QStringLiteral("⏳ [RealtimeASR] 等待预热完成..."));
         co_await warmUp->done;
@@ -128,8 +142,10 @@ QCoro::Task<VoidResult> RealtimeASRService::startRecognition(AppConfig config)
         if (!m_connection->taskStarted() || m_connection->taskFinished())
             co_return ServiceError{QStringLiteral("ConnectionError"), -1,
                                    UserText::of(QT_TRANSLATE_NOOP("UserText", "ASR 任务未启动或已结束"))};
-        if (VoidResult engine = co_await setupAudioEngine(); !engine)
-            co_return engine;
+        if (!m_audio.isRunning()) {
+            if (VoidResult engine = co_await setupAudioEngine(); !engine)
+                co_return engine;
+        }
     }
     if (!co_await m_audio.requestPermission())
         co_return ServiceError{QStringLiteral("PermissionError"), -1,
@@ -140,7 +156,8 @@ QCoro::Task<VoidResult> RealtimeASRService::startRecognition(AppConfig config)
     }
 
     m_phase = Phase::Recording;
-    sendPreRoll(); // before any live buffer can arrive: this is one turn of the event loop
+    m_holdingAudio = false;
+    sendPreRoll(true); // before any live buffer can arrive: this is one turn of the event loop
     m_transcript.reset();
     m_reconnectAttempts = 0;
     m_currentConfig = config;
@@ -156,14 +173,17 @@ QCoro::Task<VoidResult> RealtimeASRService::startRecognition(AppConfig config)
 QCoro::Task<> RealtimeASRService::stopRecognition()
 {
     Log::line(QStringLiteral("⏹️ [RealtimeASR] 停止识别..."));
-    if (m_phase == Phase::Recording && m_audio.isRunning() && m_timings.captureTail.count() > 0) {
+    const bool recording = m_phase != Phase::Idle;
+    if (recording && m_audio.isRunning() && m_timings.captureTail.count() > 0) {
         Log::line(QStringLiteral("⏳ [RealtimeASR] 松键后继续录音 %1 ms，收齐最后的语音").arg(m_timings.captureTail.count()));
         co_await delay(*m_scheduler, m_timings.captureTail);
     }
-    // The unfinished last buffer goes up too (only while the task takes audio).
-    if (m_phase == Phase::Recording)
+    // The unfinished last buffer goes up too (only while the task takes audio;
+    // it is kept either way).
+    if (m_phase != Phase::Idle)
         m_audio.finish();
     m_phase = Phase::Idle;
+    m_holdingAudio = false;
     discardPreRoll();
     m_currentConfig.reset();
     stopKeepAlive();
@@ -203,6 +223,31 @@ void RealtimeASRService::cancelRecognition()
     setFinalTranscript(QString());
 }
 
+void RealtimeASRService::recordWithoutService()
+{
+    if (m_phase != Phase::Idle || !m_keepsAudio)
+        return;
+    Log::line(QStringLiteral("💾 [RealtimeASR] 无法连接服务，继续录音以保留本次音频"));
+    setConnectionTroubled(true);
+    m_phase = Phase::Offline;
+    m_holdingAudio = false;
+    sendPreRoll(true);
+    if (!m_audio.isRunning())
+        runWithoutService(m_takeId);
+}
+
+QCoro::Task<> RealtimeASRService::runWithoutService(quint64 take)
+{
+    const VoidResult started = co_await setupAudioEngine();
+    if (take != m_takeId || m_phase != Phase::Offline) {
+        if (started && m_phase == Phase::Idle)
+            stopAudioEngine(); // stopped or cancelled meanwhile
+        co_return;
+    }
+    if (!started)
+        Log::line(QStringLiteral("❌ [RealtimeASR] 音频引擎启动失败，本次音频无法保留：") + started.error().description);
+}
+
 void RealtimeASRService::dropWarmUpAndRecording()
 {
     if (auto warmUp = std::exchange(m_warmUp, {}))
@@ -214,6 +259,7 @@ void RealtimeASRService::dropWarmUpAndRecording()
 void RealtimeASRService::abandonRecording()
 {
     m_phase = Phase::Idle;
+    m_holdingAudio = false;
     discardPreRoll(); // a cancelled press: what was heard is dropped, never sent
     m_reconnectAttempts = 0;
     m_transcript.reset();
@@ -257,6 +303,8 @@ void RealtimeASRService::onTaskEnded(const std::optional<QString> &finalText)
 
 void RealtimeASRService::onConnectionLost(const ServiceError &error)
 {
+    if (m_phase != Phase::Idle)
+        setConnectionTroubled(true);
     if (m_phase == Phase::Recording && m_currentConfig) {
         attemptReconnect(*m_currentConfig, m_connection->generation());
         return;
@@ -300,13 +348,14 @@ QCoro::Task<> RealtimeASRService::runReconnect(AppConfig config, qint64 generati
         co_return;
     }
     VoidResult result = co_await connect(config); // a new task: its flags start afresh
-    if (result)
+    if (result && !m_audio.isRunning())
         result = co_await setupAudioEngine();
     if (result) {
         // Audio flows into the new task again while the user still records.
         if (m_phase == Phase::Reconnecting)
             m_phase = Phase::Recording;
         setCurrentTranscript(m_transcript.transcript());
+        sendPreRoll(false); // what was said while it reconnected
         Log::line(QStringLiteral("✅ [RealtimeASR] 断线重连成功，继续录音"));
         co_return;
     }
@@ -373,23 +422,35 @@ void RealtimeASRService::onAudio(const QByteArray &pcm)
     // held before that, it waits in the pre-roll.
     if (m_phase == Phase::Recording) {
         m_connection->sendAudio(pcm);
+        Q_EMIT takeAudio(pcm);
         return;
     }
-    if (m_phase != Phase::Idle || (!m_warmUp && !m_isWarmedUp))
+    if (m_phase == Phase::Offline) {
+        Q_EMIT takeAudio(pcm);
         return;
+    }
+    if (m_phase == Phase::Reconnecting) {
+        // Kept now, sent once the new task runs.
+        Q_EMIT takeAudio(pcm);
+    } else if (!m_warmUp && !m_isWarmedUp && !m_holdingAudio) {
+        return;
+    }
     if (m_preRoll.append(pcm) && !std::exchange(m_preRollTrimmed, true)) {
         Log::line(QStringLiteral("⚠️ [RealtimeASR] 录音开始前的音频超过 %1 ms，只保留最近的 %1 ms")
                       .arg(kPreRollBytes / kBytesPerMs));
     }
 }
 
-void RealtimeASRService::sendPreRoll()
+void RealtimeASRService::sendPreRoll(bool keep)
 {
     const QList<QByteArray> buffers = m_preRoll.take();
     m_preRollTrimmed = false;
     qsizetype bytes = 0;
     for (const QByteArray &pcm : buffers) {
-        m_connection->sendAudio(pcm);
+        if (m_phase != Phase::Offline)
+            m_connection->sendAudio(pcm);
+        if (keep)
+            Q_EMIT takeAudio(pcm);
         bytes += pcm.size();
     }
     if (!buffers.isEmpty())

@@ -53,6 +53,7 @@ public:
         Idle,         // not recording: no audio goes up
         Recording,    // audio streams into the running task
         Reconnecting, // the user still records, the task is being replaced; audio waits
+        Offline,      // the task could not start: audio is only kept
     };
 
     // The scheduler defaults to the Qt event loop. An empty endpoint: each
@@ -82,6 +83,7 @@ public:
     // as finalTranscript.
     QCoro::Task<> stopRecognition() override;
     void cancelRecognition() override;
+    void recordWithoutService() override;
     // Closes everything and releases every wait.
     void disconnect();
 
@@ -113,9 +115,11 @@ private:
     QCoro::Task<VoidResult> setupAudioEngine();
     void stopAudioEngine();
     void onAudio(const QByteArray &pcm);
-    // Sends what the microphone heard before the recording started, in order.
-    void sendPreRoll();
+    // Sends what the microphone heard before the recording started, in
+    // order (and hands it over as the take's audio when keep is set).
+    void sendPreRoll(bool keep);
     void discardPreRoll();
+    QCoro::Task<> runWithoutService(quint64 take);
     void handleAudioConfigurationChange();
     QCoro::Task<> restartAudioEngine();
 
@@ -135,6 +139,10 @@ private:
     bool m_isWarmedUp = false;
     PreRollBuffer m_preRoll{kPreRollBytes};
     bool m_preRollTrimmed = false;
+    // A warm-up failed while the take's audio is to be kept: the microphone
+    // stays open and fills the pre-roll until the start or a cancellation.
+    bool m_holdingAudio = false;
+    bool m_keepsAudio = true; // the take's settings keep its audio
     std::shared_ptr<WarmUp> m_warmUp;
     std::unique_ptr<ScheduledTimer> m_keepAlive;
     // Counts cancelled takes: a start that was waiting when its take was

@@ -46,12 +46,24 @@ public:
     // closes, nothing more is sent, the task is ended and its text is never
     // published; a start still under way fails with a cancellation.
     virtual void cancelRecognition() = 0;
+    // The take could not start on the service: the microphone records it
+    // all the same, for its kept audio (takeAudio), until the stop or a
+    // cancellation. Does nothing while a recording runs.
+    virtual void recordWithoutService() = 0;
+
+    // Whether the take now under way (or the last one) lost or never had
+    // its connection, or the service failed it: its transcript may miss
+    // what was said then, even when a reconnection saved the rest.
+    bool connectionTroubled() const { return m_connectionTroubled; }
 
 Q_SIGNALS:
     void currentTranscriptChanged(const QString &text);
     void finalTranscriptChanged(const QString &text);
     void isRecordingChanged(bool recording);
     void audioLevelChanged(float level);
+    // Each piece of the take's audio, from what was heard before the
+    // recording started to the tail, whether or not it reached the service.
+    void takeAudio(const QByteArray &pcm16k);
 
 protected:
     void setCurrentTranscript(const QString &text)
@@ -76,7 +88,10 @@ protected:
             Q_EMIT audioLevelChanged(level);
     }
 
+    void setConnectionTroubled(bool troubled) { m_connectionTroubled = troubled; }
+
 private:
+    bool m_connectionTroubled = false;
     QString m_currentTranscript;
     QString m_finalTranscript;
     bool m_isRecording = false;
