@@ -24,6 +24,13 @@ using ApplicationFaults = RunningApplicationWithShortWaits;
 class KeptTakes : public RunningApplicationWithShortWaits
 {
 protected:
+    void SetUp() override
+    {
+        RunningApplicationWithShortWaits::SetUp();
+        // The session's history is shared: earlier tests' takes go first.
+        ASSERT_EQ(run({QStringLiteral("history"), QStringLiteral("clear")}).exitCode, 0);
+    }
+
     // Holds the key while a tone of the length plays into the microphone,
     // then lets it go; the key is pressed again mid-way for a cancellation.
     void holdSpeaking(const QString &key, double seconds, bool cancel = false)
