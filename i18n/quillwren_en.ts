@@ -242,6 +242,69 @@
     </message>
 </context>
 <context>
+    <name>HotWordsBox</name>
+    <message>
+        <source>热词</source>
+        <translation>Hot words</translation>
+    </message>
+    <message>
+        <source>教给语音识别的词（人名、产品名、术语），权重 1–5，默认 4；非英文的词最多 15 个字</source>
+        <translation>Words taught to the recogniser (names, products, jargon), weight 1–5, 4 by default; at most 15 characters for a non-English word</translation>
+    </message>
+    <message>
+        <source>热词列表</source>
+        <translation>Hot word list</translation>
+    </message>
+    <message>
+        <source>新热词</source>
+        <translation>New hot word</translation>
+    </message>
+    <message>
+        <source>热词权重</source>
+        <translation>Hot word weight</translation>
+    </message>
+    <message>
+        <source>添加热词</source>
+        <translation>Add hot word</translation>
+    </message>
+    <message>
+        <source>删除所选热词</source>
+        <translation>Remove selected hot word</translation>
+    </message>
+    <message>
+        <source>热词错误</source>
+        <translation>Hot word error</translation>
+    </message>
+    <message>
+        <source>热词同步状态</source>
+        <translation>Hot word sync state</translation>
+    </message>
+    <message>
+        <source>%1（权重 %2）</source>
+        <translation>%1 (weight %2)</translation>
+    </message>
+    <message>
+        <source>正在同步...</source>
+        <translation>Syncing...</translation>
+    </message>
+    <message>
+        <source>没有热词</source>
+        <translation>No hot words</translation>
+    </message>
+    <message>
+        <source>已同步</source>
+        <translation>Synced</translation>
+    </message>
+    <message>
+        <source>尚未同步</source>
+        <translation>Not synced yet</translation>
+    </message>
+    <message>
+        <source>同步失败：%1</source>
+        <translation>Sync failed: %1</translation>
+    </message>
+</context>
+<context>
     <name>KeyRouteBox</name>
     <message>
         <source>读取按键的方式</source>

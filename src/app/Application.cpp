@@ -27,6 +27,7 @@
 #include "HistoryRetry.h"
 #include "TakeAudioKeeper.h"
 #include "TakeHistory.h"
+#include "Vocabulary.h"
 #include "TakeSurroundings.h"
 #include "UserText.h"
 #include "wayland/WaylandDesktopBackend.h"
@@ -354,6 +355,20 @@ AppViewModel &Application::controller()
                                                             [this] { return settings().loadAppConfig(); });
     }
     return *m_controller;
+}
+
+QCoro::Task<> Application::syncHotWords()
+{
+    const QString model = QString::fromLatin1(RealtimeASRConnection::kModel);
+    const AppConfig config = settings().loadAppConfig();
+    const Vocabulary::Sync state = Vocabulary::state(config, model);
+    if (state == Vocabulary::Sync::Synced || state == Vocabulary::Sync::NoWords)
+        co_return;
+    const std::optional<QString> key = co_await configuredKey(apiKeyProvider());
+    if (!key)
+        co_return;
+    const VocabularyState synced = co_await Vocabulary::sync(*key, config, model);
+    settings().saveAppConfigMember(&AppConfig::vocabulary, synced);
 }
 
 HistoryRetry &Application::historyRetry()

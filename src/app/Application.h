@@ -98,6 +98,9 @@ public:
     AppViewModel &controller();
     // Sends the history's takes again through the controller.
     HistoryRetry &historyRetry();
+    // Syncs the hot words to the service's vocabulary when they are not
+    // (a change made while no instance ran, or a sync that failed).
+    QCoro::Task<> syncHotWords();
     FloatingBallWindowManager &indicator();
     // What a settings window's view model works with.
     SettingsViewModel::Services settingsServices();

@@ -31,6 +31,8 @@ const QString kPauseMedia = QStringLiteral("pauseMedia");
 const QString kSoundCues = QStringLiteral("soundCues");
 const QString kInputDevice = QStringLiteral("inputDevice");
 const QString kKeepAudio = QStringLiteral("keepAudio");
+const QString kHotWords = QStringLiteral("hotWords");
+const QString kVocabulary = QStringLiteral("vocabulary");
 const QString kHandsFreeLimitSeconds = QStringLiteral("handsFreeLimitSeconds");
 const QString kFrom = QStringLiteral("from");
 const QString kTo = QStringLiteral("to");
@@ -112,6 +114,8 @@ QByteArray AppConfig::toJson() const
     writer.add(kSoundCues, soundCues);
     writer.add(kInputDevice, inputDevice);
     writer.add(kKeepAudio, keepAudio);
+    writer.add(kHotWords, HotWords::toJson(hotWords));
+    writer.add(kVocabulary, HotWords::stateToJson(vocabulary));
     return writer.bytes();
 }
 
@@ -159,5 +163,7 @@ std::optional<AppConfig> AppConfig::fromJson(const QByteArray &json)
     const QString keep = Json::stringMember(*object, kKeepAudio).value_or(QString());
     if (keepAudioChoices().contains(keep))
         result.keepAudio = keep;
+    result.hotWords = HotWords::fromJson(object->value(kHotWords)).value_or(QList<HotWord>());
+    result.vocabulary = HotWords::stateFromJson(object->value(kVocabulary));
     return result;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HotWords.h"
 #include "TextReplacements.h"
 
 #include <QByteArray>
@@ -69,6 +70,10 @@ struct AppConfig
     // Which takes' audio is kept beside the history, to be sent again:
     // "failed" (those that failed or were cancelled), "all" or "none".
     QString keepAudio = QStringLiteral("failed");
+    // The user's words, taught to the recogniser as a vocabulary of the
+    // service, and where that vocabulary stands.
+    QList<HotWord> hotWords;
+    VocabularyState vocabulary;
 
     friend bool operator==(const AppConfig &, const AppConfig &) = default;
 
@@ -90,7 +95,7 @@ struct AppConfig
     // the later ones ("replacements", "keepHistory", "restoreClipboard",
     // "keyRoute", "serviceRegion", "workspaceId", "asrLanguage",
     // "handsFreeVoiceInput", "handsFreeChatAssistant", "handsFreeLimitSeconds",
-    // "pauseMedia", "soundCues", "inputDevice", "keepAudio") are optional
+    // "pauseMedia", "soundCues", "inputDevice", "keepAudio", "hotWords", "vocabulary") are optional
     // (a record written before them loads) and take their defaults when
     // malformed; extra members ignored.
     static std::optional<AppConfig> fromJson(const QByteArray &json);

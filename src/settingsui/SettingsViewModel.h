@@ -80,6 +80,7 @@ public:
     const AppConfig &appConfig() const { return m_appConfig; }
     // The stored records, for pages that save each change at once.
     SettingsStore &settingsStore() const { return m_services.settings; }
+    const ApiKeyProvider &apiKeyReader() const { return m_services.readApiKey; }
     AudioInputWatcher *audioInputs() const { return m_services.audioInputs; }
     const KeyRouteChoices &keyRoutes() const { return m_services.keyRoutes; }
 

@@ -32,7 +32,7 @@ SettingsWindow::SettingsWindow(SettingsViewModel::Services services, QWidget *pa
     m_tabs->addTab(m_apiKeyPage, Symbols::icon(QStringLiteral("key.fill"), symbolColor), tr("API 配置"));
     m_tabs->addTab(m_modelPage, Symbols::icon(QStringLiteral("cpu.fill"), symbolColor), tr("模型设置"));
     m_tabs->addTab(m_shortcutPage, Symbols::icon(QStringLiteral("keyboard.fill"), symbolColor), tr("快捷键"));
-    m_tabs->addTab(new TextPage(m_model->settingsStore(), m_tabs),
+    m_tabs->addTab(new TextPage(m_model->settingsStore(), m_model->apiKeyReader(), m_tabs),
                    Symbols::icon(QStringLiteral("text.bubble.fill"), symbolColor), tr("文字与历史"));
     m_audioPage = new AudioPage(m_model->settingsStore(), m_model->audioInputs(), m_tabs);
     m_tabs->addTab(m_audioPage, Symbols::icon(QStringLiteral("mic.fill"), symbolColor), tr("音频"));

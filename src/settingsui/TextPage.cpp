@@ -1,5 +1,6 @@
 #include "TextPage.h"
 
+#include "HotWordsBox.h"
 #include "SettingsStore.h"
 #include "SettingsWidgets.h"
 #include "TakeHistory.h"
@@ -16,10 +17,11 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-TextPage::TextPage(SettingsStore &store, QWidget *parent) : QWidget(parent), m_store(store)
+TextPage::TextPage(SettingsStore &store, ApiKeyProvider apiKey, QWidget *parent) : QWidget(parent), m_store(store)
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
+    layout->addWidget(new HotWordsBox(store, std::move(apiKey), this));
 
     auto *replacements = new QGroupBox(tr("替换表"), this);
     auto *replacementLayout = new QVBoxLayout(replacements);

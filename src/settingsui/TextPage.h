@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ApiKeyProvider.h"
 #include "AppConfig.h"
 
 #include <QWidget>
@@ -9,8 +10,8 @@ class QLineEdit;
 class QTableWidget;
 class SettingsStore;
 
-// The settings of the user's words: the replacements applied to what the
-// recogniser heard, whether takes are kept in the history (and clearing
+// The settings of the user's words: the hot words taught to the recogniser,
+// the replacements applied to what it heard, whether takes are kept in the history (and clearing
 // it), and whether the clipboard is given back after a paste. Each change
 // is saved at once, into the stored record as it stands (the command line
 // may have changed it meanwhile).
@@ -19,7 +20,7 @@ class TextPage : public QWidget
     Q_OBJECT
 
 public:
-    explicit TextPage(SettingsStore &store, QWidget *parent = nullptr);
+    TextPage(SettingsStore &store, ApiKeyProvider apiKey, QWidget *parent = nullptr);
 
 private:
     void showReplacements();

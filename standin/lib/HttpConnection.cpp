@@ -70,6 +70,8 @@ void HttpConnection::handle(const HttpRequest &request)
     }
     if (request.path.endsWith(QLatin1String("/models")) && request.method == "GET")
         return listModels(request);
+    if (request.path.endsWith(QLatin1String("/services/audio/asr/customization")) && request.method == "POST")
+        return customize(request);
     m_server.recorder().record({{QStringLiteral("kind"), QStringLiteral("http-request")},
                                 {QStringLiteral("connection"), m_id},
                                 {QStringLiteral("method"), QString::fromUtf8(request.method)},
@@ -77,6 +79,38 @@ void HttpConnection::handle(const HttpRequest &request)
                                 {QStringLiteral("host"), request.hostName()},
                                 {QStringLiteral("status"), 404}});
     m_socket->write(httpResponse(404, "text/plain", "no such endpoint: " + request.path.toUtf8()));
+}
+
+void HttpConnection::customize(const HttpRequest &request)
+{
+    const QJsonObject body = QJsonDocument::fromJson(request.body).object();
+    const Fault &fault = m_server.scenario().customization.fault;
+    VocabularyStore::Answer answer;
+    if (!authorized(request)) {
+        answer = {401, {{QStringLiteral("code"), QStringLiteral("InvalidApiKey")},
+                        {QStringLiteral("message"), QStringLiteral("Invalid API-key provided.")}}};
+    } else if (fault.is("http-error")) {
+        answer = {fault.intOption("status", 500), {{QStringLiteral("code"), QStringLiteral("InternalError")},
+                                                   {QStringLiteral("message"), fault.stringOption("message", QStringLiteral("scripted failure"))}}};
+    } else {
+        answer = m_server.vocabularies().handle(body, m_server.scenario().recognition.models);
+        if (m_server.scenario().customization.omitId) {
+            QJsonObject output = answer.body.value(QStringLiteral("output")).toObject();
+            output.remove(QStringLiteral("vocabulary_id"));
+            answer.body.insert(QStringLiteral("output"), output);
+        }
+    }
+    m_server.recorder().record({{QStringLiteral("kind"), QStringLiteral("customization")},
+                                {QStringLiteral("connection"), m_id},
+                                {QStringLiteral("path"), request.path},
+                                {QStringLiteral("host"), request.hostName()},
+                                {QStringLiteral("json"), body},
+                                {QStringLiteral("status"), answer.status},
+                                {QStringLiteral("answer"), answer.body}});
+    if (fault.is("never-answer"))
+        return;
+    m_socket->write(httpResponse(answer.status, "application/json",
+                                 QJsonDocument(answer.body).toJson(QJsonDocument::Compact)));
 }
 
 void HttpConnection::listModels(const HttpRequest &request)

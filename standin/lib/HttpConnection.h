@@ -26,6 +26,8 @@ private:
     void handleControl(const HttpRequest &request);
     void upgrade(const HttpRequest &request);
     void listModels(const HttpRequest &request);
+    // The custom vocabularies' request (the five actions).
+    void customize(const HttpRequest &request);
     bool authorized(const HttpRequest &request) const;
 
     QTcpSocket *m_socket;

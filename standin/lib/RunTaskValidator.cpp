@@ -125,6 +125,9 @@ QString recognition(const QJsonObject &frame, const QStringList &models)
         if (hints.isEmpty() || !known.contains(hints.first().toString()))
             return QStringLiteral("payload.parameters.language_hints must be a list whose first item is \"zh\", \"en\" or \"ja\"");
     }
+    // Optional: the ID of a custom vocabulary (the user's hot words).
+    if (parameters.contains(QStringLiteral("vocabulary_id")) && !parameters.take(QStringLiteral("vocabulary_id")).isString())
+        return QStringLiteral("payload.parameters.vocabulary_id must be a string");
     if (QString problem = check(parameters, QStringLiteral("payload.parameters"),
                                 {{"sample_rate", Member::Integer, 16000},
                                  {"format", Member::String, QStringLiteral("pcm")},

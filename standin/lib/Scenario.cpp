@@ -187,7 +187,7 @@ std::optional<Scenario> Scenario::fromJson(const QByteArray &json, QString *erro
     }
     Scenario scenario;
     QJsonObject root = document.object();
-    for (const char *name : {"recognition", "synthesis", "chat", "vision"})
+    for (const char *name : {"recognition", "synthesis", "chat", "vision", "customization"})
         root.remove(QLatin1String(name));
     Reader top(root, QStringLiteral("the scenario"), error);
     top.string("apiKey", scenario.apiKey);
@@ -256,6 +256,12 @@ std::optional<Scenario> Scenario::fromJson(const QByteArray &json, QString *erro
         r.integer("delayMs", s.delayMs);
         r.strings("models", s.models);
         r.fault(s.fault);
+        r.finish();
+    }
+    {
+        Reader r(section(object, "customization", error), QStringLiteral("customization"), error);
+        r.boolean("omitId", scenario.customization.omitId);
+        r.fault(scenario.customization.fault);
         r.finish();
     }
     if (!error->isEmpty())

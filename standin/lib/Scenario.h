@@ -97,6 +97,14 @@ struct VisionScript
     Fault fault;
 };
 
+// The custom vocabularies' requests: a fault ("http-error", "never-answer")
+// instead of the answer, or a create answered without its ID.
+struct CustomizationScript
+{
+    bool omitId = false;
+    Fault fault;
+};
+
 // What the stand-in answers, per kind of request. Read from a JSON file at
 // start and replaceable while running; every member is optional.
 struct Scenario
@@ -110,6 +118,7 @@ struct Scenario
     SynthesisScript synthesis;
     ChatScript chat;
     VisionScript vision;
+    CustomizationScript customization;
 
     // Nothing and a message naming the offending member on error.
     static std::optional<Scenario> fromJson(const QByteArray &json, QString *error);

@@ -84,6 +84,11 @@ QString StandinServer::compatibleBaseUrl() const
     return QStringLiteral("%1://127.0.0.1:%2/compatible-mode/v1").arg(m_tls ? "https" : "http").arg(port());
 }
 
+QString StandinServer::nativeBaseUrl() const
+{
+    return QStringLiteral("%1://127.0.0.1:%2/api/v1").arg(m_tls ? "https" : "http").arg(port());
+}
+
 void StandinServer::acceptConnections()
 {
     while (QTcpSocket *socket = m_server->nextPendingConnection())

@@ -2,6 +2,7 @@
 
 #include "Recorder.h"
 #include "Scenario.h"
+#include "VocabularyStore.h"
 
 #include <QObject>
 #include <QUrl>
@@ -39,10 +40,13 @@ public:
     QUrl webSocketUrl() const;
     // http://127.0.0.1:PORT/compatible-mode/v1 (https:// over TLS)
     QString compatibleBaseUrl() const;
+    // The native interface's base (the custom vocabularies), on this server.
+    QString nativeBaseUrl() const;
 
     const Scenario &scenario() const { return m_scenario; }
     void setScenario(const Scenario &scenario) { m_scenario = scenario; }
     Recorder &recorder() { return m_recorder; }
+    VocabularyStore &vocabularies() { return m_vocabularies; }
     const Recorder &recorder() const { return m_recorder; }
 
     int nextConnectionId() { return ++m_connections; }
@@ -53,6 +57,7 @@ private:
     QTcpServer *m_server;
     Scenario m_scenario;
     Recorder m_recorder;
+    VocabularyStore m_vocabularies;
     int m_connections = 0;
     bool m_tls = false;
 };

@@ -146,6 +146,16 @@ void WsSession::handleRunTask(const QJsonObject &frame)
                                                       : RunTaskValidator::recognition(frame, m_recognition.models);
     if (!problem.isEmpty())
         return failTask(QStringLiteral("InvalidParameter"), problem);
+    const QJsonObject payload = frame.value(QStringLiteral("payload")).toObject();
+    if (const QJsonValue vocabulary = payload[QStringLiteral("parameters")][QStringLiteral("vocabulary_id")];
+        m_kind == Kind::Recognition && vocabulary.isString()) {
+        const QString id = vocabulary.toString();
+        record({{QStringLiteral("kind"), QStringLiteral("asr-vocabulary")},
+                {QStringLiteral("vocabulary_id"), id},
+                {QStringLiteral("known"), m_server.vocabularies().contains(id)},
+                {QStringLiteral("target_model"), m_server.vocabularies().targetOf(id)},
+                {QStringLiteral("model"), payload[QStringLiteral("model")].toString()}});
+    }
 
     if (fault().is("never-answer") && fault().stringOption("at", QStringLiteral("connect")) == QLatin1String("connect"))
         return;

@@ -15,6 +15,7 @@ void CommandFixture::SetUp()
     // The session's audio server authenticates its clients by the cookie in the session's config folder.
     env.insert(QStringLiteral("PULSE_COOKIE"), qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/pulse/cookie"));
     env.insert(QStringLiteral("QUILLWREN_WS_URL"), server.webSocketUrl().toString());
+    env.insert(QStringLiteral("QUILLWREN_NATIVE_URL"), server.nativeBaseUrl());
     ASSERT_EQ(run({QStringLiteral("key"), QStringLiteral("set")}, key().toUtf8()).exitCode, 0);
     ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("compatibleBaseURL"),
                    server.compatibleBaseUrl()}).exitCode, 0);

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QImage>
+#include <QJsonArray>
 #include <QJsonObject>
 
 namespace {
@@ -98,6 +99,97 @@ TEST_F(ModelCommands, TranscribeSendsAWavFileAsMicrophoneAudioAndPrintsTheTransc
         EXPECT_EQ(bad.exitCode, 2) << args.join(QLatin1Char(' ')).toStdString();
         EXPECT_FALSE(bad.err.isEmpty());
     }
+}
+
+// `quillwren words`: the hot words synced to the service's vocabulary, and
+// the run-tasks that name it.
+TEST_F(ModelCommands, HotWordsAreSyncedToOneVocabularyThatEveryTakeNames)
+{
+    const auto customizations = [this] { return server.recorder().recordsOfKind(QStringLiteral("customization")); };
+    const auto input = [&](qsizetype i) { return customizations().at(i)[QStringLiteral("json")][QStringLiteral("input")].toObject(); };
+    QTemporaryDir dir;
+    const QString tone = writeTone(dir.filePath(QStringLiteral("tone.wav")), 16000, 1, 0.5);
+    const auto transcribe = [&] {
+        return run({QStringLiteral("transcribe"), QStringLiteral("--input"), tone, QStringLiteral("--fast")});
+    };
+
+    auto added = run({QStringLiteral("words"), QStringLiteral("add"), QStringLiteral("通义千问")});
+    EXPECT_EQ(added.exitCode, 0) << added.err.toStdString();
+    ASSERT_EQ(customizations().size(), 1);
+    EXPECT_EQ(customizations()[0][QStringLiteral("json")][QStringLiteral("model")].toString(), QStringLiteral("speech-biasing"));
+    EXPECT_EQ(input(0)[QStringLiteral("action")].toString(), QStringLiteral("create_vocabulary"));
+    EXPECT_EQ(input(0)[QStringLiteral("target_model")].toString(), QStringLiteral("fun-asr-realtime"));
+    EXPECT_EQ(input(0)[QStringLiteral("prefix")].toString(), QStringLiteral("quillwren"));
+    EXPECT_EQ(input(0)[QStringLiteral("vocabulary")].toArray(),
+              QJsonArray({QJsonObject{{QStringLiteral("text"), QStringLiteral("通义千问")}, {QStringLiteral("weight"), 4}}}));
+    const QString id = customizations()[0][QStringLiteral("answer")][QStringLiteral("output")][QStringLiteral("vocabulary_id")].toString();
+    ASSERT_FALSE(id.isEmpty());
+    EXPECT_TRUE(run({QStringLiteral("words"), QStringLiteral("list")}).out.contains(QStringLiteral("synced (%1)").arg(id)));
+    EXPECT_EQ(transcribe().exitCode, 0);
+    auto used = server.recorder().recordsOfKind(QStringLiteral("asr-vocabulary"));
+    ASSERT_EQ(used.size(), 1) << "the take's run-task names the vocabulary";
+    EXPECT_EQ(used[0][QStringLiteral("vocabulary_id")].toString(), id);
+    EXPECT_TRUE(used[0][QStringLiteral("known")].toBool());
+    EXPECT_EQ(used[0][QStringLiteral("target_model")].toString(), used[0][QStringLiteral("model")].toString());
+
+    // Another word: the same vocabulary, updated with the whole list.
+    EXPECT_EQ(run({QStringLiteral("words"), QStringLiteral("add"), QStringLiteral("Quillwren"), QStringLiteral("--weight"),
+                   QStringLiteral("5")}).exitCode, 0);
+    ASSERT_EQ(customizations().size(), 2);
+    EXPECT_EQ(input(1)[QStringLiteral("action")].toString(), QStringLiteral("update_vocabulary"));
+    EXPECT_EQ(input(1)[QStringLiteral("vocabulary_id")].toString(), id);
+    EXPECT_EQ(input(1)[QStringLiteral("vocabulary")].toArray().size(), 2);
+
+    // Entries the service would refuse are refused before they are stored.
+    for (const QStringList &bad : {QStringList{QStringLiteral("一二三四五六七八九十一二三四五六")},
+                                   QStringList{QStringLiteral("one two three four five six seven eight")},
+                                   QStringList{QStringLiteral("零"), QStringLiteral("--weight"), QStringLiteral("0")},
+                                   QStringList{QStringLiteral("六"), QStringLiteral("--weight"), QStringLiteral("6")}}) {
+        const auto refused = run(QStringList{QStringLiteral("words"), QStringLiteral("add")} + bad);
+        EXPECT_EQ(refused.exitCode, 2) << bad.join(u' ').toStdString();
+        EXPECT_TRUE(refused.err.contains(QStringLiteral("nothing was stored"))) << refused.err.toStdString();
+    }
+    EXPECT_EQ(customizations().size(), 2);
+
+    // The service fails the sync: the word is kept, the take runs without the vocabulary.
+    useScenario(R"({"customization":{"fault":{"type":"http-error","status":500,"message":"busy"}}})");
+    added = run({QStringLiteral("words"), QStringLiteral("add"), QStringLiteral("百炼")});
+    EXPECT_EQ(added.exitCode, 0);
+    EXPECT_TRUE(added.err.contains(QStringLiteral("could not be updated: HTTP 500: busy"))) << added.err.toStdString();
+    const QString listed = run({QStringLiteral("words"), QStringLiteral("list")}).out;
+    EXPECT_TRUE(listed.contains(QStringLiteral("百炼  weight 4"))) << listed.toStdString();
+    EXPECT_TRUE(listed.contains(QStringLiteral("sync failed: HTTP 500: busy"))) << listed.toStdString();
+    const auto failedTake = transcribe();
+    EXPECT_EQ(failedTake.exitCode, 0);
+    EXPECT_EQ(failedTake.err.count(QStringLiteral("热词词表不可用")), 1) << "said once";
+    EXPECT_EQ(server.recorder().recordsOfKind(QStringLiteral("asr-vocabulary")).size(), 1) << "no ID for that take";
+
+    // A create answered without an ID is a failure too, not an ID of "".
+    useScenario(R"({"customization":{"omitId":true}})");
+    auto env2 = env;
+    std::swap(env, env2);
+    env.insert(QStringLiteral("QUILLWREN_NATIVE_URL"), server.nativeBaseUrl().replace(QStringLiteral("127.0.0.1"), QStringLiteral("localhost")));
+    EXPECT_TRUE(run({QStringLiteral("words"), QStringLiteral("list")}).out.contains(QStringLiteral("sync failed")))
+        << "a vocabulary of another host is not this one's";
+    added = run({QStringLiteral("words"), QStringLiteral("add"), QStringLiteral("别处")});
+    EXPECT_TRUE(added.err.contains(QStringLiteral("no vocabulary_id"))) << added.err.toStdString();
+    // Another host (a region changed): a vocabulary of its own.
+    useScenario("{}");
+    const qsizetype before = customizations().size();
+    EXPECT_EQ(run({QStringLiteral("words"), QStringLiteral("remove"), QStringLiteral("别处")}).exitCode, 0);
+    ASSERT_GT(customizations().size(), before);
+    EXPECT_EQ(input(customizations().size() - 1)[QStringLiteral("action")].toString(), QStringLiteral("create_vocabulary"));
+    EXPECT_EQ(customizations().last()[QStringLiteral("host")].toString(), QStringLiteral("localhost"));
+    std::swap(env, env2);
+
+    // Back on the first host: the words go to a vocabulary of its own again,
+    // and removing the last word deletes it.
+    for (const QString &word : {QStringLiteral("百炼"), QStringLiteral("Quillwren")})
+        EXPECT_EQ(run({QStringLiteral("words"), QStringLiteral("remove"), word}).exitCode, 0);
+    EXPECT_EQ(run({QStringLiteral("words"), QStringLiteral("remove"), QStringLiteral("通义千问")}).exitCode, 0);
+    EXPECT_EQ(input(customizations().size() - 1)[QStringLiteral("action")].toString(), QStringLiteral("delete_vocabulary"));
+    EXPECT_TRUE(run({QStringLiteral("words"), QStringLiteral("list")}).out.contains(QStringLiteral("no hot words")));
+    EXPECT_EQ(run({QStringLiteral("words"), QStringLiteral("remove"), QStringLiteral("没有")}).exitCode, 1);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "AppConfig.h"
 #include "Json.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 
 #include <gtest/gtest.h>
@@ -24,7 +25,39 @@ TEST(AppConfig, EncodesItsMembersInFieldOrder)
               kSevenMembers + R"(,"replacements":[],"keepHistory":true,"restoreClipboard":false,"keyRoute":"auto",)"
                               R"("serviceRegion":"beijing","workspaceId":"","asrLanguage":"auto",)"
                               R"("handsFreeVoiceInput":true,"handsFreeChatAssistant":false,"handsFreeLimitSeconds":300,)"
-                              R"("pauseMedia":true,"soundCues":false,"inputDevice":"","keepAudio":"failed"})");
+                              R"("pauseMedia":true,"soundCues":false,"inputDevice":"","keepAudio":"failed","hotWords":[],)"
+                              R"("vocabulary":{"error":"","id":"","target":"","words":[]}})");
+}
+
+TEST(AppConfig, HotWordsAreCheckedAgainstTheServicesLimitsBeforeTheyAreStored)
+{
+    const auto problem = [](const QString &text, int weight = HotWord::kDefaultWeight) {
+        return HotWord::problem({text, weight});
+    };
+    EXPECT_TRUE(problem(QStringLiteral("通义千问")).isEmpty());
+    EXPECT_TRUE(problem(QStringLiteral("一二三四五六七八九十一二三四五")).isEmpty()) << "15 characters";
+    EXPECT_TRUE(problem(QStringLiteral("一二三四五六七八九十一二三四五六")).contains(QStringLiteral("at most 15")));
+    EXPECT_TRUE(problem(QStringLiteral("a b c d e f g")).isEmpty()) << "7 words";
+    EXPECT_TRUE(problem(QStringLiteral("a b c d e f g h")).contains(QStringLiteral("at most 7")));
+    EXPECT_TRUE(problem(QStringLiteral("Quillwren"), 0).contains(QStringLiteral("from 1 to 5")));
+    EXPECT_FALSE(problem(QStringLiteral("Quillwren"), 6).isEmpty());
+    EXPECT_FALSE(problem(QString()).isEmpty());
+    EXPECT_FALSE(problem(QStringLiteral(" Qwen")).isEmpty());
+
+    // Stored words that break a limit (edited by hand) are dropped whole,
+    // the rest of the record kept; the vocabulary's state comes back as it was.
+    AppConfig config;
+    config.hotWords = {{QStringLiteral("千问"), 4}, {QStringLiteral("Qwen"), 5}};
+    config.vocabulary = {QStringLiteral("vocab-quillwren-1"), QStringLiteral("https://h/api/v1 fun-asr-realtime"),
+                         config.hotWords, QString()};
+    EXPECT_EQ(AppConfig::fromJson(config.toJson()), config);
+    QJsonObject object = *Json::parseObject(config.toJson());
+    object[QStringLiteral("hotWords")] = QJsonArray{QJsonObject{{QStringLiteral("text"), QStringLiteral("x")},
+                                                                {QStringLiteral("weight"), 9}}};
+    const std::optional<AppConfig> loaded = AppConfig::fromJson(QJsonDocument(object).toJson());
+    ASSERT_TRUE(loaded);
+    EXPECT_TRUE(loaded->hotWords.isEmpty());
+    EXPECT_EQ(loaded->vocabulary, config.vocabulary);
 }
 
 TEST(AppConfig, ARecordWithoutTheLaterMembersLoadsAndABrokenOneKeepsTheRest)

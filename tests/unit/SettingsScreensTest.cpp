@@ -3,6 +3,7 @@
 #include "FakeAudioInputWatcher.h"
 #include "Delay.h"
 #include "FakeKeyEventSource.h"
+#include "HotWordsBox.h"
 #include "HotkeyMonitorService.h"
 #include "KeyRouteBox.h"
 #include "ManualScheduler.h"
@@ -19,6 +20,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QSpinBox>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
@@ -169,6 +172,48 @@ TEST_F(SettingsScreens, TheAudioTabChoosesTheMicrophoneAndKeepsAChoiceThatIsNotC
     EXPECT_TRUE(media->isChecked());
     window->tabs()->setCurrentWidget(window->shortcutPage());
     EXPECT_FALSE(window->audioPage()->isMetering()) << "no meter while the tab is hidden";
+}
+
+TEST_F(SettingsScreens, HotWordsAreAddedCheckedAndRemovedOnTheWordsTab)
+{
+    auto window = open();
+    auto *box = window->findChild<HotWordsBox *>();
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->syncText(), QStringLiteral("没有热词"));
+    auto *word = box->findChild<QLineEdit *>();
+    auto *weight = box->findChild<QSpinBox *>();
+    auto *list = box->findChild<QListWidget *>();
+    QPushButton *add = nullptr;
+    QPushButton *remove = nullptr;
+    for (QPushButton *button : box->findChildren<QPushButton *>())
+        (button->text() == QStringLiteral("添加热词") ? add : remove) = button;
+    ASSERT_TRUE(word && weight && list && add && remove);
+    QLabel *problem = nullptr;
+    for (QLabel *label : box->findChildren<QLabel *>()) {
+        if (label->accessibleName() == QStringLiteral("热词错误"))
+            problem = label;
+    }
+    ASSERT_TRUE(problem);
+
+    word->setText(QStringLiteral("一二三四五六七八九十一二三四五六"));
+    add->click();
+    EXPECT_FALSE(problem->isHidden());
+    EXPECT_TRUE(problem->text().contains(QStringLiteral("15"))) << problem->text().toStdString();
+    EXPECT_TRUE(settings.loadAppConfig().hotWords.isEmpty()) << "refused before it is stored";
+
+    word->setText(QStringLiteral("千问"));
+    weight->setValue(5);
+    add->click();
+    EXPECT_TRUE(problem->isHidden());
+    EXPECT_EQ(settings.loadAppConfig().hotWords, (QList<HotWord>{{QStringLiteral("千问"), 5}}));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return box->syncText() == QStringLiteral("尚未同步"); }, 2000))
+        << "no key here: the words wait for one" << box->syncText().toStdString();
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->item(0)->text(), QStringLiteral("千问（权重 5）"));
+    list->setCurrentRow(0);
+    remove->click();
+    EXPECT_TRUE(settings.loadAppConfig().hotWords.isEmpty());
+    EXPECT_TRUE(TestSupport::waitUntil([&] { return list->count() == 0; }, 2000));
 }
 
 TEST_F(SettingsScreens, AStoredKeyShowsAsBulletsUntilANewEntryStarts)

@@ -4,6 +4,7 @@
 #include "ConfigCommand.h"
 #include "HistoryCommand.h"
 #include "ReplaceCommand.h"
+#include "WordsCommand.h"
 #include "TakeHistory.h"
 #include "Console.h"
 #include "DesktopCommands.h"
@@ -77,6 +78,11 @@ QString usage()
         "  replace add FROM TO      replace FROM with TO in dictated text and questions\n"
         "  replace list             list the replacements, in the order they apply\n"
         "  replace remove FROM      remove the replacement of FROM\n"
+        "  words add WORD [--weight N]\n"
+        "                           teach the recogniser a word (a name, a product; weight 1-5,\n"
+        "                           4 by default), synced to the service's vocabulary at once\n"
+        "  words list               list the hot words and whether the service has them\n"
+        "  words remove WORD        forget a hot word\n"
         "  history [-n N] [--json]  print the newest N takes (20), newest first and numbered;\n"
         "                           --json: one JSON object per line (with the kept audio's\n"
         "                           path and length, where there is one)\n"
@@ -117,7 +123,8 @@ QString usage()
         "The history lives in $XDG_DATA_HOME/orvo/Quillwren/history.jsonl, the kept audio in audio/\n"
         "beside it (the newest 50 takes, 200 MB at most; readable by you alone).\n"
         "The service: serviceRegion and workspaceId choose its hosts (`config show` prints them); a\n"
-        "compatibleBaseURL of your own wins for chat and vision, $QUILLWREN_WS_URL for the WebSocket.\n"
+        "compatibleBaseURL of your own wins for chat and vision, $QUILLWREN_WS_URL for the WebSocket,\n"
+        "$QUILLWREN_NATIVE_URL for the native interface (the hot words' vocabulary).\n"
         "\n"
         "Exit status: 0 success, 1 failure, 2 bad command line (nothing changed).");
 }
@@ -173,6 +180,10 @@ int run(QCoreApplication &app, Application &application, const QStringList &args
     }
     if (command == QLatin1String("replace"))
         return ReplaceCommand(application.settings()).run(rest);
+    if (command == QLatin1String("words")) {
+        WordsCommand words(application.settings(), application.apiKeyProvider());
+        return runTask(app, [&] { return words.run(rest); });
+    }
     if (command == QLatin1String("history")) {
         TakeHistory history(TakeHistory::defaultPath());
         return HistoryCommand(history).run(rest);

@@ -117,8 +117,11 @@ int ConfigCommand::set(const QString &field, const QString &value)
         return Console::UsageError;
     }
 
-    if (isAppField && appObject.value(field).isArray()) {
-        Console::err(QStringLiteral("%1 is a list: edit it with `quillwren replace`; nothing was stored.").arg(field));
+    if (isAppField && (appObject.value(field).isArray() || appObject.value(field).isObject())) {
+        const QString how = field == QLatin1String("replacements") ? QStringLiteral("edit it with `quillwren replace`")
+                            : field == QLatin1String("hotWords")   ? QStringLiteral("edit it with `quillwren words`")
+                                                                   : QStringLiteral("Quillwren keeps it itself");
+        Console::err(QStringLiteral("%1 is not set this way: %2; nothing was stored.").arg(field, how));
         return Console::UsageError;
     }
     if (field == QLatin1String("inputDevice") && !value.isEmpty()) {

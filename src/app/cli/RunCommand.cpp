@@ -65,6 +65,7 @@ int RunCommand::run(QCoreApplication &app, const QStringList &args)
     delegate.applicationDidFinishLaunching();
     m_application.logCapabilities();
     m_application.prepareDesktop();
+    m_application.syncHotWords();
     dbus.setController(&m_application.controller());
     dbus.setKeyBindings(&m_application.keyBindings());
     dbus.setCapabilities([this] { return capabilityLines(m_application.capabilities()); });

@@ -42,7 +42,10 @@ DashScopeEndpoints DashScopeEndpoints::derive(const AppConfig &config, const QSt
 
 DashScopeEndpoints DashScopeEndpoints::forConfig(const AppConfig &config)
 {
-    return derive(config, duplexOverrideFromEnvironment());
+    DashScopeEndpoints endpoints = derive(config, duplexOverrideFromEnvironment());
+    if (const QString native = qEnvironmentVariable("QUILLWREN_NATIVE_URL"); !native.isEmpty())
+        endpoints.nativeBase = native;
+    return endpoints;
 }
 
 DashScopeEndpoints DashScopeEndpoints::fixedByEnvironment()

@@ -10,7 +10,8 @@
 // synthesis the same path without its trailing slash), the OpenAI-compatible
 // HTTP interface (chat and vision) and the native one. A compatible base the
 // user set to another host wins for chat and vision (a proxy, another
-// compatible server); $QUILLWREN_WS_URL wins for the WebSocket.
+// compatible server); $QUILLWREN_WS_URL wins for the WebSocket and
+// $QUILLWREN_NATIVE_URL for the native interface (the hot words' vocabulary).
 struct DashScopeEndpoints
 {
     static constexpr auto kProductionDuplex = "wss://dashscope.aliyuncs.com/api-ws/v1/inference/";
@@ -30,7 +31,8 @@ struct DashScopeEndpoints
     // The endpoints of the settings; a non-empty duplexOverride replaces the
     // WebSocket's.
     static DashScopeEndpoints derive(const AppConfig &config, const QString &duplexOverride);
-    // The same with $QUILLWREN_WS_URL as the override.
+    // The same with $QUILLWREN_WS_URL as the override, and
+    // $QUILLWREN_NATIVE_URL for the native interface's base.
     static DashScopeEndpoints forConfig(const AppConfig &config);
     // Only the WebSocket of $QUILLWREN_WS_URL, empty when it is not set:
     // for clients that otherwise follow the settings of each request.

@@ -35,7 +35,8 @@ QByteArray envelope(const char *action, const QString &taskId, const QJsonObject
         .toJson(QJsonDocument::Compact);
 }
 
-QByteArray recognitionRunTaskFrame(const QString &taskId, const QString &model, const QString &language)
+QByteArray recognitionRunTaskFrame(const QString &taskId, const QString &model, const QString &language,
+                                   const QString &vocabularyId)
 {
     QJsonObject parameters{{QStringLiteral("sample_rate"), 16000},
                            {QStringLiteral("format"), QStringLiteral("pcm")},
@@ -44,6 +45,8 @@ QByteArray recognitionRunTaskFrame(const QString &taskId, const QString &model, 
     // The service reads only the first hint.
     if (!language.isEmpty())
         parameters.insert(QStringLiteral("language_hints"), QJsonArray{language});
+    if (!vocabularyId.isEmpty())
+        parameters.insert(QStringLiteral("vocabulary_id"), vocabularyId);
     return envelope("run-task", taskId,
                     {{QStringLiteral("task_group"), QStringLiteral("audio")},
                      {QStringLiteral("task"), QStringLiteral("asr")},

@@ -20,7 +20,8 @@ QByteArray envelope(const char *action, const QString &taskId, const QJsonObject
 // Recognition: 16 kHz PCM, heartbeats and semantic punctuation on; with a
 // language ("zh", "en", "ja") the service is told to expect it, without one
 // it detects the language itself.
-QByteArray recognitionRunTaskFrame(const QString &taskId, const QString &model, const QString &language = {});
+QByteArray recognitionRunTaskFrame(const QString &taskId, const QString &model, const QString &language = {},
+                                   const QString &vocabularyId = {});
 // Synthesis: one MP3 at 22050 Hz in the given voice.
 QByteArray synthesisRunTaskFrame(const QString &taskId, const QString &model, const QString &voice);
 QByteArray continueTaskFrame(const QString &taskId, const QString &text);

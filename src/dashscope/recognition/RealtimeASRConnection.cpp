@@ -6,6 +6,7 @@
 #include "Scheduler.h"
 #include "SocketErrors.h"
 #include "UserText.h"
+#include "Vocabulary.h"
 
 #include <QJsonDocument>
 #include <QTimer>
@@ -46,6 +47,17 @@ QCoro::Task<VoidResult> RealtimeASRConnection::open(AppConfig config)
         m_session.reset();
     m_endpoint = endpoint;
     m_language = config.asrLanguage == QLatin1String("auto") ? QString() : config.asrLanguage;
+    m_vocabularyId = Vocabulary::usableId(config, QLatin1String(kModel));
+    // A take never waits for the words to be synced: it runs without them,
+    // said once for each state they are in.
+    if (const Vocabulary::Sync sync = Vocabulary::state(config, QLatin1String(kModel));
+        m_vocabularyId.isEmpty() && sync != Vocabulary::Sync::NoWords) {
+        const QString why = Vocabulary::describe(config, QLatin1String(kModel));
+        if (std::exchange(m_vocabularyNotice, why) != why)
+            Log::line(QStringLiteral("⚠️ [RealtimeASR] 热词词表不可用（%1），本次识别不使用热词").arg(why));
+    } else {
+        m_vocabularyNotice.clear();
+    }
     m_connectTimeout.reset();
     closeSocket();
     releaseFinish(std::nullopt);
@@ -148,7 +160,10 @@ void RealtimeASRConnection::sendRunTask()
                   .arg(QLatin1String(kModel)));
     if (!m_language.isEmpty())
         Log::line(QStringLiteral("🗣️ [RealtimeASR] 识别语言：") + m_language);
-    const QByteArray frame = DuplexProtocol::recognitionRunTaskFrame(m_taskId, QLatin1String(kModel), m_language);
+    if (!m_vocabularyId.isEmpty())
+        Log::line(QStringLiteral("📖 [RealtimeASR] 热词词表：") + m_vocabularyId);
+    const QByteArray frame
+        = DuplexProtocol::recognitionRunTaskFrame(m_taskId, QLatin1String(kModel), m_language, m_vocabularyId);
     if (m_socket->sendTextMessage(QString::fromUtf8(frame)) > 0)
         Log::line(QStringLiteral("✅ [RealtimeASR] run-task 发送成功"));
     else

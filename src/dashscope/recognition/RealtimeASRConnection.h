@@ -133,6 +133,8 @@ private:
     // The current connection's.
     QUrl m_endpoint;
     QString m_language;
+    QString m_vocabularyId;     // the user's words, when synced for this model
+    QString m_vocabularyNotice; // why they are not, as last logged
     Scheduler &m_scheduler;
     const RealtimeASRTimings &m_timings;
 
