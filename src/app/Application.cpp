@@ -350,6 +350,10 @@ AppViewModel &Application::controller()
                              if (!TakeHistory(TakeHistory::defaultPath()).append(record, &error))
                                  Log::line(QStringLiteral("⚠️ [历史] 无法保存这次的记录：") + error);
                          });
+        // Words changed by the command line or a region changed meanwhile are
+        // synced once the take that ran without them has ended.
+        QObject::connect(m_controller.get(), &AppViewModel::runEnded, m_controller.get(),
+                         [this] { syncHotWords(false); });
         m_cuePlayer = std::make_unique<CuePlayer>();
         m_surroundings = std::make_unique<TakeSurroundings>(*m_controller, recognizer(), mediaPlayers(), *m_cuePlayer,
                                                             [this] { return settings().loadAppConfig(); });
@@ -357,18 +361,21 @@ AppViewModel &Application::controller()
     return *m_controller;
 }
 
-QCoro::Task<> Application::syncHotWords()
+QCoro::Task<> Application::syncHotWords(bool retryFailed)
 {
     const QString model = QString::fromLatin1(RealtimeASRConnection::kModel);
     const AppConfig config = settings().loadAppConfig();
     const Vocabulary::Sync state = Vocabulary::state(config, model);
-    if (state == Vocabulary::Sync::Synced || state == Vocabulary::Sync::NoWords)
+    if (m_syncingHotWords || state == Vocabulary::Sync::Synced || state == Vocabulary::Sync::NoWords
+        || (state == Vocabulary::Sync::Failed && !retryFailed))
         co_return;
+    m_syncingHotWords = true;
     const std::optional<QString> key = co_await configuredKey(apiKeyProvider());
-    if (!key)
-        co_return;
-    const VocabularyState synced = co_await Vocabulary::sync(*key, config, model);
-    settings().saveAppConfigMember(&AppConfig::vocabulary, synced);
+    if (key) {
+        const VocabularyState synced = co_await Vocabulary::sync(*key, config, model);
+        settings().saveAppConfigMember(&AppConfig::vocabulary, synced);
+    }
+    m_syncingHotWords = false;
 }
 
 HistoryRetry &Application::historyRetry()

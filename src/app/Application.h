@@ -98,9 +98,10 @@ public:
     AppViewModel &controller();
     // Sends the history's takes again through the controller.
     HistoryRetry &historyRetry();
-    // Syncs the hot words to the service's vocabulary when they are not
-    // (a change made while no instance ran, or a sync that failed).
-    QCoro::Task<> syncHotWords();
+    // Syncs the hot words to the service's vocabulary when they are not (a
+    // change made while no instance ran, a changed region; with
+    // retryFailed, a sync that failed too). One at a time.
+    QCoro::Task<> syncHotWords(bool retryFailed = true);
     FloatingBallWindowManager &indicator();
     // What a settings window's view model works with.
     SettingsViewModel::Services settingsServices();
@@ -150,6 +151,7 @@ private:
     std::unique_ptr<TakeAudioKeeper> m_audioKeeper;
     std::unique_ptr<AppViewModel> m_controller;
     std::unique_ptr<HistoryRetry> m_historyRetry;
+    bool m_syncingHotWords = false;
     std::unique_ptr<TakeSurroundings> m_surroundings;
     std::unique_ptr<FloatingBallWindowManager> m_indicator;
 };

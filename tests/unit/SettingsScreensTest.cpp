@@ -179,6 +179,7 @@ TEST_F(SettingsScreens, HotWordsAreAddedCheckedAndRemovedOnTheWordsTab)
     auto window = open();
     auto *box = window->findChild<HotWordsBox *>();
     ASSERT_TRUE(box);
+    window->tabs()->setCurrentWidget(box->parentWidget());
     EXPECT_EQ(box->syncText(), QStringLiteral("没有热词"));
     auto *word = box->findChild<QLineEdit *>();
     auto *weight = box->findChild<QSpinBox *>();
@@ -214,6 +215,15 @@ TEST_F(SettingsScreens, HotWordsAreAddedCheckedAndRemovedOnTheWordsTab)
     remove->click();
     EXPECT_TRUE(settings.loadAppConfig().hotWords.isEmpty());
     EXPECT_TRUE(TestSupport::waitUntil([&] { return list->count() == 0; }, 2000));
+
+    // A sync that failed (here, the command line's) is shown when the page is.
+    AppConfig config = settings.loadAppConfig();
+    config.hotWords = {{QStringLiteral("百炼"), 4}};
+    config.vocabulary.error = QStringLiteral("HTTP 500: busy");
+    settings.saveAppConfig(config);
+    box->hide();
+    box->show();
+    EXPECT_EQ(box->syncText(), QStringLiteral("同步失败：HTTP 500: busy"));
 }
 
 TEST_F(SettingsScreens, AStoredKeyShowsAsBulletsUntilANewEntryStarts)
