@@ -40,6 +40,14 @@ QCoro::Task<TakeRetry::Outcome> HistoryRetry::retry(int n)
 
 QCoro::Task<TakeRetry::Outcome> HistoryRetry::retry(TakeRecord record)
 {
+    // Only a file of our own is read, and removed once the take is done: a
+    // history line edited by hand must not name anything else.
+    if (!record.audio.isEmpty() && !TakeHistory(m_historyPath).audioFolder().holds(record.audio)) {
+        co_return TakeRetry::Outcome{
+            {}, false,
+            UserText::of(QT_TRANSLATE_NOOP("UserText", "无法读取保存的音频：%1"))
+                .arg(record.audio + QStringLiteral(": not one of the kept takes"))};
+    }
     const TakeRecord before = record;
     TakeRetry::Outcome outcome = co_await m_controller.retryTake(std::move(record));
     QString error;

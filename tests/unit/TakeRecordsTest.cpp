@@ -1,8 +1,10 @@
 // What the controller tells the history about each take, and the user's
 // replacements applied to what was heard before it is typed or asked.
 #include "ControllerFixture.h"
+#include "HistoryRetry.h"
 #include "TakeAudioFile.h"
 #include "TakeAudioKeeper.h"
+#include "TakeHistory.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -189,6 +191,35 @@ TEST_F(KeptAudio, ATakeThatCouldNotStartRecordsWithoutTheServiceAndIsKept)
     ASSERT_EQ(records.size(), 1);
     EXPECT_EQ(records[0].ending, QLatin1String(TakeRecord::kFailed));
     EXPECT_EQ(records[0].audioMs, 300);
+}
+
+TEST_F(KeptAudio, ARetryTakesOnlyATakeOfTheHistoryWithItsOwnKeptAudio)
+{
+    const QString historyPath = folder.filePath(QStringLiteral("history.jsonl"));
+    HistoryRetry retry(*controller, historyPath);
+    const auto outcome = [](QCoro::Task<TakeRetry::Outcome> task) {
+        std::optional<TakeRetry::Outcome> result;
+        // Named, so that its captures outlive the wait.
+        const auto await = [&]() -> QCoro::Task<> { result = co_await std::move(task); };
+        const QCoro::Task<> awaiting = await();
+        EXPECT_TRUE(waitUntil([&] { return result.has_value(); }));
+        return result.value_or(TakeRetry::Outcome{});
+    };
+    EXPECT_EQ(outcome(retry.retry(0)).status, QStringLiteral("没有保存了音频的失败或取消的录音"));
+    EXPECT_EQ(outcome(retry.retry(5)).status, QStringLiteral("历史记录中没有第 5 条"));
+
+    // A line edited to name a file of the user's: neither read nor removed.
+    const QString elsewhere = folder.filePath(QStringLiteral("mine.flac"));
+    TakeAudioWriter writer;
+    ASSERT_TRUE(writer.open(elsewhere) && writer.write(speech) && writer.finish());
+    const TakeRecord edited{QDateTime::currentDateTime(), AppMode::VoiceInput, {}, {},
+                            QString::fromLatin1(TakeRecord::kFailed), -1, elsewhere, 300};
+    ASSERT_TRUE(TakeHistory(historyPath).append(edited));
+    const TakeRetry::Outcome refused = outcome(retry.retry(1));
+    EXPECT_FALSE(refused.succeeded);
+    EXPECT_TRUE(refused.status.contains(QStringLiteral("not one of the kept takes"))) << refused.status.toStdString();
+    EXPECT_TRUE(QFile::exists(elsewhere));
+    EXPECT_EQ(TakeHistory(historyPath).newest().first(), edited) << "left as it was";
 }
 
 } // namespace
