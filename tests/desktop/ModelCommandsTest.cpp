@@ -190,6 +190,21 @@ TEST_F(ModelCommands, HotWordsAreSyncedToOneVocabularyThatEveryTakeNames)
     EXPECT_EQ(input(customizations().size() - 1)[QStringLiteral("action")].toString(), QStringLiteral("delete_vocabulary"));
     EXPECT_TRUE(run({QStringLiteral("words"), QStringLiteral("list")}).out.contains(QStringLiteral("no hot words")));
     EXPECT_EQ(run({QStringLiteral("words"), QStringLiteral("remove"), QStringLiteral("没有")}).exitCode, 1);
+
+    // A vocabulary deleted on the service meanwhile (in its console) is made anew.
+    EXPECT_EQ(run({QStringLiteral("words"), QStringLiteral("add"), QStringLiteral("灵积")}).exitCode, 0);
+    const QString gone = customizations().last()[QStringLiteral("answer")][QStringLiteral("output")][QStringLiteral("vocabulary_id")].toString();
+    ASSERT_FALSE(gone.isEmpty());
+    server.vocabularies().handle({{QStringLiteral("model"), QStringLiteral("speech-biasing")},
+                                  {QStringLiteral("input"), QJsonObject{{QStringLiteral("action"), QStringLiteral("delete_vocabulary")},
+                                                                        {QStringLiteral("vocabulary_id"), gone}}}},
+                                 {});
+    EXPECT_EQ(run({QStringLiteral("words"), QStringLiteral("add"), QStringLiteral("模型工作室")}).exitCode, 0);
+    const qsizetype last = customizations().size() - 1;
+    EXPECT_EQ(customizations()[last - 1][QStringLiteral("status")].toInt(), 404);
+    EXPECT_EQ(input(last)[QStringLiteral("action")].toString(), QStringLiteral("create_vocabulary"));
+    EXPECT_EQ(input(last)[QStringLiteral("vocabulary")].toArray().size(), 2);
+    EXPECT_TRUE(run({QStringLiteral("words"), QStringLiteral("list")}).out.contains(QStringLiteral("synced (vocab-")));
 }
 
 } // namespace

@@ -91,6 +91,19 @@ QCoro::Task<Result<QJsonObject>> call(QString key, QString nativeBase, QJsonObje
     co_return object->value(QStringLiteral("output")).toObject();
 }
 
+// A new vocabulary's ID, or why there is none.
+QCoro::Task<Result<QString>> create(QString key, QString base, QString model, QList<HotWord> words,
+                                    std::chrono::milliseconds bound)
+{
+    const Result<QJsonObject> made = co_await call(key, base, createInput(model, words), bound);
+    if (!made)
+        co_return made.error();
+    const QString id = made.value().value(QStringLiteral("vocabulary_id")).toString();
+    if (id.isEmpty())
+        co_return noId();
+    co_return id;
+}
+
 QString baseOf(const QString &target)
 {
     return target.section(QLatin1Char(' '), 0, 0);
@@ -157,17 +170,25 @@ QCoro::Task<VocabularyState> sync(QString key, AppConfig config, QString model, 
         }
         if (done)
             state = {};
-    } else if (state.id.isEmpty()) {
-        done = co_await call(key, base, createInput(model, config.hotWords), bound);
-        const QString id = done ? done.value().value(QStringLiteral("vocabulary_id")).toString() : QString();
-        if (done && id.isEmpty())
-            done = noId();
-        if (done) {
-            state.id = id;
-            state.target = wanted;
-        }
     } else {
-        done = co_await call(key, base, updateInput(state.id, config.hotWords), bound);
+        if (!state.id.isEmpty()) {
+            done = co_await call(key, base, updateInput(state.id, config.hotWords), bound);
+            // Deleted on the service meanwhile (in its console): made anew.
+            if (!done && done.error().code == 404) {
+                Log::line(QStringLiteral("⚠️ [热词] 词表已不存在，重新创建：") + state.id);
+                state = {};
+            }
+        }
+        if (state.id.isEmpty()) {
+            const Result<QString> made = co_await create(key, base, model, config.hotWords, bound);
+            if (made) {
+                state.id = made.value();
+                state.target = wanted;
+                done = QJsonObject();
+            } else {
+                done = made.error();
+            }
+        }
     }
     if (!done) {
         state.error = done.error().description;
