@@ -1,23 +1,16 @@
 #include "Application.h"
 
 #include "AppViewModel.h"
-#include "AudioInputWatcher.h"
 #include "AudioRecorderService.h"
 #include "CuePlayer.h"
-#include "CapabilityTexts.h"
 #include "DashScopeAPIService.h"
 #include "DesktopBackend.h"
-#include "DesktopNotifier.h"
 #include "FloatingBallWindowManager.h"
 #include "GlobalShortcutsRoute.h"
 #include "HotkeyMonitorService.h"
 #include "KeychainManager.h"
-#include "KeyEventSource.h"
-#include "MediaPlayers.h"
 #include "Log.h"
-#include "MergedKeyEventSource.h"
 #include "MicrophoneCapture.h"
-#include "ModeKeyBindings.h"
 #include "Mp3Player.h"
 #include "null/NullKeyEventSource.h"
 #include "RealtimeASRService.h"
@@ -32,34 +25,11 @@
 #include "UserText.h"
 #include "wayland/WaylandDesktopBackend.h"
 
-#include <QApplication>
-#include <QSettings>
-#include <QSystemTrayIcon>
-
-namespace {
-const QString kPortalTokenKey = QStringLiteral("remoteDesktopRestoreToken");
-
-// A way of reading the mode keys, as the settings name it.
-QString keyRouteLabel(PlatformFactory::KeyRoute route)
-{
-    switch (route) {
-    case PlatformFactory::KeyRoute::X11:
-        return QCoreApplication::translate("KeyRoutes", "X11 键盘事件（XInput2）");
-    case PlatformFactory::KeyRoute::Evdev:
-        return QCoreApplication::translate("KeyRoutes", "键盘设备（evdev）");
-    case PlatformFactory::KeyRoute::Portal:
-        return QCoreApplication::translate("KeyRoutes", "桌面全局快捷键（按键在桌面设置中选择）");
-    case PlatformFactory::KeyRoute::BindingsOnly:
-        break;
-    }
-    return QCoreApplication::translate("KeyRoutes", "桌面按键绑定（quillwren hold/release 命令）");
-}
-} // namespace
 
 Application::Application()
     : m_endpoints(DashScopeEndpoints::fixedByEnvironment())
-    , m_backend(PlatformFactory::detectBackend())
-    , m_session(SessionInfo::fromEnvironment())
+    , m_desktopParts([this] { return settings().loadAppConfig().keyRoute.toLatin1(); },
+                     [this] { return m_hotkeyMonitor ? m_hotkeyMonitor->shortcutConfig() : settings().loadShortcutConfig(); })
 {
     QString problem;
     m_timeouts = NetworkTimeouts::fromEnvironment(&problem);
@@ -96,88 +66,6 @@ ApiKeyProvider Application::apiKeyProvider()
 {
     // Not a coroutine lambda: its captures would not outlive its first suspension.
     return [&keychain = keychain()] { return keychain.read(); };
-}
-
-KeyEventSource &Application::keyEventSource()
-{
-    if (!m_keySource)
-        m_keySource = PlatformFactory::createKeyEventSource(m_session, settings().loadAppConfig().keyRoute.toLatin1());
-    return *m_keySource->source;
-}
-
-PlatformFactory::KeyRoute Application::keyRoute()
-{
-    keyEventSource();
-    return m_keySource->route;
-}
-
-ModeKeyBindings &Application::keyBindings()
-{
-    if (!m_keyBindings) {
-        m_keyBindings = std::make_unique<ModeKeyBindings>([this] {
-            return m_hotkeyMonitor ? m_hotkeyMonitor->shortcutConfig() : settings().loadShortcutConfig();
-        });
-    }
-    return *m_keyBindings;
-}
-
-void Application::useGlobalShortcuts()
-{
-    if (!m_globalShortcuts && keyRoute() == PlatformFactory::KeyRoute::Portal) {
-        m_globalShortcuts = std::make_unique<GlobalShortcutsRoute>(QDBusConnection::sessionBus(), keyBindings(),
-                                                                   m_session, m_keySource->fallback);
-    }
-}
-
-KeyEventSource &Application::modeKeyEvents()
-{
-    if (!m_modeKeyEvents) {
-        m_modeKeyEvents =
-            std::make_unique<MergedKeyEventSource>(keyEventSource(), localKeyEventSource(), keyBindings());
-    }
-    return *m_modeKeyEvents;
-}
-
-KeyEventSource &Application::localKeyEventSource()
-{
-    if (!m_localKeyEventSource)
-        m_localKeyEventSource = PlatformFactory::createLocalKeyEventSource();
-    return *m_localKeyEventSource;
-}
-
-DesktopBackend &Application::desktop()
-{
-    if (!m_desktop) {
-        // The portal's permission is remembered beside the settings.
-        PortalRemoteDesktop::TokenStore tokens{
-            [] { return QSettings(QStringLiteral("orvo"), QStringLiteral("Quillwren")).value(kPortalTokenKey).toString(); },
-            [](const QString &token) {
-                QSettings(QStringLiteral("orvo"), QStringLiteral("Quillwren")).setValue(kPortalTokenKey, token);
-            }};
-        m_desktop = PlatformFactory::createDesktopBackend(m_backend, m_session, std::move(tokens));
-    }
-    return *m_desktop;
-}
-
-AudioInputWatcher &Application::audioInputWatcher()
-{
-    if (!m_audioInputWatcher)
-        m_audioInputWatcher = PlatformFactory::createAudioInputWatcher();
-    return *m_audioInputWatcher;
-}
-
-DesktopNotifier &Application::notifier()
-{
-    if (!m_notifier)
-        m_notifier = PlatformFactory::createDesktopNotifier();
-    return *m_notifier;
-}
-
-MediaPlayers &Application::mediaPlayers()
-{
-    if (!m_mediaPlayers)
-        m_mediaPlayers = PlatformFactory::createMediaPlayers();
-    return *m_mediaPlayers;
 }
 
 DashScopeAPIService &Application::modelService()
@@ -261,36 +149,6 @@ RealtimeASRService &Application::recognizer()
     return *m_recognizer;
 }
 
-QString Application::accessibilityProblem()
-{
-    QStringList missing;
-    for (const CapabilityStatus &status : capabilities()) {
-        const bool essential =
-            status.capability == CapabilityTexts::kModeKeys || status.capability == CapabilityTexts::kPaste;
-        if (essential && !status.works)
-            missing << status.capability + QStringLiteral(": ") + status.fix;
-    }
-    return missing.join(QStringLiteral("；"));
-}
-
-CapabilityReport Application::capabilities()
-{
-    keyEventSource();
-    CapabilityStatus keys = globalShortcuts() ? globalShortcuts()->status() : m_keySource->status;
-    // Where only the desktop's bindings serve, a binding that arrived proves them.
-    const bool bindingsOnly = m_keySource->route == PlatformFactory::KeyRoute::BindingsOnly
-                              || (globalShortcuts() && !keys.works && !globalShortcuts()->portal().problem().isEmpty());
-    if (bindingsOnly && m_keyBindings && m_keyBindings->lastUsed().isValid()) {
-        keys.works = true;
-        keys.backend = QStringLiteral("the desktop's key bindings (last used %1)")
-                           .arg(m_keyBindings->lastUsed().toString(QStringLiteral("HH:mm:ss")));
-        keys.fix.clear();
-    }
-    const bool trayShown = qobject_cast<QApplication *>(QCoreApplication::instance())
-                           && QSystemTrayIcon::isSystemTrayAvailable();
-    return CapabilityReport{keys} + PlatformFactory::probeDesktop(m_session, m_backend, desktop(), trayShown);
-}
-
 QCoro::Task<> Application::prepareDesktop()
 {
     if (GlobalShortcutsRoute *shortcuts = globalShortcuts()) {
@@ -316,13 +174,6 @@ QCoro::Task<> Application::prepareDesktop()
     controller().showNotice(
         granted ? UserText::of(QT_TRANSLATE_NOOP("UserText", "已获得按键权限，松开按键后文字会自动粘贴"))
                 : UserText::of(QT_TRANSLATE_NOOP("UserText", "未获得按键权限：识别的文字会留在剪贴板，请手动粘贴")));
-}
-
-void Application::logCapabilities()
-{
-    Log::line(QStringLiteral("🖥️ [Platform] 会话：") + m_session.describe());
-    for (const CapabilityStatus &status : capabilities())
-        Log::line((status.works ? QStringLiteral("✅ [Platform] ") : QStringLiteral("⚠️ [Platform] ")) + status.line());
 }
 
 AppViewModel &Application::controller()
@@ -398,19 +249,7 @@ SettingsViewModel::Services Application::settingsServices()
         m_settingsContext = std::make_unique<QObject>();
         m_settingsScheduler = std::make_unique<QtScheduler>(m_settingsContext.get());
     }
-    KeyRouteChoices routes;
-    keyEventSource();
-    for (PlatformFactory::KeyRoute route : std::as_const(m_keySource->working))
-        routes.working << qMakePair(PlatformFactory::keyRouteKey(route), keyRouteLabel(route));
-    routes.describe = [this] {
-        QStringList lines{
-            QCoreApplication::translate("KeyRoutes", "正在使用：%1").arg(keyRouteLabel(m_keySource->route))};
-        if (m_globalShortcuts)
-            lines += m_globalShortcuts->describe();
-        return lines;
-    };
-    routes.events = m_globalShortcuts.get();
     return {settings(), hotkeyMonitor(), *m_settingsScheduler, apiKeyProvider(),
             [&keychain = keychain()](QString key) { return keychain.save(std::move(key)); },
-            [this] { return accessibilityProblem(); }, std::move(routes), &audioInputWatcher()};
+            [this] { return accessibilityProblem(); }, m_desktopParts.keyRouteChoices(), &audioInputWatcher()};
 }

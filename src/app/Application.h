@@ -3,6 +3,7 @@
 #include "ApiKeyProvider.h"
 #include "CapabilityStatus.h"
 #include "DashScopeEndpoints.h"
+#include "DesktopParts.h"
 #include "HotkeyMonitorService.h"
 #include "NetworkTimeouts.h"
 #include "PlatformFactory.h"
@@ -45,7 +46,8 @@ class TakeSurroundings;
 // the user's settings and keyring, the platform backends, the service
 // endpoints and the API key provider — and hands them to whatever needs them.
 // The commands and the tray application share it. Everything is made on
-// first use, so a command pays only for what it touches.
+// first use, so a command pays only for what it touches. The session's
+// platform backends are DesktopParts' to make.
 class Application
 {
 public:
@@ -69,21 +71,18 @@ public:
     const NetworkTimeouts &timeouts() const { return m_timeouts; }
     RealtimeASRTimings recognitionTimings() const;
 
-    PlatformFactory::Backend backend() const { return m_backend; }
-    const SessionInfo &session() const { return m_session; }
-    // The desktop-wide key source of the session's route (X11, evdev, or none).
-    KeyEventSource &keyEventSource();
-    PlatformFactory::KeyRoute keyRoute();
-    KeyEventSource &localKeyEventSource();
-    // The mode keys as the desktop's key bindings report them (D-Bus Hold, Release, Toggle).
-    ModeKeyBindings &keyBindings();
-    // What the hotkey monitor listens to: the global source (or the local
-    // one when it cannot start) and the bindings, as one.
-    KeyEventSource &modeKeyEvents();
-    DesktopBackend &desktop();
-    AudioInputWatcher &audioInputWatcher();
-    DesktopNotifier &notifier();
-    MediaPlayers &mediaPlayers();
+    DesktopParts &desktopParts() { return m_desktopParts; }
+    PlatformFactory::Backend backend() const { return m_desktopParts.backend(); }
+    const SessionInfo &session() const { return m_desktopParts.session(); }
+    KeyEventSource &keyEventSource() { return m_desktopParts.keyEventSource(); }
+    PlatformFactory::KeyRoute keyRoute() { return m_desktopParts.keyRoute(); }
+    KeyEventSource &localKeyEventSource() { return m_desktopParts.localKeyEventSource(); }
+    ModeKeyBindings &keyBindings() { return m_desktopParts.keyBindings(); }
+    KeyEventSource &modeKeyEvents() { return m_desktopParts.modeKeyEvents(); }
+    DesktopBackend &desktop() { return m_desktopParts.desktop(); }
+    AudioInputWatcher &audioInputWatcher() { return m_desktopParts.audioInputWatcher(); }
+    DesktopNotifier &notifier() { return m_desktopParts.notifier(); }
+    MediaPlayers &mediaPlayers() { return m_desktopParts.mediaPlayers(); }
 
     DashScopeAPIService &modelService();
 
@@ -105,12 +104,9 @@ public:
     FloatingBallWindowManager &indicator();
     // What a settings window's view model works with.
     SettingsViewModel::Services settingsServices();
-    // Empty when global keys and synthetic paste work here, else what is missing.
-    QString accessibilityProblem();
-    // One line per capability: the backend serving it, whether it works, the fix.
-    CapabilityReport capabilities();
-    // Logs the session and the capability lines.
-    void logCapabilities();
+    QString accessibilityProblem() { return m_desktopParts.accessibilityProblem(); }
+    CapabilityReport capabilities() { return m_desktopParts.capabilities(); }
+    void logCapabilities() { m_desktopParts.logCapabilities(); }
     // What the running application does once at start: the RemoteDesktop
     // portal's permission where the keystroke needs it, and the global
     // shortcuts on the portal route.
@@ -118,31 +114,21 @@ public:
     // The running application's global shortcuts, made on the portal route
     // (null on every other route, and in the commands, which only report
     // what the route would do).
-    void useGlobalShortcuts();
-    GlobalShortcutsRoute *globalShortcuts() const { return m_globalShortcuts.get(); }
+    void useGlobalShortcuts() { m_desktopParts.useGlobalShortcuts(); }
+    GlobalShortcutsRoute *globalShortcuts() const { return m_desktopParts.globalShortcuts(); }
 
 private:
     DashScopeEndpoints m_endpoints;
     NetworkTimeouts m_timeouts;
-    PlatformFactory::Backend m_backend;
-    SessionInfo m_session;
-    std::optional<PlatformFactory::KeySource> m_keySource;
-    std::unique_ptr<KeyEventSource> m_localKeyEventSource;
-    std::unique_ptr<ModeKeyBindings> m_keyBindings;
-    std::unique_ptr<GlobalShortcutsRoute> m_globalShortcuts;
-    std::unique_ptr<MergedKeyEventSource> m_modeKeyEvents;
+    DesktopParts m_desktopParts;
     // The monitor's own fallback, never started: the merged source falls back itself.
     std::unique_ptr<KeyEventSource> m_noFallback;
-    std::unique_ptr<DesktopBackend> m_desktop;
-    std::unique_ptr<AudioInputWatcher> m_audioInputWatcher;
-    std::unique_ptr<DesktopNotifier> m_notifier;
     std::unique_ptr<DashScopeAPIService> m_modelService;
     std::unique_ptr<HotkeyMonitorService> m_hotkeyMonitor;
     std::unique_ptr<AudioCapture> m_microphone;
     std::unique_ptr<RealtimeASRService> m_recognizer;
     std::unique_ptr<AudioRecorderService> m_recorder;
     std::unique_ptr<ClipPlayer> m_player;
-    std::unique_ptr<MediaPlayers> m_mediaPlayers;
     std::unique_ptr<CuePlayer> m_cuePlayer;
     std::unique_ptr<QObject> m_controllerContext;
     std::unique_ptr<QtScheduler> m_controllerScheduler;

@@ -23,6 +23,13 @@ HotkeyMonitorService::HotkeyMonitorService(KeyEventSource &source, KeyEventSourc
     , m_localFallback(localFallback)
     , m_scheduler(scheduler ? std::move(scheduler) : std::make_unique<QtScheduler>(this))
     , m_shortcutConfig(config)
+    , m_handsFree(*m_scheduler)
+    , m_longPress(*m_scheduler, kLongPressDelay)
+    , m_startup(m_source, m_localFallback, *m_scheduler, m_shortcutConfig, [this](KeyListenerStartup::Outcome outcome) {
+        // The outcomes are the states after the first check, in order.
+        static_assert(int(KeyListenerStartup::Outcome::GivenUp) + 1 == int(MonitoringState::GivenUp));
+        setMonitoringState(MonitoringState(int(outcome) + 1));
+    })
 {
     for (KeyEventSource *events : {&m_source, &m_localFallback}) {
         connect(events, &KeyEventSource::flagsChanged, this, &HotkeyMonitorService::handleFlagsChanged);
@@ -31,54 +38,11 @@ HotkeyMonitorService::HotkeyMonitorService(KeyEventSource &source, KeyEventSourc
         connect(events, &KeyEventSource::escapeDown, this, &HotkeyMonitorService::handleEscapeDown);
         connect(events, &KeyEventSource::toggled, this, &HotkeyMonitorService::handleToggled);
     }
-    m_setupTimer = m_scheduler->schedule(kFirstSetupDelay, [this] { setupWithRetry(0); });
 }
 
 HotkeyMonitorService::~HotkeyMonitorService()
 {
     stopMonitoring();
-}
-
-void HotkeyMonitorService::setupWithRetry(int attempt)
-{
-    Log::line(QStringLiteral("🔄 尝试设置事件监听 (尝试 %1/%2)...").arg(attempt + 1).arg(kMaxSetupAttempts));
-    if (m_source.isTrusted()) {
-        setupEventTap();
-        return;
-    }
-    Log::line(QStringLiteral("⚠️ 辅助功能权限未授权，等待 %1 秒后重试...")
-                  .arg(QString::number(kSetupRetryDelay.count() / 1000.0, 'f', 1)));
-    ++attempt;
-    if (attempt < kMaxSetupAttempts) {
-        setMonitoringState(MonitoringState::Retrying);
-        m_setupTimer = m_scheduler->schedule(kSetupRetryDelay, [this, attempt] { setupWithRetry(attempt); });
-    } else {
-        Log::line(QStringLiteral("❌ 超过最大重试次数，请手动在系统设置中授权"));
-        setMonitoringState(MonitoringState::GivenUp);
-    }
-}
-
-void HotkeyMonitorService::setupEventTap()
-{
-    Log::line(QStringLiteral("🎯 开始设置事件监听..."));
-    if (m_source.start()) {
-        setMonitoringState(MonitoringState::Tapping);
-        Log::line(QStringLiteral("🟢 事件监听已启用，快捷键监听就绪"));
-        printCurrentConfig();
-        return;
-    }
-    Log::line(QStringLiteral("❌ 事件监听创建失败，尝试备用本地监听"));
-    // The fallback stays for the life of the process. Starting it again is a
-    // no-op, so repeated failures never deliver each event twice.
-    m_localFallback.start();
-    setMonitoringState(MonitoringState::LocalFallback);
-    Log::line(QStringLiteral("⚠️  本地监听已启用（仅在应用激活时有效）"));
-}
-
-void HotkeyMonitorService::stopMonitoring()
-{
-    if (m_source.isActive())
-        m_source.stop();
 }
 
 void HotkeyMonitorService::handleFlagsChanged(std::uint64_t flags)
@@ -121,10 +85,9 @@ void HotkeyMonitorService::handleModifierPressed(AppMode mode)
     if (pressWhileLocked(mode))
         return;
     // The settings are read only for a second press inside a tap's window.
-    const bool inTapWindow = m_tapMode == mode && m_tapWindow && m_tapWindow->isValid() && !m_currentMode;
-    const HandsFree settings = inTapWindow ? handsFree(mode) : HandsFree{};
-    m_tapWindow.reset();
-    m_tapMode.reset();
+    const bool inTapWindow = m_handsFree.inTapWindow(mode) && !m_currentMode;
+    const HandsFree settings = inTapWindow ? m_handsFree.settings(mode) : HandsFree{};
+    m_handsFree.closeTapWindow();
     // BFF reply records nothing, so there is nothing to warm up.
     if (mode != AppMode::BffReply) {
         m_scheduler->post([this, mode] { Q_EMIT keyDown(mode); });
@@ -133,27 +96,20 @@ void HotkeyMonitorService::handleModifierPressed(AppMode mode)
         lock(mode, settings.limit, QStringLiteral("🔒 双击锁定，松开按键后继续录音："));
         return;
     }
-    startLongPressTimer(mode);
-}
-
-HotkeyMonitorService::HandsFree HotkeyMonitorService::handsFree(AppMode mode) const
-{
-    // The reply records nothing: there is no take to keep going.
-    if (mode == AppMode::BffReply || !m_handsFreeSettings)
-        return {};
-    return m_handsFreeSettings(mode);
+    m_longPress.start(mode, [this](AppMode fired) { handleLongPressFired(fired); });
 }
 
 bool HotkeyMonitorService::pressWhileLocked(AppMode mode)
 {
-    if (!m_handsFreeMode)
+    const std::optional<AppMode> locked = m_handsFree.mode();
+    if (!locked)
         return false;
     // The press is spent here: its release is no release.
     m_pressedModes.erase(mode);
-    if (mode == *m_handsFreeMode)
+    if (mode == *locked)
         endLockedTake(QStringLiteral("🔓 结束免按住录音（再次按键），关闭模式："), false);
     else
-        Log::line(QStringLiteral("🔒 %1 正在免按住录音，忽略 %2 的按键").arg(name(*m_handsFreeMode), name(mode)));
+        Log::line(QStringLiteral("🔒 %1 正在免按住录音，忽略 %2 的按键").arg(name(*locked), name(mode)));
     return true;
 }
 
@@ -162,17 +118,11 @@ void HotkeyMonitorService::lock(AppMode mode, std::chrono::seconds limit, const 
     Log::line(logLine + name(mode));
     // Activated at once, and its release is no release.
     m_pressedModes.erase(mode);
-    m_handsFreeMode = mode;
-    m_handsFreeLimit = m_scheduler->schedule(limit, [this] {
-        m_scheduler->post([this] {
-            if (m_handsFreeMode)
-                endLockedTake(QStringLiteral("🔓 结束免按住录音（达到时长上限），关闭模式："), false);
-        });
-    });
-    const int counted = int(std::min<std::chrono::seconds::rep>(limit.count(), kCountdownSeconds));
-    countDown(counted, limit - std::chrono::seconds(counted));
+    m_handsFree.lock(
+        mode, limit, [this] { endLockedTake(QStringLiteral("🔓 结束免按住录音（达到时长上限），关闭模式："), false); },
+        [this](int seconds) { Q_EMIT handsFreeSecondsLeft(seconds); });
     m_scheduler->post([this, mode] {
-        if (m_handsFreeMode != mode)
+        if (m_handsFree.mode() != mode)
             return;
         setCurrentMode(mode);
         setHotkeyPressed(true);
@@ -180,31 +130,9 @@ void HotkeyMonitorService::lock(AppMode mode, std::chrono::seconds limit, const 
     });
 }
 
-void HotkeyMonitorService::countDown(int secondsLeft, std::chrono::milliseconds delay)
-{
-    m_countdown = m_scheduler->schedule(delay, [this, secondsLeft] {
-        m_scheduler->post([this, secondsLeft] {
-            if (!m_handsFreeMode)
-                return;
-            Q_EMIT handsFreeSecondsLeft(secondsLeft);
-            if (secondsLeft > 1)
-                countDown(secondsLeft - 1, std::chrono::seconds(1));
-        });
-    });
-}
-
-std::optional<AppMode> HotkeyMonitorService::unlock()
-{
-    const std::optional<AppMode> mode = m_handsFreeMode;
-    m_handsFreeMode.reset();
-    m_handsFreeLimit.reset();
-    m_countdown.reset();
-    return mode;
-}
-
 void HotkeyMonitorService::endLockedTake(const QString &logLine, bool cancelled)
 {
-    const AppMode mode = *unlock();
+    const AppMode mode = *m_handsFree.unlock();
     Log::line(logLine + name(mode));
     // Ended as a release ends a held take, or withdrawn as a cancel: whoever
     // runs the take drops it.
@@ -216,16 +144,6 @@ void HotkeyMonitorService::endLockedTake(const QString &logLine, bool cancelled)
             setHotkeyPressed(false);
         }
         Q_EMIT handsFreeModeChanged(std::nullopt);
-    });
-}
-
-void HotkeyMonitorService::startLongPressTimer(AppMode mode)
-{
-    if (m_longPressTimer)
-        m_longPressTimer->invalidate();
-    m_longPressTimerMode = mode;
-    m_longPressTimer = m_scheduler->schedule(kLongPressDelay, [this, mode] {
-        m_scheduler->post([this, mode] { handleLongPressFired(mode); });
     });
 }
 
@@ -244,14 +162,11 @@ void HotkeyMonitorService::handleModifierReleased(AppMode mode)
 {
     Log::line(QStringLiteral("⬆️ [%1] 修饰键释放").arg(name(mode)));
     // Decided now, before disarming: was the press still waiting for its timer?
-    const bool wasPending =
-        m_longPressTimerMode == mode && m_longPressTimer && m_longPressTimer->isValid();
-    cancelLongPressTimer(mode);
+    const bool wasPending = m_longPress.isPending(mode);
+    m_longPress.cancel(mode);
     // A tap opens the window for the second press of a double tap.
-    if (wasPending && handsFree(mode).enabled) {
-        m_tapMode = mode;
-        m_tapWindow = m_scheduler->schedule(kDoubleTapWindow, [] {});
-    }
+    if (wasPending && m_handsFree.settings(mode).enabled)
+        m_handsFree.openTapWindow(mode);
     m_scheduler->post([this, mode, wasPending] {
         if (m_currentMode == mode) {
             Log::line(QStringLiteral("🔚 释放快捷键，关闭模式：") + name(mode));
@@ -264,30 +179,22 @@ void HotkeyMonitorService::handleModifierReleased(AppMode mode)
     });
 }
 
-void HotkeyMonitorService::cancelLongPressTimer(AppMode mode)
-{
-    if (m_longPressTimerMode != mode)
-        return;
-    m_longPressTimer.reset();
-    m_longPressTimerMode.reset();
-}
-
 void HotkeyMonitorService::handleKeyDown(std::int32_t keyCode)
 {
     // Typing between the taps makes them two taps, not a double tap.
-    m_tapWindow.reset();
+    m_handsFree.closeTapWindow();
     cancelHeldModes(QStringLiteral("keyCode: %1").arg(keyCode));
 }
 
 void HotkeyMonitorService::handleButtonDown(int button)
 {
-    m_tapWindow.reset();
+    m_handsFree.closeTapWindow();
     cancelHeldModes(QStringLiteral("鼠标按键: %1").arg(button));
 }
 
 void HotkeyMonitorService::handleEscapeDown()
 {
-    if (m_handsFreeMode)
+    if (m_handsFree.mode())
         endLockedTake(QStringLiteral("🚫 Esc 取消免按住录音，丢弃："), true);
 }
 
@@ -305,11 +212,10 @@ void HotkeyMonitorService::handleToggled(std::uint64_t modifier)
         Log::line(QStringLiteral("⚠️ 已有按住的模式，忽略切换：") + name(*toggled));
         return;
     }
-    m_tapWindow.reset();
-    m_tapMode.reset();
+    m_handsFree.closeTapWindow();
     const AppMode mode = *toggled;
     m_scheduler->post([this, mode] { Q_EMIT keyDown(mode); });
-    lock(mode, handsFree(mode).limit, QStringLiteral("🔒 命令切换，开始免按住录音："));
+    lock(mode, m_handsFree.settings(mode).limit, QStringLiteral("🔒 命令切换，开始免按住录音："));
 }
 
 void HotkeyMonitorService::cancelHeldModes(const QString &what, std::uint64_t keep)
@@ -323,7 +229,7 @@ void HotkeyMonitorService::cancelHeldModes(const QString &what, std::uint64_t ke
             // Still pending (or its activation is on its way and will find it
             // gone): a tap, reported at once so the warm-up stops now.
             Log::line(QStringLiteral("⚡️ %1 检测到组合键（%2），取消长按计时器").arg(name(mode), what));
-            cancelLongPressTimer(mode);
+            m_longPress.cancel(mode);
             Q_EMIT keyDownCancelled(mode);
             continue;
         }
@@ -343,8 +249,7 @@ void HotkeyMonitorService::cancelHeldModes(const QString &what, std::uint64_t ke
 void HotkeyMonitorService::updateShortcutConfig(const ShortcutConfig &config)
 {
     m_shortcutConfig = config;
-    m_longPressTimer.reset();
-    m_longPressTimerMode.reset();
+    m_longPress.stop(true);
     m_pressedModes.clear();
     m_currentFlags = 0;
     stopMonitoring();
@@ -353,10 +258,10 @@ void HotkeyMonitorService::updateShortcutConfig(const ShortcutConfig &config)
 
 void HotkeyMonitorService::resetPressState()
 {
-    m_longPressTimer.reset();
+    m_longPress.stop(false);
     m_pressedModes.clear();
-    m_tapWindow.reset();
-    if (unlock())
+    m_handsFree.closeTapWindow();
+    if (m_handsFree.unlock())
         m_scheduler->post([this] { Q_EMIT handsFreeModeChanged(std::nullopt); });
     // The dropped press's release will not be seen, so its activation is
     // withdrawn too: a mode left published would swallow the next activation
@@ -365,21 +270,6 @@ void HotkeyMonitorService::resetPressState()
         setCurrentMode(std::nullopt);
         setHotkeyPressed(false);
     });
-}
-
-void HotkeyMonitorService::printCurrentConfig() const
-{
-    Log::line(QStringLiteral("⌨️ 当前快捷键配置："));
-    const std::pair<AppMode, QString> lines[] = {
-        {AppMode::VoiceInput, QStringLiteral("   语音输入法：长按 ")},
-        {AppMode::ChatAssistant, QStringLiteral("   聊天助手：长按 ")},
-        {AppMode::BffReply, QStringLiteral("   BFF回复：长按 ")},
-    };
-    for (const auto &[mode, prefix] : lines) {
-        const HotkeyConfig &hotkey = m_shortcutConfig.config(mode);
-        Log::line(prefix + ModifierKeys::label(hotkey.modifier)
-                  + (hotkey.enabled ? QString() : QStringLiteral("（已禁用）")));
-    }
 }
 
 void HotkeyMonitorService::setCurrentMode(std::optional<AppMode> mode)

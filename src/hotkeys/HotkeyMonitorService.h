@@ -1,6 +1,9 @@
 #pragma once
 
 #include "AppMode.h"
+#include "HandsFreeLock.h"
+#include "KeyListenerStartup.h"
+#include "LongPressTimer.h"
 #include "Scheduler.h"
 #include "ShortcutConfig.h"
 
@@ -35,6 +38,10 @@ class KeyEventSource;
 // ends it as a release would, or Esc, which cancels it. Another mode's key
 // does nothing meanwhile. A command's toggle of a mode key starts such a take
 // too, and the next toggle ends it.
+//
+// Starting the listener (KeyListenerStartup), the long-press timer
+// (LongPressTimer) and the hands-free lock's window, limit and countdown
+// (HandsFreeLock) are jobs of their own.
 class HotkeyMonitorService : public QObject
 {
     Q_OBJECT
@@ -43,22 +50,10 @@ class HotkeyMonitorService : public QObject
 
 public:
     static constexpr std::chrono::milliseconds kLongPressDelay{300};
-    static constexpr std::chrono::milliseconds kFirstSetupDelay{1000};
-    static constexpr std::chrono::milliseconds kSetupRetryDelay{1000};
-    static constexpr int kMaxSetupAttempts = 3;
-    static constexpr std::chrono::milliseconds kDoubleTapWindow{400};
-    // A locked take counts down its last seconds on the ball.
-    static constexpr int kCountdownSeconds = 10;
-
-    // Whether a double tap locks a mode, and how long a locked take may last.
-    struct HandsFree
-    {
-        bool enabled = false;
-        std::chrono::seconds limit{300};
-    };
-    // Asked at each tap and double tap, so that a changed setting counts from
-    // the next press.
-    using HandsFreeSettings = std::function<HandsFree(AppMode)>;
+    static constexpr std::chrono::milliseconds kFirstSetupDelay = KeyListenerStartup::kFirstDelay;
+    static constexpr int kCountdownSeconds = HandsFreeLock::kCountdownSeconds;
+    using HandsFree = HandsFreeLock::Settings;
+    using HandsFreeSettings = HandsFreeLock::SettingsSource;
 
     enum class MonitoringState { WaitingForFirstCheck, Retrying, Tapping, LocalFallback, GivenUp };
     Q_ENUM(MonitoringState)
@@ -76,12 +71,12 @@ public:
     MonitoringState monitoringState() const { return m_monitoringState; }
     const ShortcutConfig &shortcutConfig() const { return m_shortcutConfig; }
     const std::set<AppMode> &pressedModes() const { return m_pressedModes; }
-    std::optional<AppMode> longPressTimerMode() const { return m_longPressTimerMode; }
+    std::optional<AppMode> longPressTimerMode() const { return m_longPress.mode(); }
 
     // Without settings (the default) no mode is ever locked.
-    void setHandsFreeSettings(HandsFreeSettings settings) { m_handsFreeSettings = std::move(settings); }
+    void setHandsFreeSettings(HandsFreeSettings settings) { m_handsFree.setSettings(std::move(settings)); }
     // The mode whose take is locked by a double tap, if any.
-    std::optional<AppMode> handsFreeMode() const { return m_handsFreeMode; }
+    std::optional<AppMode> handsFreeMode() const { return m_handsFree.mode(); }
 
     void handleFlagsChanged(std::uint64_t flags);
     void handleKeyDown(std::int32_t keyCode);
@@ -99,9 +94,9 @@ public:
     // still busy with the last run and ignored it).
     void resetPressState();
 
-    void setupEventTap();
-    void stopMonitoring();
-    void printCurrentConfig() const;
+    void setupEventTap() { m_startup.start(); }
+    void stopMonitoring() { m_startup.stop(); }
+    void printCurrentConfig() const { m_startup.printConfig(); }
 
 Q_SIGNALS:
     // A modifier of a mode went down (not for BFF reply, which records nothing
@@ -125,26 +120,19 @@ Q_SIGNALS:
     void handsFreeSecondsLeft(int seconds);
 
 private:
-    void setupWithRetry(int attempt);
     void handleModifierPressed(AppMode mode);
     void handleModifierReleased(AppMode mode);
     void handleLongPressFired(AppMode mode);
-    void startLongPressTimer(AppMode mode);
-    void cancelLongPressTimer(AppMode mode);
     // Cancels every held mode whose modifier is not in keep; what names the
     // other key for the log.
     void cancelHeldModes(const QString &what, std::uint64_t keep = 0);
     void setCurrentMode(std::optional<AppMode> mode);
     void setHotkeyPressed(bool pressed);
     void setMonitoringState(MonitoringState state);
-    HandsFree handsFree(AppMode mode) const;
     // A press while a mode is locked: its own key ends the take, another
     // mode's key does nothing. Answers whether the press was taken.
     bool pressWhileLocked(AppMode mode);
     void lock(AppMode mode, std::chrono::seconds limit, const QString &logLine);
-    void countDown(int secondsLeft, std::chrono::milliseconds delay);
-    // Forgets the lock and its timers; answers the mode that was locked.
-    std::optional<AppMode> unlock();
     // Ends the locked take as a release ends a held one, or withdraws it as a
     // cancel; logs the line with the mode's name.
     void endLockedTake(const QString &logLine, bool cancelled);
@@ -157,15 +145,8 @@ private:
     bool m_isHotkeyPressed = false;
     MonitoringState m_monitoringState = MonitoringState::WaitingForFirstCheck;
     std::set<AppMode> m_pressedModes;
-    std::unique_ptr<ScheduledTimer> m_longPressTimer;
-    std::optional<AppMode> m_longPressTimerMode;
     std::uint64_t m_currentFlags = 0;
-    std::unique_ptr<ScheduledTimer> m_setupTimer;
-    HandsFreeSettings m_handsFreeSettings;
-    // Open for kDoubleTapWindow after a tap of m_tapMode.
-    std::unique_ptr<ScheduledTimer> m_tapWindow;
-    std::optional<AppMode> m_tapMode;
-    std::optional<AppMode> m_handsFreeMode;
-    std::unique_ptr<ScheduledTimer> m_handsFreeLimit;
-    std::unique_ptr<ScheduledTimer> m_countdown;
+    HandsFreeLock m_handsFree;
+    LongPressTimer m_longPress;
+    KeyListenerStartup m_startup;
 };

@@ -65,14 +65,21 @@ QStringList extractSentences(QString &buffer)
         }
         if (buffer.isEmpty())
             break;
-        const auto end = std::find_if(buffer.cbegin(), buffer.cend(), endsSentence);
-        if (end == buffer.cend())
-            break; // waits for more text
-        const qsizetype cut = end - buffer.cbegin() + 1;
-        const QString sentence = buffer.left(cut).trimmed();
+        // A short sentence is not cut off on its own: the search goes on to
+        // the next ender, and the sentences up to it are cut as one.
+        qsizetype cut = -1;
+        for (auto end = std::find_if(buffer.cbegin(), buffer.cend(), endsSentence); end != buffer.cend();
+             end = std::find_if(end + 1, buffer.cend(), endsSentence)) {
+            const qsizetype length = end - buffer.cbegin() + 1;
+            if (graphemeCount(buffer.left(length).trimmed()) >= kMinSentenceLength) {
+                cut = length;
+                break;
+            }
+        }
+        if (cut < 0)
+            break; // waits for more text, or for the end of the stream
+        sentences << buffer.left(cut).trimmed();
         buffer.remove(0, cut);
-        if (graphemeCount(sentence) >= kMinSentenceLength)
-            sentences << sentence;
     }
     return sentences;
 }

@@ -44,14 +44,36 @@ protected:
     RunEnding::Kind finalKind = RunEnding::Kind::Done;
 };
 
-TEST_F(ChatPipeline, ShortSentencesAreNotSpokenButTheWholeAnswerIsKept)
+TEST_F(ChatPipeline, ShortSentencesAreSpokenWithTheNextAndTheWholeAnswerIsKept)
 {
     service.chunks = {QStringLiteral("你好！"), QStringLiteral("今天天气很好。")};
     EXPECT_EQ(ask(QStringLiteral("天气怎么样")), QStringLiteral("回复已完成"));
-    EXPECT_EQ(player.played, QStringList{QStringLiteral("今天天气很好。")});
+    EXPECT_EQ(player.played, QStringList{QStringLiteral("你好！今天天气很好。")});
     EXPECT_EQ(statuses, (QStringList{QStringLiteral("正在思考..."), QStringLiteral("正在回复...")}));
     ASSERT_EQ(pipeline.history().size(), 2);
     EXPECT_EQ(pipeline.history()[1], (LLMMessage{QStringLiteral("assistant"), QStringLiteral("你好！今天天气很好。")}));
+}
+
+TEST_F(ChatPipeline, AShortAnswerIsHeardWhole)
+{
+    const struct {
+        QStringList chunks;
+        QStringList spoken;
+    } cases[] = {
+        {{QStringLiteral("今天晴。")}, {QStringLiteral("今天晴。")}},
+        {{QStringLiteral("好的。"), QStringLiteral("明天见！")}, {QStringLiteral("好的。明天见！")}},
+        {{QStringLiteral("好的。明"), QStringLiteral("天见！")}, {QStringLiteral("好的。明天见！")}},
+        {{QStringLiteral("没问题呀")}, {QStringLiteral("没问题呀")}},
+        {{QStringLiteral("第一句话在这里。"), QStringLiteral("好。")},
+         {QStringLiteral("第一句话在这里。"), QStringLiteral("好。")}},
+    };
+    for (const auto &c : cases) {
+        player.played.clear();
+        finalStatus.reset();
+        service.chunks = c.chunks;
+        EXPECT_EQ(ask(QStringLiteral("问")), QStringLiteral("回复已完成")) << c.chunks.join(u'|').toStdString();
+        EXPECT_EQ(player.played, c.spoken) << c.chunks.join(u'|').toStdString();
+    }
 }
 
 TEST_F(ChatPipeline, ClipsPlayInSentenceOrderWhateverOrderTheirSynthesisEnds)

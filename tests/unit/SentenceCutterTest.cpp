@@ -10,12 +10,24 @@ QStringList cut(QString &buffer, const QString &more)
     return SentenceCutter::extractSentences(buffer);
 }
 
-TEST(SentenceCutter, ShortCutsAreDroppedAndTheEnderBelongsToItsSentence)
+TEST(SentenceCutter, ShortSentencesAreCarriedIntoTheNextAndTheEnderBelongsToItsSentence)
 {
     QString buffer;
-    EXPECT_TRUE(cut(buffer, QStringLiteral("你好！")).isEmpty()) << "three characters are not spoken";
+    EXPECT_TRUE(cut(buffer, QStringLiteral("你好！")).isEmpty()) << "three characters wait for the next sentence";
+    EXPECT_EQ(buffer, QStringLiteral("你好！")) << "carried, not dropped";
+    EXPECT_EQ(cut(buffer, QStringLiteral("今天天气很好。")), QStringList{QStringLiteral("你好！今天天气很好。")});
     EXPECT_EQ(buffer, QString());
-    EXPECT_EQ(cut(buffer, QStringLiteral("今天天气很好。")), QStringList{QStringLiteral("今天天气很好。")});
+
+    // Two short ones make a sentence once together they reach five characters.
+    EXPECT_EQ(cut(buffer, QStringLiteral("好的。明天见！")), QStringList{QStringLiteral("好的。明天见！")});
+    EXPECT_EQ(cut(buffer, QStringLiteral("嗯。对。好！行吗？")), QStringList{QStringLiteral("嗯。对。好！")});
+    EXPECT_EQ(buffer, QStringLiteral("行吗？"));
+    buffer.clear();
+    EXPECT_TRUE(cut(buffer, QStringLiteral("今天晴。")).isEmpty());
+    EXPECT_EQ(buffer, QStringLiteral("今天晴。")) << "left for the end of the answer";
+    // A carried sentence counts towards the 80 characters.
+    EXPECT_EQ(cut(buffer, QString(80, QChar(u'长'))), QStringList{QStringLiteral("今天晴。") + QString(76, QChar(u'长'))});
+    buffer.clear();
 
     EXPECT_EQ(cut(buffer, QStringLiteral("Hello world! How")), QStringList{QStringLiteral("Hello world!")});
     EXPECT_EQ(buffer, QStringLiteral(" How")) << "the rest waits for more text";

@@ -6,18 +6,8 @@
 #include "Scheduler.h"
 #include "SocketErrors.h"
 #include "UserText.h"
-#include "Vocabulary.h"
+#include "RecognitionEvents.h"
 
-#include <QJsonDocument>
-#include <QTimer>
-#include <QWebSocket>
-
-namespace {
-QString compactText(const QJsonObject &object)
-{
-    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
-}
-} // namespace
 
 ServiceError RealtimeASRConnection::cancelledError()
 {
@@ -46,18 +36,7 @@ QCoro::Task<VoidResult> RealtimeASRConnection::open(AppConfig config)
     if (endpoint != m_endpoint)
         m_session.reset();
     m_endpoint = endpoint;
-    m_language = config.asrLanguage == QLatin1String("auto") ? QString() : config.asrLanguage;
-    m_vocabularyId = Vocabulary::usableId(config, QLatin1String(kModel));
-    // A take never waits for the words to be synced: it runs without them,
-    // said once for each state they are in.
-    if (const Vocabulary::Sync sync = Vocabulary::state(config, QLatin1String(kModel));
-        m_vocabularyId.isEmpty() && sync != Vocabulary::Sync::NoWords) {
-        const QString why = Vocabulary::describe(config, QLatin1String(kModel));
-        if (std::exchange(m_vocabularyNotice, why) != why)
-            Log::line(QStringLiteral("⚠️ [RealtimeASR] 热词词表不可用（%1），本次识别不使用热词").arg(why));
-    } else {
-        m_vocabularyNotice.clear();
-    }
+    m_options.update(config);
     m_connectTimeout.reset();
     closeSocket();
     releaseFinish(std::nullopt);
@@ -104,38 +83,22 @@ void RealtimeASRConnection::openSocket(qint64 generation, const QString &key)
     // settings is used by the very next one.
     QNetworkRequest request = *m_session;
     request.setRawHeader("Authorization", "Bearer " + key.toUtf8());
-    m_socket = new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, this);
-    QObject::connect(m_socket, &QWebSocket::textMessageReceived, this,
+    m_socket = new RecognitionSocket(request, this);
+    QObject::connect(m_socket, &RecognitionSocket::textReceived, this,
                      [this, generation](const QString &text) { onText(generation, text); });
-    QObject::connect(m_socket, &QWebSocket::binaryMessageReceived, this,
+    QObject::connect(m_socket, &RecognitionSocket::binaryReceived, this,
                      [this, generation](const QByteArray &data) { onBinary(generation, data); });
-    // A refused connection reports "disconnected" before its error: decide
-    // once both had their turn. The first error is the one that counts (a
-    // refused handshake is followed by the peer closing the socket).
-    m_socketError.reset();
-    auto failed = [this, generation] {
-        QTimer::singleShot(0, this, [this, generation] { onSocketFailure(generation); });
-    };
-    QObject::connect(m_socket, qOverload<QAbstractSocket::SocketError>(&QWebSocket::error), this,
-                     [this, failed](QAbstractSocket::SocketError error) {
-                         if (!m_socketError)
-                             m_socketError = SocketErrors::fromSocket(error, m_socket->errorString());
-                         failed();
-                     });
-    QObject::connect(m_socket, &QWebSocket::disconnected, this, failed);
-    QObject::connect(m_socket, &QWebSocket::pong, this, [this] { m_pingAnswered = true; });
+    QObject::connect(m_socket, &RecognitionSocket::failed, this,
+                     [this, generation](const ServiceError &error) { onSocketFailure(generation, error); });
     m_receiveArmed = true;
-    m_pingAnswered = true;
-    m_socket->open(request);
 }
 
 void RealtimeASRConnection::closeSocket()
 {
     if (!m_socket)
         return;
-    // Our own close is not a failure: cut the signals first.
     QObject::disconnect(m_socket, nullptr, this, nullptr);
-    m_socket->close(QWebSocketProtocol::CloseCodeNormal);
+    m_socket->close();
     m_socket->deleteLater();
     m_socket = nullptr;
     m_receiveArmed = false;
@@ -147,24 +110,16 @@ void RealtimeASRConnection::sendRunTask()
         Log::line(QStringLiteral("❌ [RealtimeASR] WebSocket 任务为空，无法发送 run-task"));
         return;
     }
-    if (m_socket->state() != QAbstractSocket::ConnectedState) {
+    if (!m_socket->isOpen()) {
         // A handshake slower than the delay: a frame sent now would be lost
         // and the task never start. It is sent the moment the socket opens.
         Log::line(QStringLiteral("⏳ [RealtimeASR] WebSocket 尚未连上，连上后发送 run-task"));
-        QObject::connect(m_socket, &QWebSocket::connected, m_socket, [this] { sendRunTask(); },
-                         Qt::SingleShotConnection);
+        m_socket->whenOpen([this] { sendRunTask(); });
         return;
     }
     m_taskId = DuplexProtocol::makeTaskId();
-    Log::line(QStringLiteral("📤 [RealtimeASR] 发送 run-task：%1, 格式：PCM, 采样率：16000Hz, heartbeat:true")
-                  .arg(QLatin1String(kModel)));
-    if (!m_language.isEmpty())
-        Log::line(QStringLiteral("🗣️ [RealtimeASR] 识别语言：") + m_language);
-    if (!m_vocabularyId.isEmpty())
-        Log::line(QStringLiteral("📖 [RealtimeASR] 热词词表：") + m_vocabularyId);
-    const QByteArray frame
-        = DuplexProtocol::recognitionRunTaskFrame(m_taskId, QLatin1String(kModel), m_language, m_vocabularyId);
-    if (m_socket->sendTextMessage(QString::fromUtf8(frame)) > 0)
+    const QByteArray frame = m_options.runTaskFrame(m_taskId);
+    if (m_socket->sendText(frame))
         Log::line(QStringLiteral("✅ [RealtimeASR] run-task 发送成功"));
     else
         Log::line(QStringLiteral("❌ [RealtimeASR] 发送 run-task 失败：") + m_socket->errorString());
@@ -194,7 +149,7 @@ void RealtimeASRConnection::sendFinishTask()
     }
     m_finishSent = true; // no audio after this point
     const QByteArray frame = DuplexProtocol::finishTaskFrame(m_taskId);
-    if (m_socket->sendTextMessage(QString::fromUtf8(frame)) > 0)
+    if (m_socket->sendText(frame))
         Log::line(QStringLiteral("📤 [RealtimeASR] finish-task 发送成功"));
     else
         Log::line(QStringLiteral("❌ [RealtimeASR] 发送 finish-task 失败：") + m_socket->errorString());
@@ -207,20 +162,32 @@ void RealtimeASRConnection::completeFinish(const QString &transcript)
 
 void RealtimeASRConnection::sendAudio(const QByteArray &pcm)
 {
-    if (!acceptsAudio() || !m_socket || !m_isConnected || m_socket->state() != QAbstractSocket::ConnectedState)
-        return;
-    m_socket->sendBinaryMessage(pcm);
+    if (acceptsAudio() && m_socket && m_isConnected)
+        m_socket->sendBinary(pcm);
 }
 
 void RealtimeASRConnection::ping()
 {
-    if (!m_socket || m_socket->state() != QAbstractSocket::ConnectedState)
-        return;
-    // Qt reports no failed ping: a ping unanswered by the next one counts as failed.
-    if (!m_pingAnswered)
-        Log::line(QStringLiteral("⚠️ [RealtimeASR] Ping 失败：上一次 Ping 没有收到 Pong"));
-    m_pingAnswered = false;
-    m_socket->ping();
+    if (m_socket)
+        m_socket->ping();
+}
+
+void RealtimeASRConnection::startKeepAlive()
+{
+    // Re-armed from a posted task, never from inside the firing timer.
+    m_keepAlive = m_scheduler.schedule(m_timings.pingInterval, [this] {
+        m_scheduler.post([this] {
+            if (!m_keepAlive)
+                return; // stopped in between
+            ping();
+            startKeepAlive();
+        });
+    });
+}
+
+void RealtimeASRConnection::stopKeepAlive()
+{
+    m_keepAlive.reset();
 }
 
 void RealtimeASRConnection::onText(qint64 generation, const QString &text)
@@ -228,7 +195,7 @@ void RealtimeASRConnection::onText(qint64 generation, const QString &text)
     if (generation != m_generation || !m_receiveArmed)
         return;
     handleMessage(text.toUtf8());
-    keepReceiving();
+    m_receiveArmed = m_isConnected; // once the task has failed before it started, nothing more is read
 }
 
 void RealtimeASRConnection::onBinary(qint64 generation, const QByteArray &data)
@@ -236,22 +203,14 @@ void RealtimeASRConnection::onBinary(qint64 generation, const QByteArray &data)
     if (generation != m_generation || !m_receiveArmed)
         return;
     Log::line(QStringLiteral("📦 [RealtimeASR] 收到二进制数据：%1 字节").arg(data.size()));
-    keepReceiving();
+    m_receiveArmed = m_isConnected; // once the task has failed before it started, nothing more is read
 }
 
-void RealtimeASRConnection::keepReceiving()
-{
-    // Once the task has failed before it started, nothing more is read.
-    if (!m_isConnected)
-        m_receiveArmed = false;
-}
-
-void RealtimeASRConnection::onSocketFailure(qint64 generation)
+void RealtimeASRConnection::onSocketFailure(qint64 generation, const ServiceError &error)
 {
     if (generation != m_generation || !m_receiveArmed || !m_socket)
         return;
     m_receiveArmed = false;
-    const ServiceError error = m_socketError.value_or(SocketErrors::closedByPeer(m_socket->errorString()));
     if (error.code == SocketErrors::kNotConnected) {
         Log::line(QStringLiteral("🔌 [RealtimeASR] 旧 WebSocket 已断开 (code=57，id=%1)").arg(generation));
     } else if (!SocketErrors::isQuiet(error.code)) {
@@ -264,68 +223,33 @@ void RealtimeASRConnection::onSocketFailure(qint64 generation)
 
 void RealtimeASRConnection::handleMessage(const QByteArray &text)
 {
-    const auto frame = DuplexProtocol::parse(text);
-    if (!frame) {
-        Log::line(QStringLiteral("❌ [RealtimeASR] 无法解析消息：") + QString::fromUtf8(text));
+    const std::optional<RecognitionEvent> event = RecognitionEvents::read(text);
+    if (!event)
         return;
+    switch (event->kind) {
+    case RecognitionEvent::Kind::Started:
+        m_taskStarted = true;
+        m_connectTimeout.reset();
+        setConnected(true);
+        releaseConnect(std::nullopt);
+        break;
+    case RecognitionEvent::Kind::Result:
+        if (event->text)
+            Q_EMIT resultReceived(*event->text, event->sentenceEnd);
+        break;
+    case RecognitionEvent::Kind::Finished:
+        m_taskFinished = true;
+        Q_EMIT taskEnded(event->text);
+        break;
+    case RecognitionEvent::Kind::Failed:
+        m_taskFinished = true;
+        releaseConnect(ServiceError{QStringLiteral("ASRError"), -1, event->message});
+        releaseFinish(std::nullopt);
+        Q_EMIT taskFailed(event->message);
+        break;
+    case RecognitionEvent::Kind::Other:
+        break;
     }
-    Log::line(QStringLiteral("📨 [RealtimeASR] 收到事件：") + frame->event);
-    if (frame->header)
-        Log::line(QStringLiteral("   Header: ") + compactText(*frame->header));
-    const QJsonObject payload = frame->payload.value_or(QJsonObject());
-    if (frame->event == QLatin1String("task-started")) {
-        handleTaskStarted();
-    } else if (frame->event == QLatin1String("result-generated")) {
-        handleResult(payload);
-    } else if (frame->event == QLatin1String("task-finished")) {
-        handleTaskFinished(payload);
-    } else if (frame->event == QLatin1String("task-failed")) {
-        handleTaskFailed(frame->header);
-    } else {
-        Log::line(QStringLiteral("⚠️ [RealtimeASR] 未知事件类型：") + frame->event);
-        if (frame->payload)
-            Log::line(QStringLiteral("   Payload: ") + compactText(*frame->payload));
-    }
-}
-
-void RealtimeASRConnection::handleTaskStarted()
-{
-    Log::line(QStringLiteral("✅ [RealtimeASR] 任务已启动"));
-    m_taskStarted = true;
-    m_connectTimeout.reset();
-    setConnected(true);
-    releaseConnect(std::nullopt);
-}
-
-void RealtimeASRConnection::handleResult(const QJsonObject &payload)
-{
-    // Keep-alive results carry no text of their own.
-    if (DuplexProtocol::sentenceFlag(payload, QStringLiteral("heartbeat")).value_or(false))
-        return;
-    if (const auto text = DuplexProtocol::sentenceText(payload)) {
-        Log::line(QStringLiteral("📝 [RealtimeASR] 识别结果：") + *text);
-        Q_EMIT resultReceived(*text,
-                              DuplexProtocol::sentenceFlag(payload, QStringLiteral("sentence_end")).value_or(false));
-    }
-    if (const auto duration = DuplexProtocol::billedDuration(payload))
-        Log::line(QStringLiteral("⏱️ [RealtimeASR] 任务计费时长（秒）：%1").arg(*duration));
-}
-
-void RealtimeASRConnection::handleTaskFinished(const QJsonObject &payload)
-{
-    Log::line(QStringLiteral("✅ [RealtimeASR] 任务完成"));
-    m_taskFinished = true;
-    Q_EMIT taskEnded(DuplexProtocol::sentenceText(payload));
-}
-
-void RealtimeASRConnection::handleTaskFailed(const std::optional<QJsonObject> &header)
-{
-    const QString message = DuplexProtocol::errorMessage(header);
-    Log::line(QStringLiteral("❌ [RealtimeASR] 任务失败：") + message);
-    m_taskFinished = true;
-    releaseConnect(ServiceError{QStringLiteral("ASRError"), -1, message});
-    releaseFinish(std::nullopt);
-    Q_EMIT taskFailed(message);
 }
 
 void RealtimeASRConnection::releaseConnect(std::optional<ServiceError> error)

@@ -1,41 +1,19 @@
 #pragma once
 
 #include "ApiKeyProvider.h"
-#include "AppConfig.h"
-#include "NetworkTimeouts.h"
 #include "OneShot.h"
-#include "ServiceError.h"
+#include "RealtimeASRTimings.h"
+#include "RecognitionSocket.h"
+#include "RecognitionTaskOptions.h"
 
 #include <QNetworkRequest>
-#include <QObject>
 #include <QUrl>
 
-#include <chrono>
 #include <memory>
 #include <optional>
 
-class QWebSocket;
 class ScheduledTimer;
 class Scheduler;
-
-// The recogniser's waits and delays; tests shorten them.
-struct RealtimeASRTimings
-{
-    std::chrono::milliseconds runTaskDelay{300};
-    std::chrono::milliseconds connectTimeout = NetworkTimeouts().recognitionStart;
-    std::chrono::milliseconds finishTimeout = NetworkTimeouts().recognitionFinish;
-    std::chrono::milliseconds pingInterval{15000};
-    std::chrono::milliseconds reconnectDelay{300};
-    std::chrono::milliseconds audioRetryDelay{150};
-    std::chrono::milliseconds audioRestartDelay{300};
-    // How long the recording goes on after the key's release: what was said
-    // just before it is still in the audio path (the device's period, the
-    // server's 40 ms buffer, our read), and people let go of the key while
-    // the last syllable is still sounding. On the test desktop 80 ms kept a
-    // word that ended 30 ms after the release; 100 leaves room for a real
-    // device's period.
-    std::chrono::milliseconds captureTail{100};
-};
 
 // One recognition task at a time on the service's duplex WebSocket: the
 // socket, its frames, and the two waits of a task (for "task-started", for
@@ -88,6 +66,9 @@ public:
     void sendAudio(const QByteArray &pcm);
     // Keep-alive: a ping, after saying so when the last one got no pong.
     void ping();
+    // Pings every ping interval until stopped.
+    void startKeepAlive();
+    void stopKeepAlive();
 
     // Releases both waits after a failure nothing will repair.
     void fail(const ServiceError &error);
@@ -116,13 +97,8 @@ private:
     void sendFinishTask();
     void onText(qint64 generation, const QString &text);
     void onBinary(qint64 generation, const QByteArray &data);
-    void onSocketFailure(qint64 generation);
+    void onSocketFailure(qint64 generation, const ServiceError &error);
     void handleMessage(const QByteArray &text);
-    void handleTaskStarted();
-    void handleResult(const QJsonObject &payload);
-    void handleTaskFinished(const QJsonObject &payload);
-    void handleTaskFailed(const std::optional<QJsonObject> &header);
-    void keepReceiving();
     void releaseConnect(std::optional<ServiceError> error);
     void releaseFinish(const std::optional<QString> &transcript);
     void resetTask();
@@ -132,21 +108,17 @@ private:
     QUrl m_fixedEndpoint;
     // The current connection's.
     QUrl m_endpoint;
-    QString m_language;
-    QString m_vocabularyId;     // the user's words, when synced for this model
-    QString m_vocabularyNotice; // why they are not, as last logged
+    RecognitionTaskOptions m_options{QLatin1String(kModel)};
     Scheduler &m_scheduler;
     const RealtimeASRTimings &m_timings;
 
     qint64 m_generation = 0;
-    QWebSocket *m_socket = nullptr;
+    RecognitionSocket *m_socket = nullptr;
     // The connection settings (endpoint, time-outs), made on the first open
     // and kept until close().
     std::optional<QNetworkRequest> m_session;
-    std::optional<ServiceError> m_socketError; // the first error of the current socket
     bool m_receiveArmed = false;
     bool m_isConnected = false;
-    bool m_pingAnswered = true;
 
     QString m_taskId;
     bool m_taskStarted = false;
@@ -157,4 +129,5 @@ private:
     std::unique_ptr<ScheduledTimer> m_runTaskDelay;
     std::unique_ptr<ScheduledTimer> m_connectTimeout;
     std::unique_ptr<ScheduledTimer> m_finishTimeout;
+    std::unique_ptr<ScheduledTimer> m_keepAlive;
 };

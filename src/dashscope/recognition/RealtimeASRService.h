@@ -1,21 +1,14 @@
 #pragma once
 
-#include "ApiKeyProvider.h"
-#include "AppConfig.h"
-#include "DashScopeEndpoints.h"
-#include "OneShot.h"
-#include "PreRollBuffer.h"
 #include "RealtimeASRConnection.h"
+#include "RecognitionAudioPath.h"
+#include "RecognitionPhase.h"
+#include "RecognitionReconnect.h"
+#include "RecognitionWarmUp.h"
 #include "RecordingState.h"
 #include "Scheduler.h"
-#include "ServiceError.h"
 #include "SpeechRecognizer.h"
 #include "TranscriptAssembler.h"
-
-#include <QObject>
-#include <QUrl>
-
-#include <QCoroTask>
 
 #include <memory>
 #include <optional>
@@ -29,9 +22,11 @@ class AudioCapture;
 // It drives one key press: a warm-up while the key is still held, the start,
 // the stop, keep-alive pings, reconnection when the connection drops during a
 // recording, and a restart of the capture when the microphone changes. The
-// task connection (RealtimeASRConnection) and the transcript
-// (TranscriptAssembler) are jobs of their own. Everything runs on the main
-// thread's event loop; delays and time-outs come from the scheduler.
+// task connection (RealtimeASRConnection), the microphone and its pre-roll
+// (RecognitionAudioPath), the warm-up (RecognitionWarmUp), the reconnection
+// (RecognitionReconnect) and the transcript (TranscriptAssembler) are jobs of
+// their own. Everything runs on the main thread's event loop; delays and
+// time-outs come from the scheduler.
 class RealtimeASRService : public SpeechRecognizer
 {
     Q_OBJECT
@@ -40,21 +35,7 @@ class RealtimeASRService : public SpeechRecognizer
 
 public:
     using Timings = RealtimeASRTimings;
-    static constexpr int kMaxReconnectAttempts = 5;
-    static constexpr int kAudioSetupAttempts = 5;
-    // 16 kHz 16-bit mono, the audio the service takes.
-    static constexpr qsizetype kBytesPerMs = 32;
-    // What is heard from the key going down until the recording starts is
-    // kept, up to this much (1.5 s), and sent first.
-    static constexpr qsizetype kPreRollBytes = 1500 * kBytesPerMs;
-
-    // Where a recording stands.
-    enum class Phase {
-        Idle,         // not recording: no audio goes up
-        Recording,    // audio streams into the running task
-        Reconnecting, // the user still records, the task is being replaced; audio waits
-        Offline,      // the task could not start: audio is only kept
-    };
+    using Phase = RecognitionPhase;
 
     // The scheduler defaults to the Qt event loop. An empty endpoint: each
     // take connects where its settings (and $QUILLWREN_WS_URL) say.
@@ -64,9 +45,8 @@ public:
 
     bool isConnected() const { return m_connection->isConnected(); }
     RecordingState recordingState() const { return m_recordingState; }
-    bool isWarmedUp() const override { return m_isWarmedUp; }
-    bool isWarmingUp() const override { return m_warmUp != nullptr; }
-    Phase phase() const { return m_phase; }
+    bool isWarmedUp() const override { return m_warmUp.isReady(); }
+    bool isWarmingUp() const override { return m_warmUp.isRunning(); }
     const QUrl &endpoint() const { return m_connection->endpoint(); }
 
     // Connects and starts the audio engine in the background, while the key
@@ -95,9 +75,6 @@ Q_SIGNALS:
     void recordingStateChanged(const RecordingState &state);
 
 private:
-    struct WarmUp;
-
-    QCoro::Task<> runWarmUp(AppConfig config, std::shared_ptr<WarmUp> warmUp);
     // Drops the connection and the recording.
     void abandonRecording();
     // Marks a running warm-up cancelled, forgets a ready one, then abandons.
@@ -106,22 +83,16 @@ private:
     void onResult(const QString &text, bool sentenceEnd);
     void onTaskEnded(const std::optional<QString> &finalText);
     void onConnectionLost(const ServiceError &error);
-    void attemptReconnect(const AppConfig &config, qint64 generation);
-    QCoro::Task<> runReconnect(AppConfig config, qint64 generation);
+    // A new task for a reconnection, with the microphone running.
+    QCoro::Task<VoidResult> reconnect(AppConfig config);
 
-    void startKeepAlive();
-    void stopKeepAlive();
-
-    QCoro::Task<VoidResult> setupAudioEngine();
     void stopAudioEngine();
-    void onAudio(const QByteArray &pcm);
+    // Stops the microphone and drops what it held.
+    void releaseMicrophone();
+    RecognitionAudioPath::Route route() const;
     // Sends what the microphone heard before the recording started, in
     // order (and hands it over as the take's audio when keep is set).
     void sendPreRoll(bool keep);
-    void discardPreRoll();
-    QCoro::Task<> runWithoutService(quint64 take);
-    void handleAudioConfigurationChange();
-    QCoro::Task<> restartAudioEngine();
 
     void setRecordingState(const RecordingState &state);
 
@@ -129,26 +100,20 @@ private:
     Timings m_timings;
     std::unique_ptr<Scheduler> m_scheduler;
     std::unique_ptr<RealtimeASRConnection> m_connection; // after the scheduler: it uses it to the end
+    RecognitionAudioPath m_audioPath;
 
     RecordingState m_recordingState;
 
     Phase m_phase = Phase::Idle;
     TranscriptAssembler m_transcript;
     std::optional<AppConfig> m_currentConfig; // of the recording, for reconnection
-    int m_reconnectAttempts = 0;
-    bool m_isWarmedUp = false;
-    PreRollBuffer m_preRoll{kPreRollBytes};
-    bool m_preRollTrimmed = false;
+    RecognitionReconnect m_reconnect;
+    RecognitionWarmUp m_warmUp;
     // A warm-up failed while the take's audio is to be kept: the microphone
     // stays open and fills the pre-roll until the start or a cancellation.
     bool m_holdingAudio = false;
     bool m_keepsAudio = true; // the take's settings keep its audio
-    std::shared_ptr<WarmUp> m_warmUp;
-    std::unique_ptr<ScheduledTimer> m_keepAlive;
     // Counts cancelled takes: a start that was waiting when its take was
     // cancelled must not begin recording afterwards.
     quint64 m_takeId = 0;
-    // Device changes come in bursts (the server and Qt may both report one):
-    // only the latest pending restart runs, and a stop cancels it.
-    quint64 m_audioRestartId = 0;
 };
