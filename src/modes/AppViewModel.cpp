@@ -9,16 +9,10 @@
 #include "SettingsStore.h"
 #include "SpeechRecognizer.h"
 #include "TakeAudioKeeper.h"
+#include "TakeStart.h"
 #include "TextReplacements.h"
+#include "DesktopBackend.h"
 #include "UserText.h"
-
-struct AppViewModel::StartTask
-{
-    explicit StartTask(QObject *context) : done(context) {}
-    OneShot<bool> done; // released with whether recognition started
-    bool cancelled = false; // the take was cancelled while it started
-    QString failure;        // the status of a start that failed
-};
 
 namespace {
 QString name(AppMode mode)
@@ -34,6 +28,8 @@ AppViewModel::AppViewModel(Services services, QObject *parent)
     , m_screenCapture(m_services.desktop)
     , m_chat(m_services.modelService, m_services.player, m_services.scheduler, this)
     , m_bff(m_services.modelService, m_screenCapture, m_textInput, m_services.scheduler)
+    , m_voiceInput(m_textInput)
+    , m_take(m_services.recognizer, m_services.audioKeeper)
     , m_appConfig(m_services.settings.loadAppConfig())
 {
     setupBindings();
@@ -170,8 +166,9 @@ void AppViewModel::handleModeChange(std::optional<AppMode> mode)
     }
     if (m_services.audioKeeper)
         m_services.audioKeeper->begin(m_services.settings.loadAppConfig());
-    m_voiceProcessingTask = std::make_shared<StartTask>(this);
-    startRealtimeRecognition(m_voiceProcessingTask);
+    m_appConfig = m_services.settings.loadAppConfig();
+    m_takeStart = std::make_shared<TakeStart>(this);
+    TakeStart::run(m_takeStart, m_services.recognizer, m_appConfig, [this](const QString &s) { setStatusMessage(s); });
 }
 
 void AppViewModel::handleModeCancelled(AppMode mode)
@@ -181,8 +178,8 @@ void AppViewModel::handleModeCancelled(AppMode mode)
     if (isBusy() || m_currentMode != mode)
         return;
     Log::line(QStringLiteral("🚫 [AppViewModel] 组合键取消本次操作，丢弃：") + name(mode));
-    if (auto task = std::exchange(m_voiceProcessingTask, {}))
-        task->cancelled = true;
+    if (auto start = std::exchange(m_takeStart, {}))
+        start->cancel();
     // The take is over before the recogniser is torn down: closing the audio
     // source can run queued events (the withdrawal among them), and they
     // must find no take to finish.
@@ -193,48 +190,17 @@ void AppViewModel::handleModeCancelled(AppMode mode)
         m_services.recognizer.cancelRecognition();
 }
 
-QCoro::Task<> AppViewModel::startRealtimeRecognition(std::shared_ptr<StartTask> task)
-{
-    m_appConfig = m_services.settings.loadAppConfig();
-    SpeechRecognizer &recognizer = m_services.recognizer;
-    VoidResult result = Ok{};
-    if (!recognizer.isWarmedUp() && !recognizer.isWarmingUp())
-        result = co_await recognizer.connect(m_appConfig);
-    if (result && !task->cancelled)
-        result = co_await recognizer.startRecognition(m_appConfig);
-    if (task->cancelled) {
-        // The take was dropped meanwhile; a start that got through anyway
-        // must not leave the microphone open.
-        if (result)
-            recognizer.cancelRecognition();
-        task->done.release(false);
-        co_return;
-    }
-    if (result) {
-        setStatusMessage(UserText::of(QT_TRANSLATE_NOOP("UserText", "正在聆听...")));
-    } else {
-        Log::line(QStringLiteral("❌ [实时识别] 启动失败：") + result.error().description);
-        task->failure
-            = UserText::of(QT_TRANSLATE_NOOP("UserText", "实时识别启动失败：%1")).arg(result.error().description);
-        setStatusMessage(task->failure);
-        // What the user goes on saying is kept, to be sent again later.
-        recognizer.recordWithoutService();
-    }
-    task->done.release(bool(result));
-}
-
 QCoro::Task<> AppViewModel::stopAndProcess(AppMode mode)
 {
     bool started = false;
     QString startFailure;
-    m_take = {};
-    m_take.released.start();
+    m_take.restart();
     m_releasePending = true;
     if (mode == AppMode::ChatAssistant)
         m_services.modelService.prepareSpeech(m_appConfig); // at the release at the latest
-    if (auto task = std::exchange(m_voiceProcessingTask, {})) {
-        started = co_await task->done; // a release during the start waits for it
-        startFailure = task->failure;
+    if (auto start = std::exchange(m_takeStart, {})) {
+        started = co_await start->started(); // a release during the start waits for it
+        startFailure = start->failure();
     }
     m_releasePending = false;
     setProcessing(true);
@@ -249,8 +215,7 @@ QCoro::Task<> AppViewModel::stopAndProcess(AppMode mode)
     const QString text = TextReplacements::apply(heard, m_appConfig.replacements);
     if (text != heard)
         Log::line(QStringLiteral("🔁 [替换] 识别结果按替换表修改为：\"%1\"").arg(text.left(100)));
-    m_take.text = text;
-    m_take.latencyMs = m_take.released.elapsed();
+    m_take.heard(text);
     if (text.isEmpty()) {
         Log::line(QStringLiteral("❌ [语音处理] 识别结果为空，模式：") + name(mode));
         if (mode == AppMode::ChatAssistant)
@@ -263,56 +228,62 @@ QCoro::Task<> AppViewModel::stopAndProcess(AppMode mode)
     }
     Log::line(QStringLiteral("✅ [语音处理] 识别结果：\"%1\"，模式：%2").arg(text.left(100), name(mode)));
     if (mode == AppMode::VoiceInput)
-        co_await processVoiceInput(text);
+        finishRun(co_await m_voiceInput.run(text, m_appConfig.restoreClipboard));
     else if (mode == AppMode::ChatAssistant)
         co_await processChatAssistant(text);
-}
-
-QCoro::Task<> AppViewModel::processVoiceInput(QString text)
-{
-    Log::line(QStringLiteral("🎤 [语音输入] 开始处理，识别文本：\"%1\"").arg(text.left(100)));
-    Log::line(QStringLiteral("⌨️ [语音输入] 开始注入文本..."));
-    // Awaited into a local first: g++ 12 miscompiles a co_await of a call with
-    // a temporary argument inside an if condition (the caller's frame is lost).
-    const bool pasted = co_await m_textInput.insertTextIntoFocusedApp(text, m_appConfig.restoreClipboard);
-    if (!pasted) {
-        // The keystroke could not be sent: say where the words are.
-        Log::line(QStringLiteral("⚠️ [语音输入] 无法模拟粘贴，文本已在剪贴板"));
-        finishRun(RunEnding::onClipboard(text));
-        co_return;
-    }
-    Log::line(QStringLiteral("✅ [语音输入] 文本注入成功"));
-    finishRun(RunEnding::done(UserText::of(QT_TRANSLATE_NOOP("UserText", "文本已输入"))));
 }
 
 QCoro::Task<> AppViewModel::processChatAssistant(QString text)
 {
     const RunEnding ending = co_await m_chat.run(text, m_appConfig, [this](const QString &s) { setStatusMessage(s); });
-    m_take.answer = m_chat.lastAnswer();
+    m_take.answered(m_chat.lastAnswer());
     finishRun(ending);
 }
 
 QCoro::Task<> AppViewModel::processBFFReply()
 {
     m_appConfig = m_services.settings.loadAppConfig();
-    m_take = {};
+    m_take.restart();
     setProcessing(true);
     setStatusMessage(UserText::of(QT_TRANSLATE_NOOP("UserText", "正在截屏...")));
     const RunEnding ending = co_await m_bff.run(m_appConfig, [this](const QString &s) { setStatusMessage(s); });
-    m_take.text = m_bff.lastDraft();
-    m_take.latencyMs = m_bff.lastDraftMs();
+    m_take.heard(m_bff.lastDraft(), m_bff.lastDraftMs());
     finishRun(ending);
 }
 
 QCoro::Task<TakeRetry::Outcome> AppViewModel::retryTake(TakeRecord record)
 {
-    co_return co_await TakeRetry(*this).run(std::move(record));
+    co_return co_await TakeRetry(*this, m_services.retryRecognizer).run(std::move(record));
 }
 
-void AppViewModel::finishRun(const RunEnding &ending)
+AppConfig AppViewModel::beginRetryRun(const QString &status)
+{
+    m_appConfig = m_services.settings.loadAppConfig();
+    setProcessing(true);
+    setStatusMessage(status);
+    return m_appConfig;
+}
+
+QCoro::Task<RunEnding> AppViewModel::answerAloud(QString question, AppConfig config, QString *answer)
+{
+    const RunEnding ending
+        = co_await m_chat.run(question, config, [this](const QString &status) { setStatusMessage(status); });
+    *answer = m_chat.lastAnswer();
+    co_return ending;
+}
+
+void AppViewModel::putOnClipboard(const QString &text)
+{
+    m_services.desktop.setClipboardText(text);
+}
+
+void AppViewModel::finishRun(const RunEnding &ending, bool record)
 {
     const std::optional<AppMode> mode = m_currentMode;
-    recordTake(mode, ending);
+    if (record) {
+        if (const std::optional<TakeRecord> take = m_take.end(mode, ending))
+            Q_EMIT takeRecorded(*take);
+    }
     setStatusMessage(ending.status);
     setProcessing(false);
     setCurrentMode(std::nullopt);
@@ -320,23 +291,6 @@ void AppViewModel::finishRun(const RunEnding &ending)
     // with it: an idle application holds no more than it needs.
     Memory::releaseFreedMemory();
     Q_EMIT runEnded(ending);
-}
-
-void AppViewModel::recordTake(std::optional<AppMode> mode, const RunEnding &ending)
-{
-    const Take take = std::exchange(m_take, {});
-    const bool voice = mode && *mode != AppMode::BffReply;
-    // What the user said may be lost with the service's trouble: such a take
-    // is recorded even without words, so that it can be sent again.
-    const bool troubled = voice
-                          && (ending.kind == RunEnding::Kind::Failed || ending.kind == RunEnding::Kind::Cancelled
-                              || m_services.recognizer.connectionTroubled());
-    const TakeAudioKeeper::Kept kept
-        = voice && m_services.audioKeeper ? m_services.audioKeeper->end(troubled) : TakeAudioKeeper::Kept{};
-    if (!mode || (take.text.isEmpty() && !troubled))
-        return;
-    Q_EMIT takeRecorded({QDateTime::currentDateTime(), *mode, take.text, take.answer,
-                         ending.historyName(*mode), take.latencyMs, kept.path, kept.lengthMs});
 }
 
 void AppViewModel::setCurrentMode(std::optional<AppMode> mode)

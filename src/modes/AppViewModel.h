@@ -1,34 +1,22 @@
 #pragma once
 
-#include "ApiKeyProvider.h"
-#include "AppConfig.h"
-#include "AppMode.h"
 #include "BffReplyPipeline.h"
 #include "ChatAssistantPipeline.h"
-#include "OneShot.h"
+#include "ControllerServices.h"
 #include "RecordingState.h"
-#include "RunEnding.h"
+#include "RetryHost.h"
 #include "ScreenCaptureService.h"
-#include "TakeRecord.h"
-#include "TakeRetry.h"
+#include "TakeRecorder.h"
 #include "TextInputService.h"
+#include "VoiceInputPipeline.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 
 #include <functional>
 #include <memory>
 #include <optional>
 
-class AudioRecorderService;
-class ClipPlayer;
-class ModelService;
-class DesktopBackend;
-class HotkeyMonitorService;
-class Scheduler;
-class SettingsStore;
-class SpeechRecognizer;
-class TakeAudioKeeper;
+class TakeStart;
 
 // The mode controller: turns the hotkey monitor's press, activation and
 // release into the three modes. A press warms recognition up; the activation
@@ -40,7 +28,7 @@ class TakeAudioKeeper;
 //
 // It publishes what the windows show (mode, processing, status line, whether
 // a key is stored). No widgets here: it is tested without a display.
-class AppViewModel : public QObject
+class AppViewModel : public QObject, private RetryHost
 {
     Q_OBJECT
     Q_PROPERTY(std::optional<AppMode> currentMode READ currentMode NOTIFY currentModeChanged)
@@ -50,25 +38,7 @@ class AppViewModel : public QObject
     Q_PROPERTY(QString inputNotice READ inputNotice NOTIFY inputNoticeChanged)
 
 public:
-    // What the controller works with; all must outlive it.
-    struct Services
-    {
-        SettingsStore &settings;
-        ApiKeyProvider apiKey;
-        SpeechRecognizer &recognizer;
-        HotkeyMonitorService &monitor;
-        AudioRecorderService &recorder;
-        ModelService &modelService;
-        DesktopBackend &desktop;
-        ClipPlayer &player;
-        Scheduler &scheduler;
-        // Empty when global keys and synthetic paste work here, else what is missing.
-        std::function<QString()> accessibilityProblem;
-        // Where the takes' audio is kept (none: not kept), and the
-        // recognisers a kept take is sent again through.
-        TakeAudioKeeper *audioKeeper = nullptr;
-        TakeRetry::RecognizerFactory retryRecognizer = {};
-    };
+    using Services = ControllerServices;
 
     explicit AppViewModel(Services services, QObject *parent = nullptr);
     ~AppViewModel() override;
@@ -111,23 +81,16 @@ Q_SIGNALS:
     void takeRecorded(const TakeRecord &record);
 
 private:
-    friend class TakeRetry;
-    struct StartTask;
-
     void setupBindings();
     QCoro::Task<> checkApiKeyStatus();
     void checkAccessibilityPermission();
 
-    QCoro::Task<> startRealtimeRecognition(std::shared_ptr<StartTask> task);
     QCoro::Task<> stopAndProcess(AppMode mode);
-    QCoro::Task<> processVoiceInput(QString text);
     QCoro::Task<> processChatAssistant(QString text);
     QCoro::Task<> processBFFReply();
-    // The end of every run: its last status text, then idle.
-    void finishRun(const RunEnding &ending);
-    // Tells the history about the run's take, if it produced words or
-    // failed; its kept audio is ended with it.
-    void recordTake(std::optional<AppMode> mode, const RunEnding &ending);
+    // The end of every run: its last status text, then idle. A run of a
+    // take of its own tells the history about it (see TakeRecorder).
+    void finishRun(const RunEnding &ending, bool record = true);
 
     // A run is under way: from its release (or the reply's start) to its end.
     bool isBusy() const { return m_isProcessing || m_releasePending; }
@@ -137,11 +100,19 @@ private:
     void setStatusMessage(const QString &message);
     void setHasApiKey(bool hasKey);
 
+    // A kept take sent again runs as a run of ours.
+    bool isRunUnderWay() const override { return m_currentMode || isBusy(); }
+    AppConfig beginRetryRun(const QString &status) override;
+    QCoro::Task<RunEnding> answerAloud(QString question, AppConfig config, QString *answer) override;
+    void putOnClipboard(const QString &text) override;
+    void endRetryRun(const RunEnding &ending) override { finishRun(ending, false); }
+
     Services m_services;
     TextInputService m_textInput;
     ScreenCaptureService m_screenCapture;
     ChatAssistantPipeline m_chat;
     BffReplyPipeline m_bff;
+    VoiceInputPipeline m_voiceInput;
 
     std::optional<AppMode> m_currentMode;
     bool m_isProcessing = false;
@@ -151,15 +122,9 @@ private:
     QString m_statusMessage;
     QString m_inputNotice;
     bool m_hasApiKey = false;
-    // The words of the take under way, for the history.
-    struct Take
-    {
-        QElapsedTimer released;
-        QString text;
-        QString answer;
-        qint64 latencyMs = -1;
-    } m_take;
+    // The take under way, for the history.
+    TakeRecorder m_take;
     AppConfig m_appConfig;
     // The start of the current recognition; the release waits for it.
-    std::shared_ptr<StartTask> m_voiceProcessingTask;
+    std::shared_ptr<TakeStart> m_takeStart;
 };

@@ -1,12 +1,8 @@
 #include "TakeRetry.h"
 
-#include "AppViewModel.h"
-#include "DesktopBackend.h"
 #include "KeptAudioCapture.h"
 #include "Log.h"
-#include "Memory.h"
 #include "RealtimeASRService.h"
-#include "SettingsStore.h"
 #include "TakeAudioFile.h"
 #include "TextReplacements.h"
 #include "UserText.h"
@@ -18,7 +14,7 @@
 
 QCoro::Task<Result<QString>> TakeRetry::recognize(RecognizerFactory factory, QByteArray pcm, AppConfig config)
 {
-    const qint64 lengthMs = pcm.size() / 32;
+    const qint64 lengthMs = pcm.size() / TakeAudioWriter::kBytesPerMs;
     KeptAudioCapture audio(std::move(pcm));
     const std::unique_ptr<RealtimeASRService> recognizer = factory(audio);
     config.keepAudio = QStringLiteral("none"); // the audio is kept already
@@ -49,10 +45,9 @@ QCoro::Task<Result<QString>> TakeRetry::recognize(RecognizerFactory factory, QBy
 
 QCoro::Task<TakeRetry::Outcome> TakeRetry::run(TakeRecord record)
 {
-    AppViewModel &c = m_controller;
-    if (c.m_currentMode || c.isBusy())
+    if (m_host.isRunUnderWay())
         co_return Outcome{{}, false, UserText::of(QT_TRANSLATE_NOOP("UserText", "正在处理中，请稍后再试"))};
-    if (record.mode == AppMode::BffReply || record.audio.isEmpty() || !c.m_services.retryRecognizer)
+    if (record.mode == AppMode::BffReply || record.audio.isEmpty() || !m_recognizers)
         co_return Outcome{{}, false, UserText::of(QT_TRANSLATE_NOOP("UserText", "这次录音没有保存音频，无法重试"))};
     QString unreadable;
     std::optional<TakeAudio> audio = TakeAudio::read(record.audio, &unreadable);
@@ -62,47 +57,38 @@ QCoro::Task<TakeRetry::Outcome> TakeRetry::run(TakeRecord record)
     }
     if (audio->cutShort)
         Log::line(QStringLiteral("⚠️ [重试] 保存的音频不完整，发送已写下的 %1 ms").arg(audio->lengthMs()));
-    c.m_appConfig = c.m_services.settings.loadAppConfig();
-    c.setProcessing(true);
-    c.setStatusMessage(UserText::of(QT_TRANSLATE_NOOP("UserText", "正在重新识别...")));
+    const AppConfig config = m_host.beginRetryRun(UserText::of(QT_TRANSLATE_NOOP("UserText", "正在重新识别...")));
     QElapsedTimer elapsed;
     elapsed.start();
-    const Result<QString> heard = co_await recognize(c.m_services.retryRecognizer, std::move(audio->pcm), c.m_appConfig);
+    const Result<QString> heard = co_await recognize(m_recognizers, std::move(audio->pcm), config);
     RunEnding ending;
     if (!heard) {
         ending = RunEnding::failed(
             UserText::of(QT_TRANSLATE_NOOP("UserText", "重试失败：%1")).arg(heard.error().description));
     } else {
-        ending = co_await finish(record, TextReplacements::apply(heard.value(), c.m_appConfig.replacements));
+        ending = co_await finish(record, TextReplacements::apply(heard.value(), config.replacements), config);
     }
     Log::line(QStringLiteral("🔁 [重试] 结束：") + ending.status);
     record.ending = ending.historyName(record.mode);
     record.latencyMs = elapsed.elapsed();
-    if (!ending.isFailure() && c.m_appConfig.keepAudio != QLatin1String("all")) {
+    if (!ending.isFailure() && config.keepAudio != QLatin1String("all")) {
         // Done at last: its audio is kept no longer than a success's.
         QFile::remove(record.audio);
         record.audio.clear();
         record.audioMs = -1;
     }
-    c.setStatusMessage(ending.status);
-    c.setProcessing(false);
-    Memory::releaseFreedMemory();
-    Q_EMIT c.runEnded(ending);
+    m_host.endRetryRun(ending);
     co_return Outcome{record, !ending.isFailure(), ending.status};
 }
 
-QCoro::Task<RunEnding> TakeRetry::finish(TakeRecord &record, const QString &text)
+QCoro::Task<RunEnding> TakeRetry::finish(TakeRecord &record, const QString &text, const AppConfig &config)
 {
-    AppViewModel &c = m_controller;
     if (text.isEmpty())
         co_return RunEnding::failed(UserText::of(QT_TRANSLATE_NOOP("UserText", "未识别到语音内容")));
     record.text = text;
     if (record.mode == AppMode::VoiceInput) {
-        c.m_services.desktop.setClipboardText(text);
+        m_host.putOnClipboard(text);
         co_return RunEnding::onClipboard(text);
     }
-    const RunEnding ending
-        = co_await c.m_chat.run(text, c.m_appConfig, [&c](const QString &status) { c.setStatusMessage(status); });
-    record.answer = c.m_chat.lastAnswer();
-    co_return ending;
+    co_return co_await m_host.answerAloud(text, config, &record.answer);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AppConfig.h"
+#include "RetryHost.h"
 #include "ServiceError.h"
 #include "TakeRecord.h"
 
@@ -13,12 +14,11 @@
 #include <memory>
 #include <optional>
 
-class AppViewModel;
 class AudioCapture;
 class RealtimeASRService;
 struct RunEnding;
 
-// A kept take sent again, as a run of the mode controller's own: its audio
+// A kept take sent again, as a run of its host's (the mode controller): its audio
 // is played into a recogniser of its own, paced as it was spoken, and the
 // transcript finishes the take as its mode would, except that dictated text
 // goes to the clipboard (whatever window has the focus now is not the one
@@ -38,7 +38,8 @@ public:
         QString status;
     };
 
-    explicit TakeRetry(AppViewModel &controller) : m_controller(controller) {}
+    // The host and the factory must outlive the retry.
+    TakeRetry(RetryHost &host, const RecognizerFactory &recognizers) : m_host(host), m_recognizers(recognizers) {}
 
     QCoro::Task<Outcome> run(TakeRecord record);
 
@@ -47,7 +48,8 @@ public:
 
 private:
     // The mode's ending for the transcript.
-    QCoro::Task<RunEnding> finish(TakeRecord &record, const QString &text);
+    QCoro::Task<RunEnding> finish(TakeRecord &record, const QString &text, const AppConfig &config);
 
-    AppViewModel &m_controller;
+    RetryHost &m_host;
+    const RecognizerFactory &m_recognizers;
 };

@@ -1,0 +1,44 @@
+#include "TakeRecorder.h"
+
+#include "SpeechRecognizer.h"
+#include "TakeAudioKeeper.h"
+
+#include <QDateTime>
+
+void TakeRecorder::restart()
+{
+    m_text.clear();
+    m_answer.clear();
+    m_latencyMs = -1;
+    m_released.start();
+}
+
+void TakeRecorder::heard(const QString &text)
+{
+    heard(text, m_released.isValid() ? m_released.elapsed() : -1);
+}
+
+void TakeRecorder::heard(const QString &text, qint64 latencyMs)
+{
+    m_text = text;
+    m_latencyMs = latencyMs;
+}
+
+std::optional<TakeRecord> TakeRecorder::end(std::optional<AppMode> mode, const RunEnding &ending)
+{
+    const QString text = std::exchange(m_text, {});
+    const QString answer = std::exchange(m_answer, {});
+    const qint64 latencyMs = std::exchange(m_latencyMs, -1);
+    m_released.invalidate();
+    const bool voice = mode && *mode != AppMode::BffReply;
+    // What the user said may be lost with the service's trouble: such a take
+    // is recorded even without words, so that it can be sent again.
+    const bool troubled = voice
+                          && (ending.kind == RunEnding::Kind::Failed || ending.kind == RunEnding::Kind::Cancelled
+                              || m_recognizer.connectionTroubled());
+    const TakeAudioKeeper::Kept kept = voice && m_keeper ? m_keeper->end(troubled) : TakeAudioKeeper::Kept{};
+    if (!mode || (text.isEmpty() && !troubled))
+        return std::nullopt;
+    return TakeRecord{QDateTime::currentDateTime(), *mode, text, answer, ending.historyName(*mode), latencyMs,
+                      kept.path, kept.lengthMs};
+}

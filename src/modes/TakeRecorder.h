@@ -1,0 +1,42 @@
+#pragma once
+
+#include "AppMode.h"
+#include "RunEnding.h"
+#include "TakeRecord.h"
+
+#include <QElapsedTimer>
+#include <QString>
+
+#include <optional>
+
+class SpeechRecognizer;
+class TakeAudioKeeper;
+
+// The take under way as the history will keep it: its words, its answer,
+// how long after the release they came, and its record once it ends. A take
+// that produced words is recorded; so is a voice take that failed, was
+// cancelled or had trouble with the service, with its kept audio, so that
+// what was said can be sent again.
+class TakeRecorder
+{
+public:
+    // Both must outlive it; without a keeper no audio is kept.
+    TakeRecorder(SpeechRecognizer &recognizer, TakeAudioKeeper *keeper) : m_recognizer(recognizer), m_keeper(keeper) {}
+
+    // A new take, timed from now (a voice take's release).
+    void restart();
+    // Its words, and when they came.
+    void heard(const QString &text);
+    void heard(const QString &text, qint64 latencyMs);
+    void answered(const QString &answer) { m_answer = answer; }
+    // Ends the take: its record, or nothing when the history keeps none.
+    std::optional<TakeRecord> end(std::optional<AppMode> mode, const RunEnding &ending);
+
+private:
+    SpeechRecognizer &m_recognizer;
+    TakeAudioKeeper *m_keeper;
+    QElapsedTimer m_released;
+    QString m_text;
+    QString m_answer;
+    qint64 m_latencyMs = -1;
+};
