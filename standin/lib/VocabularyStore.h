@@ -24,6 +24,13 @@ public:
 
     bool contains(const QString &id) const { return m_vocabularies.contains(id); }
     QString targetOf(const QString &id) const { return m_vocabularies.value(id).target; }
+    // What the record says of a run-task of the model that names the vocabulary.
+    QJsonObject runTaskRecord(const QString &id, const QString &model) const
+    {
+        return {{QStringLiteral("kind"), QStringLiteral("asr-vocabulary")}, {QStringLiteral("vocabulary_id"), id},
+                {QStringLiteral("known"), contains(id)},   {QStringLiteral("target_model"), targetOf(id)},
+                {QStringLiteral("model"), model}};
+    }
 
 private:
     struct Entry

@@ -33,6 +33,11 @@ QByteArray encode(Opcode opcode, const QByteArray &payload)
     return frame + payload;
 }
 
+int closeCode(const QByteArray &payload)
+{
+    return payload.size() >= 2 ? (uchar(payload[0]) << 8 | uchar(payload[1])) : 1005;
+}
+
 QByteArray closeFrame(quint16 code, const QByteArray &reason)
 {
     char bytes[2];

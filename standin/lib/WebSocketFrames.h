@@ -17,6 +17,8 @@ QByteArray acceptKey(const QByteArray &clientKey);
 
 QByteArray encode(Opcode opcode, const QByteArray &payload);
 QByteArray closeFrame(quint16 code, const QByteArray &reason = {});
+// The status code a close frame's payload carries (1005: none).
+int closeCode(const QByteArray &payload);
 
 // One complete message (fragments joined) or control frame.
 struct Message

@@ -1,11 +1,10 @@
 #include "WsSession.h"
 
-#include "Mp3Synth.h"
 #include "RunTaskValidator.h"
 #include "StandinServer.h"
+#include "SynthesisPlan.h"
 
 #include <QDateTime>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QTcpSocket>
 #include <QTimer>
@@ -71,9 +70,7 @@ void WsSession::readFrames(const QByteArray &bytes)
             m_socket->write(WebSocketFrames::encode(Opcode::Pong, message.payload));
             break;
         case Opcode::Close: {
-            const int code = message.payload.size() >= 2
-                                 ? (uchar(message.payload[0]) << 8 | uchar(message.payload[1]))
-                                 : 1005;
+            const int code = WebSocketFrames::closeCode(message.payload);
             record({{QStringLiteral("kind"), QStringLiteral("ws-close")}, {QStringLiteral("code"), code}});
             recordAudioSummary();
             m_closed = true;
@@ -126,18 +123,15 @@ void WsSession::handleRunTask(const QJsonObject &frame)
         return failTask(QStringLiteral("InvalidParameter"),
                         QStringLiteral("a second run-task while task %1 is running").arg(m_taskId));
     ++m_taskGeneration;
-    const Scenario &scenario = m_server.scenario();
-    m_recognition = scenario.recognition;
-    m_synthesis = scenario.synthesis;
+    m_recognition = m_server.scenario().recognition;
+    m_synthesis = m_server.scenario().synthesis;
     m_taskId = frame.value(QStringLiteral("header")).toObject().value(QStringLiteral("task_id")).toString();
     const QString task = frame.value(QStringLiteral("payload")).toObject().value(QStringLiteral("task")).toString();
     m_kind = task == QLatin1String("tts") ? Kind::Synthesis : Kind::Recognition;
     m_state = State::Starting;
     m_audio = AudioAnalysis();
-    m_pendingResults.clear();
+    m_results.reset(m_recognition);
     m_resultsSent = 0;
-    m_samplesAtLastResult = 0;
-    m_voicedSamples = 0;
     m_finishRequested = false;
     m_audioInFlight = 0;
     m_stalled = false;
@@ -148,14 +142,8 @@ void WsSession::handleRunTask(const QJsonObject &frame)
         return failTask(QStringLiteral("InvalidParameter"), problem);
     const QJsonObject payload = frame.value(QStringLiteral("payload")).toObject();
     if (const QJsonValue vocabulary = payload[QStringLiteral("parameters")][QStringLiteral("vocabulary_id")];
-        m_kind == Kind::Recognition && vocabulary.isString()) {
-        const QString id = vocabulary.toString();
-        record({{QStringLiteral("kind"), QStringLiteral("asr-vocabulary")},
-                {QStringLiteral("vocabulary_id"), id},
-                {QStringLiteral("known"), m_server.vocabularies().contains(id)},
-                {QStringLiteral("target_model"), m_server.vocabularies().targetOf(id)},
-                {QStringLiteral("model"), payload[QStringLiteral("model")].toString()}});
-    }
+        m_kind == Kind::Recognition && vocabulary.isString())
+        record(m_server.vocabularies().runTaskRecord(vocabulary.toString(), payload[QStringLiteral("model")].toString()));
 
     if (fault().is("never-answer") && fault().stringOption("at", QStringLiteral("connect")) == QLatin1String("connect"))
         return;
@@ -167,23 +155,6 @@ void WsSession::handleRunTask(const QJsonObject &frame)
 
 void WsSession::startTask()
 {
-    if (m_kind == Kind::Recognition) {
-        const RecognitionScript &script = m_recognition;
-        qint64 beginMs = 0;
-        for (const QString &sentence : script.sentences) {
-            const int steps = script.interimResults;
-            for (int i = 1; i <= steps + 1; ++i) {
-                const bool last = i == steps + 1;
-                const auto length = last ? sentence.size() : (sentence.size() * i + steps) / (steps + 1);
-                if (!last && (length == 0 || length >= sentence.size()))
-                    continue;
-                m_pendingResults.push_back({{QStringLiteral("text"), sentence.left(length)},
-                                            {QStringLiteral("sentence_end"), last},
-                                            {QStringLiteral("begin_time"), double(beginMs)}});
-            }
-            beginMs += 1000;
-        }
-    }
     m_state = State::Running;
     sendEvent(QStringLiteral("task-started"), {});
     if (fault().is("malformed")) {
@@ -209,8 +180,7 @@ void WsSession::handleBinary(const QByteArray &data)
     if (m_kind != Kind::Recognition)
         return failTask(QStringLiteral("InvalidParameter"), QStringLiteral("binary frames are not accepted by a tts task"));
     m_audio.add(data);
-    if (rms >= RecognitionScript::kVoicedRms)
-        m_voicedSamples += data.size() / 2;
+    m_results.heard(data, rms);
     // A connection lost in the middle of a take, once so much was heard.
     if (const int afterMs = fault().intOption("audioMs", 0);
         fault().is("close-after") && afterMs > 0 && m_audio.durationMs() >= afterMs) {
@@ -223,35 +193,11 @@ void WsSession::handleBinary(const QByteArray &data)
 
 void WsSession::sendNextResults(bool all)
 {
-    const RecognitionScript &script = m_recognition;
-    const qint64 samplesPerResult = std::max<qint64>(1, qint64(script.audioMsPerResult) * AudioAnalysis::kSampleRate / 1000);
-    while (m_state != State::Idle && !m_closed
-           && (all || m_audio.sampleCount() - m_samplesAtLastResult >= samplesPerResult)) {
-        m_samplesAtLastResult += all ? 0 : samplesPerResult;
-        QJsonObject sentence;
-        const bool heardSpeech = script.minVoicedMs <= 0
-                                 || m_voicedSamples * 1000 >= qint64(script.minVoicedMs) * AudioAnalysis::kSampleRate;
-        if (!m_pendingResults.empty() && heardSpeech) {
-            const QJsonObject next = m_pendingResults.front();
-            m_pendingResults.pop_front();
-            const bool end = next.value(QStringLiteral("sentence_end")).toBool();
-            sentence = {{QStringLiteral("begin_time"), next.value(QStringLiteral("begin_time"))},
-                        {QStringLiteral("end_time"), end ? QJsonValue(next.value(QStringLiteral("begin_time")).toDouble() + 900)
-                                                         : QJsonValue(QJsonValue::Null)},
-                        {QStringLiteral("text"), next.value(QStringLiteral("text"))},
-                        {QStringLiteral("words"), QJsonArray()},
-                        {QStringLiteral("heartbeat"), false},
-                        {QStringLiteral("sentence_end"), end}};
-        } else if (script.heartbeat && !all) {
-            sentence = {{QStringLiteral("begin_time"), m_audio.durationMs()},
-                        {QStringLiteral("end_time"), m_audio.durationMs()},
-                        {QStringLiteral("text"), QString()},
-                        {QStringLiteral("words"), QJsonArray()},
-                        {QStringLiteral("heartbeat"), true},
-                        {QStringLiteral("sentence_end"), false}};
-        } else {
+    while (m_state != State::Idle && !m_closed) {
+        const std::optional<QJsonObject> next = m_results.next(all, m_audio);
+        if (!next)
             return;
-        }
+        const QJsonObject &sentence = *next;
         const bool end = sentence.value(QStringLiteral("sentence_end")).toBool();
         const QJsonValue usage = end ? QJsonValue(QJsonObject{{QStringLiteral("duration"), std::ceil(m_audio.durationMs() / 1000.0)}})
                                      : QJsonValue(QJsonValue::Null);
@@ -282,46 +228,28 @@ void WsSession::handleContinueTask(const QJsonObject &frame)
 
 void WsSession::sendSynthesisAudio(const QString &text)
 {
-    // The first piece of text the scenario names decides pitch and delay.
-    const auto byText = [&text](const QHash<QString, int> &values, int fallback) {
-        for (auto it = values.begin(); it != values.end(); ++it) {
-            if (text.contains(it.key()))
-                return it.value();
-        }
-        return fallback;
-    };
-    const QByteArray mp3 = m_synthesis.voice == QLatin1String("espeak") ? Mp3Synth::speech(text)
-                                                                        : Mp3Synth::tone(text, byText(m_synthesis.toneHz, 440));
-    const int delay = byText(m_synthesis.delayMs, 0);
+    const SynthesisPlan plan = SynthesisPlan::forText(m_synthesis, text);
     record({{QStringLiteral("kind"), QStringLiteral("tts-audio")},
             {QStringLiteral("characters"), text.size()},
-            {QStringLiteral("bytes"), mp3.size()}});
-    // Cut in chunkBytes pieces, chunkDelayMs apart; or in the frames the
-    // scenario gives this text, spread over its time.
-    const int frames = byText(m_synthesis.frames, 0);
-    const int chunk = frames > 0 ? int((mp3.size() + frames - 1) / frames) : m_synthesis.chunkBytes;
-    const int count = int((mp3.size() + chunk - 1) / chunk);
-    const int step = frames > 1 ? byText(m_synthesis.spreadMs, 0) / (count - 1) : m_synthesis.chunkDelayMs;
-    const int stallAfter = byText(m_synthesis.stallAfterFrames, -1);
-    const int failAfter = byText(m_synthesis.failAfterFrames, -1);
-    for (int index = 0; index < count; ++index) {
-        if (index == stallAfter) {
+            {QStringLiteral("bytes"), plan.mp3.size()}});
+    for (int index = 0; index < plan.count; ++index) {
+        if (index == plan.stallAfter) {
             // Nothing more: the task never finishes.
             record({{QStringLiteral("kind"), QStringLiteral("tts-stalled")}, {QStringLiteral("after"), index}});
             m_stalled = true;
             return;
         }
-        if (index == failAfter) {
+        if (index == plan.failAfter) {
             ++m_audioInFlight;
-            later(delay + step * index, [this] {
+            later(plan.delayMs + plan.stepMs * index, [this] {
                 --m_audioInFlight;
                 failTask(QStringLiteral("InternalError"), QStringLiteral("scripted failure midway"));
             });
             return;
         }
-        const QByteArray piece = mp3.mid(qsizetype(index) * chunk, chunk);
+        const QByteArray piece = plan.mp3.mid(qsizetype(index) * plan.chunkBytes, plan.chunkBytes);
         ++m_audioInFlight;
-        later(delay + step * index, [this, piece, index, sentence = text.left(8)] {
+        later(plan.delayMs + plan.stepMs * index, [this, piece, index, sentence = text.left(8)] {
             --m_audioInFlight;
             record({{QStringLiteral("kind"), QStringLiteral("tts-frame")},
                     {QStringLiteral("epoch_ms"), QDateTime::currentMSecsSinceEpoch()},

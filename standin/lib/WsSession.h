@@ -1,14 +1,12 @@
 #pragma once
 
 #include "AudioAnalysis.h"
+#include "RecognitionResults.h"
 #include "Scenario.h"
 #include "WebSocketFrames.h"
 
 #include <QJsonObject>
 #include <QObject>
-#include <QStringList>
-
-#include <deque>
 
 class QTcpSocket;
 class StandinServer;
@@ -64,10 +62,8 @@ private:
     RecognitionScript m_recognition;
     SynthesisScript m_synthesis;
     AudioAnalysis m_audio;
-    std::deque<QJsonObject> m_pendingResults; // sentences of the script still to send
+    RecognitionResults m_results;
     int m_resultsSent = 0;
-    qint64 m_samplesAtLastResult = 0;
-    qint64 m_voicedSamples = 0;
     int m_framesSent = 0;
     int m_audioInFlight = 0; // synthesis chunks scheduled but not yet sent
     bool m_stalled = false;  // a scripted stall: the task never finishes
