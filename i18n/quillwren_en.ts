@@ -102,6 +102,14 @@
         <source>保存失败，请重试</source>
         <translation>Could not save; please try again</translation>
     </message>
+    <message>
+        <source>1. 访问阿里云 Model Studio 国际站：%1</source>
+        <translation>1. Visit Alibaba Cloud Model Studio (international): %1</translation>
+    </message>
+    <message>
+        <source>打开 Model Studio 控制台</source>
+        <translation>Open the Model Studio console</translation>
+    </message>
 </context>
 <context>
     <name>AudioPage</name>
@@ -476,6 +484,18 @@
     <message>
         <source>重试：%1</source>
         <translation>Retry: %1</translation>
+    </message>
+    <message>
+        <source>已取消</source>
+        <translation>Cancelled</translation>
+    </message>
+    <message>
+        <source>失败</source>
+        <translation>Failed</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
     </message>
 </context>
 <context>
@@ -1030,6 +1050,10 @@
     <message>
         <source>重试失败：%1</source>
         <translation>Retry failed: %1</translation>
+    </message>
+    <message>
+        <source>本次录音也未能保存（%1）</source>
+        <translation>the recording could not be kept either (%1)</translation>
     </message>
 </context>
 </TS>

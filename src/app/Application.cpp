@@ -223,8 +223,10 @@ QCoro::Task<> Application::syncHotWords(bool retryFailed)
     m_syncingHotWords = true;
     const std::optional<QString> key = co_await configuredKey(apiKeyProvider());
     if (key) {
-        const VocabularyState synced = co_await Vocabulary::sync(*key, config, model);
-        settings().saveAppConfigMember(&AppConfig::vocabulary, synced);
+        SettingsStore &store = settings();
+        co_await Vocabulary::syncStored(
+            *key, [&store] { return store.loadAppConfig(); },
+            [&store](const VocabularyState &state) { store.saveAppConfigMember(&AppConfig::vocabulary, state); }, model);
     }
     m_syncingHotWords = false;
 }

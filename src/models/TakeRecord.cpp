@@ -11,6 +11,7 @@ const QString kEnding = QStringLiteral("ending");
 const QString kLatency = QStringLiteral("latencyMs");
 const QString kAudio = QStringLiteral("audio");
 const QString kAudioMs = QStringLiteral("audioMs");
+const QString kReason = QStringLiteral("reason");
 } // namespace
 
 QByteArray TakeRecord::toJson() const
@@ -27,6 +28,8 @@ QByteArray TakeRecord::toJson() const
         writer.add(kAudio, audio);
         writer.add(kAudioMs, audioMs);
     }
+    if (!reason.isEmpty())
+        writer.add(kReason, reason);
     return writer.bytes();
 }
 
@@ -53,5 +56,6 @@ std::optional<TakeRecord> TakeRecord::fromJson(const QByteArray &line)
     record.latencyMs = *latency;
     record.audio = Json::stringMember(*object, kAudio).value_or(QString());
     record.audioMs = record.audio.isEmpty() ? -1 : Json::integer(object->value(kAudioMs)).value_or(-1);
+    record.reason = Json::stringMember(*object, kReason).value_or(QString());
     return record;
 }

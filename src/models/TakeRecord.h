@@ -30,6 +30,8 @@ struct TakeRecord
     // The take's kept audio and its length; empty and -1 when none is kept.
     QString audio;
     qint64 audioMs = -1;
+    // Why a take failed or was cancelled, as its status said; empty for the others.
+    QString reason = {};
 
     friend bool operator==(const TakeRecord &, const TakeRecord &) = default;
 

@@ -2,6 +2,7 @@
 
 #include "AudioRecorderService.h"
 #include "Delay.h"
+#include "DesktopBackend.h"
 #include "HotkeyMonitorService.h"
 #include "Log.h"
 #include "Memory.h"
@@ -11,7 +12,6 @@
 #include "TakeAudioKeeper.h"
 #include "TakeStart.h"
 #include "TextReplacements.h"
-#include "DesktopBackend.h"
 #include "UserText.h"
 
 namespace {
@@ -279,23 +279,24 @@ void AppViewModel::putOnClipboard(const QString &text)
 
 void AppViewModel::finishRun(const RunEnding &ending, bool record)
 {
-    const std::optional<AppMode> mode = m_currentMode;
+    RunEnding told = ending;
     if (record) {
-        if (const std::optional<TakeRecord> take = m_take.end(mode, ending))
-            Q_EMIT takeRecorded(*take);
+        TakeRecorder::Ended take = m_take.end(m_currentMode, ending);
+        if (take.record)
+            Q_EMIT takeRecorded(*take.record);
+        told = std::move(take.told);
     }
-    setStatusMessage(ending.status);
+    setStatusMessage(told.status);
     setProcessing(false);
     setCurrentMode(std::nullopt);
     // The run's transient buffers (screen pictures, decoded audio) leave
     // with it: an idle application holds no more than it needs.
     Memory::releaseFreedMemory();
-    Q_EMIT runEnded(ending);
+    Q_EMIT runEnded(told);
 }
 
 void AppViewModel::setCurrentMode(std::optional<AppMode> mode)
 {
-
     if (std::exchange(m_currentMode, mode) != mode)
         Q_EMIT currentModeChanged(mode);
 }

@@ -138,6 +138,17 @@ void ContentView::showEvent(QShowEvent *event)
         m_capabilities->setText(m_capabilityLines().join(QLatin1Char('\n')));
     m_recent->refresh();
     QWidget::showEvent(event);
+    fitContents();
+}
+
+void ContentView::fitContents()
+{
+    // Lines that wrap need more height than the window had: it grows, so
+    // that no line is cut (the recent takes scroll in their own area).
+    layout()->activate();
+    const int needed = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width()) : sizeHint().height();
+    if (height() < needed)
+        resize(width(), needed);
 }
 
 bool ContentView::showsMissingKey() const

@@ -41,6 +41,8 @@ protected:
 
 private:
     void showStatus();
+    // Grows the window to what its contents need at its width.
+    void fitContents();
     QCoro::Task<> retry(TakeRecord take);
 
     AppViewModel &m_viewModel;

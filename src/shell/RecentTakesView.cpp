@@ -55,6 +55,16 @@ void RecentTakesView::refresh()
                                                              RunEnding::firstWords(words)),
                                  row);
         label->setToolTip(words);
+        // A take that did not come through says so in words, and why where known.
+        const bool cancelled = take.ending == QLatin1String(TakeRecord::kCancelled);
+        if (cancelled || take.ending == QLatin1String(TakeRecord::kFailed)) {
+            const QString how = cancelled ? tr("已取消") : tr("失败");
+            auto *ending = new QLabel(how, row);
+            ending->setToolTip(take.reason);
+            ending->setAccessibleName(take.reason.isEmpty() ? how : tr("%1：%2").arg(how, take.reason));
+            ending->setStyleSheet(cancelled ? QString() : QStringLiteral("color: #c0392b;"));
+            line->addWidget(ending);
+        }
         line->addWidget(label, 1);
         auto *copy = new QPushButton(tr("复制"), row);
         copy->setAccessibleName(tr("复制：%1").arg(RunEnding::firstWords(take.text)));

@@ -7,6 +7,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QPointer>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -109,8 +110,12 @@ void HttpConnection::customize(const HttpRequest &request)
                                 {QStringLiteral("answer"), answer.body}});
     if (fault.is("never-answer"))
         return;
-    m_socket->write(httpResponse(answer.status, "application/json",
-                                 QJsonDocument(answer.body).toJson(QJsonDocument::Compact)));
+    const QByteArray response
+        = httpResponse(answer.status, "application/json", QJsonDocument(answer.body).toJson(QJsonDocument::Compact));
+    QTimer::singleShot(m_server.scenario().customization.delayMs, this, [socket = QPointer<QTcpSocket>(m_socket), response] {
+        if (socket)
+            socket->write(response);
+    });
 }
 
 void HttpConnection::listModels(const HttpRequest &request)

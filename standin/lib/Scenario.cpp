@@ -261,6 +261,7 @@ std::optional<Scenario> Scenario::fromJson(const QByteArray &json, QString *erro
     {
         Reader r(section(object, "customization", error), QStringLiteral("customization"), error);
         r.boolean("omitId", scenario.customization.omitId);
+        r.integer("delayMs", scenario.customization.delayMs);
         r.fault(scenario.customization.fault);
         r.finish();
     }

@@ -98,10 +98,12 @@ struct VisionScript
 };
 
 // The custom vocabularies' requests: a fault ("http-error", "never-answer")
-// instead of the answer, or a create answered without its ID.
+// instead of the answer, or a create answered without its ID; each answer
+// after delayMs (the request itself takes effect at once).
 struct CustomizationScript
 {
     bool omitId = false;
+    int delayMs = 0;
     Fault fault;
 };
 

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QProcess>
 
 namespace {
 
@@ -207,4 +208,33 @@ TEST_F(ModelCommands, HotWordsAreSyncedToOneVocabularyThatEveryTakeNames)
     EXPECT_TRUE(run({QStringLiteral("words"), QStringLiteral("list")}).out.contains(QStringLiteral("synced (vocab-")));
 }
 
+// Two processes changing the words at once (the command line while the
+// instance syncs): the second waits for the first's sync and updates the
+// vocabulary the first made, instead of making one of its own.
+TEST_F(ModelCommands, SyncsOfTwoProcessesAtOnceMakeOneVocabulary)
+{
+    useScenario(R"({"customization":{"delayMs":800}})");
+    QProcess first, second;
+    for (QProcess *process : {&first, &second}) {
+        process->setProcessEnvironment(env);
+        process->start(QStringLiteral(QUILLWREN_BINARY), {QStringLiteral("words"), QStringLiteral("add"),
+                                                          process == &first ? QStringLiteral("通义") : QStringLiteral("百炼")});
+    }
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return first.state() == QProcess::NotRunning && second.state() == QProcess::NotRunning; },
+                          20000));
+    EXPECT_EQ(first.exitCode(), 0) << first.readAllStandardError().toStdString();
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+    const QByteArray waited = first.readAllStandardError() + second.readAllStandardError();
+    QStringList created;
+    for (const QJsonObject &record : server.recorder().recordsOfKind(QStringLiteral("customization"))) {
+        if (record[QStringLiteral("json")][QStringLiteral("input")][QStringLiteral("action")].toString()
+            == QLatin1String("create_vocabulary"))
+            created << record[QStringLiteral("answer")][QStringLiteral("output")][QStringLiteral("vocabulary_id")].toString();
+    }
+    ASSERT_EQ(created.size(), 1) << "two vocabularies were made: " << created.join(u' ').toStdString();
+    EXPECT_TRUE(waited.contains("等待另一个进程的词表同步结束")) << "the two syncs did not overlap";
+    EXPECT_TRUE(run({QStringLiteral("words"), QStringLiteral("list")}).out.contains(QStringLiteral("synced (%1)").arg(created[0])));
+}
+
 } // namespace
+

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -79,6 +80,22 @@ TEST_F(ShellWindows, TheStatusWindowShowsWhatWorksAsOfEachTimeItOpens)
              QStringLiteral("tray: none — does not work: add a system tray to the panel")};
     view.show();
     EXPECT_EQ(view.capabilitiesText(), lines.join(QLatin1Char('\n')));
+
+    // Lines long enough to wrap are shown whole: the window grows for them.
+    view.hide();
+    lines.clear();
+    for (int i = 0; i < 6; ++i)
+        lines << QStringLiteral("capability %1: a backend with a long name — does not work: %2").arg(i).arg(QString(90, u'x'));
+    view.show();
+    QLabel *list = nullptr;
+    for (QLabel *label : view.findChildren<QLabel *>()) {
+        if (label->accessibleName() == QStringLiteral("桌面功能"))
+            list = label;
+    }
+    ASSERT_NE(list, nullptr);
+    QCoreApplication::processEvents();
+    EXPECT_GE(list->height(), list->heightForWidth(list->width())) << "the list is cut";
+    EXPECT_LE(list->geometry().bottom(), view.height());
 }
 
 TEST_F(ShellWindows, WithoutAKeyTheStatusWindowSaysSo)

@@ -316,9 +316,14 @@ TEST_F(SettingsScreens, ModelFieldsEditTheViewModelAndFollowIt)
     name->clear();
     QTest::keyClicks(name, QStringLiteral("qwen-max"));
     EXPECT_EQ(window->viewModel().llmModel(), QStringLiteral("qwen-max"));
+    auto *language = named<QComboBox>(window->modelPage(), QStringLiteral("识别语言"));
+    language->setCurrentIndex(language->findData(QStringLiteral("ja")));
+    ASSERT_EQ(settings.loadAppConfig().asrLanguage, QStringLiteral("ja"));
 
     named<QPushButton>(window->modelPage(), QStringLiteral("恢复默认设置"))->click();
     EXPECT_EQ(name->text(), QLatin1String(AppConfig::kDefaultLlmModel)) << "the field follows the view model";
+    EXPECT_EQ(language->currentText(), QStringLiteral("自动")) << "the recognition language goes back too";
+    EXPECT_EQ(settings.loadAppConfig().asrLanguage, QStringLiteral("auto"));
 
     name->setText(QStringLiteral("qwen-plus"));
     window->close(); // before the quiet period ends
@@ -338,10 +343,16 @@ TEST_F(SettingsScreens, RegionWorkspaceLanguageAndHandsFreeAreSavedAndABadWorksp
     ASSERT_TRUE(region && workspace && language);
     EXPECT_EQ(region->currentData().toString(), QStringLiteral("beijing"));
     EXPECT_EQ(language->currentText(), QStringLiteral("自动"));
+    EXPECT_TRUE(labelShowing(window->apiKeyPage(), QString::fromLatin1(ApiKeyPage::kConsoleUrl)));
+    EXPECT_NE(named<QPushButton>(window->apiKeyPage(), QStringLiteral("打开百炼控制台")), nullptr);
 
+    // The help names the console where keys of the region chosen are made.
     region->setCurrentIndex(region->findData(QStringLiteral("singapore")));
     EXPECT_EQ(settings.loadAppConfig().serviceRegion, QStringLiteral("singapore"));
     EXPECT_TRUE(labelShowing(window->apiKeyPage(), QStringLiteral("dashscope-intl.aliyuncs.com")));
+    EXPECT_TRUE(labelShowing(window->apiKeyPage(), QString::fromLatin1(ApiKeyPage::kInternationalConsoleUrl)));
+    EXPECT_FALSE(labelShowing(window->apiKeyPage(), QString::fromLatin1(ApiKeyPage::kConsoleUrl)));
+    EXPECT_NE(named<QPushButton>(window->apiKeyPage(), QStringLiteral("打开 Model Studio 控制台")), nullptr);
 
     workspace->setText(QStringLiteral("evil.example.com/x"));
     Q_EMIT workspace->editingFinished();

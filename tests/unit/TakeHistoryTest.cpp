@@ -50,12 +50,16 @@ TEST_F(History, KeepsEachTakeOnceNewestFirstInAFileOnlyTheUserReads)
     TakeRecord chat{QDateTime::fromMSecsSinceEpoch(1796600000000, Qt::UTC), AppMode::ChatAssistant,
                     QStringLiteral("今天天气怎么样？"), QStringLiteral("晴。\n适合出门！"), QString::fromLatin1(TakeRecord::kSpoken), 812,
                     {}, -1};
+    TakeRecord failed = take(QStringLiteral("没说完"), QString::fromLatin1(TakeRecord::kFailed));
+    failed.reason = QStringLiteral("识别错误：断开");
     ASSERT_TRUE(history.append(take(QStringLiteral("第一条"))));
+    ASSERT_TRUE(history.append(failed));
     ASSERT_TRUE(history.append(chat));
     const QList<TakeRecord> newest = history.newest();
-    ASSERT_EQ(newest.size(), 2);
+    ASSERT_EQ(newest.size(), 3);
     EXPECT_EQ(newest[0], chat);
-    EXPECT_EQ(newest[1], take(QStringLiteral("第一条")));
+    EXPECT_EQ(newest[1], failed) << "with why it failed";
+    EXPECT_EQ(newest[2], take(QStringLiteral("第一条")));
     EXPECT_EQ(history.newest(1).size(), 1);
 
     struct stat info {};
@@ -64,7 +68,8 @@ TEST_F(History, KeepsEachTakeOnceNewestFirstInAFileOnlyTheUserReads)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = file.readAll().split('\n');
-    ASSERT_EQ(lines.size(), 3) << "one line a take, each ended";
+    ASSERT_EQ(lines.size(), 4) << "one line a take, each ended";
+    EXPECT_FALSE(lines[0].contains("reason")) << "only a take that did not come through has one";
     EXPECT_TRUE(lines[0].startsWith(R"({"time":"2026-)")) << lines[0].toStdString();
 
     ASSERT_TRUE(history.clear());

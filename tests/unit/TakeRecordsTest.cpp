@@ -182,6 +182,8 @@ TEST_F(KeptAudio, IsKeptForTakesThatFailedOrWereCancelledOrLostTheirConnectionAs
 
 TEST_F(KeptAudio, ATakeThatCouldNotStartRecordsWithoutTheServiceAndIsKept)
 {
+    std::optional<RunEnding> told;
+    QObject::connect(controller.get(), &AppViewModel::runEnded, [&told](const RunEnding &ending) { told = ending; });
     recognizer.startResult = ServiceError{QStringLiteral("ConnectionError"), -1, QStringLiteral("无法连接")};
     activate(ModifierMask::Option);
     ASSERT_TRUE(waitUntil([this] { return recognizer.offlineRecordings == 1; }));
@@ -191,6 +193,30 @@ TEST_F(KeptAudio, ATakeThatCouldNotStartRecordsWithoutTheServiceAndIsKept)
     ASSERT_EQ(records.size(), 1);
     EXPECT_EQ(records[0].ending, QLatin1String(TakeRecord::kFailed));
     EXPECT_EQ(records[0].audioMs, 300);
+    EXPECT_TRUE(records[0].reason.contains(QStringLiteral("无法连接"))) << records[0].reason.toStdString();
+    ASSERT_TRUE(told);
+    EXPECT_FALSE(told->detail.contains(QStringLiteral("未能保存"))) << "the audio was kept";
+
+    // The same take where its audio cannot be kept (a folder that cannot be
+    // made, as on a full disk): the failure says what was said is lost too.
+    TakeAudioKeeper unwritable{TakeAudioFolder(QStringLiteral("/dev/null/quillwren-audio"))};
+    audioKeeper = &unwritable;
+    makeController();
+    QObject::connect(controller.get(), &AppViewModel::runEnded, [&told](const RunEnding &ending) { told = ending; });
+    QObject::connect(controller.get(), &AppViewModel::takeRecorded, [this](const TakeRecord &record) { records << record; });
+    told.reset();
+    recognizer.startResult = ServiceError{QStringLiteral("ConnectionError"), -1, QStringLiteral("无法连接")};
+    activate(ModifierMask::Option);
+    ASSERT_TRUE(waitUntil([this] { return recognizer.offlineRecordings == 2; }));
+    recognizer.hear(speech);
+    release();
+    ASSERT_TRUE(waitUntil([this] { return idle(); }));
+    ASSERT_TRUE(told);
+    EXPECT_EQ(told->kind, RunEnding::Kind::Failed);
+    EXPECT_TRUE(told->detail.contains(QStringLiteral("本次录音也未能保存"))) << told->detail.toStdString();
+    EXPECT_TRUE(told->detail.startsWith(QStringLiteral("实时识别启动失败：无法连接"))) << "the failure itself is still said";
+    ASSERT_EQ(records.size(), 2) << "the take is in the history all the same";
+    EXPECT_TRUE(records[1].audio.isEmpty());
 }
 
 TEST_F(KeptAudio, ARetryTakesOnlyATakeOfTheHistoryWithItsOwnKeptAudio)

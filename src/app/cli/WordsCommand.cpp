@@ -69,9 +69,12 @@ QCoro::Task<int> WordsCommand::syncAndSay()
                                     "(`quillwren key set`)."));
         co_return Console::Success;
     }
-    const VocabularyState state = co_await Vocabulary::sync(*key, config, kRecognitionModel);
-    m_store.saveAppConfigMember(&AppConfig::vocabulary, state);
-    config.vocabulary = state;
+    SettingsStore &store = m_store;
+    config = co_await Vocabulary::syncStored(
+        *key, [&store] { return store.loadAppConfig(); },
+        [&store](const VocabularyState &state) { store.saveAppConfigMember(&AppConfig::vocabulary, state); },
+        kRecognitionModel);
+    const VocabularyState &state = config.vocabulary;
     if (!state.error.isEmpty()) {
         Console::err(QStringLiteral("Stored, but the service's vocabulary could not be updated: %1 (tried again at "
                                     "the next change or start; takes run without the hot words meanwhile)")

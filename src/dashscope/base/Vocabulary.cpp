@@ -4,14 +4,19 @@
 #include "Json.h"
 #include "Log.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QLockFile>
 #include <QNetworkRequest>
+#include <QStandardPaths>
 
 #include <QCoroNetworkReply>
+#include <QCoroTimer>
 
 #include <memory>
 
@@ -200,6 +205,42 @@ QCoro::Task<VocabularyState> sync(QString key, AppConfig config, QString model, 
     Log::line(config.hotWords.isEmpty() ? QStringLiteral("✅ [热词] 没有热词，词表已删除")
                                         : QStringLiteral("✅ [热词] 词表已同步：%1（%2 个词）").arg(state.id).arg(config.hotWords.size()));
     co_return state;
+}
+
+QString lockPath()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty())
+        folder = QDir::tempPath();
+    return QDir(folder).filePath(QStringLiteral("quillwren-vocabulary.lock"));
+}
+
+QCoro::Task<AppConfig> syncStored(QString key, std::function<AppConfig()> load,
+                                  std::function<void(const VocabularyState &)> store, QString model,
+                                  std::chrono::milliseconds lockWait)
+{
+    QLockFile lock(lockPath());
+    // Longer than any sync takes: a lock that old was left by a process
+    // that hung (one that died is noticed by its PID at once).
+    lock.setStaleLockTime(int(std::chrono::milliseconds(std::chrono::minutes(2)).count()));
+    QElapsedTimer waited;
+    waited.start();
+    bool said = false;
+    while (!lock.tryLock(0)) {
+        if (waited.elapsed() >= lockWait.count()) {
+            Log::line(QStringLiteral("⚠️ [热词] 另一个进程的词表同步未结束，不再等待"));
+            break;
+        }
+        if (!std::exchange(said, true))
+            Log::line(QStringLiteral("⏳ [热词] 等待另一个进程的词表同步结束..."));
+        co_await QCoro::sleepFor(std::chrono::milliseconds(100));
+    }
+    AppConfig config = load();
+    if (state(config, model) == Sync::Synced)
+        co_return config;
+    config.vocabulary = co_await sync(key, config, model);
+    store(config.vocabulary);
+    co_return config;
 }
 
 } // namespace Vocabulary

@@ -8,6 +8,7 @@
 #include <QCoroTask>
 
 #include <chrono>
+#include <functional>
 
 // The user's hot words as a custom vocabulary of the service: one per host
 // and recognition model, created with the prefix kPrefix for that model,
@@ -35,5 +36,18 @@ QString describe(const AppConfig &config, const QString &model);
 // or refused.
 QCoro::Task<VocabularyState> sync(QString key, AppConfig config, QString model,
                                   std::chrono::milliseconds bound = std::chrono::seconds(15));
+
+// sync() as every caller wants it: under a lock shared by this user's
+// processes (the running instance, the command line, a settings window), so
+// that two syncs of the same words never make two vocabularies. It waits,
+// without blocking and for at most lockWait, for another process's sync to
+// end; then reads the settings afresh (that sync may have stored the
+// vocabulary this one would otherwise make again), syncs unless they are
+// synced already, and stores the state. Answers the settings as they stand.
+QCoro::Task<AppConfig> syncStored(QString key, std::function<AppConfig()> load,
+                                  std::function<void(const VocabularyState &)> store, QString model,
+                                  std::chrono::milliseconds lockWait = std::chrono::seconds(40));
+// Where the lock lives: the user's runtime folder.
+QString lockPath();
 
 } // namespace Vocabulary

@@ -21,6 +21,9 @@ public:
     {
         QString path; // empty when nothing was kept
         qint64 lengthMs = -1;
+        // Why the audio of a take that was to be kept could not be (a full
+        // disk, a folder that cannot be made); empty otherwise.
+        QString lost = {};
     };
 
     // A take starts (an unfinished one is ended as troubled).
@@ -35,4 +38,6 @@ private:
     TakeAudioWriter m_writer;
     bool m_keepAll = false;
     bool m_writeFailed = false;
+    // Why the take under way cannot be kept whole, if it cannot.
+    QString m_problem;
 };

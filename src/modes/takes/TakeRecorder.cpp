@@ -2,8 +2,19 @@
 
 #include "SpeechRecognizer.h"
 #include "TakeAudioKeeper.h"
+#include "UserText.h"
 
 #include <QDateTime>
+
+QString TakeRecorder::reasonOf(const RunEnding &ending)
+{
+    if (ending.kind == RunEnding::Kind::Done || ending.kind == RunEnding::Kind::OnClipboard)
+        return {};
+    // "Nothing heard" hides a start that failed: the history says both.
+    return ending.detail.isEmpty() || ending.kind == RunEnding::Kind::Cancelled
+               ? ending.status
+               : QStringLiteral("%1（%2）").arg(ending.status, ending.detail);
+}
 
 void TakeRecorder::restart()
 {
@@ -24,7 +35,7 @@ void TakeRecorder::heard(const QString &text, qint64 latencyMs)
     m_latencyMs = latencyMs;
 }
 
-std::optional<TakeRecord> TakeRecorder::end(std::optional<AppMode> mode, const RunEnding &ending)
+TakeRecorder::Ended TakeRecorder::end(std::optional<AppMode> mode, const RunEnding &ending)
 {
     const QString text = std::exchange(m_text, {});
     const QString answer = std::exchange(m_answer, {});
@@ -37,8 +48,14 @@ std::optional<TakeRecord> TakeRecorder::end(std::optional<AppMode> mode, const R
                           && (ending.kind == RunEnding::Kind::Failed || ending.kind == RunEnding::Kind::Cancelled
                               || m_recognizer.connectionTroubled());
     const TakeAudioKeeper::Kept kept = voice && m_keeper ? m_keeper->end(troubled) : TakeAudioKeeper::Kept{};
+    RunEnding told = ending;
+    if (!kept.lost.isEmpty()) {
+        const QString lost = UserText::of(QT_TRANSLATE_NOOP("UserText", "本次录音也未能保存（%1）")).arg(kept.lost);
+        told.detail = told.detail.isEmpty() ? lost : told.detail + QStringLiteral("；") + lost;
+    }
     if (!mode || (text.isEmpty() && !troubled))
-        return std::nullopt;
-    return TakeRecord{QDateTime::currentDateTime(), *mode, text, answer, ending.historyName(*mode), latencyMs,
-                      kept.path, kept.lengthMs};
+        return {std::nullopt, told};
+    return {TakeRecord{QDateTime::currentDateTime(), *mode, text, answer, ending.historyName(*mode), latencyMs,
+                       kept.path, kept.lengthMs, reasonOf(ending)},
+            told};
 }

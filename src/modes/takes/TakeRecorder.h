@@ -29,8 +29,19 @@ public:
     void heard(const QString &text);
     void heard(const QString &text, qint64 latencyMs);
     void answered(const QString &answer) { m_answer = answer; }
-    // Ends the take: its record, or nothing when the history keeps none.
-    std::optional<TakeRecord> end(std::optional<AppMode> mode, const RunEnding &ending);
+    struct Ended
+    {
+        // Nothing when the history keeps no record of the take.
+        std::optional<TakeRecord> record;
+        // The ending as the user is told it: where the audio of a take that
+        // was to be kept was lost, its detail says so (what was said cannot
+        // be sent again either).
+        RunEnding told;
+    };
+    Ended end(std::optional<AppMode> mode, const RunEnding &ending);
+    // What the history says of why a take ended as it did: empty for a take
+    // that came through.
+    static QString reasonOf(const RunEnding &ending);
 
 private:
     SpeechRecognizer &m_recognizer;

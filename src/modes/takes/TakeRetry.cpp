@@ -4,6 +4,7 @@
 #include "Log.h"
 #include "RealtimeASRService.h"
 #include "TakeAudioFile.h"
+#include "TakeRecorder.h"
 #include "TextReplacements.h"
 #include "UserText.h"
 
@@ -70,6 +71,7 @@ QCoro::Task<TakeRetry::Outcome> TakeRetry::run(TakeRecord record)
     }
     Log::line(QStringLiteral("🔁 [重试] 结束：") + ending.status);
     record.ending = ending.historyName(record.mode);
+    record.reason = TakeRecorder::reasonOf(ending);
     record.latencyMs = elapsed.elapsed();
     if (!ending.isFailure() && config.keepAudio != QLatin1String("all")) {
         // Done at last: its audio is kept no longer than a success's.

@@ -137,10 +137,13 @@ QCoro::Task<> HotWordsBox::sync()
             co_return;
         if (!key)
             break;
-        const VocabularyState state = co_await Vocabulary::sync(*key, m_store.loadAppConfig(), kRecognitionModel);
+        SettingsStore &store = m_store;
+        co_await Vocabulary::syncStored(
+            *key, [&store] { return store.loadAppConfig(); },
+            [&store](const VocabularyState &state) { store.saveAppConfigMember(&AppConfig::vocabulary, state); },
+            kRecognitionModel);
         if (!self)
             co_return;
-        m_store.saveAppConfigMember(&AppConfig::vocabulary, state);
     } while (m_syncAgain);
     m_syncing = false;
     showWords();

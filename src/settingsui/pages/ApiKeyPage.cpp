@@ -7,6 +7,7 @@
 #include "Symbols.h"
 #include "UserText.h"
 
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QEvent>
 #include <QHBoxLayout>
@@ -65,18 +66,20 @@ ApiKeyPage::ApiKeyPage(SettingsViewModel &model, QWidget *parent) : QWidget(pare
     saveRow->addWidget(m_status);
     saveRow->addStretch();
     layout->addLayout(saveRow);
-    layout->addWidget(new ServiceRegionBox(m_model.settingsStore(), this));
+    auto *region = new ServiceRegionBox(m_model.settingsStore(), this);
+    layout->addWidget(region);
 
     layout->addSpacing(12);
     auto *help = new QLabel(tr("如何获取 API Key？"), this);
     help->setFont(bold);
     layout->addWidget(help);
-    layout->addWidget(secondaryLabel(tr("1. 访问阿里云百炼平台：%1").arg(QLatin1String(kConsoleUrl)), this));
+    m_consoleStep = secondaryLabel(QString(), this);
+    layout->addWidget(m_consoleStep);
     layout->addWidget(secondaryLabel(tr("2. 登录您的阿里云账号"), this));
     layout->addWidget(secondaryLabel(tr("3. 进入 API-KEY 管理页面"), this));
     layout->addWidget(secondaryLabel(tr("4. 创建新的 API Key 或复制已有的 Key"), this));
-    auto *console = new QPushButton(tr("打开百炼控制台"), this);
-    layout->addWidget(console, 0, Qt::AlignLeft);
+    m_console = new QPushButton(this);
+    layout->addWidget(m_console, 0, Qt::AlignLeft);
     layout->addStretch();
 
     connect(m_field, &QLineEdit::textChanged, this, &ApiKeyPage::onTextChanged);
@@ -86,7 +89,12 @@ ApiKeyPage::ApiKeyPage(SettingsViewModel &model, QWidget *parent) : QWidget(pare
     });
     connect(m_reveal, &QToolButton::clicked, this, [this] { setShowApiKey(!m_showApiKey); });
     connect(m_save, &QPushButton::clicked, this, [this] { save(); });
-    connect(console, &QPushButton::clicked, this, [] { QDesktopServices::openUrl(QUrl(QLatin1String(kConsoleUrl))); });
+    connect(m_console, &QPushButton::clicked, this, [region] {
+        QDesktopServices::openUrl(QUrl(consoleUrl(region->region()->currentData().toString())));
+    });
+    connect(region->region(), &QComboBox::currentIndexChanged, this,
+            [this, region] { showConsole(region->region()->currentData().toString()); });
+    showConsole(region->region()->currentData().toString());
     connect(&m_model, &SettingsViewModel::isApiKeyConfiguredChanged, this, [this] {
         refreshField();
         m_configured->setVisible(m_model.isApiKeyConfigured());
@@ -96,6 +104,20 @@ ApiKeyPage::ApiKeyPage(SettingsViewModel &model, QWidget *parent) : QWidget(pare
     setShowApiKey(false);
     setSaveStatus(SaveStatus::Idle);
     refreshField();
+}
+
+QString ApiKeyPage::consoleUrl(const QString &region)
+{
+    return QLatin1String(region == QLatin1String("singapore") ? kInternationalConsoleUrl : kConsoleUrl);
+}
+
+void ApiKeyPage::showConsole(const QString &region)
+{
+    const bool international = region == QLatin1String("singapore");
+    m_consoleStep->setText(international ? tr("1. 访问阿里云 Model Studio 国际站：%1").arg(consoleUrl(region))
+                                         : tr("1. 访问阿里云百炼平台：%1").arg(consoleUrl(region)));
+    m_console->setText(international ? tr("打开 Model Studio 控制台") : tr("打开百炼控制台"));
+    m_console->setAccessibleName(m_console->text());
 }
 
 bool ApiKeyPage::eventFilter(QObject *watched, QEvent *event)

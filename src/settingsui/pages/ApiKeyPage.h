@@ -22,7 +22,11 @@ public:
     enum class SaveStatus { Idle, Saving, Success, Error };
 
     static QString maskedPlaceholder() { return QString(36, QChar(0x2022)); }
+    // Where keys are made: the mainland console, and the international one.
     static constexpr auto kConsoleUrl = "https://bailian.console.aliyun.com/";
+    static constexpr auto kInternationalConsoleUrl = "https://modelstudio.console.alibabacloud.com/";
+    // The console of the region's keys.
+    static QString consoleUrl(const QString &region);
     static constexpr int kSuccessShownMs = 2000;
 
     explicit ApiKeyPage(SettingsViewModel &model, QWidget *parent = nullptr);
@@ -36,6 +40,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The help names the console of the region chosen.
+    void showConsole(const QString &region);
     void startEditing();
     void onTextChanged(const QString &text);
     // Shows the bullets or the input, whichever the state asks for.
@@ -49,6 +55,8 @@ private:
     bool m_showApiKey = false;
     bool m_isEditing = false;
     bool m_settingText = false;
+    QLabel *m_consoleStep = nullptr;
+    QPushButton *m_console = nullptr;
     SaveStatus m_saveStatus = SaveStatus::Idle;
 
     QWidget *m_configured;

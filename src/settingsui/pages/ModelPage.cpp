@@ -76,7 +76,12 @@ ModelPage::ModelPage(SettingsViewModel &model, QWidget *parent) : QWidget(parent
     vl->addRow(SettingsWidgets::secondaryLabel(tr("用于 BFF 智能回复，分析截图中的聊天界面"), this));
 
     auto *reset = new QPushButton(tr("恢复默认设置"), this);
-    connect(reset, &QPushButton::clicked, &m_model, &SettingsViewModel::resetToDefaults);
+    connect(reset, &QPushButton::clicked, this, [this, language] {
+        m_model.resetToDefaults();
+        // The language is stored apart from the view model's settings: it
+        // goes back too (saved by its own change).
+        language->setCurrentIndex(std::max(0, language->findData(AppConfig::defaults().asrLanguage)));
+    });
     layout->addWidget(reset, 0, Qt::AlignLeft);
     layout->addStretch();
 }
