@@ -493,10 +493,6 @@
         <source>失败</source>
         <translation>Failed</translation>
     </message>
-    <message>
-        <source>%1：%2</source>
-        <translation>%1: %2</translation>
-    </message>
 </context>
 <context>
     <name>ServiceRegionBox</name>

@@ -13,7 +13,11 @@
 
 namespace {
 constexpr int kFadeMs = 15;
+// The output is kept this long after the cue was handed over, and then
+// until it has been played, checked this often, for at most this much more.
 constexpr int kReleaseAfterIdleMs = 300;
+constexpr int kReleaseCheckMs = 50;
+constexpr int kReleaseBoundMs = 2000;
 } // namespace
 
 CuePlayer::CuePlayer(QObject *parent) : QObject(parent) {}
@@ -58,19 +62,30 @@ void CuePlayer::play(Cue cue)
     m_sink = std::make_unique<QAudioSink>(output, format);
     connect(m_sink.get(), &QAudioSink::stateChanged, this, [this, sink = m_sink.get()](QAudio::State state) {
         // All handed over (or failed): the output is given back once the
-        // server's buffer has surely played out, unless a new cue took it.
-        if (state == QAudio::IdleState || state == QAudio::StoppedState) {
-            QTimer::singleShot(kReleaseAfterIdleMs, this, [this, sink] {
-                if (m_sink.get() == sink)
-                    release();
-            });
-        }
+        // server has played the cue (closing it drops what is still in its
+        // buffer, and a busy server starts late), unless a new cue took it.
+        if (state == QAudio::IdleState || state == QAudio::StoppedState)
+            releaseWhenPlayed(sink, kReleaseAfterIdleMs);
     });
     m_buffer.setData(tone(cue));
     m_buffer.open(QIODevice::ReadOnly);
     m_sink->start(&m_buffer);
     if (m_sink->error() != QAudio::NoError)
         Log::line(QStringLiteral("⚠️ [提示音] 无法播放提示音"));
+}
+
+void CuePlayer::releaseWhenPlayed(QAudioSink *sink, int leftMs)
+{
+    QTimer::singleShot(kReleaseCheckMs, this, [this, sink, leftMs] {
+        if (m_sink.get() != sink)
+            return;
+        const bool played = sink->state() == QAudio::StoppedState
+                            || sink->processedUSecs() >= qint64(kDurationMs) * 1000;
+        if ((played && leftMs <= 0) || leftMs <= -kReleaseBoundMs)
+            release();
+        else
+            releaseWhenPlayed(sink, leftMs - kReleaseCheckMs);
+    });
 }
 
 void CuePlayer::release()

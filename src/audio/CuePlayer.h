@@ -37,6 +37,9 @@ public:
     void play(Cue cue);
 
 private:
+    // Releases the output once the cue has played and leftMs more have
+    // passed, or after a bound whatever the output says.
+    void releaseWhenPlayed(QAudioSink *sink, int leftMs);
     void release();
 
     std::unique_ptr<QAudioSink> m_sink;

@@ -3,6 +3,7 @@
 #include "RunEnding.h"
 #include "SettingsWidgets.h"
 #include "TakeHistory.h"
+#include "UserText.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -60,8 +61,10 @@ void RecentTakesView::refresh()
         if (cancelled || take.ending == QLatin1String(TakeRecord::kFailed)) {
             const QString how = cancelled ? tr("已取消") : tr("失败");
             auto *ending = new QLabel(how, row);
-            ending->setToolTip(take.reason);
-            ending->setAccessibleName(take.reason.isEmpty() ? how : tr("%1：%2").arg(how, take.reason));
+            const QString reason = UserText::shown(take.reason);
+            ending->setToolTip(reason);
+            ending->setAccessibleName(how);
+            ending->setAccessibleDescription(reason);
             ending->setStyleSheet(cancelled ? QString() : QStringLiteral("color: #c0392b;"));
             line->addWidget(ending);
         }

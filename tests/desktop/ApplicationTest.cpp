@@ -240,6 +240,9 @@ TEST_F(Application, CuesRiseAtTheStartAndFallAtTheEndAndTheRecogniserMakesNoWord
                   .exitCode, 0);
     PasteTarget target(env);
     SpeakerRecording speaker;
+    // The recorder takes its time to start on a busy machine: a cue played
+    // before it runs would not be heard.
+    ASSERT_TRUE(waitUntil([&] { return speaker.hasStarted(); }, 5000)) << "the speaker is not recorded";
     settle(300);
     const qsizetype before = audioFramesReceived();
     ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("keydown"), QStringLiteral("alt")}), 0);

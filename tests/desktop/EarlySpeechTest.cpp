@@ -3,6 +3,7 @@
 // is let go, and a press that turns out not to be one sends nothing and
 // closes the microphone straight away.
 #include "RunningApplication.h"
+#include "SpeakerRecording.h"
 
 #include <QElapsedTimer>
 
@@ -103,14 +104,20 @@ TEST_F(EarlySpeech, SpeechEndingAroundTheReleaseIsHeardWholeEveryTime)
         const qsizetype framesBefore = audioFramesReceived();
         ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("keydown"), QStringLiteral("alt")}), 0);
         ASSERT_TRUE(waitUntil([&] { return audioFramesReceived() > framesBefore; }, 8000)) << "never recorded";
-        // Played with a short buffer, so that the tone ends at the microphone
-        // when the clock here says it does.
+        // The release is timed from when the tone is heard at the microphone
+        // (the player's own start takes its time on a busy machine), and the
+        // player keeps half a second of it buffered, so that it never runs
+        // dry in the middle (a gap, and the tone's end pushed later).
+        SpeakerRecording microphone(QStringLiteral("vmic"));
+        ASSERT_TRUE(waitUntil([&] { return microphone.hasStarted(); }, 5000));
+        const qint64 before = QDateTime::currentMSecsSinceEpoch();
         QProcess speaker;
-        speaker.start(QStringLiteral("paplay"), {QStringLiteral("--device=vmic_sink"), QStringLiteral("--latency-msec=20"), tone});
+        speaker.start(QStringLiteral("paplay"), {QStringLiteral("--device=vmic_sink"), QStringLiteral("--latency-msec=500"), tone});
         ASSERT_TRUE(speaker.waitForStarted(3000));
-        QElapsedTimer playing;
-        playing.start();
-        settle(int(1000 - endings[press] - playing.elapsed()));
+        std::optional<qint64> onset;
+        ASSERT_TRUE(waitUntil([&] { return (onset = microphone.firstSoundAfter(before)).has_value(); }, 5000))
+            << "the tone never reached the microphone";
+        settle(int(*onset + 1000 - endings[press] - QDateTime::currentMSecsSinceEpoch()));
         ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("keyup"), QStringLiteral("alt")}), 0);
         const double toneMs = toneHeard(tasksBefore, press);
         EXPECT_GE(toneMs, 970) << "the end of the speech is not cut (it ends " << endings[press] << " ms after the release)";

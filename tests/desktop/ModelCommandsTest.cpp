@@ -217,14 +217,16 @@ TEST_F(ModelCommands, SyncsOfTwoProcessesAtOnceMakeOneVocabulary)
     QProcess first, second;
     for (QProcess *process : {&first, &second}) {
         process->setProcessEnvironment(env);
+        process->setProcessChannelMode(QProcess::MergedChannels);
         process->start(QStringLiteral(QUILLWREN_BINARY), {QStringLiteral("words"), QStringLiteral("add"),
                                                           process == &first ? QStringLiteral("通义") : QStringLiteral("百炼")});
     }
     ASSERT_TRUE(TestSupport::waitUntil([&] { return first.state() == QProcess::NotRunning && second.state() == QProcess::NotRunning; },
                           20000));
-    EXPECT_EQ(first.exitCode(), 0) << first.readAllStandardError().toStdString();
-    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
-    const QByteArray waited = first.readAllStandardError() + second.readAllStandardError();
+    EXPECT_EQ(first.exitCode(), 0);
+    EXPECT_EQ(second.exitCode(), 0);
+    // The log goes to standard output, the command's words to standard error.
+    const QByteArray waited = first.readAll() + second.readAll();
     QStringList created;
     for (const QJsonObject &record : server.recorder().recordsOfKind(QStringLiteral("customization"))) {
         if (record[QStringLiteral("json")][QStringLiteral("input")][QStringLiteral("action")].toString()

@@ -12,11 +12,13 @@
 
 // What the default output plays, recorded from the speaker's monitor as
 // 16 kHz mono, with the wall-clock time of its first sample, so that a sound
-// heard can be set against the stand-in's records.
+// heard can be set against the stand-in's records. Another source can be
+// recorded the same way (the virtual microphone, to learn when a sound
+// played into it is heard).
 class SpeakerRecording
 {
 public:
-    SpeakerRecording()
+    explicit SpeakerRecording(const QString &device = QStringLiteral("speaker.monitor"))
     {
         QObject::connect(&m_parec, &QProcess::readyReadStandardOutput, [this] {
             m_pcm += m_parec.readAllStandardOutput();
@@ -25,7 +27,7 @@ public:
             const qint64 start = QDateTime::currentMSecsSinceEpoch() - m_pcm.size() / kBytesPerMs;
             m_startedAt = m_startedAt ? std::min(*m_startedAt, start) : start;
         });
-        m_parec.start(QStringLiteral("parec"), {QStringLiteral("--device=speaker.monitor"), QStringLiteral("--rate=16000"),
+        m_parec.start(QStringLiteral("parec"), {QStringLiteral("--device=") + device, QStringLiteral("--rate=16000"),
                                                 QStringLiteral("--channels=1"), QStringLiteral("--format=s16le"),
                                                 QStringLiteral("--latency-msec=10")});
     }
@@ -41,6 +43,9 @@ public:
     }
 
     const QByteArray &pcm() const { return m_pcm; }
+    // Whether the recording runs: its first audio has come. A sound played
+    // before then may not be in it.
+    bool hasStarted() const { return m_startedAt.has_value(); }
 
     // When the first sound after wall-clock time `after` (ms since the
     // epoch) was heard; nothing if none was.

@@ -10,10 +10,9 @@ QString TakeRecorder::reasonOf(const RunEnding &ending)
 {
     if (ending.kind == RunEnding::Kind::Done || ending.kind == RunEnding::Kind::OnClipboard)
         return {};
-    // "Nothing heard" hides a start that failed: the history says both.
-    return ending.detail.isEmpty() || ending.kind == RunEnding::Kind::Cancelled
-               ? ending.status
-               : QStringLiteral("%1（%2）").arg(ending.status, ending.detail);
+    // An ending that hides its failure ("nothing heard" after a start that
+    // failed) carries it as its detail: that is the reason.
+    return ending.detail.isEmpty() ? ending.status : ending.detail;
 }
 
 void TakeRecorder::restart()
