@@ -1,5 +1,7 @@
 #include "Application.h"
 #include "CommandLine.h"
+#include "Memory.h"
+#include "ProcessEnd.h"
 #include "Translations.h"
 
 #include <QCoreApplication>
@@ -9,6 +11,7 @@
 
 int main(int argc, char *argv[])
 {
+    Memory::configureAllocator(); // before anything allocates
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
@@ -20,13 +23,17 @@ int main(int argc, char *argv[])
     // offscreen one lets the command say so instead of aborting.
     if (CommandLine::needsGui(args) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", qEnvironmentVariableIsEmpty("DISPLAY") ? "offscreen" : "xcb");
-    std::unique_ptr<QCoreApplication> qtApplication = CommandLine::needsGui(args)
-                                                        ? std::make_unique<QApplication>(argc, argv)
-                                                        : std::make_unique<QCoreApplication>(argc, argv);
-    QCoreApplication &app = *qtApplication;
-    QCoreApplication::setApplicationName(QStringLiteral("quillwren"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(QUILLWREN_VERSION));
-    Translations::install(app);
-    Application quillwren; // after Qt's application: its backends need one
-    return CommandLine::run(app, quillwren, QCoreApplication::arguments().mid(1));
+    int status = 0;
+    {
+        std::unique_ptr<QCoreApplication> qtApplication = CommandLine::needsGui(args)
+                                                            ? std::make_unique<QApplication>(argc, argv)
+                                                            : std::make_unique<QCoreApplication>(argc, argv);
+        QCoreApplication &app = *qtApplication;
+        QCoreApplication::setApplicationName(QStringLiteral("quillwren"));
+        QCoreApplication::setApplicationVersion(QStringLiteral(QUILLWREN_VERSION));
+        Translations::install(app);
+        Application quillwren; // after Qt's application: its backends need one
+        status = CommandLine::run(app, quillwren, QCoreApplication::arguments().mid(1));
+    } // the application, then Qt's: everything of ours ends here
+    ProcessEnd::now(status);
 }

@@ -7,4 +7,10 @@ namespace Memory {
 
 void releaseFreedMemory();
 
+// Sets the allocator up for a long-running program whose big buffers come
+// and go (screen pictures, decoded audio): such buffers are mapped apart and
+// given back when freed, and the threads share a few arenas. Called once,
+// first thing in main().
+void configureAllocator();
+
 } // namespace Memory

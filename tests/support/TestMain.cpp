@@ -1,3 +1,4 @@
+#include "ProcessEnd.h"
 #include "TestSupport.h"
 
 #include <QCoreApplication>
@@ -44,5 +45,8 @@ int main(int argc, char *argv[])
                                                 : std::make_unique<QCoreApplication>(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     previousHandler = qInstallMessageHandler(failOnUnexpectedWarnings);
-    return RUN_ALL_TESTS();
+    const int status = RUN_ALL_TESTS();
+    app.reset();
+    // As the program ends: without the libraries' static destructors.
+    ProcessEnd::now(status);
 }
