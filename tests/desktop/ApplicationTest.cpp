@@ -176,6 +176,34 @@ TEST_F(Application, HoldingCtrlSpeaksTheAnswerInSentenceOrderWhileLaterSentences
     EXPECT_TRUE(speaker.heardPitches({440, 660, 880})) << speaker.heardText();
 }
 
+// Short answers are heard: one short sentence, two short ones together, and
+// four characters without an ender, each as one clip.
+TEST_F(Application, AShortAnswerIsSpokenWhole)
+{
+    const struct
+    {
+        const char *answer;
+        int characters; // of its one synthesis
+    } answers[] = {{"今天晴。", 4}, {"好的。明天见！", 7}, {"没问题呀", 4}};
+    for (const auto &a : answers) {
+        const QString answer = QString::fromUtf8(a.answer);
+        useScenario(QStringLiteral(R"({"chat":{"defaultAnswer":"%1","chunkChars":3},"synthesis":{"toneHz":{"%2":550}}})")
+                        .arg(answer, answer.left(2))
+                        .toUtf8());
+        const qsizetype before = server.recorder().recordsOfKind(QStringLiteral("tts-audio")).size();
+        SpeakerRecording speaker;
+        ASSERT_TRUE(waitUntil([&] { return speaker.hasStarted(); }, 5000));
+        holdAndSpeak(QStringLiteral("ctrl"));
+        ASSERT_TRUE(waitUntil([this] { return idleWith(QStringLiteral("回复已完成")); }, 15000)) << a.answer;
+        settle(300);
+        speaker.stop();
+        const QList<QJsonObject> syntheses = server.recorder().recordsOfKind(QStringLiteral("tts-audio")).mid(before);
+        ASSERT_EQ(syntheses.size(), 1) << a.answer;
+        EXPECT_EQ(syntheses[0][QStringLiteral("characters")].toInt(), a.characters) << a.answer;
+        EXPECT_TRUE(speaker.heardPitches({550})) << a.answer << ": " << speaker.heardText();
+    }
+}
+
 TEST_F(Application, PlayingMediaIsPausedForATakeAndItsSpokenAnswerAndOnlyThatIsPlayedAgain)
 {
     FakeMediaPlayer music(QStringLiteral("music"), QStringLiteral("Playing")),
