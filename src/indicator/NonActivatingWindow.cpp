@@ -1,9 +1,21 @@
 #include "NonActivatingWindow.h"
 
+namespace {
+// A tool window for the window manager to keep on top and out of the
+// taskbar. One that bypasses it is a plain window: Qt names the transient
+// parent of every tool window, and without a parent it names its own hidden
+// leader window, which the compositor cannot find (mutter warns each time
+// the ball is shown); a window no manager manages needs no tool type.
+Qt::WindowFlags indicatorFlags(bool bypassWindowManager)
+{
+    const Qt::WindowFlags common = Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus
+                                   | Qt::WindowTransparentForInput | Qt::NoDropShadowWindowHint;
+    return bypassWindowManager ? common | Qt::Window | Qt::X11BypassWindowManagerHint : common | Qt::Tool;
+}
+} // namespace
+
 NonActivatingWindow::NonActivatingWindow(bool translucent, bool bypassWindowManager)
-    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus
-                           | Qt::WindowTransparentForInput | Qt::NoDropShadowWindowHint
-                           | (bypassWindowManager ? Qt::X11BypassWindowManagerHint : Qt::WindowFlags())),
+    : QWidget(nullptr, indicatorFlags(bypassWindowManager)),
       m_translucent(translucent)
 {
     setWindowTitle(QStringLiteral("Quillwren indicator"));

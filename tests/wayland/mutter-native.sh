@@ -151,4 +151,8 @@ wait_for 100 status_says "文本已复制到剪贴板，请手动粘贴" || fail
 [ "$(in_desktop xclip -o -selection clipboard)" = "$TRANSCRIPT" ] || fail "the clipboard does not hold the text"
 [ "$(wc -l <"$WORK/terminal.txt.keys")" -eq "$keys_before" ] || fail "a key was sent without the consent"
 ! grep -q '文本注入成功' <(tail -n 20 "$WORK/app.log") || fail "the log claims the text was typed"
+# The ball was shown several times: no window of ours names a transient
+# parent the compositor cannot find.
+! grep -q 'Invalid WM_TRANSIENT_FOR' "$WORK/mutter.log" ||
+    fail "mutter: $(grep -m1 'Invalid WM_TRANSIENT_FOR' "$WORK/mutter.log")"
 echo "mutter: the text reached the native window; the terminal got its chord; the refusal kept the text"
