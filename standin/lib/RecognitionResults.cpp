@@ -24,10 +24,17 @@ void RecognitionResults::reset(const RecognitionScript &script)
     }
 }
 
-void RecognitionResults::heard(const QByteArray &pcm, double rms)
+void RecognitionResults::heard(const QByteArray &pcm)
 {
-    if (rms >= RecognitionScript::kVoicedRms)
-        m_voicedSamples += pcm.size() / 2;
+    // Voice is told in 10 ms windows, as a voice detector listens: a short
+    // tone inside a long frame (a client that sends its audio in big
+    // buffers, or late) counts for its own length, not the frame's.
+    constexpr qsizetype kWindowBytes = AudioAnalysis::kSampleRate / 100 * 2;
+    for (qsizetype offset = 0; offset < pcm.size(); offset += kWindowBytes) {
+        const QByteArray window = pcm.mid(offset, kWindowBytes);
+        if (AudioAnalysis::frameRms(window) >= RecognitionScript::kVoicedRms)
+            m_voicedSamples += window.size() / 2;
+    }
 }
 
 std::optional<QJsonObject> RecognitionResults::next(bool all, const AudioAnalysis &audio)

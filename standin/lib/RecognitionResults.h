@@ -18,8 +18,8 @@ class RecognitionResults
 public:
     // A new task with the script.
     void reset(const RecognitionScript &script);
-    // A frame of the task's audio, at this RMS.
-    void heard(const QByteArray &pcm, double rms);
+    // A frame of the task's audio.
+    void heard(const QByteArray &pcm);
     // The next result's sentence member, or nothing until more audio came.
     // With all, what is left of the script, without keep-alives.
     std::optional<QJsonObject> next(bool all, const AudioAnalysis &audio);

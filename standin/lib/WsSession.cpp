@@ -180,7 +180,7 @@ void WsSession::handleBinary(const QByteArray &data)
     if (m_kind != Kind::Recognition)
         return failTask(QStringLiteral("InvalidParameter"), QStringLiteral("binary frames are not accepted by a tts task"));
     m_audio.add(data);
-    m_results.heard(data, rms);
+    m_results.heard(data);
     // A connection lost in the middle of a take, once so much was heard.
     if (const int afterMs = fault().intOption("audioMs", 0);
         fault().is("close-after") && afterMs > 0 && m_audio.durationMs() >= afterMs) {

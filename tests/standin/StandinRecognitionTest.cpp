@@ -83,11 +83,14 @@ TEST_F(StandinRecognition, ATaskStreamsGrowingResultsAndFinishesWithTheWholeScri
 TEST_F(StandinRecognition, WithAVoiceThresholdAShortToneGivesNoWordsAndSpeechDoes)
 {
     useScenario(R"({"recognition":{"minVoicedMs":300,"audioMsPerResult":100}})");
-    const auto wordsFor = [&](const QByteArray &pcm) {
+    const auto wordsFor = [&](const QByteArray &pcm, bool oneFrame = false) {
         WsClient client(server, key());
         client.sendJson(Frames::recognitionRunTask(kRecognitionTask));
         EXPECT_FALSE(client.waitForEvent(QStringLiteral("task-started")).isEmpty());
-        stream(client, pcm);
+        if (oneFrame)
+            client.sendBinary(pcm);
+        else
+            stream(client, pcm);
         client.sendJson(Frames::finishTask(kRecognitionTask));
         EXPECT_FALSE(client.waitForEvent(QStringLiteral("task-finished")).isEmpty());
         QString words;
@@ -101,6 +104,9 @@ TEST_F(StandinRecognition, WithAVoiceThresholdAShortToneGivesNoWordsAndSpeechDoe
     // A cue-like blip of 200 ms among a second of silence, twice: 200 ms voiced in each of two takes.
     EXPECT_EQ(wordsFor(Frames::tone(880, 200) + silence), QString());
     EXPECT_EQ(wordsFor(silence + Frames::tone(660, 200)), QString());
+    // The same blip inside one long frame (a client that is late sends
+    // bigger buffers): voiced for its own 200 ms, not the frame's 1.2 s.
+    EXPECT_EQ(wordsFor(silence.left(16000) + Frames::tone(660, 200) + silence.left(16000), true), QString());
     EXPECT_EQ(wordsFor(silence + Frames::tone(440, 400)), QStringLiteral("你好，这是本地替身服务的识别结果。"));
 }
 
