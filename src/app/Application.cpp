@@ -223,10 +223,7 @@ QCoro::Task<> Application::syncHotWords(bool retryFailed)
     m_syncingHotWords = true;
     const std::optional<QString> key = co_await configuredKey(apiKeyProvider());
     if (key) {
-        SettingsStore &store = settings();
-        co_await Vocabulary::syncStored(
-            *key, [&store] { return store.loadAppConfig(); },
-            [&store](const VocabularyState &state) { store.saveAppConfigMember(&AppConfig::vocabulary, state); }, model);
+        co_await Vocabulary::syncStored(*key, settings(), model);
     }
     m_syncingHotWords = false;
 }

@@ -69,11 +69,7 @@ QCoro::Task<int> WordsCommand::syncAndSay()
                                     "(`quillwren key set`)."));
         co_return Console::Success;
     }
-    SettingsStore &store = m_store;
-    config = co_await Vocabulary::syncStored(
-        *key, [&store] { return store.loadAppConfig(); },
-        [&store](const VocabularyState &state) { store.saveAppConfigMember(&AppConfig::vocabulary, state); },
-        kRecognitionModel);
+    config = co_await Vocabulary::syncStored(*key, m_store, kRecognitionModel);
     const VocabularyState &state = config.vocabulary;
     if (!state.error.isEmpty()) {
         Console::err(QStringLiteral("Stored, but the service's vocabulary could not be updated: %1 (tried again at "

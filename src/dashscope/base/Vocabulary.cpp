@@ -3,15 +3,16 @@
 #include "DashScopeEndpoints.h"
 #include "Json.h"
 #include "Log.h"
+#include "SettingsStore.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QLockFile>
 #include <QNetworkRequest>
 #include <QStandardPaths>
 
@@ -207,6 +208,8 @@ QCoro::Task<VocabularyState> sync(QString key, AppConfig config, QString model, 
     co_return state;
 }
 
+namespace {
+// Where the sync lock lives: the user's runtime folder.
 QString lockPath()
 {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
@@ -214,10 +217,9 @@ QString lockPath()
         folder = QDir::tempPath();
     return QDir(folder).filePath(QStringLiteral("quillwren-vocabulary.lock"));
 }
+} // namespace
 
-QCoro::Task<AppConfig> syncStored(QString key, std::function<AppConfig()> load,
-                                  std::function<void(const VocabularyState &)> store, QString model,
-                                  std::chrono::milliseconds lockWait)
+QCoro::Task<AppConfig> syncStored(QString key, SettingsStore &store, QString model, std::chrono::milliseconds lockWait)
 {
     QLockFile lock(lockPath());
     // Longer than any sync takes: a lock that old was left by a process
@@ -235,11 +237,11 @@ QCoro::Task<AppConfig> syncStored(QString key, std::function<AppConfig()> load,
             Log::line(QStringLiteral("⏳ [热词] 等待另一个进程的词表同步结束..."));
         co_await QCoro::sleepFor(std::chrono::milliseconds(100));
     }
-    AppConfig config = load();
+    AppConfig config = store.loadAppConfig();
     if (state(config, model) == Sync::Synced)
         co_return config;
     config.vocabulary = co_await sync(key, config, model);
-    store(config.vocabulary);
+    store.saveAppConfigMember(&AppConfig::vocabulary, config.vocabulary);
     co_return config;
 }
 

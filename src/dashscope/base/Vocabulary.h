@@ -8,7 +8,8 @@
 #include <QCoroTask>
 
 #include <chrono>
-#include <functional>
+
+class SettingsStore;
 
 // The user's hot words as a custom vocabulary of the service: one per host
 // and recognition model, created with the prefix kPrefix for that model,
@@ -44,10 +45,8 @@ QCoro::Task<VocabularyState> sync(QString key, AppConfig config, QString model,
 // end; then reads the settings afresh (that sync may have stored the
 // vocabulary this one would otherwise make again), syncs unless they are
 // synced already, and stores the state. Answers the settings as they stand.
-QCoro::Task<AppConfig> syncStored(QString key, std::function<AppConfig()> load,
-                                  std::function<void(const VocabularyState &)> store, QString model,
+// The store must outlive the sync.
+QCoro::Task<AppConfig> syncStored(QString key, SettingsStore &store, QString model,
                                   std::chrono::milliseconds lockWait = std::chrono::seconds(40));
-// Where the lock lives: the user's runtime folder.
-QString lockPath();
 
 } // namespace Vocabulary

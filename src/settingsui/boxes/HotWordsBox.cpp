@@ -137,11 +137,7 @@ QCoro::Task<> HotWordsBox::sync()
             co_return;
         if (!key)
             break;
-        SettingsStore &store = m_store;
-        co_await Vocabulary::syncStored(
-            *key, [&store] { return store.loadAppConfig(); },
-            [&store](const VocabularyState &state) { store.saveAppConfigMember(&AppConfig::vocabulary, state); },
-            kRecognitionModel);
+        co_await Vocabulary::syncStored(*key, m_store, kRecognitionModel);
         if (!self)
             co_return;
     } while (m_syncAgain);
