@@ -1051,5 +1051,53 @@
         <source>本次录音也未能保存（%1）</source>
         <translation>the recording could not be kept either (%1)</translation>
     </message>
+    <message>
+        <source>润色结果为空</source>
+        <translation>the clean-up came back empty</translation>
+    </message>
+    <message>
+        <source>润色结果含有提示标签</source>
+        <translation>the clean-up still held the prompt&apos;s tag</translation>
+    </message>
+    <message>
+        <source>润色结果带有开场白</source>
+        <translation>the clean-up began with a preamble</translation>
+    </message>
+    <message>
+        <source>润色结果换了语言</source>
+        <translation>the clean-up changed the language</translation>
+    </message>
+    <message>
+        <source>润色结果比原文长得多</source>
+        <translation>the clean-up was far longer than the words</translation>
+    </message>
+    <message>
+        <source>润色结果比原文短得多</source>
+        <translation>the clean-up was far shorter than the words</translation>
+    </message>
+    <message>
+        <source>润色结果丢了太多原文</source>
+        <translation>the clean-up dropped too much of the words</translation>
+    </message>
+    <message>
+        <source>润色结果不是原文的修改</source>
+        <translation>the clean-up was not an edit of the words</translation>
+    </message>
+    <message>
+        <source>正在润色...</source>
+        <translation>Cleaning up...</translation>
+    </message>
+    <message>
+        <source>润色超时</source>
+        <translation>the clean-up took too long</translation>
+    </message>
+    <message>
+        <source>润色请求失败</source>
+        <translation>the clean-up request failed</translation>
+    </message>
+    <message>
+        <source>文本已输入（未润色：%1）</source>
+        <translation>Text typed (not cleaned up: %1)</translation>
+    </message>
 </context>
 </TS>

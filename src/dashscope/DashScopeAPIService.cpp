@@ -25,6 +25,11 @@ std::shared_ptr<ChatStream> DashScopeAPIService::streamChat(const QList<LLMMessa
     return m_chat->streamChat(messages, systemPrompt, config);
 }
 
+std::shared_ptr<ChatStream> DashScopeAPIService::streamRequest(LLMRequest request, const AppConfig &config)
+{
+    return m_chat->streamRequest(std::move(request), config);
+}
+
 QCoro::Task<Result<QString>> DashScopeAPIService::analyzeChatScreenshot(QString base64Jpeg, AppConfig config,
                                                                           QString systemPrompt)
 {

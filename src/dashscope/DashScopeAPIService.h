@@ -38,6 +38,7 @@ public:
     std::shared_ptr<ChatStream> streamChat(const QList<LLMMessage> &messages,
                                            const std::optional<QString> &systemPrompt,
                                            const AppConfig &config) override;
+    std::shared_ptr<ChatStream> streamRequest(LLMRequest request, const AppConfig &config) override;
     // The vision model's reply to a screenshot (Base64 JPEG, no prefix).
     QCoro::Task<Result<QString>> analyzeChatScreenshot(QString base64Jpeg, AppConfig config,
                                                        QString systemPrompt) override;

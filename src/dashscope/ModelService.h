@@ -27,6 +27,9 @@ public:
     virtual std::shared_ptr<ChatStream> streamChat(const QList<LLMMessage> &messages,
                                                    const std::optional<QString> &systemPrompt,
                                                    const AppConfig &config) = 0;
+    // A chat request as it is (its own model, temperature, bounds and
+    // switches: a dictation's clean-up), streamed. Returns at once.
+    virtual std::shared_ptr<ChatStream> streamRequest(LLMRequest request, const AppConfig &config) = 0;
     // The vision model's reply to a screenshot (Base64 JPEG, no prefix).
     virtual QCoro::Task<Result<QString>> analyzeChatScreenshot(QString base64Jpeg, AppConfig config,
                                                                QString systemPrompt) = 0;

@@ -15,8 +15,7 @@ QString name(AppMode mode)
 }
 } // namespace
 
-HotkeyMonitorService::HotkeyMonitorService(KeyEventSource &source, KeyEventSource &localFallback,
-                                           ShortcutConfig config,
+HotkeyMonitorService::HotkeyMonitorService(KeyEventSource &source, KeyEventSource &localFallback, ShortcutConfig config,
                                            std::unique_ptr<Scheduler> scheduler, QObject *parent)
     : QObject(parent)
     , m_source(source)
@@ -89,9 +88,8 @@ void HotkeyMonitorService::handleModifierPressed(AppMode mode)
     const HandsFree settings = inTapWindow ? m_handsFree.settings(mode) : HandsFree{};
     m_handsFree.closeTapWindow();
     // BFF reply records nothing, so there is nothing to warm up.
-    if (mode != AppMode::BffReply) {
+    if (mode != AppMode::BffReply)
         m_scheduler->post([this, mode] { Q_EMIT keyDown(mode); });
-    }
     if (settings.enabled) {
         lock(mode, settings.limit, QStringLiteral("🔒 双击锁定，松开按键后继续录音："));
         return;
@@ -196,6 +194,8 @@ void HotkeyMonitorService::handleEscapeDown()
 {
     if (m_handsFree.mode())
         endLockedTake(QStringLiteral("🚫 Esc 取消免按住录音，丢弃："), true);
+    else
+        Q_EMIT escapePressed();
 }
 
 void HotkeyMonitorService::handleToggled(std::uint64_t modifier)

@@ -39,9 +39,8 @@ class KeyEventSource;
 // does nothing meanwhile. A command's toggle of a mode key starts such a take
 // too, and the next toggle ends it.
 //
-// Starting the listener (KeyListenerStartup), the long-press timer
-// (LongPressTimer) and the hands-free lock's window, limit and countdown
-// (HandsFreeLock) are jobs of their own.
+// Jobs of their own: starting the listener (KeyListenerStartup), the long-press
+// timer (LongPressTimer), the hands-free lock's limits (HandsFreeLock).
 class HotkeyMonitorService : public QObject
 {
     Q_OBJECT
@@ -81,7 +80,7 @@ public:
     void handleFlagsChanged(std::uint64_t flags);
     void handleKeyDown(std::int32_t keyCode);
     void handleButtonDown(int button);
-    // Esc cancels a locked take (a held one is cancelled by any key).
+    // Esc cancels a locked take (a held one: any key), else escapePressed.
     void handleEscapeDown();
     // A command toggled a mode's key: starts its take locked, whatever the
     // double-tap setting, or ends the locked take of that mode.
@@ -118,6 +117,8 @@ Q_SIGNALS:
     // The locked take reaches its time limit in this many seconds: once a
     // second over the last kCountdownSeconds, from the event loop.
     void handsFreeSecondsLeft(int seconds);
+    // Esc went down with no locked take to cancel (a run's later steps may be).
+    void escapePressed();
 
 private:
     void handleModifierPressed(AppMode mode);

@@ -34,6 +34,10 @@ const QString kKeepAudio = QStringLiteral("keepAudio");
 const QString kHotWords = QStringLiteral("hotWords");
 const QString kVocabulary = QStringLiteral("vocabulary");
 const QString kHandsFreeLimitSeconds = QStringLiteral("handsFreeLimitSeconds");
+const QString kDictationCleanup = QStringLiteral("dictationCleanup");
+const QString kCleanupModel = QStringLiteral("cleanupModel");
+const QString kCleanupInstructions = QStringLiteral("cleanupInstructions");
+const QString kCleanupSkipApps = QStringLiteral("cleanupSkipApps");
 const QString kFrom = QStringLiteral("from");
 const QString kTo = QStringLiteral("to");
 
@@ -80,6 +84,12 @@ const QStringList &AppConfig::keepAudioChoices()
     return choices;
 }
 
+const QStringList &AppConfig::dictationCleanupLevels()
+{
+    static const QStringList levels{QStringLiteral("off"), QStringLiteral("light"), QStringLiteral("full")};
+    return levels;
+}
+
 bool AppConfig::isValidHandsFreeLimit(double seconds)
 {
     return seconds >= kMinHandsFreeLimit && seconds <= kMaxHandsFreeLimit && seconds == double(int(seconds));
@@ -116,6 +126,10 @@ QByteArray AppConfig::toJson() const
     writer.add(kKeepAudio, keepAudio);
     writer.add(kHotWords, HotWords::toJson(hotWords));
     writer.add(kVocabulary, HotWords::stateToJson(vocabulary));
+    writer.add(kDictationCleanup, dictationCleanup);
+    writer.add(kCleanupModel, cleanupModel);
+    writer.add(kCleanupInstructions, cleanupInstructions);
+    writer.add(kCleanupSkipApps, QJsonArray::fromStringList(cleanupSkipApps));
     return writer.bytes();
 }
 
@@ -165,5 +179,19 @@ std::optional<AppConfig> AppConfig::fromJson(const QByteArray &json)
         result.keepAudio = keep;
     result.hotWords = HotWords::fromJson(object->value(kHotWords)).value_or(QList<HotWord>());
     result.vocabulary = HotWords::stateFromJson(object->value(kVocabulary));
+    const QString cleanup = Json::stringMember(*object, kDictationCleanup).value_or(QString());
+    if (dictationCleanupLevels().contains(cleanup))
+        result.dictationCleanup = cleanup;
+    result.cleanupModel = Json::stringMember(*object, kCleanupModel).value_or(QString()).trimmed();
+    const QString instructions = Json::stringMember(*object, kCleanupInstructions).value_or(QString());
+    if (instructions.size() <= kMaxCleanupInstructions)
+        result.cleanupInstructions = instructions;
+    const QJsonValue skipped = object->value(kCleanupSkipApps);
+    if (skipped.isArray()) {
+        for (const QJsonValue &app : skipped.toArray()) {
+            if (app.isString() && !app.toString().trimmed().isEmpty())
+                result.cleanupSkipApps << app.toString().trimmed();
+        }
+    }
     return result;
 }

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -74,6 +75,15 @@ struct AppConfig
     // service, and where that vocabulary stands.
     QList<HotWord> hotWords;
     VocabularyState vocabulary;
+    // Dictated text tidied by a chat model before it is typed: "off",
+    // "light" or "full". The model (empty: llmModel), the user's own rule for
+    // it (at most kMaxCleanupInstructions characters), and the applications
+    // (window classes or app IDs) whose takes are typed as heard.
+    QString dictationCleanup = QStringLiteral("off");
+    QString cleanupModel;
+    QString cleanupInstructions;
+    QStringList cleanupSkipApps;
+    static constexpr int kMaxCleanupInstructions = 500;
 
     friend bool operator==(const AppConfig &, const AppConfig &) = default;
 
@@ -83,6 +93,7 @@ struct AppConfig
     static const QStringList &serviceRegions();
     static const QStringList &asrLanguages();
     static const QStringList &keepAudioChoices();
+    static const QStringList &dictationCleanupLevels();
     // Whether the text can stand as a workspace ID: one host label (ASCII
     // letters, digits and inner hyphens, at most 63), or empty.
     static bool isValidWorkspaceId(const QString &id);
@@ -95,7 +106,8 @@ struct AppConfig
     // the later ones ("replacements", "keepHistory", "restoreClipboard",
     // "keyRoute", "serviceRegion", "workspaceId", "asrLanguage",
     // "handsFreeVoiceInput", "handsFreeChatAssistant", "handsFreeLimitSeconds",
-    // "pauseMedia", "soundCues", "inputDevice", "keepAudio", "hotWords", "vocabulary") are optional
+    // "pauseMedia", "soundCues", "inputDevice", "keepAudio", "hotWords", "vocabulary", "dictationCleanup", "cleanupModel",
+    // "cleanupInstructions", "cleanupSkipApps") are optional
     // (a record written before them loads) and take their defaults when
     // malformed; extra members ignored.
     static std::optional<AppConfig> fromJson(const QByteArray &json);

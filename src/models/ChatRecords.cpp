@@ -113,6 +113,8 @@ QByteArray LLMRequest::toJson() const
         writer.add(QStringLiteral("temperature"), *temperature);
     if (max_tokens)
         writer.add(QStringLiteral("max_tokens"), *max_tokens);
+    if (enable_thinking)
+        writer.add(QStringLiteral("enable_thinking"), *enable_thinking);
     return writer.bytes();
 }
 

@@ -32,6 +32,8 @@ struct LLMRequest
     bool stream = false;
     std::optional<double> temperature;
     std::optional<qint64> max_tokens;
+    // The service's switch of its hybrid models' thinking; absent: the model's default.
+    std::optional<bool> enable_thinking = {};
 
     QByteArray toJson() const;
 };

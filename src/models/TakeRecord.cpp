@@ -12,6 +12,7 @@ const QString kLatency = QStringLiteral("latencyMs");
 const QString kAudio = QStringLiteral("audio");
 const QString kAudioMs = QStringLiteral("audioMs");
 const QString kReason = QStringLiteral("reason");
+const QString kRaw = QStringLiteral("raw");
 } // namespace
 
 QByteArray TakeRecord::toJson() const
@@ -30,6 +31,8 @@ QByteArray TakeRecord::toJson() const
     }
     if (!reason.isEmpty())
         writer.add(kReason, reason);
+    if (!raw.isEmpty() && raw != text)
+        writer.add(kRaw, raw);
     return writer.bytes();
 }
 
@@ -57,5 +60,6 @@ std::optional<TakeRecord> TakeRecord::fromJson(const QByteArray &line)
     record.audio = Json::stringMember(*object, kAudio).value_or(QString());
     record.audioMs = record.audio.isEmpty() ? -1 : Json::integer(object->value(kAudioMs)).value_or(-1);
     record.reason = Json::stringMember(*object, kReason).value_or(QString());
+    record.raw = Json::stringMember(*object, kRaw).value_or(QString());
     return record;
 }

@@ -8,7 +8,8 @@
 
 #include <optional>
 
-// One take as the history keeps it: what was said (or drafted), the answer
+// One take as the history keeps it: what was said (or drafted), as heard
+// too where a clean-up changed it, the answer
 // where there was one, how it ended, how long the words took after the key
 // was let go, and where its audio is kept. Never holds the API key.
 struct TakeRecord
@@ -32,6 +33,9 @@ struct TakeRecord
     qint64 audioMs = -1;
     // Why a take failed or was cancelled, as its status said; empty for the others.
     QString reason = {};
+    // What the recogniser heard, where a clean-up changed it before it was
+    // typed (text holds what was typed); empty for the others.
+    QString raw = {};
 
     friend bool operator==(const TakeRecord &, const TakeRecord &) = default;
 

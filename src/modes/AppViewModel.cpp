@@ -28,7 +28,7 @@ AppViewModel::AppViewModel(Services services, QObject *parent)
     , m_screenCapture(m_services.desktop)
     , m_chat(m_services.modelService, m_services.player, m_services.scheduler, this)
     , m_bff(m_services.modelService, m_screenCapture, m_textInput, m_services.scheduler)
-    , m_voiceInput(m_textInput)
+    , m_voiceInput(m_textInput, {m_services.modelService, m_services.desktop, m_services.scheduler}, m_take)
     , m_take(m_services.recognizer, m_services.audioKeeper)
     , m_appConfig(m_services.settings.loadAppConfig())
 {
@@ -44,6 +44,7 @@ void AppViewModel::setupBindings()
     HotkeyMonitorService &monitor = m_services.monitor;
     connect(&monitor, &HotkeyMonitorService::keyDown, this, &AppViewModel::prewarmForMode);
     connect(&monitor, &HotkeyMonitorService::keyDownCancelled, this, &AppViewModel::cancelPrewarm);
+    connect(&monitor, &HotkeyMonitorService::escapePressed, this, [this] { m_voiceInput.cancel(); });
     // Everything below arrives later on the event loop, never inside the
     // sender's own handler.
     connect(&monitor, &HotkeyMonitorService::currentModeChanged, this, &AppViewModel::handleModeChange,
@@ -228,7 +229,7 @@ QCoro::Task<> AppViewModel::stopAndProcess(AppMode mode)
     }
     Log::line(QStringLiteral("✅ [语音处理] 识别结果：\"%1\"，模式：%2").arg(text.left(100), name(mode)));
     if (mode == AppMode::VoiceInput)
-        finishRun(co_await m_voiceInput.run(text, m_appConfig.restoreClipboard));
+        finishRun(co_await m_voiceInput.run(text, m_appConfig, [this](const QString &s) { setStatusMessage(s); }));
     else if (mode == AppMode::ChatAssistant)
         co_await processChatAssistant(text);
 }

@@ -94,7 +94,6 @@ private:
 
     // A run is under way: from its release (or the reply's start) to its end.
     bool isBusy() const { return m_isProcessing || m_releasePending; }
-
     void setCurrentMode(std::optional<AppMode> mode);
     void setProcessing(bool processing);
     void setStatusMessage(const QString &message);

@@ -24,6 +24,7 @@ public:
     bool pasteWorks = true;
     bool captureWorks = true;
     QString focusedWindow = QStringLiteral("editor"); // empty: none has the focus
+    bool focusedIsTerminal = false;
     std::optional<QRect> focusedRect;
     std::optional<QPoint> pointer;
     QImage screenImage;
@@ -45,6 +46,11 @@ public:
         pastes.append({clipboard, QStringLiteral("Ctrl+V"), focusedWindow});
         // As the real chord: the key stays down a while.
         co_await delay(std::chrono::milliseconds(20));
+    }
+    QCoro::Task<FocusedApplication> focusedApplication() override
+    {
+        co_return FocusedApplication{focusedWindow.isEmpty() ? QStringList() : QStringList{focusedWindow},
+                                     focusedIsTerminal};
     }
     bool hasFocusedWindow() const override { return !focusedWindow.isEmpty(); }
     std::optional<QRect> focusedWindowRect() const override { return focusedRect; }

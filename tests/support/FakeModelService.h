@@ -30,6 +30,7 @@ public:
 
     // Record
     QList<QList<LLMMessage>> chatRequests; // system prompt first
+    QList<LLMRequest> plainRequests;       // those sent as they are
     QList<Synthesis> syntheses;
     QStringList visionImages;
     int speechPrepared = 0;
@@ -49,6 +50,23 @@ public:
         QMetaObject::invokeMethod(this, [stream, error = streamError] { stream->finish(error); }, Qt::QueuedConnection);
         return stream;
     }
+
+    // The same scripted chunks and end; never ends when holdRequests is set
+    // (the test ends it through the returned stream).
+    std::shared_ptr<ChatStream> streamRequest(LLMRequest request, const AppConfig &) override
+    {
+        plainRequests.append(request);
+        auto stream = std::make_shared<ChatStream>(this);
+        lastRequestStream = stream;
+        if (holdRequests)
+            return stream;
+        for (const QString &chunk : chunks)
+            later([stream, chunk] { stream->push(chunk); });
+        later([stream, error = streamError] { stream->finish(error); });
+        return stream;
+    }
+    bool holdRequests = false;
+    std::shared_ptr<ChatStream> lastRequestStream;
 
     QCoro::Task<Result<QString>> analyzeChatScreenshot(QString base64Jpeg, AppConfig, QString) override
     {

@@ -26,7 +26,8 @@ TEST(AppConfig, EncodesItsMembersInFieldOrder)
                               R"("serviceRegion":"beijing","workspaceId":"","asrLanguage":"auto",)"
                               R"("handsFreeVoiceInput":true,"handsFreeChatAssistant":false,"handsFreeLimitSeconds":300,)"
                               R"("pauseMedia":true,"soundCues":false,"inputDevice":"","keepAudio":"failed","hotWords":[],)"
-                              R"("vocabulary":{"error":"","id":"","target":"","words":[]}})");
+                              R"("vocabulary":{"error":"","id":"","target":"","words":[]},)"
+                              R"("dictationCleanup":"off","cleanupModel":"","cleanupInstructions":"","cleanupSkipApps":[]})");
 }
 
 TEST(AppConfig, HotWordsAreCheckedAgainstTheServicesLimitsBeforeTheyAreStored)
@@ -78,6 +79,10 @@ TEST(AppConfig, ARecordWithoutTheLaterMembersLoadsAndABrokenOneKeepsTheRest)
     config.pauseMedia = false;
     config.soundCues = true;
     config.inputDevice = QStringLiteral("alsa_input.usb-Blue_Yeti-00.analog-stereo");
+    config.dictationCleanup = QStringLiteral("light");
+    config.cleanupModel = QStringLiteral("qwen-turbo");
+    config.cleanupInstructions = QString(AppConfig::kMaxCleanupInstructions, QChar(0x5B57));
+    config.cleanupSkipApps = {QStringLiteral("code"), QStringLiteral("org.gnome.Terminal")};
     EXPECT_EQ(AppConfig::fromJson(config.toJson()), config);
 
     // A broken later member costs only itself, never the model settings.
@@ -100,7 +105,13 @@ TEST(AppConfig, ARecordWithoutTheLaterMembersLoadsAndABrokenOneKeepsTheRest)
                                      QByteArray(R"("handsFreeLimitSeconds":"60")"),
                                      QByteArray(R"("pauseMedia":0)"),
                                      QByteArray(R"("soundCues":"yes")"),
-                                     QByteArray(R"("inputDevice":{"name":"mic"})")}) {
+                                     QByteArray(R"("inputDevice":{"name":"mic"})"),
+                                     QByteArray(R"("dictationCleanup":"on")"),
+                                     QByteArray(R"("dictationCleanup":true)"),
+                                     QByteArray(R"("cleanupModel":7)"),
+                                     QByteArray(R"("cleanupInstructions":")") + QByteArray(501, 'x') + '"',
+                                     QByteArray(R"("cleanupSkipApps":"code")"),
+                                     QByteArray(R"("cleanupSkipApps":[1,"",null])")}) {
         const auto loaded = AppConfig::fromJson(kSevenMembers + ',' + broken + '}');
         ASSERT_TRUE(loaded) << broken.toStdString();
         EXPECT_EQ(*loaded, AppConfig::defaults()) << broken.toStdString();

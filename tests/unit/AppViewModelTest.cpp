@@ -1,5 +1,7 @@
 #include "ControllerFixture.h"
 
+#include <QElapsedTimer>
+
 #include <gtest/gtest.h>
 
 using TestSupport::settle;
@@ -25,6 +27,8 @@ protected:
                          [this](const QString &status) { statuses << status; });
         QObject::connect(controller.get(), &AppViewModel::runEnded,
                          [this](const RunEnding &ending) { endings << ending; });
+        QObject::connect(controller.get(), &AppViewModel::takeRecorded,
+                         [this](const TakeRecord &record) { records << record; });
     }
 
     // A key other than the mode's own goes down while it is held.
@@ -35,8 +39,22 @@ protected:
         settle(10);
     }
 
+    // Dictation with the clean-up at the level, the words heard and the
+    // model's answer; the records the history was given.
+    void cleanUp(const QString &level, const QString &heard, const QStringList &answer)
+    {
+        AppConfig config = settings.loadAppConfig();
+        config.dictationCleanup = level;
+        settings.saveAppConfig(config);
+        recognizer.transcript = heard;
+        service.chunks = answer;
+        activate(Option);
+        release();
+    }
+
     QStringList statuses;
     QList<RunEnding> endings;
+    QList<TakeRecord> records;
 };
 
 TEST_F(Controller, RightAfterConstructionNothingRuns)
@@ -85,6 +103,8 @@ TEST_F(Controller, DictationTypesTheTranscriptAndShowsEachStepInOrder)
     EXPECT_EQ(statuses, (QStringList{QStringLiteral("正在聆听..."), QStringLiteral("正在处理..."),
                                      QStringLiteral("识别中：你好，这是一段语音输入。"),
                                      QStringLiteral("识别完成：你好，这是一段语音输入。"), QStringLiteral("文本已输入")}));
+    EXPECT_TRUE(service.plainRequests.isEmpty()) << "no clean-up by default";
+    EXPECT_TRUE(log.linesStartingWith(QStringLiteral("🧹")).isEmpty());
 }
 
 TEST_F(Controller, WithoutSyntheticKeysTheStatusSaysTheTextIsOnTheClipboard)
@@ -313,6 +333,115 @@ TEST_F(Controller, ARecorderErrorIsShownAndTheRecorderCancelled)
     recorder.recorderEncodeErrorDidOccur(QStringLiteral("磁盘已满"));
     ASSERT_TRUE(waitUntil([this] { return controller->statusMessage() == QStringLiteral("编码错误：磁盘已满"); }));
     EXPECT_EQ(recorder.recordingState(), RecordingState::idle());
+}
+
+TEST_F(Controller, ACleanedUpDictationTypesTheEditKeepsWhatWasHeardAndTheUsersFixesWin)
+{
+    AppConfig config = settings.loadAppConfig();
+    config.replacements = {{QStringLiteral("千问"), QStringLiteral("Qwen")}};
+    config.cleanupInstructions = QStringLiteral("British spelling");
+    settings.saveAppConfig(config);
+    cleanUp(QStringLiteral("light"), QStringLiteral("嗯，那个，千问明天三点，不对，四点发布"),
+            {QStringLiteral("千问明天"), QStringLiteral("四点发布。")});
+    ASSERT_TRUE(waitUntil([this] { return idle(); }));
+    ASSERT_EQ(desktop.pastes.size(), 1);
+    EXPECT_EQ(desktop.pastes[0].text, QStringLiteral("Qwen明天四点发布。")) << "the replacement applies to the edit";
+    EXPECT_TRUE(statuses.contains(QStringLiteral("正在润色...")));
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("文本已输入"));
+    ASSERT_EQ(service.plainRequests.size(), 1);
+    const LLMRequest request = service.plainRequests[0];
+    EXPECT_EQ(request.messages[1].content, QStringLiteral("<transcript>\n嗯，那个，Qwen明天三点，不对，四点发布\n</transcript>"))
+        << "the words with the user's fixes, in the tag";
+    EXPECT_TRUE(request.messages[0].content.contains(QStringLiteral("British spelling")));
+    ASSERT_EQ(records.size(), 1);
+    EXPECT_EQ(records[0].text, QStringLiteral("Qwen明天四点发布。"));
+    EXPECT_EQ(records[0].raw, QStringLiteral("嗯，那个，Qwen明天三点，不对，四点发布"));
+    EXPECT_EQ(log.linesStartingWith(QStringLiteral("✅ [润色] 润色完成")).size(), 1);
+}
+
+TEST_F(Controller, WhateverTheCleanUpDoesWrongTheWordsAsHeardAreTypedAndTheStatusSaysWhy)
+{
+    const QString heard = QStringLiteral("明天天气怎么样");
+    struct Case
+    {
+        QStringList answer;
+        std::optional<ServiceError> error;
+        QString reason;
+    };
+    const QList<Case> cases{
+        {{QStringLiteral("明天晴，气温二十度，适合出门。")}, std::nullopt, QStringLiteral("润色结果不是原文的修改")},
+        {{}, std::nullopt, QStringLiteral("润色结果为空")},
+        {{QStringLiteral("What will the weather be like tomorrow?")}, std::nullopt, QStringLiteral("润色结果换了语言")},
+        {{QStringLiteral("明天天气")}, ServiceError{QStringLiteral("APIError"), 500, QStringLiteral("LLM 流式请求失败 (500): x")},
+         QStringLiteral("润色请求失败")},
+    };
+    for (const Case &c : cases) {
+        desktop.pastes.clear();
+        records.clear();
+        service.streamError = c.error;
+        cleanUp(QStringLiteral("full"), heard, c.answer);
+        ASSERT_TRUE(waitUntil([this] { return idle(); }));
+        ASSERT_EQ(desktop.pastes.size(), 1) << c.reason.toStdString();
+        EXPECT_EQ(desktop.pastes[0].text, heard) << c.reason.toStdString();
+        EXPECT_EQ(controller->statusMessage(), QStringLiteral("文本已输入（未润色：%1）").arg(c.reason));
+        ASSERT_EQ(records.size(), 1);
+        EXPECT_EQ(records[0].text, heard);
+        EXPECT_TRUE(records[0].raw.isEmpty()) << "nothing else was typed";
+    }
+    EXPECT_EQ(log.linesStartingWith(QStringLiteral("⚠️ [润色] 未采用润色结果")).size(), cases.size());
+}
+
+TEST_F(Controller, ACleanUpThatDoesNotComeInTimeOrIsCancelledWithEscNeverHoldsTheWordsBack)
+{
+    service.holdRequests = true;
+    const QString heard = QStringLiteral("我们明天见");
+    QElapsedTimer clock;
+    clock.start();
+    cleanUp(QStringLiteral("light"), heard, {});
+    ASSERT_TRUE(waitUntil([this] { return idle(); }, 5000));
+    EXPECT_GE(clock.elapsed(), DictationCleanup::timeLimit(heard).count());
+    ASSERT_EQ(desktop.pastes.size(), 1);
+    EXPECT_EQ(desktop.pastes[0].text, heard);
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("文本已输入（未润色：润色超时）"));
+    ASSERT_TRUE(service.lastRequestStream);
+    EXPECT_TRUE(service.lastRequestStream->hasEnded()) << "the request is given up";
+
+    // Esc while the clean-up runs: nothing typed, the take kept as cancelled.
+    activate(Option);
+    release();
+    ASSERT_TRUE(waitUntil([this] { return statuses.last() == QStringLiteral("正在润色..."); }));
+    source.escape();
+    ASSERT_TRUE(waitUntil([this] { return idle(); }));
+    EXPECT_EQ(desktop.pastes.size(), 1) << "nothing more typed";
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("已取消"));
+    ASSERT_EQ(records.size(), 2);
+    EXPECT_EQ(records[1].ending, QLatin1String(TakeRecord::kCancelled));
+    EXPECT_EQ(records[1].text, heard);
+    // Esc with nothing under way does nothing.
+    source.escape();
+    settle(20);
+    EXPECT_EQ(endings.size(), 2);
+}
+
+TEST_F(Controller, TerminalsAndTheApplicationsTheUserListedAreNeverCleanedUp)
+{
+    AppConfig config = settings.loadAppConfig();
+    config.cleanupSkipApps = {QStringLiteral("Code")};
+    settings.saveAppConfig(config);
+    desktop.focusedIsTerminal = true;
+    cleanUp(QStringLiteral("full"), QStringLiteral("git commit dash m fix"), {QStringLiteral("git commit -m \"fix\"")});
+    ASSERT_TRUE(waitUntil([this] { return idle(); }));
+    desktop.focusedIsTerminal = false;
+    desktop.focusedWindow = QStringLiteral("code");
+    activate(Option);
+    release();
+    ASSERT_TRUE(waitUntil([this] { return idle() && desktop.pastes.size() == 2; }));
+    EXPECT_TRUE(service.plainRequests.isEmpty());
+    EXPECT_EQ(desktop.pastes[0].text, QStringLiteral("git commit dash m fix"));
+    EXPECT_EQ(desktop.pastes[1].text, QStringLiteral("git commit dash m fix"));
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("文本已输入"));
+    EXPECT_EQ(log.linesStartingWith(QStringLiteral("🧹 [润色] 目标窗口 editor 是终端，按原文输入")).size(), 1);
+    EXPECT_EQ(log.linesStartingWith(QStringLiteral("🧹 [润色] 目标应用 code 在不润色的应用之列，按原文输入")).size(), 1);
 }
 
 } // namespace

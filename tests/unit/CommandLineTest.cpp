@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -119,7 +120,7 @@ TEST_F(CommandLine, ShowPrintsBothRecordsAndWritesNothing)
               QJsonDocument::fromJson(ShortcutConfig::defaults().toJson()).toJson(QJsonDocument::Compact));
     const QJsonObject app = shown.value(QStringLiteral("appConfig")).toObject();
     EXPECT_EQ(app.value(QStringLiteral("llmModel")).toString(), QStringLiteral("qwen3.5-flash"));
-    EXPECT_EQ(app.size(), 23);
+    EXPECT_EQ(app.size(), 27);
     EXPECT_TRUE(app.value(QStringLiteral("keepHistory")).toBool());
     EXPECT_EQ(app.value(QStringLiteral("keyRoute")).toString(), QStringLiteral("auto"));
     EXPECT_EQ(app.value(QStringLiteral("serviceRegion")).toString(), QStringLiteral("beijing"));
@@ -154,6 +155,10 @@ TEST_F(CommandLine, SetStoresOneFieldOfEitherRecord)
                    QStringLiteral("true")}).exitCode, 0);
     EXPECT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("handsFreeLimitSeconds"),
                    QStringLiteral("120")}).exitCode, 0);
+    EXPECT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("dictationCleanup"),
+                   QStringLiteral("full")}).exitCode, 0);
+    EXPECT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("cleanupSkipApps"),
+                   QStringLiteral(" code, ,org.gnome.Terminal ")}).exitCode, 0);
 
     const QJsonObject shown = shownConfig();
     // The workspace's host in the Singapore region, for all three.
@@ -169,6 +174,10 @@ TEST_F(CommandLine, SetStoresOneFieldOfEitherRecord)
     EXPECT_EQ(app.value(QStringLiteral("vlModel")).toString(), QStringLiteral("qwen-vl-max"));
     EXPECT_TRUE(app.value(QStringLiteral("handsFreeChatAssistant")).toBool());
     EXPECT_EQ(app.value(QStringLiteral("handsFreeLimitSeconds")).toInt(), 120) << "stored as a number";
+    EXPECT_EQ(app.value(QStringLiteral("dictationCleanup")).toString(), QStringLiteral("full"));
+    EXPECT_EQ(app.value(QStringLiteral("cleanupSkipApps")).toArray(),
+              (QJsonArray{QStringLiteral("code"), QStringLiteral("org.gnome.Terminal")}))
+        << "a comma-separated list, blanks trimmed";
     const QJsonObject shortcuts = shown.value(QStringLiteral("shortcutConfigV2")).toObject();
     EXPECT_FALSE(shortcuts.value(QStringLiteral("bffReply")).toObject().value(QStringLiteral("enabled")).toBool());
     EXPECT_EQ(shortcuts.value(QStringLiteral("chatAssistant")).toObject().value(QStringLiteral("modifier")).toString(),
@@ -212,6 +221,10 @@ TEST_F(CommandLine, BadFieldsAndValuesChangeNothing)
         {QStringLiteral("handsFreeLimitSeconds"), QStringLiteral("3601")},
         {QStringLiteral("handsFreeLimitSeconds"), QStringLiteral("1.5")},
         {QStringLiteral("handsFreeLimitSeconds"), QStringLiteral("forever")},
+        {QStringLiteral("dictationCleanup"), QStringLiteral("on")},
+        {QStringLiteral("dictationCleanup"), QStringLiteral("Light")},
+        {QStringLiteral("cleanupInstructions"), QString(501, QLatin1Char('x'))},
+        {QStringLiteral("hotWords"), QStringLiteral("a,b")},
     };
     for (const QStringList &fieldValue : bad) {
         auto result = run(QStringList{QStringLiteral("config"), QStringLiteral("set")} + fieldValue);

@@ -86,6 +86,7 @@ QString usage()
         "  history [-n N] [--json]  print the newest N takes (20), newest first and numbered;\n"
         "                           --json: one JSON object per line (with the kept audio's\n"
         "                           path and length, where there is one)\n"
+        "  history --raw N          print take N's words as heard, before their clean-up\n"
         "  history clear            empty the history and remove the kept audio\n"
         "  retry [N]                send take N's kept audio again through the running\n"
         "                           instance (default: the newest failed or cancelled take);\n"

@@ -5,6 +5,7 @@
 #include "Json.h"
 #include "SettingsStore.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 
 namespace {
@@ -49,7 +50,8 @@ std::optional<QJsonValue> parseValue(const QString &member, const QJsonValue &cu
     const std::pair<const char *, const QStringList &> choices[] = {{"keyRoute", AppConfig::keyRoutes()},
                                                                    {"serviceRegion", AppConfig::serviceRegions()},
                                                                    {"asrLanguage", AppConfig::asrLanguages()},
-                                                                   {"keepAudio", AppConfig::keepAudioChoices()}};
+                                                                   {"keepAudio", AppConfig::keepAudioChoices()},
+                                                                   {"dictationCleanup", AppConfig::dictationCleanupLevels()}};
     for (const auto &[name, values] : choices) {
         if (member == QLatin1String(name) && !values.contains(text)) {
             *problem = QStringLiteral("expects one of ") + values.join(QStringLiteral(", "));
@@ -60,6 +62,19 @@ std::optional<QJsonValue> parseValue(const QString &member, const QJsonValue &cu
         *problem = QStringLiteral("a workspace ID is made of letters, digits and hyphens (it becomes part of the "
                                   "service's host name); leave it empty for the region's shared host");
         return std::nullopt;
+    }
+    if (member == QLatin1String("cleanupInstructions") && text.size() > AppConfig::kMaxCleanupInstructions) {
+        *problem = QStringLiteral("at most %1 characters (this is %2)").arg(AppConfig::kMaxCleanupInstructions).arg(text.size());
+        return std::nullopt;
+    }
+    // A list given as one argument: "code, org.gnome.Terminal".
+    if (member == QLatin1String("cleanupSkipApps")) {
+        QStringList apps;
+        for (const QString &app : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            if (!app.trimmed().isEmpty())
+                apps << app.trimmed();
+        }
+        return QJsonValue(QJsonArray::fromStringList(apps));
     }
     return QJsonValue(text);
 }
@@ -117,7 +132,8 @@ int ConfigCommand::set(const QString &field, const QString &value)
         return Console::UsageError;
     }
 
-    if (isAppField && (appObject.value(field).isArray() || appObject.value(field).isObject())) {
+    if (isAppField && (appObject.value(field).isArray() || appObject.value(field).isObject())
+        && field != QLatin1String("cleanupSkipApps")) {
         const QString how = field == QLatin1String("replacements") ? QStringLiteral("edit it with `quillwren replace`")
                             : field == QLatin1String("hotWords")   ? QStringLiteral("edit it with `quillwren words`")
                                                                    : QStringLiteral("Quillwren keeps it itself");

@@ -4,8 +4,8 @@
 
 class TakeHistory;
 
-// `quillwren history [-n N] [--json]` and `quillwren history clear`: the
-// takes kept in the history file, newest first.
+// `quillwren history [-n N] [--json]`, `quillwren history --raw N` and
+// `quillwren history clear`: the takes kept in the history file, newest first.
 class HistoryCommand
 {
 public:
@@ -15,5 +15,8 @@ public:
     int run(const QStringList &args);
 
 private:
+    // The words take N was heard as, before any clean-up.
+    int printRaw(const QString &numberText);
+
     TakeHistory &m_history;
 };

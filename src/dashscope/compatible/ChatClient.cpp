@@ -8,6 +8,7 @@
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QPointer>
 
 #include <QCoroNetworkReply>
 
@@ -25,16 +26,21 @@ ChatClient::ChatClient(ApiKeyProvider apiKey, QNetworkAccessManager &network,
 std::shared_ptr<ChatStream> ChatClient::streamChat(const QList<LLMMessage> &messages,
                                                    const std::optional<QString> &systemPrompt, const AppConfig &config)
 {
-    auto stream = std::make_shared<ChatStream>(this);
     QList<LLMMessage> all;
     if (systemPrompt)
         all.append({QStringLiteral("system"), *systemPrompt});
     all.append(messages);
-    run(all, config, stream);
+    return streamRequest(LLMRequest{config.llmModel, all, true, kTemperature, kMaxTokens}, config);
+}
+
+std::shared_ptr<ChatStream> ChatClient::streamRequest(LLMRequest request, const AppConfig &config)
+{
+    auto stream = std::make_shared<ChatStream>(this);
+    run(std::move(request), config, stream);
     return stream;
 }
 
-QCoro::Task<> ChatClient::run(QList<LLMMessage> messages, AppConfig config, std::shared_ptr<ChatStream> stream)
+QCoro::Task<> ChatClient::run(LLMRequest request, AppConfig config, std::shared_ptr<ChatStream> stream)
 {
     const std::optional<QString> key = co_await configuredKey(m_apiKey);
     if (!key) {
@@ -47,18 +53,37 @@ QCoro::Task<> ChatClient::run(QList<LLMMessage> messages, AppConfig config, std:
         stream->finish(CompatibleMode::invalidUrlError(base));
         co_return;
     }
-    QNetworkRequest request = CompatibleMode::jsonRequest(*url, *key, m_inactivityTimeout);
-    request.setRawHeader("Accept", "text/event-stream");
-    const QByteArray body = LLMRequest{config.llmModel, messages, true, kTemperature, kMaxTokens}.toJson();
-    Log::line(QStringLiteral("🤖 [LLM-Stream] 发起流式请求:"));
-    Log::line(QStringLiteral("   URL: POST ") + url->toString());
-    Log::line(QStringLiteral("   模型: ") + config.llmModel);
+    // The thinking switch is the service's own member: a server that does
+    // not know it refuses the whole request. That server is asked once more
+    // without it, and never again with it while the program runs.
+    if (request.enable_thinking && m_refusesThinking.contains(url->authority()))
+        request.enable_thinking.reset();
+    while (co_await send(request, *url, *key, stream) == Sent::RefusedThinking) {
+        Log::line(QStringLiteral("⚠️ [LLM-Stream] 服务不接受 enable_thinking，去掉后重试"));
+        m_refusesThinking.insert(url->authority());
+        request.enable_thinking.reset();
+    }
+}
 
-    QNetworkReply *reply = m_network.post(request, body);
+QCoro::Task<ChatClient::Sent> ChatClient::send(const LLMRequest &request, QUrl url, QString key,
+                                               std::shared_ptr<ChatStream> stream)
+{
+    QNetworkRequest httpRequest = CompatibleMode::jsonRequest(url, key, m_inactivityTimeout);
+    httpRequest.setRawHeader("Accept", "text/event-stream");
+    const QByteArray body = request.toJson();
+    Log::line(QStringLiteral("🤖 [LLM-Stream] 发起流式请求:"));
+    Log::line(QStringLiteral("   URL: POST ") + url.toString());
+    Log::line(QStringLiteral("   模型: ") + request.model);
+
+    QNetworkReply *reply = m_network.post(httpRequest, body);
     reply->setParent(nullptr);
     std::unique_ptr<QNetworkReply, void (*)(QNetworkReply *)> guard(reply, [](QNetworkReply *r) {
         r->disconnect(); // the handlers below refer to this coroutine's locals
         r->deleteLater();
+    });
+    stream->setStop([reply = QPointer<QNetworkReply>(reply)] {
+        if (reply)
+            reply->abort();
     });
     SseLineReader reader;
     QByteArray errorBody;
@@ -107,25 +132,30 @@ QCoro::Task<> ChatClient::run(QList<LLMMessage> messages, AppConfig config, std:
     };
     QObject::connect(reply, &QNetworkReply::readyRead, reply, [&] { consume(false); });
     co_await qCoro(reply).waitForFinished(std::chrono::milliseconds(-1));
+    if (stream->hasEnded())
+        co_return Sent::Ended; // given up by its reader: nothing more to tell
     consume(true);
     if (done)
-        co_return;
+        co_return Sent::Ended;
     if (status == 0) {
         // No HTTP answer at all: the transport failed.
         fail(CompatibleMode::networkError(reply->errorString(), int(reply->error()), m_inactivityTimeout));
-        co_return;
+        co_return Sent::Ended;
     }
     if (status != 200) {
         const QString text = QString::fromUtf8(errorBody);
+        if (request.enable_thinking && status >= 400 && status < 500 && text.contains(QLatin1String("enable_thinking")))
+            co_return Sent::RefusedThinking;
         Log::line(QStringLiteral("❌ [LLM-Stream] 请求失败，响应体: ") + text);
         fail({QStringLiteral("APIError"), status,
               UserText::of(QT_TRANSLATE_NOOP("UserText", "LLM 流式请求失败 (%1): %2")).arg(status).arg(text)});
-        co_return;
+        co_return Sent::Ended;
     }
     if (reply->error() != QNetworkReply::NoError) {
         fail(CompatibleMode::networkError(reply->errorString(), int(reply->error()), m_inactivityTimeout));
-        co_return;
+        co_return Sent::Ended;
     }
     Log::line(QStringLiteral("✅ [LLM-Stream] 流式响应完成"));
     stream->finish();
+    co_return Sent::Ended;
 }

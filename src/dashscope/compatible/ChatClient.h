@@ -6,6 +6,8 @@
 #include "ChatStream.h"
 
 #include <QObject>
+#include <QSet>
+#include <QUrl>
 
 #include <chrono>
 #include <memory>
@@ -29,10 +31,19 @@ public:
     std::shared_ptr<ChatStream> streamChat(const QList<LLMMessage> &messages,
                                            const std::optional<QString> &systemPrompt, const AppConfig &config);
 
+    // The request as it is (its model, temperature, bounds and switches),
+    // streamed the same way.
+    std::shared_ptr<ChatStream> streamRequest(LLMRequest request, const AppConfig &config);
+
 private:
-    QCoro::Task<> run(QList<LLMMessage> messages, AppConfig config, std::shared_ptr<ChatStream> stream);
+    enum class Sent { Ended, RefusedThinking };
+    QCoro::Task<> run(LLMRequest request, AppConfig config, std::shared_ptr<ChatStream> stream);
+    // One HTTP request; the stream is ended unless the server refused the thinking switch.
+    QCoro::Task<Sent> send(const LLMRequest &request, QUrl url, QString key, std::shared_ptr<ChatStream> stream);
 
     ApiKeyProvider m_apiKey;
     QNetworkAccessManager &m_network;
     std::chrono::milliseconds m_inactivityTimeout;
+    // The servers (host and port) that refused the thinking switch.
+    QSet<QString> m_refusesThinking;
 };

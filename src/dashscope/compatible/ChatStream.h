@@ -8,7 +8,9 @@
 
 #include <QCoroTask>
 
+#include <functional>
 #include <optional>
+#include <utility>
 
 // The answer of a streaming chat as it arrives: text increments in order, in
 // an unbounded buffer, then an end that is either normal or an error. The
@@ -22,9 +24,20 @@ public:
     // says how).
     QCoro::Task<std::optional<QString>> next() { return m_increments.next(); }
     const std::optional<ServiceError> &error() const { return m_error; }
+    bool hasEnded() const { return m_increments.isFinished(); }
+    // The consumer gives up (a time limit, the user's cancel): the stream
+    // ends with the error and the request under way is stopped.
+    void abandon(const ServiceError &error)
+    {
+        finish(error);
+        if (auto stop = std::exchange(m_stop, {}))
+            stop();
+    }
 
     // The producer's side; nothing is taken after the end.
     void push(const QString &increment) { m_increments.push(increment); }
+    // How abandon() stops the request; harmless once the request is over.
+    void setStop(std::function<void()> stop) { m_stop = std::move(stop); }
     void finish(std::optional<ServiceError> error = std::nullopt)
     {
         if (m_increments.isFinished())
@@ -36,4 +49,5 @@ public:
 private:
     AsyncQueue<QString> m_increments;
     std::optional<ServiceError> m_error;
+    std::function<void()> m_stop;
 };

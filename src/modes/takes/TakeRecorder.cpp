@@ -18,6 +18,7 @@ QString TakeRecorder::reasonOf(const RunEnding &ending)
 void TakeRecorder::restart()
 {
     m_text.clear();
+    m_raw.clear();
     m_answer.clear();
     m_latencyMs = -1;
     m_released.start();
@@ -34,9 +35,18 @@ void TakeRecorder::heard(const QString &text, qint64 latencyMs)
     m_latencyMs = latencyMs;
 }
 
+void TakeRecorder::typed(const QString &text)
+{
+    if (text.isEmpty() || text == m_text)
+        return;
+    m_raw = m_text;
+    heard(text);
+}
+
 TakeRecorder::Ended TakeRecorder::end(std::optional<AppMode> mode, const RunEnding &ending)
 {
     const QString text = std::exchange(m_text, {});
+    const QString raw = std::exchange(m_raw, {});
     const QString answer = std::exchange(m_answer, {});
     const qint64 latencyMs = std::exchange(m_latencyMs, -1);
     m_released.invalidate();
@@ -55,6 +65,6 @@ TakeRecorder::Ended TakeRecorder::end(std::optional<AppMode> mode, const RunEndi
     if (!mode || (text.isEmpty() && !troubled))
         return {std::nullopt, told};
     return {TakeRecord{QDateTime::currentDateTime(), *mode, text, answer, ending.historyName(*mode), latencyMs,
-                       kept.path, kept.lengthMs, reasonOf(ending)},
+                       kept.path, kept.lengthMs, reasonOf(ending), raw},
             told};
 }

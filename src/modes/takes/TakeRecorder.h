@@ -29,6 +29,9 @@ public:
     void heard(const QString &text);
     void heard(const QString &text, qint64 latencyMs);
     void answered(const QString &answer) { m_answer = answer; }
+    // What was typed of the words heard, when that is now: where it differs
+    // (a clean-up edited them) the record keeps both.
+    void typed(const QString &text);
     struct Ended
     {
         // Nothing when the history keeps no record of the take.
@@ -48,6 +51,7 @@ private:
     TakeAudioKeeper *m_keeper;
     QElapsedTimer m_released;
     QString m_text;
+    QString m_raw;
     QString m_answer;
     qint64 m_latencyMs = -1;
 };

@@ -4,6 +4,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 #include <QCoroTask>
 
@@ -37,6 +38,16 @@ public:
     virtual bool canPaste() const = 0;
     // Posts the platform's paste chord (Ctrl+V on X11) to the focused window.
     virtual QCoro::Task<> paste() = 0;
+
+    // The application that has the keyboard focus: its window's class names
+    // or app ID (empty when unknown), and whether it is a terminal (which
+    // gets a paste chord of its own, and wants its commands exactly as said).
+    struct FocusedApplication
+    {
+        QStringList names;
+        bool terminal = false;
+    };
+    virtual QCoro::Task<FocusedApplication> focusedApplication() { co_return FocusedApplication{}; }
 
     // Whether some window has the keyboard focus, so that a paste has somewhere
     // to go.

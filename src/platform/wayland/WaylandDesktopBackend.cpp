@@ -104,13 +104,26 @@ bool WaylandDesktopBackend::canPaste() const
     return m_portal && m_portal->state() == PortalRemoteDesktop::State::Started;
 }
 
+QCoro::Task<QString> WaylandDesktopBackend::activeAppId()
+{
+    if (!m_toplevels->isAvailable() && m_focus)
+        co_return co_await m_focus->activeApplicationName();
+    co_return m_toplevels->activeAppId();
+}
+
+QCoro::Task<DesktopBackend::FocusedApplication> WaylandDesktopBackend::focusedApplication()
+{
+    const QString appId = co_await activeAppId();
+    if (appId.isEmpty())
+        co_return FocusedApplication{};
+    co_return FocusedApplication{{appId}, pasteChordFor({appId}) != PasteChord::CtrlV};
+}
+
 QCoro::Task<> WaylandDesktopBackend::paste()
 {
     // The virtual keyboard's modifiers are its own: the user's Alt, still
     // held, does not turn Ctrl+V into Ctrl+Alt+V as it does on X11.
-    QString appId = m_toplevels->activeAppId();
-    if (!m_toplevels->isAvailable() && m_focus)
-        appId = co_await m_focus->activeApplicationName();
+    const QString appId = co_await activeAppId();
     const PasteChord chord = pasteChordFor({appId});
     if (chord != PasteChord::CtrlV)
         Log::line(QStringLiteral("⌨️ [粘贴] 目标窗口 %1 是终端，使用 %2").arg(appId, pasteChordName(chord)));

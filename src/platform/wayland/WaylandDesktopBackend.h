@@ -42,6 +42,7 @@ public:
     QCoro::Task<bool> restoreClipboard(QString pastedText) override;
     bool canPaste() const override;
     QCoro::Task<> paste() override;
+    QCoro::Task<FocusedApplication> focusedApplication() override;
     // From the compositor's window list where it offers one; else taken as
     // true (a keystroke with no window focused goes nowhere, harmlessly).
     bool hasFocusedWindow() const override;
@@ -70,6 +71,10 @@ public:
     QCoro::Task<bool> startPortal();
 
 private:
+    // The active window's app_id: from the compositor where it tells, else
+    // from the accessibility bus; empty when unknown.
+    QCoro::Task<QString> activeAppId();
+
     std::unique_ptr<DesktopBackend> m_x11;
     std::unique_ptr<WaylandDisplay> m_display;
     std::unique_ptr<DataControlClipboard> m_clipboard;

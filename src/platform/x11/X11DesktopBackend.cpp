@@ -116,6 +116,12 @@ void X11DesktopBackend::sendKey(unsigned int keysym, bool press)
         m_keysDown.removeAll(keysym);
 }
 
+QCoro::Task<DesktopBackend::FocusedApplication> X11DesktopBackend::focusedApplication()
+{
+    const QStringList names = focusedWindowClass();
+    co_return FocusedApplication{names, pasteChordFor(names) != PasteChord::CtrlV};
+}
+
 QCoro::Task<> X11DesktopBackend::paste()
 {
     if (!m_hasXTest)

@@ -32,6 +32,7 @@ public:
     QCoro::Task<bool> restoreClipboard(QString pastedText) override;
     bool canPaste() const override;
     QCoro::Task<> paste() override;
+    QCoro::Task<FocusedApplication> focusedApplication() override;
     bool hasFocusedWindow() const override;
     std::optional<QRect> focusedWindowRect() const override;
     std::optional<QPoint> pointerPosition() const override;
