@@ -1,6 +1,7 @@
 #include "ChatExchange.h"
 
 #include "ChatRequestValidator.h"
+#include "CleanupReply.h"
 #include "StandinServer.h"
 
 #include <QDateTime>
@@ -90,6 +91,8 @@ void ChatExchange::start()
                             QStringLiteral("invalid_request_error"), {}, QStringLiteral("model_not_found"));
     if (vision)
         return answerVision(body);
+    if (const std::optional<QString> transcript = CleanupReply::transcriptOf(body))
+        return answerCleanup(body, *transcript, streaming);
     if (streaming)
         return streamAnswer(body);
     const QString question = ChatRequestValidator::lastUserText(body);
@@ -116,11 +119,41 @@ void ChatExchange::streamAnswer(const QJsonObject &body)
     const ChatScript script = m_server.scenario().chat;
     if (playFault(script.fault))
         return;
-    if (script.fault.is("close-after") && script.fault.intOption("frames", 0) == 0) {
+    streamText({script.answerFor(ChatRequestValidator::lastUserText(body)), {}, script.chunkChars,
+                script.chunkDelayMs, 0, script.crlf, script.fault});
+}
+
+void ChatExchange::answerCleanup(const QJsonObject &body, const QString &transcript, bool streaming)
+{
+    const CleanupScript script = m_server.scenario().cleanup;
+    if (script.refuseThinking && body.contains(QStringLiteral("enable_thinking")))
+        return respondError(400, QStringLiteral("Unrecognized request argument supplied: enable_thinking"),
+                            QStringLiteral("invalid_request_error"), QStringLiteral("enable_thinking"),
+                            QStringLiteral("invalid_parameter_error"));
+    if (playFault(script.fault))
+        return;
+    const CleanupReply::Reply reply = CleanupReply::replyFor(script, transcript);
+    m_server.recorder().record({{QStringLiteral("kind"), QStringLiteral("cleanup")},
+                                {QStringLiteral("connection"), m_id},
+                                {QStringLiteral("transcript"), transcript},
+                                {QStringLiteral("behaviour"), script.behaviour},
+                                {QStringLiteral("content"), reply.content}});
+    if (!streaming) {
+        QTimer::singleShot(script.delayMs, this, [this, content = reply.content] {
+            answerWhole(m_model, content, int(m_request.body.size()));
+        });
+        return;
+    }
+    streamText({reply.content, reply.reasoning, script.chunkChars, script.chunkDelayMs, script.delayMs, false,
+                script.fault});
+}
+
+void ChatExchange::streamText(const Streamed &streamed)
+{
+    if (streamed.fault.is("close-after") && streamed.fault.intOption("frames", 0) == 0) {
         m_socket->abort();
         return;
     }
-    const QString answer = script.answerFor(ChatRequestValidator::lastUserText(body));
     m_socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/event-stream;charset=UTF-8\r\n"
                     "Cache-Control: no-cache\r\nTransfer-Encoding: chunked\r\n\r\n");
 
@@ -128,31 +161,40 @@ void ChatExchange::streamAnswer(const QJsonObject &body)
     auto event = [](const QJsonObject &object) { return "data: " + compact(object) + "\n\n"; };
     events << event(chunk({{QStringLiteral("content"), QString()}, {QStringLiteral("role"), QStringLiteral("assistant")}},
                           QJsonValue::Null));
-    if (script.fault.is("malformed")) {
-        const QStringList lines = script.fault.stringsOption(
+    if (streamed.fault.is("malformed")) {
+        const QStringList lines = streamed.fault.stringsOption(
             "lines", {QStringLiteral("data: {not json"), QStringLiteral(": a comment"),
                       QStringLiteral("data:{\"no\":\"blank\"}"), QStringLiteral("event: ping")});
         for (const QString &line : lines)
             events << line.toUtf8() + "\n\n";
     }
-    for (qsizetype i = 0; i < answer.size(); i += script.chunkChars)
-        events << event(chunk({{QStringLiteral("content"), answer.mid(i, script.chunkChars)}}, QJsonValue::Null));
+    const int step = streamed.chunkChars;
+    for (qsizetype i = 0; i < streamed.reasoning.size(); i += step) {
+        events << event(chunk({{QStringLiteral("content"), QString()},
+                               {QStringLiteral("reasoning_content"), streamed.reasoning.mid(i, step)}},
+                              QJsonValue::Null));
+    }
+    for (qsizetype i = 0; i < streamed.content.size(); i += step)
+        events << event(chunk({{QStringLiteral("content"), streamed.content.mid(i, step)}}, QJsonValue::Null));
     events << event(chunk({{QStringLiteral("content"), QString()}}, QStringLiteral("stop")));
     QJsonObject usage = chunk({}, QJsonValue::Null);
     usage.insert(QStringLiteral("choices"), QJsonArray());
-    usage.insert(QStringLiteral("usage"), tokenUsage(m_request.body.size(), answer));
+    usage.insert(QStringLiteral("usage"), tokenUsage(m_request.body.size(), streamed.content));
     events << event(usage);
-    if (!script.fault.is("no-done"))
+    if (!streamed.fault.is("no-done"))
         events << "data: [DONE]\n\n";
 
-    if (script.crlf) {
+    if (streamed.crlf) {
         for (QByteArray &text : events)
             text.replace("\n", "\r\n");
     }
     int index = 0;
     for (const QByteArray &text : std::as_const(events)) {
         ++m_pendingWrites;
-        QTimer::singleShot(index++ * script.chunkDelayMs, this, [this, text, fault = script.fault] {
+        // The first event (the role) at once; the rest after the start delay.
+        const int at = index == 0 ? 0 : streamed.startDelayMs + index * streamed.chunkDelayMs;
+        ++index;
+        QTimer::singleShot(at, this, [this, text, fault = streamed.fault] {
             --m_pendingWrites;
             if (m_socket->state() != QAbstractSocket::ConnectedState)
                 return;

@@ -30,7 +30,21 @@ private:
     void respond(int status, const QByteArray &body, const QByteArray &contentType = "application/json");
     void respondError(int status, const QString &message, const QString &type, const QString &param,
                       const QString &code);
+    // What a streamed answer sends: its text (and reasoning before it), in
+    // pieces of chunkChars every chunkDelayMs after startDelayMs.
+    struct Streamed
+    {
+        QString content;
+        QString reasoning;
+        int chunkChars = 4;
+        int chunkDelayMs = 0;
+        int startDelayMs = 0;
+        bool crlf = false;
+        Fault fault;
+    };
     void streamAnswer(const QJsonObject &body);
+    void answerCleanup(const QJsonObject &body, const QString &transcript, bool streaming);
+    void streamText(const Streamed &streamed);
     void answerVision(const QJsonObject &body);
     void answerWhole(const QString &model, const QString &content, int promptChars);
     bool playFault(const Fault &fault);

@@ -55,10 +55,13 @@ std::optional<Problem> role(const QJsonObject &message, const QString &path)
 Problem chat(const QJsonObject &body)
 {
     if (auto p = common(body, {QStringLiteral("model"), QStringLiteral("messages"), QStringLiteral("stream"),
-                               QStringLiteral("temperature"), QStringLiteral("max_tokens")}))
+                               QStringLiteral("temperature"), QStringLiteral("max_tokens"),
+                               QStringLiteral("enable_thinking")}))
         return *p;
     if (!body.value(QStringLiteral("stream")).isBool())
         return problem(QStringLiteral("stream"), QStringLiteral("must be a boolean"));
+    if (body.contains(QStringLiteral("enable_thinking")) && !body.value(QStringLiteral("enable_thinking")).isBool())
+        return problem(QStringLiteral("enable_thinking"), QStringLiteral("must be a boolean"));
     if (body.contains(QStringLiteral("temperature"))) {
         const QJsonValue value = body.value(QStringLiteral("temperature"));
         if (!value.isDouble() || value.toDouble() < 0 || value.toDouble() >= 2)

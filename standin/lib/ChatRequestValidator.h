@@ -6,7 +6,7 @@
 
 // Checks chat-completion request bodies the way the service reads them: a
 // chat request (model, messages of role and text content, stream, optional
-// temperature and max_tokens) or a vision request (model, messages whose
+// temperature, max_tokens and enable_thinking) or a vision request (model, messages whose
 // content is text or a list of text and image parts, optional max_tokens).
 namespace ChatRequestValidator {
 

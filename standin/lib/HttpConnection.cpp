@@ -18,7 +18,13 @@ HttpConnection::HttpConnection(QTcpSocket *socket, StandinServer &server)
     // Answers go out as soon as they are written, as a real service's do.
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connect(socket, &QTcpSocket::readyRead, this, &HttpConnection::readRequests);
-    connect(socket, &QTcpSocket::disconnected, this, &QObject::deleteLater);
+    connect(socket, &QTcpSocket::disconnected, this, [this] {
+        // So that tests can tell a request a client gave up on from one left running.
+        if (!m_upgraded)
+            m_server.recorder().record({{QStringLiteral("kind"), QStringLiteral("http-closed")},
+                                        {QStringLiteral("connection"), m_id}});
+        deleteLater();
+    });
     readRequests();
 }
 

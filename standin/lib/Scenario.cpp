@@ -38,6 +38,14 @@ QString ChatScript::answerFor(const QString &question) const
         .arg(question.trimmed());
 }
 
+const QStringList &CleanupScript::behaviours()
+{
+    static const QStringList names{QStringLiteral("edit"),      QStringLiteral("answer"), QStringLiteral("preamble"),
+                                   QStringLiteral("empty"),     QStringLiteral("translate"), QStringLiteral("tag"),
+                                   QStringLiteral("think"),     QStringLiteral("reasoning")};
+    return names;
+}
+
 namespace {
 
 // Reads the members of one JSON object, refusing members it does not know so
@@ -187,7 +195,7 @@ std::optional<Scenario> Scenario::fromJson(const QByteArray &json, QString *erro
     }
     Scenario scenario;
     QJsonObject root = document.object();
-    for (const char *name : {"recognition", "synthesis", "chat", "vision", "customization"})
+    for (const char *name : {"recognition", "synthesis", "chat", "vision", "cleanup", "customization"})
         root.remove(QLatin1String(name));
     Reader top(root, QStringLiteral("the scenario"), error);
     top.string("apiKey", scenario.apiKey);
@@ -257,6 +265,22 @@ std::optional<Scenario> Scenario::fromJson(const QByteArray &json, QString *erro
         r.strings("models", s.models);
         r.fault(s.fault);
         r.finish();
+    }
+    {
+        Reader r(section(object, "cleanup", error), QStringLiteral("cleanup"), error);
+        auto &s = scenario.cleanup;
+        r.answers("edits", s.edits);
+        r.string("behaviour", s.behaviour);
+        r.integer("delayMs", s.delayMs);
+        r.integer("chunkChars", s.chunkChars);
+        r.integer("chunkDelayMs", s.chunkDelayMs);
+        r.boolean("refuseThinking", s.refuseThinking);
+        r.fault(s.fault);
+        r.finish();
+        if (error->isEmpty() && !CleanupScript::behaviours().contains(s.behaviour))
+            *error = QStringLiteral("cleanup.behaviour must be one of ") + CleanupScript::behaviours().join(QStringLiteral(", "));
+        if (error->isEmpty() && s.chunkChars < 1)
+            *error = QStringLiteral("cleanup.chunkChars must be at least 1");
     }
     {
         Reader r(section(object, "customization", error), QStringLiteral("customization"), error);

@@ -97,6 +97,28 @@ struct VisionScript
     Fault fault;
 };
 
+// A dictation's clean-up: a chat request whose user message holds the
+// transcript in a <transcript> tag. The answer is the edit the mapping gives
+// for the transcript, else the stand-in's own (fillers removed); or, by
+// "behaviour", what a model does wrong instead: "answer" (a reply to the
+// words), "preamble", "empty", "translate", "tag" (the edit still tagged),
+// "think" (reasoning in the content before the edit) or "reasoning" (in
+// reasoning_content). It starts after delayMs, in pieces of chunkChars every
+// chunkDelayMs. With refuseThinking, a request with enable_thinking is
+// refused as a server without that switch refuses it.
+struct CleanupScript
+{
+    QHash<QString, QString> edits;
+    QString behaviour = QStringLiteral("edit");
+    int delayMs = 0;
+    int chunkChars = 8;
+    int chunkDelayMs = 0;
+    bool refuseThinking = false;
+    Fault fault;
+
+    static const QStringList &behaviours();
+};
+
 // The custom vocabularies' requests: a fault ("http-error", "never-answer")
 // instead of the answer, or a create answered without its ID; each answer
 // after delayMs (the request itself takes effect at once).
@@ -120,6 +142,7 @@ struct Scenario
     SynthesisScript synthesis;
     ChatScript chat;
     VisionScript vision;
+    CleanupScript cleanup;
     CustomizationScript customization;
 
     // Nothing and a message naming the offending member on error.

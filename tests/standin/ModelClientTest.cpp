@@ -1,3 +1,4 @@
+#include "CleanupPrompt.h"
 #include "DashScopeAPIService.h"
 #include "VisionClient.h"
 #include "ImageEncoding.h"
@@ -94,6 +95,53 @@ TEST_F(ModelClient, AStreamedAnswerArrivesInIncrementsFromTheRequestAsSpecified)
     EXPECT_EQ(requests[0][QStringLiteral("headers")][QStringLiteral("content-type")].toString(), QStringLiteral("application/json"));
     EXPECT_EQ(requests[0][QStringLiteral("path")].toString(), QStringLiteral("/compatible-mode/v1/chat/completions"));
     EXPECT_FALSE(log.linesStartingWith(QStringLiteral("✅ [LLM-Stream] 流式响应完成")).isEmpty());
+}
+
+TEST_F(ModelClient, ACleanUpIsSentAsItIsWithoutReasoningAndAServerWithoutTheThinkingSwitchIsAskedAgainWithoutIt)
+{
+    config.dictationCleanup = QStringLiteral("light");
+    const QString heard = QStringLiteral("嗯，那个，我们明天见");
+    auto cleanUp = [&] { return await(readAll(client->streamRequest(CleanupPrompt::request(heard, config), config))); };
+    useScenario(R"({"cleanup":{"behaviour":"reasoning","chunkChars":3}})");
+    const Streamed edited = cleanUp();
+    EXPECT_FALSE(edited.error);
+    EXPECT_EQ(edited.text, QStringLiteral("我们明天见")) << "reasoning_content is never part of the text";
+    QList<QJsonObject> requests = sent(QStringLiteral("http-request"));
+    ASSERT_EQ(requests.size(), 1);
+    const QJsonObject body = requests[0][QStringLiteral("json")].toObject();
+    EXPECT_EQ(body[QStringLiteral("temperature")].toDouble(-1), 0.0);
+    EXPECT_EQ(body[QStringLiteral("enable_thinking")], QJsonValue(false));
+    EXPECT_EQ(body[QStringLiteral("max_tokens")].toInt(), 2 * heard.size() + 64);
+    EXPECT_TRUE(body[QStringLiteral("stream")].toBool());
+
+    // A server that does not know the switch refuses it: asked again at
+    // once without it, and never again with it.
+    useScenario(R"({"cleanup":{"refuseThinking":true}})");
+    EXPECT_EQ(cleanUp().text, QStringLiteral("我们明天见"));
+    EXPECT_EQ(cleanUp().text, QStringLiteral("我们明天见"));
+    requests = sent(QStringLiteral("http-request"));
+    ASSERT_EQ(requests.size(), 4);
+    EXPECT_TRUE(requests[1][QStringLiteral("json")].toObject().contains(QStringLiteral("enable_thinking")));
+    EXPECT_FALSE(requests[2][QStringLiteral("json")].toObject().contains(QStringLiteral("enable_thinking")));
+    EXPECT_FALSE(requests[3][QStringLiteral("json")].toObject().contains(QStringLiteral("enable_thinking")));
+    EXPECT_EQ(log.linesStartingWith(QStringLiteral("⚠️ [LLM-Stream] 服务不接受 enable_thinking，去掉后重试")).size(), 1);
+
+    // Given up by its reader: the request is stopped, not left running.
+    useScenario(R"({"cleanup":{"fault":{"type":"never-answer"}}})");
+    const auto stream = client->streamRequest(CleanupPrompt::request(heard, config), config);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return sent(QStringLiteral("http-request")).size() == 5; }));
+    stream->abandon({QStringLiteral("Test"), -1, QStringLiteral("given up")});
+    const Streamed abandoned = await(readAll(stream));
+    ASSERT_TRUE(abandoned.error);
+    EXPECT_EQ(abandoned.error->description, QStringLiteral("given up"));
+    const int connection = sent(QStringLiteral("http-request")).last()[QStringLiteral("connection")].toInt();
+    EXPECT_TRUE(TestSupport::waitUntil([&] {
+        for (const QJsonObject &closed : sent(QStringLiteral("http-closed"))) {
+            if (closed[QStringLiteral("connection")].toInt() == connection)
+                return true;
+        }
+        return false;
+    }, 3000)) << "the connection is closed";
 }
 
 TEST_F(ModelClient, OddStreamsAreReadAsTheServiceMeansThem)
