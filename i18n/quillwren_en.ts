@@ -151,6 +151,49 @@
     </message>
 </context>
 <context>
+    <name>CleanupBox</name>
+    <message>
+        <source>智能润色</source>
+        <translation>Clean-up</translation>
+    </message>
+    <message>
+        <source>润色语音输入的文字</source>
+        <translation>Clean up dictated text</translation>
+    </message>
+    <message>
+        <source>关闭：按识别结果输入</source>
+        <translation>Off: typed as recognised</translation>
+    </message>
+    <message>
+        <source>轻度：去掉语气词、重复和改口，修正标点</source>
+        <translation>Light: fillers, repeats and false starts removed, punctuation fixed</translation>
+    </message>
+    <message>
+        <source>完整：另外整理列表、分段，数字写成阿拉伯数字</source>
+        <translation>Full: also lists, paragraphs and numbers as digits</translation>
+    </message>
+    <message>
+        <source>润色</source>
+        <translation>Clean-up</translation>
+    </message>
+    <message>
+        <source>例如：使用英式拼写</source>
+        <translation>e.g. British spelling</translation>
+    </message>
+    <message>
+        <source>润色的附加要求</source>
+        <translation>Your own rule for the clean-up</translation>
+    </message>
+    <message>
+        <source>附加要求</source>
+        <translation>Your rule</translation>
+    </message>
+    <message>
+        <source>说完后由对话模型整理文字再输入。润色失败、超时或改变了原意时，按识别结果输入；终端里从不润色。历史记录同时保存原文。</source>
+        <translation>The chat model tidies the words before they are typed. When the clean-up fails, takes too long or changes what was said, the words are typed as recognised; terminals are never cleaned up. The history keeps the words as heard too.</translation>
+    </message>
+</context>
+<context>
     <name>ContentView</name>
     <message>
         <source>智能语音输入和聊天助手</source>
@@ -492,6 +535,14 @@
     <message>
         <source>失败</source>
         <translation>Failed</translation>
+    </message>
+    <message>
+        <source>复制原文</source>
+        <translation>Copy as heard</translation>
+    </message>
+    <message>
+        <source>复制原文：%1</source>
+        <translation>Copy as heard: %1</translation>
     </message>
 </context>
 <context>

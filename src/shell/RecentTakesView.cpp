@@ -74,6 +74,15 @@ void RecentTakesView::refresh()
         connect(copy, &QPushButton::clicked, this,
                 [words] { QGuiApplication::clipboard()->setText(words, QClipboard::Clipboard); });
         line->addWidget(copy);
+        // A take a clean-up edited: the words as they were heard, too.
+        if (!take.raw.isEmpty()) {
+            auto *copyRaw = new QPushButton(tr("复制原文"), row);
+            copyRaw->setAccessibleName(tr("复制原文：%1").arg(RunEnding::firstWords(take.raw)));
+            copyRaw->setToolTip(take.raw);
+            connect(copyRaw, &QPushButton::clicked, this,
+                    [raw = take.raw] { QGuiApplication::clipboard()->setText(raw, QClipboard::Clipboard); });
+            line->addWidget(copyRaw);
+        }
         const bool failed = take.ending == QLatin1String(TakeRecord::kFailed)
                             || take.ending == QLatin1String(TakeRecord::kCancelled);
         if (failed && !take.audio.isEmpty() && m_retry) {

@@ -11,7 +11,8 @@ class QVBoxLayout;
 
 // The newest takes of the history in the status window, newest first, each
 // with a button that copies its words (the answer too, for a question): a
-// take whose paste went wrong is not lost once the clipboard has changed. A
+// take whose paste went wrong is not lost once the clipboard has changed, and
+// a take a clean-up edited copies the words as heard too. A
 // take that failed or was cancelled and whose audio is kept has a button
 // that sends it again.
 class RecentTakesView : public QWidget

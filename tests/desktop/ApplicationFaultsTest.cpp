@@ -1,5 +1,6 @@
 // What the user said or asked for survives a failure on the way, and the
 // status line says what really happened.
+#include "DictationCleanup.h"
 #include "PasteTarget.h"
 #include "RunningApplication.h"
 #include "TakeAudioFile.h"
@@ -228,6 +229,60 @@ TEST_F(ApplicationFaults, AReplyWhoseRequestTimesOutSaysSoAndTypesNothing)
     EXPECT_LT(timer.elapsed(), 10000);
     EXPECT_TRUE(target.text().isEmpty());
     EXPECT_EQ(server.recorder().recordsOfKind(QStringLiteral("image")).size(), 1);
+}
+
+TEST_F(ApplicationFaults, EachWayACleanUpGoesWrongTypesTheWordsAsHeardAndLogsWhy)
+{
+    PasteTarget target(env);
+    ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("dictationCleanup"),
+                   QStringLiteral("light")}).exitCode, 0);
+    const QString heard = QStringLiteral("嗯，明天下午的会议改到四点，请大家准时参加。");
+    struct Case
+    {
+        QByteArray cleanup;
+        QString reason;
+    };
+    const QList<Case> cases{
+        {R"({"behaviour":"answer"})", QStringLiteral("润色结果不是原文的修改")},
+        {R"({"behaviour":"preamble"})", QStringLiteral("润色结果带有开场白")},
+        {R"({"behaviour":"empty"})", QStringLiteral("润色结果为空")},
+        {R"({"behaviour":"translate"})", QStringLiteral("润色结果换了语言")},
+        {R"({"behaviour":"tag"})", QStringLiteral("润色结果含有提示标签")},
+        {R"({"fault":{"type":"http-error","status":500,"body":"upstream broken"}})", QStringLiteral("润色请求失败")},
+        {R"({"delayMs":4000})", QStringLiteral("润色超时")},
+    };
+    QString typed;
+    for (const Case &c : cases) {
+        useScenario(R"({"recognition":{"sentences":[")" + heard.toUtf8() + R"("]},"cleanup":)" + c.cleanup + "}");
+        holdAndSpeak(QStringLiteral("alt"));
+        EXPECT_EQ(endingStatus(), QStringLiteral("文本已输入（未润色：%1）").arg(c.reason)) << c.cleanup.toStdString();
+        typed += heard;
+        EXPECT_TRUE(waitUntil([&] { return target.text() == typed; }, 3000))
+            << c.cleanup.toStdString() << ": " << target.text().toStdString();
+        EXPECT_TRUE(loggedSoon(QStringLiteral("⚠️ [润色] 未采用润色结果（%1）").arg(c.reason))) << c.cleanup.toStdString();
+    }
+    EXPECT_EQ(server.recorder().recordsOfKind(QStringLiteral("http-request")).size(), cases.size());
+
+    // Esc while the clean-up runs: nothing typed, the take kept as cancelled.
+    // A long take has a long time limit: the Esc comes well within it.
+    const QString longer = heard.repeated(12);
+    ASSERT_GE(DictationCleanup::timeLimit(longer).count(), 3000);
+    useScenario(R"({"recognition":{"sentences":[")" + longer.toUtf8() + R"("]},"cleanup":{"delayMs":8000}})");
+    const qsizetype begun = log().count(QStringLiteral("🧹 [润色] 开始润色"));
+    holdAndSpeak(QStringLiteral("alt"));
+    ASSERT_TRUE(waitUntil([&] { return log().count(QStringLiteral("🧹 [润色] 开始润色")) > begun; }, 5000))
+        << "no clean-up under way";
+    ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")}), 0);
+    EXPECT_EQ(endingStatus(), QStringLiteral("已取消"));
+    settle(300);
+    EXPECT_EQ(target.text(), typed) << "nothing typed after Esc";
+    const auto newest = TakeRecord::fromJson(run({QStringLiteral("history"), QStringLiteral("-n"), QStringLiteral("1"),
+                                                  QStringLiteral("--json")}).out.trimmed().toUtf8());
+    ASSERT_TRUE(newest);
+    EXPECT_EQ(newest->ending, QLatin1String(TakeRecord::kCancelled));
+    EXPECT_EQ(newest->text, longer) << "the words are kept";
+    ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("dictationCleanup"),
+                   QStringLiteral("off")}).exitCode, 0);
 }
 
 } // namespace

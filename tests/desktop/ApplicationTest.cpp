@@ -136,6 +136,58 @@ TEST_F(Application, DictationIntoXtermPastesWithShiftInsert)
     xterm.waitForFinished(3000);
 }
 
+TEST_F(Application, ACleanedUpDictationTypesTheEditKeepsTheWordsAsHeardAndLeavesTerminalsAlone)
+{
+    const QString heard = QStringLiteral("嗯，那个，明天下午三点，不对，四点开会。");
+    const QString edit = QStringLiteral("明天下午四点开会。");
+    useScenario(R"({"recognition":{"sentences":[")" + heard.toUtf8() + R"("]},"cleanup":{"behaviour":"think","edits":{")"
+                + heard.toUtf8() + R"(":")" + edit.toUtf8() + R"("}}})");
+    ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("dictationCleanup"),
+                   QStringLiteral("full")}).exitCode, 0);
+    {
+        PasteTarget target(env);
+        holdAndSpeak(QStringLiteral("alt"));
+        ASSERT_TRUE(waitUntil([&] { return !target.text().isEmpty(); }, 10000)) << "nothing was typed";
+        EXPECT_EQ(target.text(), edit) << "the edit, without the model's reasoning";
+        EXPECT_EQ(endingStatus(), QStringLiteral("文本已输入"));
+    }
+    const auto requests = server.recorder().recordsOfKind(QStringLiteral("http-request"));
+    ASSERT_EQ(requests.size(), 1);
+    const QJsonObject body = requests[0][QStringLiteral("json")].toObject();
+    EXPECT_EQ(body[QStringLiteral("temperature")].toDouble(-1), 0.0);
+    EXPECT_EQ(body[QStringLiteral("enable_thinking")], QJsonValue(false));
+    EXPECT_TRUE(body[QStringLiteral("messages")][1][QStringLiteral("content")].toString().startsWith(
+        QStringLiteral("<transcript>\n") + heard));
+    EXPECT_TRUE(loggedSoon(QStringLiteral("✅ [润色] 润色完成")));
+    // Both kept: what was typed, and what was heard.
+    const auto record = TakeRecord::fromJson(
+        run({QStringLiteral("history"), QStringLiteral("-n"), QStringLiteral("1"), QStringLiteral("--json")}).out.trimmed().toUtf8());
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->text, edit);
+    EXPECT_EQ(record->raw, heard);
+    EXPECT_EQ(run({QStringLiteral("history"), QStringLiteral("--raw"), QStringLiteral("1")}).out.trimmed(), heard);
+    EXPECT_TRUE(run({QStringLiteral("history"), QStringLiteral("-n"), QStringLiteral("1")}).out.contains(
+        QStringLiteral("(heard: %1)").arg(heard)));
+
+    // A terminal gets the words exactly as said: no clean-up is asked for.
+    const QString typed = dir.filePath(QStringLiteral("typed.txt"));
+    QProcess xterm;
+    openFocusedXterm(xterm, QStringLiteral("stty raw -echo; exec cat > '%1'").arg(typed));
+    holdAndSpeak(QStringLiteral("alt"));
+    const auto typedText = [&] {
+        QFile file(typed);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    EXPECT_TRUE(waitUntil([&] { return !typedText().isEmpty(); }, 10000)) << "nothing reached the terminal";
+    EXPECT_EQ(typedText(), heard);
+    EXPECT_TRUE(loggedSoon(QStringLiteral("是终端，按原文输入")));
+    EXPECT_EQ(server.recorder().recordsOfKind(QStringLiteral("http-request")).size(), 1);
+    xterm.kill();
+    xterm.waitForFinished(3000);
+    ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("dictationCleanup"),
+                   QStringLiteral("off")}).exitCode, 0);
+}
+
 TEST_F(Application, ATapDoesNothingAndASecondInstanceLeavesTheFirstAlone)
 {
     PasteTarget target(env);

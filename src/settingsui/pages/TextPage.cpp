@@ -1,5 +1,6 @@
 #include "TextPage.h"
 
+#include "CleanupBox.h"
 #include "HotWordsBox.h"
 #include "SettingsStore.h"
 #include "SettingsWidgets.h"
@@ -22,6 +23,7 @@ TextPage::TextPage(SettingsStore &store, ApiKeyProvider apiKey, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
     layout->addWidget(new HotWordsBox(store, std::move(apiKey), this));
+    layout->addWidget(new CleanupBox(store, this));
 
     auto *replacements = new QGroupBox(tr("替换表"), this);
     auto *replacementLayout = new QVBoxLayout(replacements);

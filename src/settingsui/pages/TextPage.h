@@ -11,7 +11,7 @@ class QTableWidget;
 class SettingsStore;
 
 // The settings of the user's words: the hot words taught to the recogniser,
-// the replacements applied to what it heard, whether takes are kept in the history (and clearing
+// their clean-up by a chat model, the replacements applied to what it heard, whether takes are kept in the history (and clearing
 // it), and whether the clipboard is given back after a paste. Each change
 // is saved at once, into the stored record as it stands (the command line
 // may have changed it meanwhile).
