@@ -62,8 +62,18 @@ KeychainManager &Application::keychain()
     return KeychainManager::shared();
 }
 
+namespace {
+QCoro::Task<std::optional<QString>> givenKey(QString key)
+{
+    co_return key;
+}
+} // namespace
+
 ApiKeyProvider Application::apiKeyProvider()
 {
+    // A key given to a script's run wins over the stored one.
+    if (const QString given = qEnvironmentVariable("QUILLWREN_API_KEY").trimmed(); !given.isEmpty())
+        return [given] { return givenKey(given); };
     // Not a coroutine lambda: its captures would not outlive its first suspension.
     return [&keychain = keychain()] { return keychain.read(); };
 }

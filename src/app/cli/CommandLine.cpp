@@ -102,6 +102,9 @@ QString usage()
         "  ask \"QUESTION\"           stream the chat model's answer to standard output\n"
         "  speak \"TEXT\" -o FILE     write the synthesised speech as an MP3 file\n"
         "  reply --image FILE       print the reply the vision model drafts for a chat screenshot\n"
+        "  cleanup [--level light|full] \"TEXT\"\n"
+        "                           print what dictation would type for TEXT with the clean-up on\n"
+        "                           (the edit, or TEXT itself and why on standard error)\n"
         "  type \"TEXT\" [--delay S]  paste the text into the focused application (after S seconds)\n"
         "  capture -o FILE.jpg      write the focused screen as the reply mode sends it\n"
         "  capture --base64         print it as Base64 instead\n"
@@ -117,7 +120,10 @@ QString usage()
         "take), pauseMedia (true|false: pause playing media players while you speak and while the\n"
         "answer is spoken), soundCues (true|false: a tone when recording starts and stops), inputDevice\n"
         "(a microphone's name from `quillwren devices`; \"\" for the default), keepAudio (failed|all|none:\n"
-        "whose audio is kept to be sent again with `quillwren retry`), and\n"
+        "whose audio is kept to be sent again with `quillwren retry`), dictationCleanup (off|light|full:\n"
+        "dictated words tidied by the chat model before they are typed), cleanupModel (\"\": llmModel),\n"
+        "cleanupInstructions (your own rule, 500 characters at most), cleanupSkipApps (window classes or\n"
+        "app IDs, comma-separated, typed as heard), and\n"
         "MODE.modifier (option|control|command|shift) and\n"
         "MODE.enabled (true|false) for MODE voiceInput, chatAssistant, bffReply.\n"
         "Keys: option = Alt, control = Ctrl, command = Super, shift = Shift.\n"
@@ -125,7 +131,8 @@ QString usage()
         "beside it (the newest 50 takes, 200 MB at most; readable by you alone).\n"
         "The service: serviceRegion and workspaceId choose its hosts (`config show` prints them); a\n"
         "compatibleBaseURL of your own wins for chat and vision, $QUILLWREN_WS_URL for the WebSocket,\n"
-        "$QUILLWREN_NATIVE_URL for the native interface (the hot words' vocabulary).\n"
+        "$QUILLWREN_NATIVE_URL for the native interface (the hot words' vocabulary). $QUILLWREN_API_KEY,\n"
+        "where set, is used instead of the stored key (for scripts).\n"
         "\n"
         "Exit status: 0 success, 1 failure, 2 bad command line (nothing changed).");
 }
@@ -191,13 +198,15 @@ int run(QCoreApplication &app, Application &application, const QStringList &args
     }
     if (command == QLatin1String("monitor-keys"))
         return MonitorKeysCommand(application).run(app, rest);
-    if (command == QLatin1String("ask") || command == QLatin1String("speak") || command == QLatin1String("reply")) {
+    if (command == QLatin1String("ask") || command == QLatin1String("speak") || command == QLatin1String("reply")
+        || command == QLatin1String("cleanup")) {
         Log::useStandardError(); // standard output carries the result
         ModelCommands commands(application.modelService(), application.settings());
         return runTask(app, [&]() -> QCoro::Task<int> {
-            return command == QLatin1String("ask")     ? commands.ask(rest)
-                   : command == QLatin1String("speak") ? commands.speak(rest)
-                                                       : commands.reply(rest);
+            return command == QLatin1String("ask")       ? commands.ask(rest)
+                   : command == QLatin1String("speak")   ? commands.speak(rest)
+                   : command == QLatin1String("cleanup") ? commands.cleanup(rest)
+                                                         : commands.reply(rest);
         });
     }
     if (command == QLatin1String("transcribe")) {

@@ -2,6 +2,10 @@
 
 #include "Console.h"
 #include "DashScopeAPIService.h"
+#include "DictationCleanup.h"
+#include "null/NullDesktopBackend.h"
+#include "Scheduler.h"
+#include "UserText.h"
 #include "ImageEncoding.h"
 #include "Prompts.h"
 #include "ScreenCaptureService.h"
@@ -86,5 +90,32 @@ QCoro::Task<int> ModelCommands::reply(QStringList args)
     if (!answer)
         co_return failed(answer.error());
     Console::out(answer.value());
+    co_return Console::Success;
+}
+
+QCoro::Task<int> ModelCommands::cleanup(QStringList args)
+{
+    AppConfig config = m_settings.loadAppConfig();
+    if (config.dictationCleanup == QLatin1String("off"))
+        config.dictationCleanup = QStringLiteral("light");
+    const qsizetype flag = args.indexOf(QStringLiteral("--level"));
+    if (flag >= 0) {
+        if (flag + 1 >= args.size() || !AppConfig::dictationCleanupLevels().contains(args.at(flag + 1))
+            || args.at(flag + 1) == QLatin1String("off"))
+            co_return usage("cleanup [--level light|full] \"TEXT\"");
+        config.dictationCleanup = args.at(flag + 1);
+        args.remove(flag, 2);
+    }
+    if (args.size() != 1 || args.first().trimmed().isEmpty())
+        co_return usage("cleanup [--level light|full] \"TEXT\"");
+    // No window here: nothing is skipped for being a terminal.
+    NullDesktopBackend desktop;
+    QObject context;
+    QtScheduler scheduler(&context);
+    DictationCleanup cleanup(m_service, desktop, scheduler);
+    const DictationCleanup::Outcome outcome = co_await cleanup.run(args.first(), config, [](const QString &) {});
+    Console::out(outcome.text);
+    if (!outcome.fallback.isEmpty())
+        Console::err(QStringLiteral("quillwren: typed as heard: ") + UserText::shown(outcome.fallback));
     co_return Console::Success;
 }
