@@ -289,6 +289,11 @@ TEST_F(Shell, TheStatusWindowListsTheNewestTakesToCopyAgainAndSendsAFailedOneAga
     const QString said = QStringLiteral("上次粘贴失败的那句话 %1").arg(QDateTime::currentMSecsSinceEpoch());
     ASSERT_TRUE(history.append({QDateTime::currentDateTime(), AppMode::VoiceInput, said, {},
                                 QString::fromLatin1(TakeRecord::kClipboard), 500, {}, -1}));
+    // And one a clean-up edited: the words as heard can be copied too.
+    TakeRecord cleaned{QDateTime::currentDateTime(), AppMode::VoiceInput, QStringLiteral("明天四点开会。"), {},
+                       QString::fromLatin1(TakeRecord::kPasted), 400, {}, -1};
+    cleaned.raw = QStringLiteral("嗯，明天三点，不对，四点开会 %1").arg(QDateTime::currentMSecsSinceEpoch());
+    ASSERT_TRUE(history.append(cleaned));
     ASSERT_TRUE(waitUntil([&] { return trayIcon().has_value(); }, 5000));
     ASSERT_TRUE(clickTray("1"));
     ASSERT_TRUE(waitUntil([&] { return windows(QStringLiteral("Quillwren")) == 1; }, 5000));
@@ -302,6 +307,14 @@ TEST_F(Shell, TheStatusWindowListsTheNewestTakesToCopyAgainAndSendsAFailedOneAga
         return toolOutput(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
                                                     QStringLiteral("-o")}) == said;
     }, 3000)) << "its words are not on the clipboard";
+    const QString copyRaw = QStringLiteral("复制原文：") + RunEnding::firstWords(cleaned.raw);
+    ASSERT_TRUE(act({QStringLiteral("press"), QStringLiteral("Quillwren"), copyRaw})) << "the cleaned take has no 复制原文";
+    EXPECT_TRUE(waitUntil([&] {
+        return toolOutput(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                                                    QStringLiteral("-o")}) == cleaned.raw;
+    }, 3000)) << "the words as heard are not on the clipboard";
+    EXPECT_FALSE(act({QStringLiteral("shows"), QStringLiteral("Quillwren"), QStringLiteral("复制原文：") + RunEnding::firstWords(said)}))
+        << "a take typed as heard has no second copy button";
 
     useScenario(R"({"recognition":{"sentences":["按钮找回的话。"]}})");
     const QString retry = QStringLiteral("重试：") + failedAt.toString(QStringLiteral("MM-dd HH:mm:ss"));
