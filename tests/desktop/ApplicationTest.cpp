@@ -32,6 +32,9 @@ TEST_F(Application, HoldingAltDictatesIntoTheFocusedWindow)
     ASSERT_TRUE(waitUntil([&] { return !target.text().isEmpty(); }, 10000)) << "nothing was typed";
     EXPECT_EQ(target.text(), QStringLiteral("你好，这是本地替身服务的识别结果。"));
     EXPECT_TRUE(waitUntil([this] { return idleWith(QStringLiteral("文本已输入")); }, 5000));
+    // No clean-up unless it is asked for: no chat request, no line of it.
+    EXPECT_TRUE(server.recorder().recordsOfKind(QStringLiteral("http-request")).isEmpty());
+    EXPECT_FALSE(logged(QStringLiteral("润色")));
     // Kept in the history, with how it ended.
     const QByteArray newest = run({QStringLiteral("history"), QStringLiteral("-n"), QStringLiteral("1"), QStringLiteral("--json")})
                                   .out.trimmed().toUtf8();
