@@ -1,6 +1,7 @@
 #include "CuePlayer.h"
 
 #include "Log.h"
+#include "SinkRetirement.h"
 
 #include <QAudioFormat>
 #include <QAudioSink>
@@ -90,10 +91,6 @@ void CuePlayer::releaseWhenPlayed(QAudioSink *sink, int leftMs)
 
 void CuePlayer::release()
 {
-    if (m_sink) {
-        m_sink->disconnect(this);
-        m_sink->stop();
-        m_sink.reset();
-    }
+    SinkRetirement::retire(std::move(m_sink), this);
     m_buffer.close();
 }

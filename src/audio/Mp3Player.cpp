@@ -2,6 +2,7 @@
 
 #include "Log.h"
 #include "Mp3StreamDecoder.h"
+#include "SinkRetirement.h"
 #include "UserText.h"
 
 #include <QAudioSink>
@@ -164,11 +165,7 @@ void Mp3Player::stop()
         disconnect(m_stream.get(), nullptr, this, nullptr);
         m_stream.reset();
     }
-    if (m_sink) {
-        disconnect(m_sink.get(), nullptr, this, nullptr);
-        m_sink->stop();
-        m_sink.reset();
-    }
+    SinkRetirement::retire(std::move(m_sink), this);
     m_feed.close();
     m_decoder.reset();
 }
