@@ -173,24 +173,20 @@
         <translation>Full: also lists, paragraphs and numbers as digits</translation>
     </message>
     <message>
-        <source>润色</source>
-        <translation>Clean-up</translation>
-    </message>
-    <message>
-        <source>例如：使用英式拼写</source>
-        <translation>e.g. British spelling</translation>
-    </message>
-    <message>
         <source>润色的附加要求</source>
         <translation>Your own rule for the clean-up</translation>
     </message>
     <message>
-        <source>附加要求</source>
-        <translation>Your rule</translation>
-    </message>
-    <message>
         <source>说完后由对话模型整理文字再输入。润色失败、超时或改变了原意时，按识别结果输入；终端里从不润色。历史记录同时保存原文。</source>
         <translation>The chat model tidies the words before they are typed. When the clean-up fails, takes too long or changes what was said, the words are typed as recognised; terminals are never cleaned up. The history keeps the words as heard too.</translation>
+    </message>
+    <message>
+        <source>附加要求，例如：使用英式拼写</source>
+        <translation>Your own rule, e.g. British spelling</translation>
+    </message>
+    <message>
+        <source>润色不成功时按识别结果输入，终端里从不润色</source>
+        <translation>When the clean-up does not succeed, the words are typed as recognised; terminals are never cleaned up</translation>
     </message>
 </context>
 <context>
@@ -253,6 +249,10 @@
     <message>
         <source>免按住录音将在 %1 秒后结束</source>
         <translation>Hands-free recording ends in %1 s</translation>
+    </message>
+    <message>
+        <source>正在润色文字</source>
+        <translation>Cleaning up the words</translation>
     </message>
 </context>
 <context>

@@ -201,7 +201,10 @@ AppViewModel &Application::controller()
         m_controller = std::make_unique<AppViewModel>(AppViewModel::Services{
             settings(), apiKeyProvider(), recognizer(), hotkeyMonitor(), *m_recorder, modelService(), desktop(),
             *m_player, *m_controllerScheduler, [this] { return accessibilityProblem(); }, m_audioKeeper.get(),
-            retryRecognizer});
+            retryRecognizer, [this](bool shown) {
+                if (m_indicator)
+                    m_indicator->setProcessing(shown ? std::optional(AppMode::VoiceInput) : std::nullopt);
+            }});
         // Each take's words go to the history, unless the user turned it off.
         QObject::connect(m_controller.get(), &AppViewModel::takeRecorded, m_controller.get(),
                          [this](const TakeRecord &record) {

@@ -8,6 +8,7 @@
 #include <QRadialGradient>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 constexpr double kPulsePerLevel = 0.18;
@@ -142,6 +143,16 @@ void FloatingBallView::setSecondsLeft(int seconds)
     update(rowArea());
 }
 
+void FloatingBallView::setProcessing(bool processing)
+{
+    if (m_isProcessing == processing)
+        return;
+    m_isProcessing = processing;
+    setAccessibleName(processing ? tr("正在润色文字") : QString());
+    m_frames.wake();
+    update(rowArea());
+}
+
 void FloatingBallView::onFrame(double seconds)
 {
     m_scale.step(seconds);
@@ -152,7 +163,7 @@ void FloatingBallView::onFrame(double seconds)
         if (!m_isRecording && !m_recordingFade.isRunning(now))
             m_waveform->hide(); // the removal is over: off screen, its timer stops
     }
-    if (!m_scale.isSettled() || m_recordingFade.isRunning(now))
+    if (!m_scale.isSettled() || m_recordingFade.isRunning(now) || m_isProcessing)
         m_frames.stayAwake();
     // Only the row changes: the ball with its pulse and shadow, and the meter.
     update(rowArea());
@@ -221,6 +232,16 @@ void FloatingBallView::paintEvent(QPaintEvent *)
         painter.drawEllipse(centre, outer, outer);
         painter.setBrush(color);
         painter.drawEllipse(ball);
+    }
+    if (m_isProcessing) {
+        // A quarter circle, once round in about a second.
+        painter.setPen(QPen(Qt::white, 2.5, Qt::SolidLine, Qt::RoundCap));
+        painter.setBrush(Qt::NoBrush);
+        const double radius = lockRingRadius();
+        const QRectF ring(ball.center() - QPointF(radius, radius), QSizeF(2 * radius, 2 * radius));
+        const int start = -int(std::fmod(m_frames.now() * 360.0, 360.0) * 16);
+        painter.drawArc(ring, start, 90 * 16);
+        painter.setPen(Qt::NoPen);
     }
     if (m_isLocked) {
         painter.setPen(QPen(Qt::white, 2));

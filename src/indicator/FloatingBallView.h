@@ -45,6 +45,10 @@ public:
     // ring as an arc that shrinks with it (0: no countdown). Unlocking ends it.
     void setSecondsLeft(int seconds);
     int secondsLeft() const { return m_secondsLeft; }
+    // A later step of the run is under way (the dictation's clean-up): a
+    // white arc turns around inside the ball's edge, and the view is named so.
+    void setProcessing(bool processing);
+    bool isProcessing() const { return m_isProcessing; }
     // Where the ring runs, from the ball's centre.
     double lockRingRadius() const { return ballRect().width() / 2 - kLockRingInset; }
 
@@ -90,6 +94,7 @@ private:
     bool m_isAnimating = false;
     bool m_isRecording = false;
     bool m_isLocked = false;
+    bool m_isProcessing = false;
     int m_secondsLeft = 0;
     static constexpr double kLockRingInset = 3.5;
     bool m_opaque = false;

@@ -87,6 +87,37 @@ void FloatingBallWindowManager::show(AppMode mode)
 {
     setCurrentMode(mode);
     setRecording(false);
+    showBall(mode);
+    setAnimating(true);
+}
+
+void FloatingBallWindowManager::hide()
+{
+    setCurrentMode(std::nullopt);
+    setAudioLevel(0);
+    setAnimating(false);
+    setRecording(false);
+    hideBall();
+    // A clean-up that outlasted the key shows its own ball again.
+    if (m_processing)
+        setProcessing(AppMode::VoiceInput);
+}
+
+void FloatingBallWindowManager::setProcessing(std::optional<AppMode> mode)
+{
+    m_processing = mode.has_value();
+    if (m_currentMode)
+        return;
+    if (!mode) {
+        hideBall();
+        return;
+    }
+    showBall(*mode);
+    m_view->setProcessing(true);
+}
+
+void FloatingBallWindowManager::showBall(AppMode mode)
+{
     prepareWindow();
 
     // A new ball for every show: it starts at rest, whatever the last one did.
@@ -109,15 +140,10 @@ void FloatingBallWindowManager::show(AppMode mode)
     window->show();
     window->raise();
     m_desktop.keepOnAllDesktops(window->winId());
-    setAnimating(true);
 }
 
-void FloatingBallWindowManager::hide()
+void FloatingBallWindowManager::hideBall()
 {
-    setCurrentMode(std::nullopt);
-    setAudioLevel(0);
-    setAnimating(false);
-    setRecording(false);
     if (m_window)
         m_window->hide();
     // Nothing of the ball lives on while hidden: no timer, no repaint.

@@ -49,6 +49,12 @@ public:
     float audioLevel() const { return m_audioLevel; }
     bool isRecording() const { return m_isRecording; }
 
+    // A run's later step the user waits for after the key was let go (the
+    // dictation's clean-up): the mode's ball comes back, turning, until it
+    // ends (none). While a take's ball is up, that ball stays as it is.
+    void setProcessing(std::optional<AppMode> mode);
+    bool isProcessing() const { return m_processing; }
+
     // The window, once made (the first show makes it); and the ball it shows.
     QWidget *window() const;
     FloatingBallView *ballView() const;
@@ -62,6 +68,9 @@ Q_SIGNALS:
 private:
     void show(AppMode mode);
     void hide();
+    // The ball of the mode on screen, or none.
+    void showBall(AppMode mode);
+    void hideBall();
     void position();
     // The window fitting the desktop as it is now: translucent where a
     // compositor runs, shaped where none does.
@@ -77,6 +86,7 @@ private:
     bool m_isAnimating = false;
     float m_audioLevel = 0;
     bool m_isRecording = false;
+    bool m_processing = false;
     std::unique_ptr<NonActivatingWindow> m_window;
     QPointer<FloatingBallView> m_view;
 };

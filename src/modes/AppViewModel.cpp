@@ -28,7 +28,7 @@ AppViewModel::AppViewModel(Services services, QObject *parent)
     , m_screenCapture(m_services.desktop)
     , m_chat(m_services.modelService, m_services.player, m_services.scheduler, this)
     , m_bff(m_services.modelService, m_screenCapture, m_textInput, m_services.scheduler)
-    , m_voiceInput(m_textInput, {m_services.modelService, m_services.desktop, m_services.scheduler}, m_take)
+    , m_voiceInput(m_textInput, DictationCleanup(m_services), m_take)
     , m_take(m_services.recognizer, m_services.audioKeeper)
     , m_appConfig(m_services.settings.loadAppConfig())
 {

@@ -35,4 +35,7 @@ struct ControllerServices
     // recognisers a kept take is sent again through.
     TakeAudioKeeper *audioKeeper = nullptr;
     TakeRetry::RecognizerFactory retryRecognizer = {};
+    // Shows, and hides again, that the dictation's clean-up runs (the
+    // indicator's processing state); none: nothing shows it.
+    std::function<void(bool)> cleaningShown = {};
 };

@@ -272,8 +272,15 @@ TEST_F(ApplicationFaults, EachWayACleanUpGoesWrongTypesTheWordsAsHeardAndLogsWhy
     holdAndSpeak(QStringLiteral("alt"));
     ASSERT_TRUE(waitUntil([&] { return log().count(QStringLiteral("🧹 [润色] 开始润色")) > begun; }, 5000))
         << "no clean-up under way";
+    // The ball is back while the words are cleaned up, and gone with the run.
+    const auto ballShown = [] {
+        return TestSupport::toolOutput(QStringLiteral("xwininfo"), {QStringLiteral("-name"), QStringLiteral("Quillwren indicator")})
+            .contains(QStringLiteral("IsViewable"));
+    };
+    EXPECT_TRUE(waitUntil(ballShown, 2000)) << "no ball while cleaning up";
     ASSERT_EQ(runTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")}), 0);
     EXPECT_EQ(endingStatus(), QStringLiteral("已取消"));
+    EXPECT_FALSE(ballShown());
     settle(300);
     EXPECT_EQ(target.text(), typed) << "nothing typed after Esc";
     const auto newest = TakeRecord::fromJson(run({QStringLiteral("history"), QStringLiteral("-n"), QStringLiteral("1"),

@@ -110,6 +110,34 @@ TEST_F(Indicator, ShowsWhileTheModeIsHeldAndHidesOnRelease)
     EXPECT_FLOAT_EQ(manager->audioLevel(), 0.3f) << "until the next level arrives";
 }
 
+TEST_F(Indicator, ACleanUpAfterTheReleaseShowsTheBallTurningUntilItEndsAndATakesBallComesFirst)
+{
+    makeManager();
+    activate(ModifierMask::Option);
+    release();
+    ASSERT_FALSE(shown());
+    manager->setProcessing(AppMode::VoiceInput);
+    ASSERT_TRUE(shown()) << "the ball is back while the words are cleaned up";
+    ASSERT_NE(manager->ballView(), nullptr);
+    EXPECT_TRUE(manager->ballView()->isProcessing());
+    EXPECT_EQ(manager->ballView()->accessibleName(), QStringLiteral("正在润色文字"));
+    EXPECT_TRUE(manager->ballView()->isAnimatingFrames()) << "it turns";
+    EXPECT_EQ(manager->currentMode(), std::nullopt) << "no take is under way";
+
+    // A take meanwhile has its own ball; the turning one comes back after it.
+    activate(ModifierMask::Control);
+    EXPECT_FALSE(manager->ballView()->isProcessing());
+    EXPECT_EQ(manager->ballView()->mode(), AppMode::ChatAssistant);
+    release();
+    ASSERT_TRUE(shown());
+    EXPECT_TRUE(manager->ballView()->isProcessing());
+
+    manager->setProcessing(std::nullopt);
+    EXPECT_FALSE(shown());
+    EXPECT_EQ(manager->ballView(), nullptr);
+    EXPECT_TRUE(manager->window()->findChildren<QTimer *>().isEmpty()) << "no frame clock left";
+}
+
 TEST_F(Indicator, EachShowStartsAFreshBallThatIsNotRecording)
 {
     makeManager();

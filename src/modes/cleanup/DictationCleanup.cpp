@@ -9,6 +9,7 @@
 #include "UserText.h"
 
 #include <QElapsedTimer>
+#include <QScopeGuard>
 
 #include <algorithm>
 
@@ -58,6 +59,12 @@ QCoro::Task<DictationCleanup::Outcome> DictationCleanup::run(QString transcript,
                   .arg(limit.count()));
     QElapsedTimer clock;
     clock.start();
+    if (m_shown)
+        m_shown(true);
+    const auto hidden = qScopeGuard([this] {
+        if (m_shown)
+            m_shown(false);
+    });
     const std::shared_ptr<ChatStream> stream = m_models.streamRequest(request, config);
     m_underWay = stream;
     m_cancelled = false;

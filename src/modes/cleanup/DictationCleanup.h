@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AppConfig.h"
+#include "ControllerServices.h"
 
 #include <QString>
 
@@ -24,9 +25,14 @@ class Scheduler;
 class DictationCleanup
 {
 public:
-    // All must outlive it.
-    DictationCleanup(ModelService &models, DesktopBackend &desktop, Scheduler &scheduler)
-        : m_models(models), m_desktop(desktop), m_scheduler(scheduler)
+    // All must outlive it. shown is told when a clean-up starts and ends.
+    DictationCleanup(ModelService &models, DesktopBackend &desktop, Scheduler &scheduler,
+                     std::function<void(bool)> shown = {})
+        : m_models(models), m_desktop(desktop), m_scheduler(scheduler), m_shown(std::move(shown))
+    {
+    }
+    explicit DictationCleanup(const ControllerServices &services)
+        : DictationCleanup(services.modelService, services.desktop, services.scheduler, services.cleaningShown)
     {
     }
 
@@ -62,6 +68,7 @@ private:
     ModelService &m_models;
     DesktopBackend &m_desktop;
     Scheduler &m_scheduler;
+    std::function<void(bool)> m_shown;
     std::shared_ptr<ChatStream> m_underWay;
     bool m_cancelled = false;
 };
