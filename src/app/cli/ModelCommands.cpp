@@ -3,13 +3,13 @@
 #include "Console.h"
 #include "DashScopeAPIService.h"
 #include "DictationCleanup.h"
-#include "null/NullDesktopBackend.h"
-#include "Scheduler.h"
-#include "UserText.h"
 #include "ImageEncoding.h"
 #include "Prompts.h"
+#include "Scheduler.h"
 #include "ScreenCaptureService.h"
 #include "SettingsStore.h"
+#include "UserText.h"
+#include "null/NullDesktopBackend.h"
 
 #include <QImageReader>
 
