@@ -109,6 +109,14 @@ TEST_F(SettingsWindow, ReplacementsAndTheHistoryAndClipboardSwitchesAreSavedAtOn
         << listed().toStdString();
     EXPECT_TRUE(act({QStringLiteral("shows"), QStringLiteral("设置"), QStringLiteral("Qwen")}));
 
+    // The clean-up's own rule, saved as it is typed; the level's box is there.
+    const QString names = drive({QStringLiteral("names"), QStringLiteral("设置")});
+    EXPECT_TRUE(names.contains(QStringLiteral("智能润色"))) << names.toStdString();
+    ASSERT_TRUE(act({QStringLiteral("set-text"), QStringLiteral("设置"), QStringLiteral("润色的附加要求"),
+                     QStringLiteral("British spelling")}));
+    EXPECT_TRUE(waitUntil([&] { return config().contains(QStringLiteral("\"cleanupInstructions\":\"British spelling\"")); },
+                          3000)) << config().toStdString();
+
     ASSERT_TRUE(act({QStringLiteral("press"), QStringLiteral("设置"), QStringLiteral("保存历史记录")}));
     ASSERT_TRUE(act({QStringLiteral("press"), QStringLiteral("设置"), QStringLiteral("粘贴后恢复剪贴板原内容")}));
     EXPECT_TRUE(waitUntil([&] {

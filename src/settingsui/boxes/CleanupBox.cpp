@@ -38,11 +38,24 @@ CleanupBox::CleanupBox(SettingsStore &store, QWidget *parent) : QGroupBox(tr("�
     layout->addLayout(row);
     layout->addWidget(SettingsWidgets::secondaryLabel(tr("润色不成功时按识别结果输入，终端里从不润色"), this));
     connect(m_level, &QComboBox::activated, this, &CleanupBox::save);
+    // The rule is saved as it is typed, a moment after the last key, and at
+    // once when the field is left.
+    m_saveLater.setSingleShot(true);
+    m_saveLater.setInterval(kSaveDelayMs);
+    connect(&m_saveLater, &QTimer::timeout, this, &CleanupBox::save);
+    connect(m_instructions, &QLineEdit::textChanged, &m_saveLater, qOverload<>(&QTimer::start));
     connect(m_instructions, &QLineEdit::editingFinished, this, &CleanupBox::save);
+}
+
+CleanupBox::~CleanupBox()
+{
+    if (m_saveLater.isActive())
+        save(); // a rule typed just before the window closed
 }
 
 void CleanupBox::save()
 {
+    m_saveLater.stop();
     AppConfig current = m_store.loadAppConfig();
     current.dictationCleanup = m_level->currentData().toString();
     current.cleanupInstructions = m_instructions->text().trimmed();
