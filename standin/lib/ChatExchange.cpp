@@ -138,7 +138,7 @@ void ChatExchange::answerCleanup(const QJsonObject &body, const QString &transcr
                                 {QStringLiteral("transcript"), transcript},
                                 {QStringLiteral("behaviour"), script.behaviour},
                                 {QStringLiteral("content"), reply.content}});
-    if (!streaming) {
+    if (!streaming || script.whole) {
         QTimer::singleShot(script.delayMs, this, [this, content = reply.content] {
             answerWhole(m_model, content, int(m_request.body.size()));
         });

@@ -274,6 +274,7 @@ std::optional<Scenario> Scenario::fromJson(const QByteArray &json, QString *erro
         r.integer("delayMs", s.delayMs);
         r.integer("chunkChars", s.chunkChars);
         r.integer("chunkDelayMs", s.chunkDelayMs);
+        r.boolean("whole", s.whole);
         r.boolean("refuseThinking", s.refuseThinking);
         r.fault(s.fault);
         r.finish();

@@ -104,8 +104,9 @@ struct VisionScript
 // words), "preamble", "empty", "translate", "tag" (the edit still tagged),
 // "think" (reasoning in the content before the edit) or "reasoning" (in
 // reasoning_content). It starts after delayMs, in pieces of chunkChars every
-// chunkDelayMs. With refuseThinking, a request with enable_thinking is
-// refused as a server without that switch refuses it.
+// chunkDelayMs, or whole (one JSON completion even when a stream was asked
+// for, as some servers answer). With refuseThinking, a request with
+// enable_thinking is refused as a server without that switch refuses it.
 struct CleanupScript
 {
     QHash<QString, QString> edits;
@@ -113,6 +114,7 @@ struct CleanupScript
     int delayMs = 0;
     int chunkChars = 8;
     int chunkDelayMs = 0;
+    bool whole = false;
     bool refuseThinking = false;
     Fault fault;
 

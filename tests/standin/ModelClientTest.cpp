@@ -126,10 +126,15 @@ TEST_F(ModelClient, ACleanUpIsSentAsItIsWithoutReasoningAndAServerWithoutTheThin
     EXPECT_FALSE(requests[3][QStringLiteral("json")].toObject().contains(QStringLiteral("enable_thinking")));
     EXPECT_EQ(log.linesStartingWith(QStringLiteral("⚠️ [LLM-Stream] 服务不接受 enable_thinking，去掉后重试")).size(), 1);
 
+    // A server that answers the whole completion at once, not as events.
+    useScenario(R"({"cleanup":{"whole":true}})");
+    EXPECT_EQ(cleanUp().text, QStringLiteral("我们明天见"));
+    EXPECT_EQ(log.linesStartingWith(QStringLiteral("🤖 [LLM-Stream] 服务未按流式回答，读取整段回复")).size(), 1);
+
     // Given up by its reader: the request is stopped, not left running.
     useScenario(R"({"cleanup":{"fault":{"type":"never-answer"}}})");
     const auto stream = client->streamRequest(CleanupPrompt::request(heard, config), config);
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return sent(QStringLiteral("http-request")).size() == 5; }));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return sent(QStringLiteral("http-request")).size() == 6; }));
     stream->abandon({QStringLiteral("Test"), -1, QStringLiteral("given up")});
     const Streamed abandoned = await(readAll(stream));
     ASSERT_TRUE(abandoned.error);

@@ -15,6 +15,8 @@
 namespace {
 constexpr double kTemperature = 0.7;
 constexpr int kMaxTokens = 2048;
+// The most of a whole (not streamed) answer that is kept to be read.
+constexpr qsizetype kMaxWholeBody = 4 * 1024 * 1024;
 } // namespace
 
 ChatClient::ChatClient(ApiKeyProvider apiKey, QNetworkAccessManager &network,
@@ -87,6 +89,10 @@ QCoro::Task<ChatClient::Sent> ChatClient::send(const LLMRequest &request, QUrl u
     });
     SseLineReader reader;
     QByteArray errorBody;
+    // A server that answers the whole completion at once, as JSON, instead
+    // of as events: what it sent, read at the end.
+    QByteArray wholeBody;
+    bool sawEvents = false;
     int status = 0;
     bool done = false;
     auto fail = [&](const ServiceError &error) {
@@ -114,8 +120,12 @@ QCoro::Task<ChatClient::Sent> ChatClient::send(const LLMRequest &request, QUrl u
                 continue;
             }
             const auto data = SseLineReader::dataOf(line);
-            if (!data)
+            if (!data) {
+                if (!sawEvents && wholeBody.size() < kMaxWholeBody)
+                    wholeBody += line + '\n';
                 continue;
+            }
+            sawEvents = true;
             if (*data == "[DONE]") {
                 done = true;
                 Log::line(QStringLiteral("✅ [LLM-Stream] 流式响应完成"));
@@ -154,6 +164,14 @@ QCoro::Task<ChatClient::Sent> ChatClient::send(const LLMRequest &request, QUrl u
     if (reply->error() != QNetworkReply::NoError) {
         fail(CompatibleMode::networkError(reply->errorString(), int(reply->error()), m_inactivityTimeout));
         co_return Sent::Ended;
+    }
+    if (!sawEvents && !wholeBody.trimmed().isEmpty()) {
+        const auto whole = LLMResponse::fromJson(wholeBody);
+        const bool hasText = whole && !whole->choices.isEmpty() && whole->choices.first().message;
+        Log::line(hasText ? QStringLiteral("🤖 [LLM-Stream] 服务未按流式回答，读取整段回复")
+                          : QStringLiteral("⚠️ [LLM-Stream] 回复既不是事件流也不是完整回答"));
+        if (hasText && !whole->choices.first().message->content.isEmpty())
+            stream->push(whole->choices.first().message->content);
     }
     Log::line(QStringLiteral("✅ [LLM-Stream] 流式响应完成"));
     stream->finish();
