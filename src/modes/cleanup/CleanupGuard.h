@@ -6,12 +6,10 @@
 // else that must never be typed in their place (an answer to them, a
 // summary, a translation, a preamble, the prompt's tag, nothing).
 //
-// Texts are compared as units: each Chinese, Japanese or Korean character is
-// one, each word of a script with spaces is one (in lower case), each number
-// is one whatever it is written as ("二十五", "25", "twenty five"), and
-// punctuation and spaces count for nothing. A clean-up removes fillers and
-// false starts, adds punctuation and writes numbers as digits; it keeps the
-// rest of the transcript's units in their order. So, with n the
+// Texts are compared as units (TextUnits: a CJK character, a word, a number
+// however written; punctuation and spaces count for nothing). A clean-up
+// removes fillers and false starts, adds punctuation and writes numbers as
+// digits; it keeps the rest of the transcript's units in their order. So, with n the
 // transcript's units, s those of them that are not fillers or stutters (a
 // guess from a short list: 嗯, 那个, 就是说, um, uh, a unit said twice), m the
 // answer's units and k the longest run of units both share in order:
