@@ -123,16 +123,11 @@ TEST_F(Application, ADoubleTappedAltDictatesWithTheKeyLetGoUntilItsNextPressAndE
 TEST_F(Application, DictationIntoXtermPastesWithShiftInsert)
 {
     // Ctrl+V is a control character in a terminal: the text must still arrive.
-    const QString typed = dir.filePath(QStringLiteral("typed.txt"));
     QProcess xterm;
-    openFocusedXterm(xterm, QStringLiteral("stty raw -echo; exec cat > '%1'").arg(typed));
+    openTypingXterm(xterm);
     holdAndSpeak(QStringLiteral("alt"));
-    const auto typedText = [&] {
-        QFile file(typed);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    };
-    EXPECT_TRUE(waitUntil([&] { return !typedText().isEmpty(); }, 10000)) << "nothing reached the terminal";
-    EXPECT_EQ(typedText(), QStringLiteral("你好，这是本地替身服务的识别结果。"));
+    EXPECT_TRUE(waitUntil([&] { return !typedIntoXterm().isEmpty(); }, 10000)) << "nothing reached the terminal";
+    EXPECT_EQ(typedIntoXterm(), QStringLiteral("你好，这是本地替身服务的识别结果。"));
     EXPECT_TRUE(loggedSoon(QStringLiteral("使用 Shift+Insert")));
     EXPECT_TRUE(waitUntil([this] { return idleWith(QStringLiteral("文本已输入")); }, 5000));
     xterm.kill();
@@ -173,16 +168,11 @@ TEST_F(Application, ACleanedUpDictationTypesTheEditKeepsTheWordsAsHeardAndLeaves
         QStringLiteral("(heard: %1)").arg(heard)));
 
     // A terminal gets the words exactly as said: no clean-up is asked for.
-    const QString typed = dir.filePath(QStringLiteral("typed.txt"));
     QProcess xterm;
-    openFocusedXterm(xterm, QStringLiteral("stty raw -echo; exec cat > '%1'").arg(typed));
+    openTypingXterm(xterm);
     holdAndSpeak(QStringLiteral("alt"));
-    const auto typedText = [&] {
-        QFile file(typed);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    };
-    EXPECT_TRUE(waitUntil([&] { return !typedText().isEmpty(); }, 10000)) << "nothing reached the terminal";
-    EXPECT_EQ(typedText(), heard);
+    EXPECT_TRUE(waitUntil([&] { return !typedIntoXterm().isEmpty(); }, 10000)) << "nothing reached the terminal";
+    EXPECT_EQ(typedIntoXterm(), heard);
     EXPECT_TRUE(loggedSoon(QStringLiteral("是终端，按原文输入")));
     EXPECT_EQ(server.recorder().recordsOfKind(QStringLiteral("http-request")).size(), 1);
     xterm.kill();

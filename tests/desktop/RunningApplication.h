@@ -2,6 +2,7 @@
 
 #include "CommandFixture.h"
 
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -172,6 +173,19 @@ protected:
                   0);
         TestSupport::settle(300);
     }
+
+    // An xterm with the keyboard focus whose input (raw, unechoed) goes to a
+    // file; typedIntoXterm() reads it.
+    void openTypingXterm(QProcess &xterm)
+    {
+        openFocusedXterm(xterm, QStringLiteral("stty raw -echo; exec cat > '%1'").arg(xtermFile()));
+    }
+    QString typedIntoXterm()
+    {
+        QFile file(xtermFile());
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+    QString xtermFile() const { return dir.filePath(QStringLiteral("typed.txt")); }
 
     // Holds the key, speaks a second of tone once the recording runs, releases.
     void holdAndSpeak(const QString &key)
