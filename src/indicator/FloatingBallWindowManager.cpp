@@ -100,12 +100,12 @@ void FloatingBallWindowManager::hide()
     hideBall();
     // A clean-up that outlasted the key shows its own ball again.
     if (m_processing)
-        setProcessing(AppMode::VoiceInput);
+        setProcessing(m_processing);
 }
 
 void FloatingBallWindowManager::setProcessing(std::optional<AppMode> mode)
 {
-    m_processing = mode.has_value();
+    m_processing = mode;
     if (m_currentMode)
         return;
     if (!mode) {

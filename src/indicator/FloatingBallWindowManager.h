@@ -53,7 +53,7 @@ public:
     // dictation's clean-up): the mode's ball comes back, turning, until it
     // ends (none). While a take's ball is up, that ball stays as it is.
     void setProcessing(std::optional<AppMode> mode);
-    bool isProcessing() const { return m_processing; }
+    bool isProcessing() const { return m_processing.has_value(); }
 
     // The window, once made (the first show makes it); and the ball it shows.
     QWidget *window() const;
@@ -86,7 +86,8 @@ private:
     bool m_isAnimating = false;
     float m_audioLevel = 0;
     bool m_isRecording = false;
-    bool m_processing = false;
+    // The mode whose later step is under way, if any.
+    std::optional<AppMode> m_processing;
     std::unique_ptr<NonActivatingWindow> m_window;
     QPointer<FloatingBallView> m_view;
 };
