@@ -69,20 +69,18 @@ void RecentTakesView::refresh()
             line->addWidget(ending);
         }
         line->addWidget(label, 1);
-        auto *copy = new QPushButton(tr("复制"), row);
-        copy->setAccessibleName(tr("复制：%1").arg(RunEnding::firstWords(take.text)));
-        connect(copy, &QPushButton::clicked, this,
-                [words] { QGuiApplication::clipboard()->setText(words, QClipboard::Clipboard); });
-        line->addWidget(copy);
+        const auto addCopy = [&](const QString &title, const QString &name, const QString &text) {
+            auto *copy = new QPushButton(title, row);
+            copy->setAccessibleName(name);
+            connect(copy, &QPushButton::clicked, this,
+                    [text] { QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard); });
+            line->addWidget(copy);
+            return copy;
+        };
+        addCopy(tr("复制"), tr("复制：%1").arg(RunEnding::firstWords(take.text)), words);
         // A take a clean-up edited: the words as they were heard, too.
-        if (!take.raw.isEmpty()) {
-            auto *copyRaw = new QPushButton(tr("复制原文"), row);
-            copyRaw->setAccessibleName(tr("复制原文：%1").arg(RunEnding::firstWords(take.raw)));
-            copyRaw->setToolTip(take.raw);
-            connect(copyRaw, &QPushButton::clicked, this,
-                    [raw = take.raw] { QGuiApplication::clipboard()->setText(raw, QClipboard::Clipboard); });
-            line->addWidget(copyRaw);
-        }
+        if (!take.raw.isEmpty())
+            addCopy(tr("复制原文"), tr("复制原文：%1").arg(RunEnding::firstWords(take.raw)), take.raw)->setToolTip(take.raw);
         const bool failed = take.ending == QLatin1String(TakeRecord::kFailed)
                             || take.ending == QLatin1String(TakeRecord::kCancelled);
         if (failed && !take.audio.isEmpty() && m_retry) {
