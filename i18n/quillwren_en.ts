@@ -681,6 +681,10 @@
         <source>录音和播报回答时暂停正在播放的媒体</source>
         <translation>Pause playing media while recording and while the answer is spoken</translation>
     </message>
+    <message>
+        <source>录音时在指示球旁显示识别出的文字</source>
+        <translation>Show the recognised words beside the ball while recording</translation>
+    </message>
 </context>
 <context>
     <name>StatusBarController</name>

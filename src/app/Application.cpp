@@ -6,6 +6,7 @@
 #include "DashScopeAPIService.h"
 #include "DesktopBackend.h"
 #include "FloatingBallWindowManager.h"
+#include "LiveCaption.h"
 #include "GlobalShortcutsRoute.h"
 #include "HotkeyMonitorService.h"
 #include "KeychainManager.h"
@@ -48,6 +49,7 @@ RealtimeASRTimings Application::recognitionTimings() const
 Application::~Application()
 {
     // The controller and the indicator go first: they hold references to everything else.
+    m_caption.reset();
     m_indicator.reset();
     m_controller.reset();
 }
@@ -202,8 +204,10 @@ AppViewModel &Application::controller()
             settings(), apiKeyProvider(), recognizer(), hotkeyMonitor(), *m_recorder, modelService(), desktop(),
             *m_player, *m_controllerScheduler, [this] { return accessibilityProblem(); }, m_audioKeeper.get(),
             retryRecognizer, [this](bool shown) {
-                if (m_indicator)
-                    m_indicator->setProcessing(shown ? std::optional(AppMode::VoiceInput) : std::nullopt);
+                if (shown && m_indicator)
+                    m_indicator->setProcessing(AppMode::VoiceInput);
+                else if (m_caption)
+                    m_caption->cleanupEnded(); // the caption may keep the ball for the typed words
             }});
         // Each take's words go to the history, unless the user turned it off.
         QObject::connect(m_controller.get(), &AppViewModel::takeRecorded, m_controller.get(),
@@ -250,8 +254,17 @@ HistoryRetry &Application::historyRetry()
 
 FloatingBallWindowManager &Application::indicator()
 {
-    if (!m_indicator)
+    if (!m_indicator) {
         m_indicator = std::make_unique<FloatingBallWindowManager>(hotkeyMonitor(), recognizer(), desktop());
+        m_caption = std::make_unique<LiveCaption>(*m_indicator, recognizer(), desktop(),
+                                                  [this] { return settings().loadAppConfig().liveCaption; });
+        QObject::connect(&controller(), &AppViewModel::takeRecorded, m_caption.get(), [this](const TakeRecord &take) {
+            if (take.mode == AppMode::VoiceInput
+                && (take.ending == QLatin1String(TakeRecord::kPasted) || take.ending == QLatin1String(TakeRecord::kClipboard)))
+                m_caption->typedText(take.text);
+        });
+        QObject::connect(&controller(), &AppViewModel::runEnded, m_caption.get(), [this] { m_caption->runEnded(); });
+    }
     return *m_indicator;
 }
 

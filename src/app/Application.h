@@ -25,6 +25,7 @@ class ClipPlayer;
 class CuePlayer;
 class DashScopeAPIService;
 class FloatingBallWindowManager;
+class LiveCaption;
 class GlobalShortcutsRoute;
 class HistoryRetry;
 class HotkeyMonitorService;
@@ -140,4 +141,5 @@ private:
     bool m_syncingHotWords = false;
     std::unique_ptr<TakeSurroundings> m_surroundings;
     std::unique_ptr<FloatingBallWindowManager> m_indicator;
+    std::unique_ptr<LiveCaption> m_caption;
 };

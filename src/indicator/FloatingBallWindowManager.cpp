@@ -61,6 +61,14 @@ FloatingBallView *FloatingBallWindowManager::ballView() const
     return m_view;
 }
 
+QRect FloatingBallWindowManager::ballArea() const
+{
+    if (!m_window)
+        return {};
+    const QRect frame = m_window->geometry();
+    return {frame.x(), frame.y() + (frame.height() - kBallAreaHeight) / 2, frame.width(), kBallAreaHeight};
+}
+
 void FloatingBallWindowManager::prepareWindow()
 {
     const bool translucent = m_desktop.hasCompositor();
@@ -87,7 +95,7 @@ void FloatingBallWindowManager::show(AppMode mode)
 {
     setCurrentMode(mode);
     setRecording(false);
-    showBall(mode);
+    showBall(mode, true);
     setAnimating(true);
 }
 
@@ -100,23 +108,26 @@ void FloatingBallWindowManager::hide()
     hideBall();
     // A clean-up that outlasted the key shows its own ball again.
     if (m_processing)
-        setProcessing(m_processing);
+        setProcessing(m_processing, m_processingTurns);
 }
 
-void FloatingBallWindowManager::setProcessing(std::optional<AppMode> mode)
+void FloatingBallWindowManager::setProcessing(std::optional<AppMode> mode, bool turning)
 {
     m_processing = mode;
+    m_processingTurns = turning;
     if (m_currentMode)
         return;
     if (!mode) {
         hideBall();
         return;
     }
-    showBall(*mode);
-    m_view->setProcessing(true);
+    // Already up for this step: only the arc changes.
+    if (!m_view || m_view->mode() != *mode || !m_window->isVisible())
+        showBall(*mode, false);
+    m_view->setProcessing(turning);
 }
 
-void FloatingBallWindowManager::showBall(AppMode mode)
+void FloatingBallWindowManager::showBall(AppMode mode, bool newTake)
 {
     prepareWindow();
 
@@ -140,14 +151,18 @@ void FloatingBallWindowManager::showBall(AppMode mode)
     window->show();
     window->raise();
     m_desktop.keepOnAllDesktops(window->winId());
+    Q_EMIT ballShown(mode, newTake);
 }
 
 void FloatingBallWindowManager::hideBall()
 {
+    const bool wasShown = m_window && m_window->isVisible();
     if (m_window)
         m_window->hide();
     // Nothing of the ball lives on while hidden: no timer, no repaint.
     delete m_view;
+    if (wasShown)
+        Q_EMIT ballHidden();
 }
 
 void FloatingBallWindowManager::setCurrentMode(std::optional<AppMode> mode)

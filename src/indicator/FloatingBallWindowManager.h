@@ -52,24 +52,33 @@ public:
     // A run's later step the user waits for after the key was let go (the
     // dictation's clean-up): the mode's ball comes back, turning, until it
     // ends (none). While a take's ball is up, that ball stays as it is.
-    void setProcessing(std::optional<AppMode> mode);
+    // Not turning: the ball only stays up (for the caption beside it).
+    void setProcessing(std::optional<AppMode> mode, bool turning = true);
     bool isProcessing() const { return m_processing.has_value(); }
 
     // The window, once made (the first show makes it); and the ball it shows.
     QWidget *window() const;
     FloatingBallView *ballView() const;
+    // Where the ball (and its meter) is drawn, in desktop coordinates: the
+    // middle band of the window.
+    QRect ballArea() const;
+    static constexpr int kBallAreaHeight = 48;
 
 Q_SIGNALS:
     void currentModeChanged(std::optional<AppMode> mode);
     void isAnimatingChanged(bool animating);
     void audioLevelChanged(float level);
     void isRecordingChanged(bool recording);
+    // The ball came on screen: for a take of the mode (newTake), or for a
+    // step after one (setProcessing). And it left the screen.
+    void ballShown(AppMode mode, bool newTake);
+    void ballHidden();
 
 private:
     void show(AppMode mode);
     void hide();
     // The ball of the mode on screen, or none.
-    void showBall(AppMode mode);
+    void showBall(AppMode mode, bool newTake);
     void hideBall();
     void position();
     // The window fitting the desktop as it is now: translucent where a
@@ -88,6 +97,7 @@ private:
     bool m_isRecording = false;
     // The mode whose later step is under way, if any.
     std::optional<AppMode> m_processing;
+    bool m_processingTurns = true;
     std::unique_ptr<NonActivatingWindow> m_window;
     QPointer<FloatingBallView> m_view;
 };

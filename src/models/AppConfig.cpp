@@ -35,6 +35,7 @@ const QString kHotWords = QStringLiteral("hotWords");
 const QString kVocabulary = QStringLiteral("vocabulary");
 const QString kHandsFreeLimitSeconds = QStringLiteral("handsFreeLimitSeconds");
 const QString kDictationCleanup = QStringLiteral("dictationCleanup");
+const QString kLiveCaption = QStringLiteral("liveCaption");
 const QString kCleanupModel = QStringLiteral("cleanupModel");
 const QString kCleanupInstructions = QStringLiteral("cleanupInstructions");
 const QString kCleanupSkipApps = QStringLiteral("cleanupSkipApps");
@@ -130,6 +131,7 @@ QByteArray AppConfig::toJson() const
     writer.add(kCleanupModel, cleanupModel);
     writer.add(kCleanupInstructions, cleanupInstructions);
     writer.add(kCleanupSkipApps, QJsonArray::fromStringList(cleanupSkipApps));
+    writer.add(kLiveCaption, liveCaption);
     return writer.bytes();
 }
 
@@ -193,5 +195,6 @@ std::optional<AppConfig> AppConfig::fromJson(const QByteArray &json)
                 result.cleanupSkipApps << app.toString().trimmed();
         }
     }
+    result.liveCaption = Json::boolMember(*object, kLiveCaption).value_or(false);
     return result;
 }

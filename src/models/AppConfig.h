@@ -84,6 +84,9 @@ struct AppConfig
     QString cleanupInstructions;
     QStringList cleanupSkipApps;
     static constexpr int kMaxCleanupInstructions = 500;
+    // The words heard so far shown beside the ball while a dictation or a
+    // question is recorded.
+    bool liveCaption = false;
 
     friend bool operator==(const AppConfig &, const AppConfig &) = default;
 
@@ -107,7 +110,7 @@ struct AppConfig
     // "keyRoute", "serviceRegion", "workspaceId", "asrLanguage",
     // "handsFreeVoiceInput", "handsFreeChatAssistant", "handsFreeLimitSeconds",
     // "pauseMedia", "soundCues", "inputDevice", "keepAudio", "hotWords", "vocabulary", "dictationCleanup", "cleanupModel",
-    // "cleanupInstructions", "cleanupSkipApps") are optional
+    // "cleanupInstructions", "cleanupSkipApps", "liveCaption") are optional
     // (a record written before them loads) and take their defaults when
     // malformed; extra members ignored.
     static std::optional<AppConfig> fromJson(const QByteArray &json);

@@ -157,11 +157,11 @@ std::unique_ptr<DesktopBackend> createDesktopBackend(Backend backend, const Sess
 {
     if (backend != Backend::X11)
         return std::make_unique<NullDesktopBackend>();
-    auto x11 = std::make_unique<X11DesktopBackend>();
     // In a Wayland session the compositor's own protocols reach native windows.
     if (session.isWayland() && session.hasWaylandDisplay && qgetenv("QUILLWREN_PLATFORM") != "x11") {
         auto wayland = std::make_unique<WaylandDisplay>();
         if (wayland->isConnected()) {
+            auto x11 = std::make_unique<X11DesktopBackend>();
             // Used only where the compositor has no virtual keyboard of its own.
             auto portal = std::make_unique<PortalRemoteDesktop>(QDBusConnection::sessionBus(), std::move(tokens));
             auto screenshots = std::make_unique<PortalScreenshot>(QDBusConnection::sessionBus());
@@ -170,7 +170,9 @@ std::unique_ptr<DesktopBackend> createDesktopBackend(Backend backend, const Sess
                 std::make_unique<AccessibleFocus>(QDBusConnection::sessionBus()));
         }
     }
-    return x11;
+    // Toolkits tell the accessibility bus where their caret is, in desktop
+    // coordinates on X11 (Wayland clients only know their own surface).
+    return std::make_unique<X11DesktopBackend>(std::make_unique<AccessibleFocus>(QDBusConnection::sessionBus()));
 }
 
 std::unique_ptr<DesktopNotifier> createDesktopNotifier()

@@ -1,11 +1,5 @@
-#include "FakeDesktopBackend.h"
-#include "FakeKeyEventSource.h"
-#include "FakeSpeechRecognizer.h"
 #include "FloatingBallView.h"
-#include "FloatingBallWindowManager.h"
-#include "HotkeyMonitorService.h"
-#include "ManualScheduler.h"
-#include "TestSupport.h"
+#include "IndicatorFixture.h"
 #include "WaveformView.h"
 #include "x11/X11DesktopBackend.h"
 
@@ -29,44 +23,6 @@ TEST(IndicatorPlacement, BottomCentreOfTheScreenSeventyAboveItsEdge)
     // A primary screen right of another one.
     EXPECT_EQ(FloatingBallWindowManager::windowOrigin(QRect(1920, 0, 1280, 1024)), QPoint(2420, 854));
 }
-
-// The manager against a real monitor fed by a fake key source, and a fake
-// recogniser that publishes what the real one would.
-class Indicator : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        auto manual = std::make_unique<ManualScheduler>();
-        scheduler = manual.get();
-        monitor = std::make_unique<HotkeyMonitorService>(source, local, ShortcutConfig::defaults(), std::move(manual));
-        scheduler->elapse(HotkeyMonitorService::kFirstSetupDelay);
-    }
-    void makeManager() { manager = std::make_unique<FloatingBallWindowManager>(*monitor, recognizer, desktop); }
-
-    // Holds the key past the long press.
-    void activate(std::uint64_t flags)
-    {
-        source.press(flags);
-        scheduler->runTasks();
-        scheduler->elapse(300ms);
-    }
-    void release()
-    {
-        source.press(0);
-        scheduler->runTasks();
-    }
-    bool shown() const { return manager->window() && manager->window()->isVisible(); }
-
-    FakeKeyEventSource source;
-    FakeKeyEventSource local;
-    ManualScheduler *scheduler = nullptr;
-    std::unique_ptr<HotkeyMonitorService> monitor;
-    FakeSpeechRecognizer recognizer;
-    FakeDesktopBackend desktop;
-    std::unique_ptr<FloatingBallWindowManager> manager;
-    TestSupport::LogCapture log;
-};
 
 TEST_F(Indicator, ShowsWhileTheModeIsHeldAndHidesOnRelease)
 {

@@ -26,6 +26,7 @@ public:
     QString focusedWindow = QStringLiteral("editor"); // empty: none has the focus
     bool focusedIsTerminal = false;
     std::optional<QRect> focusedRect;
+    std::optional<QRect> caret;
     std::optional<QPoint> pointer;
     QImage screenImage;
     bool compositor = false;
@@ -52,6 +53,7 @@ public:
         co_return FocusedApplication{focusedWindow.isEmpty() ? QStringList() : QStringList{focusedWindow},
                                      focusedIsTerminal};
     }
+    QCoro::Task<std::optional<QRect>> caretRect() override { co_return caret; }
     bool hasFocusedWindow() const override { return !focusedWindow.isEmpty(); }
     std::optional<QRect> focusedWindowRect() const override { return focusedRect; }
     std::optional<QPoint> pointerPosition() const override { return pointer; }

@@ -100,6 +100,7 @@ public:
 
     // What the real recogniser publishes while it records.
     using SpeechRecognizer::setAudioLevel;
+    using SpeechRecognizer::setCurrentTranscript;
     using SpeechRecognizer::setRecording;
 
 private:

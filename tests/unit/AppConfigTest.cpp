@@ -27,7 +27,7 @@ TEST(AppConfig, EncodesItsMembersInFieldOrder)
                               R"("handsFreeVoiceInput":true,"handsFreeChatAssistant":false,"handsFreeLimitSeconds":300,)"
                               R"("pauseMedia":true,"soundCues":false,"inputDevice":"","keepAudio":"failed","hotWords":[],)"
                               R"("vocabulary":{"error":"","id":"","target":"","words":[]},)"
-                              R"("dictationCleanup":"off","cleanupModel":"","cleanupInstructions":"","cleanupSkipApps":[]})");
+                              R"("dictationCleanup":"off","cleanupModel":"","cleanupInstructions":"","cleanupSkipApps":[],"liveCaption":false})");
 }
 
 TEST(AppConfig, HotWordsAreCheckedAgainstTheServicesLimitsBeforeTheyAreStored)
@@ -83,6 +83,7 @@ TEST(AppConfig, ARecordWithoutTheLaterMembersLoadsAndABrokenOneKeepsTheRest)
     config.cleanupModel = QStringLiteral("qwen-turbo");
     config.cleanupInstructions = QString(AppConfig::kMaxCleanupInstructions, QChar(0x5B57));
     config.cleanupSkipApps = {QStringLiteral("code"), QStringLiteral("org.gnome.Terminal")};
+    config.liveCaption = true;
     EXPECT_EQ(AppConfig::fromJson(config.toJson()), config);
 
     // A broken later member costs only itself, never the model settings.
@@ -111,7 +112,8 @@ TEST(AppConfig, ARecordWithoutTheLaterMembersLoadsAndABrokenOneKeepsTheRest)
                                      QByteArray(R"("cleanupModel":7)"),
                                      QByteArray(R"("cleanupInstructions":")") + QByteArray(501, 'x') + '"',
                                      QByteArray(R"("cleanupSkipApps":"code")"),
-                                     QByteArray(R"("cleanupSkipApps":[1,"",null])")}) {
+                                     QByteArray(R"("cleanupSkipApps":[1,"",null])"),
+                                     QByteArray(R"("liveCaption":"on")")}) {
         const auto loaded = AppConfig::fromJson(kSevenMembers + ',' + broken + '}');
         ASSERT_TRUE(loaded) << broken.toStdString();
         EXPECT_EQ(*loaded, AppConfig::defaults()) << broken.toStdString();

@@ -49,6 +49,10 @@ public:
     };
     virtual QCoro::Task<FocusedApplication> focusedApplication() { co_return FocusedApplication{}; }
 
+    // Where the text caret of the focused field is on the desktop (or the
+    // field itself, where the caret is not told), if the desktop says so.
+    virtual QCoro::Task<std::optional<QRect>> caretRect() { co_return std::nullopt; }
+
     // Whether some window has the keyboard focus, so that a paste has somewhere
     // to go.
     virtual bool hasFocusedWindow() const = 0;

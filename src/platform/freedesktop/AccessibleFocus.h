@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QPair>
+#include <QRect>
 #include <QString>
 
 #include <QCoroTask>
@@ -28,8 +30,26 @@ public:
     // is found or there is no accessibility bus.
     QCoro::Task<QString> activeApplicationName();
 
+    // Where the caret of the focused text in the active window is, in
+    // desktop coordinates (the focused field's frame where the caret's own
+    // is not told); none when nothing focused has text, or the search takes
+    // longer than kSearchLimit. Only a screen-coordinates desktop (X11)
+    // gives meaningful answers.
+    QCoro::Task<std::optional<QRect>> caretRect();
+    // A window's tree is searched this far for its focused object.
+    static constexpr int kMaxObjectsSearched = 400;
+    static constexpr std::chrono::milliseconds kSearchLimit{1500};
+
 private:
+    using Reference = QPair<QString, QString>; // (bus name, object path)
+    struct ActiveWindow
+    {
+        Reference application;
+        Reference window;
+    };
     bool connect();
+    QCoro::Task<std::optional<ActiveWindow>> activeWindow();
+    QCoro::Task<QList<uint>> state(Reference object);
 
     QDBusConnection m_session;
     std::optional<QDBusConnection> m_a11y;

@@ -1,6 +1,7 @@
 #include "X11DesktopBackend.h"
 
 #include "ClipboardRestorer.h"
+#include "freedesktop/AccessibleFocus.h"
 
 #include "Delay.h"
 #include "Log.h"
@@ -38,7 +39,7 @@ int ignoreXErrors(Display *, XErrorEvent *)
 }
 } // namespace
 
-X11DesktopBackend::X11DesktopBackend()
+X11DesktopBackend::X11DesktopBackend(std::unique_ptr<AccessibleFocus> focus) : m_focus(std::move(focus))
 {
     XSetErrorHandler(ignoreXErrors);
     m_display = XOpenDisplay(nullptr);
@@ -46,6 +47,8 @@ X11DesktopBackend::X11DesktopBackend()
     m_hasXTest = m_display && XTestQueryExtension(m_display, &event, &error, &major, &minor);
     m_grabber = std::make_unique<X11ScreenGrabber>(m_display);
 }
+
+X11DesktopBackend::X11DesktopBackend() : X11DesktopBackend(nullptr) {}
 
 X11DesktopBackend::~X11DesktopBackend()
 {
@@ -120,6 +123,13 @@ QCoro::Task<DesktopBackend::FocusedApplication> X11DesktopBackend::focusedApplic
 {
     const QStringList names = focusedWindowClass();
     co_return FocusedApplication{names, pasteChordFor(names) != PasteChord::CtrlV};
+}
+
+QCoro::Task<std::optional<QRect>> X11DesktopBackend::caretRect()
+{
+    if (!m_focus)
+        co_return std::nullopt;
+    co_return co_await m_focus->caretRect();
 }
 
 QCoro::Task<> X11DesktopBackend::paste()

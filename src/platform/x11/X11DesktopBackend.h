@@ -9,6 +9,7 @@
 #include <memory>
 
 struct _XDisplay;
+class AccessibleFocus;
 
 // The X11 desktop: the paste chord through XTest (the one the focused
 // window's class takes), the focus from the window manager's
@@ -24,6 +25,8 @@ public:
     static constexpr int kModifierWaitMs = 1000;
     static constexpr int kKeyHoldMs = 50;
 
+    // focus: where the focused field's caret is asked (none: not known).
+    explicit X11DesktopBackend(std::unique_ptr<AccessibleFocus> focus);
     X11DesktopBackend();
     ~X11DesktopBackend() override;
 
@@ -33,6 +36,7 @@ public:
     bool canPaste() const override;
     QCoro::Task<> paste() override;
     QCoro::Task<FocusedApplication> focusedApplication() override;
+    QCoro::Task<std::optional<QRect>> caretRect() override;
     bool hasFocusedWindow() const override;
     std::optional<QRect> focusedWindowRect() const override;
     std::optional<QPoint> pointerPosition() const override;
@@ -55,6 +59,7 @@ private:
     std::unique_ptr<X11ScreenGrabber> m_grabber;
     QString m_clipboardText;
     std::unique_ptr<ClipboardRestorer> m_restorer;
+    std::unique_ptr<AccessibleFocus> m_focus;
     // Synthetic keys still down; the destructor lets go of them, so that a
     // quit in the middle of a paste leaves no key stuck on the desktop.
     QList<unsigned int> m_keysDown;

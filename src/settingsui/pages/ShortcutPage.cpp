@@ -64,6 +64,8 @@ ShortcutPage::ShortcutPage(SettingsViewModel &model, QWidget *parent) : QWidget(
     layout->addWidget(m_warning);
     m_handsFree = new HandsFreeBox(m_model.settingsStore(), content);
     layout->addWidget(m_handsFree);
+    layout->addWidget(new SettingSwitch(tr("录音时在指示球旁显示识别出的文字"), m_model.settingsStore(),
+                                        &AppConfig::liveCaption, content));
     // Also on the audio tab: each shows the stored value when shown.
     layout->addWidget(new SettingSwitch(tr("录音和播报回答时暂停正在播放的媒体"), m_model.settingsStore(),
                                         &AppConfig::pauseMedia, content));
