@@ -4,7 +4,10 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
+#include <QElapsedTimer>
 #include <QScreen>
+
+#include <functional>
 
 using TestSupport::runTool;
 using TestSupport::settle;
@@ -187,6 +190,205 @@ TEST_F(IndicatorOverTheDesktop, WithACompositorTheBallIsTranslucentAround)
     compositor.kill();
     compositor.waitForFinished(3000);
     settle(300);
+}
+
+// The live caption of the running application: its window on the X
+// server, its pixels, and its name on the accessibility bus.
+class Caption : public Indicator
+{
+protected:
+    QString captionInfo()
+    {
+        return toolOutput(QStringLiteral("xwininfo"), {QStringLiteral("-name"), QStringLiteral("Quillwren caption")});
+    }
+    bool captionMapped() { return captionInfo().contains(QStringLiteral("IsViewable")); }
+    QRect captionGeometry()
+    {
+        int values[4] = {-1, -1, -1, -1};
+        const char *keys[4] = {"Absolute upper-left X:", "Absolute upper-left Y:", "Width:", "Height:"};
+        for (const QString &line : captionInfo().split(QLatin1Char('\n'))) {
+            for (int i = 0; i < 4; ++i) {
+                if (line.trimmed().startsWith(QLatin1String(keys[i])))
+                    values[i] = line.section(QLatin1Char(':'), 1).trimmed().toInt();
+            }
+        }
+        return QRect(values[0], values[1], values[2], values[3]);
+    }
+    // The caption's name as a screen reader reads it (the window's own title aside).
+    QString captionName()
+    {
+        QStringList names = drive({QStringLiteral("names"), QStringLiteral("Quillwren caption")}).split(QLatin1Char('\n'));
+        names.removeAll(QStringLiteral("Quillwren caption"));
+        return names.join(QString()).trimmed();
+    }
+    void setCaption(bool on)
+    {
+        ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("liveCaption"),
+                       on ? QStringLiteral("true") : QStringLiteral("false")})
+                      .exitCode,
+                  0);
+    }
+
+    struct Seen
+    {
+        QString name;
+        QRect geometry;
+    };
+    // Holds the key while seconds of tone go into the microphone, and
+    // looks at the caption until `until` says enough; what it showed.
+    QList<Seen> holdAndWatch(const QString &key, double seconds, const std::function<bool(const Seen &)> &until)
+    {
+        QList<Seen> seen;
+        const qsizetype before = audioFramesReceived();
+        EXPECT_TRUE(this->key("keydown", key.toLatin1().constData()));
+        EXPECT_TRUE(waitUntil([&] { return audioFramesReceived() > before; }, 8000)) << "the recording never started";
+        QProcess speaker;
+        speaker.start(QStringLiteral("paplay"), {QStringLiteral("--device=vmic_sink"),
+                                                  writeTone(dir.filePath(QStringLiteral("long.wav")), 16000, 1, seconds)});
+        waitUntil([&] {
+            if (!captionMapped())
+                return false;
+            const Seen now{captionName(), captionGeometry()};
+            if (!now.name.isEmpty() && (seen.isEmpty() || seen.last().name != now.name))
+                seen << now;
+            return until(now);
+        }, int(seconds * 1000) + 6000);
+        speaker.kill();
+        speaker.waitForFinished(3000);
+        return seen;
+    }
+};
+
+TEST_F(Caption, ShowsTheWordsAsTheyAreHeardTheFinishedKeptAndGoesOnRelease)
+{
+    const QString first = QStringLiteral("今天天气很好。");
+    const QString second = QStringLiteral("我们下午去公园散步吧。");
+    useScenario(R"({"recognition":{"sentences":[")" + first.toUtf8() + R"(",")" + second.toUtf8()
+                + R"("],"interimResults":3,"audioMsPerResult":250}})");
+    setCaption(true);
+    PasteTarget target(env, {QStringLiteral("--rect"), QStringLiteral("100,100,400,120")});
+    const QString whole = first + second;
+    const QList<Seen> seen = holdAndWatch(QStringLiteral("alt"), 5, [&](const Seen &now) { return now.name == whole; });
+    ASSERT_FALSE(seen.isEmpty()) << "no caption while speaking";
+    QStringList names;
+    for (const Seen &s : seen)
+        names << s.name;
+    EXPECT_EQ(names.last(), whole) << names.join(QLatin1Char('|')).toStdString();
+    for (const QString &name : names)
+        EXPECT_TRUE(whole.startsWith(name)) << "only what was heard, in order: " << name.toStdString();
+    EXPECT_TRUE(std::any_of(names.begin(), names.end(), [&](const QString &n) { return n.size() < first.size(); }))
+        << "an interim part of the first sentence: " << names.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(std::any_of(names.begin(), names.end(),
+                            [&](const QString &n) { return n.size() > first.size() && n.size() < whole.size(); }))
+        << "the first sentence kept while the second is heard: " << names.join(QLatin1Char('|')).toStdString();
+
+    // Above the ball, centred on it, on the screen; dark, with light text.
+    const QRect box = seen.last().geometry;
+    EXPECT_LT(box.bottom(), 1270 + 26) << "above the ball's band";
+    EXPECT_LE(std::abs(box.center().x() - 1280), 1);
+    EXPECT_TRUE(QRect(0, 0, 2560, 1440).contains(box));
+    const QImage shot = QGuiApplication::primaryScreen()->grabWindow(0, box.x(), box.y(), box.width(), box.height()).toImage();
+    EXPECT_TRUE(near(shot.pixelColor(4, box.height() / 2), QColor(28, 28, 30))) << shot.pixelColor(4, box.height() / 2).name().toStdString();
+    int light = 0;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            light += shot.pixelColor(x, y).lightness() > 200;
+    EXPECT_GT(light, 40) << "the words are drawn";
+    EXPECT_TRUE(mapped()) << "beside the ball";
+    EXPECT_EQ(target.text(), QString()) << "nothing typed before the release";
+
+    ASSERT_TRUE(key("keyup", "alt"));
+    EXPECT_TRUE(waitUntil([&] { return !captionMapped() && !mapped(); }, 1000)) << "it goes with the ball";
+    EXPECT_TRUE(waitUntil([&] { return target.text() == whole; }, 10000)) << target.text().toStdString();
+}
+
+TEST_F(Caption, ShowsTwoLinesAtMostAndKeepsOffTheFieldBeingWrittenIn)
+{
+    const QString first = QStringLiteral("这是一个很长的句子，用来检查字幕最多只显示两行文字而更早的文字会从顶部滚出去。");
+    const QString second = QStringLiteral("第二句话也相当长，它应该完整地显示在字幕的最后一行里面，让用户看到最新的文字。");
+    useScenario(R"({"recognition":{"sentences":[")" + first.toUtf8() + R"(",")" + second.toUtf8()
+                + R"("],"interimResults":1,"audioMsPerResult":250}})");
+    setCaption(true);
+    // A field just above the ball, its caret where a caption above the ball would go.
+    QProcessEnvironment targetEnv = env;
+    targetEnv.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    PasteTarget target(targetEnv, {QStringLiteral("--rect"), QStringLiteral("1262,1226,300,50")});
+    const QString whole = first + second;
+    const QList<Seen> seen = holdAndWatch(QStringLiteral("alt"), 5, 
+                                          [&](const Seen &now) { return now.name.endsWith(second); });
+    ASSERT_FALSE(seen.isEmpty());
+    const Seen last = seen.last();
+    EXPECT_TRUE(whole.endsWith(last.name)) << last.name.toStdString();
+    EXPECT_FALSE(last.name.contains(first.left(6))) << "the oldest words went off the top: " << last.name.toStdString();
+    QList<int> heights;
+    for (const Seen &s : seen) {
+        if (!heights.contains(s.geometry.height()))
+            heights << s.geometry.height();
+    }
+    EXPECT_LE(heights.size(), 2) << "one line, then two, never more";
+    EXPECT_LT(last.geometry.height(), 2 * heights.first()) << "two lines at most";
+
+    EXPECT_TRUE(waitUntil([&] { return captionGeometry().top() > 1270 + 26 + 48; }, 3000))
+        << "below the ball, off the field above it: " << captionGeometry().y();
+    ASSERT_TRUE(key("keyup", "alt"));
+    EXPECT_TRUE(waitUntil([&] { return !captionMapped(); }, 1000));
+}
+
+TEST_F(Caption, AfterACleanUpTheTypedWordsShowForAMomentAndGoWithTheBall)
+{
+    const QString heard = QStringLiteral("嗯，明天下午三点，不对，四点开会。");
+    const QString edit = QStringLiteral("明天下午四点开会。");
+    useScenario(R"({"recognition":{"sentences":[")" + heard.toUtf8() + R"("]},"cleanup":{"delayMs":600,"edits":{")"
+                + heard.toUtf8() + R"(":")" + edit.toUtf8() + R"("}}})");
+    setCaption(true);
+    ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("dictationCleanup"),
+                   QStringLiteral("light")}).exitCode, 0);
+    PasteTarget target(env);
+    holdAndWatch(QStringLiteral("alt"), 1.5, [&](const Seen &now) { return now.name == heard; });
+    ASSERT_TRUE(key("keyup", "alt"));
+    EXPECT_TRUE(waitUntil([&] { return captionMapped() && captionName() == heard; }, 3000))
+        << "the words being cleaned, beside the turning ball";
+    ASSERT_TRUE(waitUntil([&] { return target.text() == edit; }, 10000)) << target.text().toStdString();
+    QElapsedTimer shownFor;
+    shownFor.start();
+    EXPECT_TRUE(waitUntil([&] { return captionMapped() && captionName() == edit; }, 1000))
+        << "what was typed: " << captionName().toStdString();
+    EXPECT_TRUE(mapped()) << "with the ball";
+    EXPECT_TRUE(waitUntil([&] { return !captionMapped() && !mapped(); }, 4000)) << "then both go";
+    EXPECT_GT(shownFor.elapsed(), 800) << "for a moment";
+}
+
+TEST_F(Caption, OffByDefaultNoWindowIsMadeAndTheIdleApplicationSleeps)
+{
+    useScenario(R"({"recognition":{"sentences":["你好。"]}})");
+    PasteTarget target(env);
+    holdAndSpeak(QStringLiteral("alt"));
+    EXPECT_TRUE(waitUntil([&] { return target.text() == QStringLiteral("你好。"); }, 10000));
+    EXPECT_FALSE(captionInfo().contains(QStringLiteral("Window id"))) << "no caption window with the caption off";
+
+    // On: after a captioned take the idle application wakes no more than without.
+    setCaption(true);
+    holdAndWatch(QStringLiteral("alt"), 1.5, [](const Seen &now) { return !now.name.isEmpty(); });
+    ASSERT_TRUE(key("keyup", "alt"));
+    EXPECT_TRUE(waitUntil([&] { return !captionMapped(); }, 1000));
+    endingStatus();
+    settle(1000);
+    const auto switches = [&] {
+        QFile status(QStringLiteral("/proc/%1/status").arg(app.processId()));
+        qint64 total = 0;
+        if (status.open(QIODevice::ReadOnly)) {
+            for (const QByteArray &line : status.readAll().split('\n')) {
+                if (line.contains("ctxt_switches"))
+                    total += line.mid(line.indexOf(':') + 1).trimmed().toLongLong();
+            }
+        }
+        return total;
+    };
+    const qint64 before = switches();
+    settle(3000);
+    const qint64 woken = switches() - before;
+    std::cerr << "idle after a captioned take: " << woken << " context switches of the main thread in 3 s" << std::endl;
+    EXPECT_LT(woken, 15) << "the main thread sleeps while nothing happens";
 }
 
 } // namespace
