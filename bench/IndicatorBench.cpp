@@ -1,12 +1,15 @@
 // Times the indicator on a real X server (run by bench/indicator-latency):
 // the activation -> window mapped and exposed; the CPU it takes while shown
 // with a recording's level arriving ten times a second; and the process's
-// wake-ups while it is hidden.
+// wake-ups while it is hidden; and the live caption: a result published ->
+// the caption repainted with it.
+#include "CaptionView.h"
 #include "FakeDesktopBackend.h"
 #include "FakeKeyEventSource.h"
 #include "FakeSpeechRecognizer.h"
 #include "FloatingBallWindowManager.h"
 #include "HotkeyMonitorService.h"
+#include "LiveCaption.h"
 #include "ManualScheduler.h"
 
 #include <QApplication>
@@ -111,5 +114,36 @@ int main(int argc, char *argv[])
     spin(seconds * 1000);
     std::printf("hidden for %d s: %.3f s CPU, %ld wake-ups (context switches)\n", seconds, cpuSeconds() - hiddenCpu,
                 contextSwitches() - hiddenSwitches);
+
+    // The caption: each result as the recogniser publishes it (a growing
+    // sentence, four results a second) until its repaint is done.
+    LiveCaption caption(manager, recognizer, desktop, [] { return true; });
+    source.press(ModifierMask::Option);
+    scheduler.runTasks();
+    scheduler.elapse(300ms);
+    QList<double> paintMs;
+    const QString sentence = QStringLiteral("今天天气很好，我们下午一起去公园散步吧。然后去吃晚饭，再看一场电影。");
+    for (int run = 0; run < runs * 5; ++run) {
+        const QString text = sentence.left(1 + run % sentence.size()) + QString::number(run);
+        bool painted = false;
+        QElapsedTimer clock;
+        clock.start();
+        recognizer.setCurrentTranscript(text);
+        CaptionView *view = caption.view();
+        if (!view)
+            break;
+        const auto connection = QObject::connect(view, &CaptionView::painted, [&] { painted = true; });
+        while (!painted && clock.elapsed() < 2000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        QObject::disconnect(connection);
+        paintMs << clock.nsecsElapsed() / 1e6;
+        spin(250);
+    }
+    std::sort(paintMs.begin(), paintMs.end());
+    if (!paintMs.isEmpty())
+        std::printf("caption: result published -> repainted: median %.2f ms, max %.2f ms (%lld results)\n",
+                    paintMs[paintMs.size() / 2], paintMs.last(), static_cast<long long>(paintMs.size()));
+    source.press(0);
+    scheduler.runTasks();
     return 0;
 }

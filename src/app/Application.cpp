@@ -6,10 +6,10 @@
 #include "DashScopeAPIService.h"
 #include "DesktopBackend.h"
 #include "FloatingBallWindowManager.h"
-#include "LiveCaption.h"
 #include "GlobalShortcutsRoute.h"
 #include "HotkeyMonitorService.h"
 #include "KeychainManager.h"
+#include "LiveCaption.h"
 #include "Log.h"
 #include "MicrophoneCapture.h"
 #include "Mp3Player.h"
@@ -258,9 +258,11 @@ FloatingBallWindowManager &Application::indicator()
         m_indicator = std::make_unique<FloatingBallWindowManager>(hotkeyMonitor(), recognizer(), desktop());
         m_caption = std::make_unique<LiveCaption>(*m_indicator, recognizer(), desktop(),
                                                   [this] { return settings().loadAppConfig().liveCaption; });
+        // After a clean-up the caption shows what was typed (or left on the clipboard).
         QObject::connect(&controller(), &AppViewModel::takeRecorded, m_caption.get(), [this](const TakeRecord &take) {
-            if (take.mode == AppMode::VoiceInput
-                && (take.ending == QLatin1String(TakeRecord::kPasted) || take.ending == QLatin1String(TakeRecord::kClipboard)))
+            const bool typed = take.ending == QLatin1String(TakeRecord::kPasted)
+                               || take.ending == QLatin1String(TakeRecord::kClipboard);
+            if (take.mode == AppMode::VoiceInput && typed)
                 m_caption->typedText(take.text);
         });
         QObject::connect(&controller(), &AppViewModel::runEnded, m_caption.get(), [this] { m_caption->runEnded(); });

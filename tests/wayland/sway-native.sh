@@ -5,7 +5,8 @@
 # on the Wayland clipboard (wl-paste); the reply mode captures the output
 # through screencopy (the stand-in receives a JPEG of the whole output with
 # the native window on it, not XWayland's empty black screen) while the ball
-# shows at the bottom centre without taking the focus;
+# shows at the bottom centre without taking the focus, and so does the live
+# caption above it;
 # `quillwren capture` does the same from the command line; a terminal gets
 # the terminal's chord.
 #
@@ -47,6 +48,32 @@ wait_for 30 grep -q 'sym: v ' "$WORK/home/client.log" || fail "no V reached the 
 grep -q 'sym: Control_L' "$WORK/home/client.log" || fail "no Ctrl reached the native window"
 grep -q 'depressed: 00000004' "$WORK/home/client.log" || fail "V did not come with Ctrl held"
 status_says "文本已输入" || fail "the status is $(in_sway "$WORK/quillwren" status)"
+
+# With the live caption on, the words show beside the ball while the key is
+# held: an XWayland window above it, left alone by sway, wev keeping the focus;
+# it goes with the ball.
+in_sway "$WORK/quillwren" config set liveCaption true >/dev/null
+activations=$(count_in_log "$ACTIVATED")
+pasted=$(count_in_log '✅ \[语音输入\] 文本注入成功')
+in_sway "$WORK/quillwren" hold voice
+wait_for 80 more_in_log "$ACTIVATED" "$activations" || fail "the hold did not become a take"
+speak
+window_geometry() { # the window's x y width height, if it is mapped
+    in_sway xwininfo -name "$1" 2>/dev/null | awk '/IsViewable/ {v = 1} /Absolute upper-left X/ {x = $NF}
+        /Absolute upper-left Y/ {y = $NF} /Width:/ {w = $NF} /Height:/ {h = $NF} END { if (v) print x, y, w, h }'
+}
+caption_shown() { [ -n "$(window_geometry "Quillwren caption")" ]; }
+wait_for 30 caption_shown || fail "no caption beside the ball"
+read -r cx cy cw ch <<<"$(window_geometry "Quillwren caption")"
+read -r bx by bw bh <<<"$(window_geometry "Quillwren indicator")"
+[ $((cy + ch)) -le $((by + (bh - 48) / 2)) ] && [ $((cx + cw / 2 - bx - bw / 2)) -ge -1 ] && [ $((cx + cw / 2 - bx - bw / 2)) -le 1 ] ||
+    fail "the caption ($cx $cy $cw $ch) is not above the ball ($bx $by $bw $bh)"
+[ "$(focused_app)" = wev ] || fail "the caption took the focus from wev: $(focused_app)"
+in_sway "$WORK/quillwren" release voice
+caption_gone() { ! caption_shown; }
+wait_for 20 caption_gone || fail "the caption stayed after the release"
+wait_for 100 more_in_log '✅ \[语音输入\] 文本注入成功' "$pasted" || fail "the captioned take was not pasted"
+in_sway "$WORK/quillwren" config set liveCaption false >/dev/null
 
 # The reply mode: the screen through screencopy, the draft pasted the same way.
 images() { grep -c '"kind":"image"' "$WORK/standin.jsonl" || true; }
