@@ -172,6 +172,13 @@ TEST_F(SettingsScreens, TheAudioTabChoosesTheMicrophoneAndKeepsAChoiceThatIsNotC
     EXPECT_TRUE(media->isChecked());
     window->tabs()->setCurrentWidget(window->shortcutPage());
     EXPECT_FALSE(window->audioPage()->isMetering()) << "no meter while the tab is hidden";
+
+    // The live caption's switch beside the hands-free box.
+    auto *caption = named<QCheckBox>(window->shortcutPage(), QStringLiteral("录音时在指示球旁显示识别出的文字"));
+    ASSERT_TRUE(caption);
+    EXPECT_FALSE(caption->isChecked()) << "off by default";
+    caption->click();
+    EXPECT_TRUE(settings.loadAppConfig().liveCaption);
 }
 
 TEST_F(SettingsScreens, HotWordsAreAddedCheckedAndRemovedOnTheWordsTab)
