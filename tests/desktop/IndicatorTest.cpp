@@ -229,6 +229,15 @@ protected:
                   0);
     }
 
+    // The caption on, and the stand-in hearing two sentences, each in
+    // interim results and its end, four results a second of speech.
+    void useSentences(const QString &first, const QString &second, int interimResults)
+    {
+        useScenario(R"({"recognition":{"sentences":[")" + first.toUtf8() + R"(",")" + second.toUtf8()
+                    + R"("],"interimResults":)" + QByteArray::number(interimResults) + R"(,"audioMsPerResult":250}})");
+        setCaption(true);
+    }
+
     struct Seen
     {
         QString name;
@@ -263,9 +272,7 @@ TEST_F(Caption, ShowsTheWordsAsTheyAreHeardTheFinishedKeptAndGoesOnRelease)
 {
     const QString first = QStringLiteral("今天天气很好。");
     const QString second = QStringLiteral("我们下午去公园散步吧。");
-    useScenario(R"({"recognition":{"sentences":[")" + first.toUtf8() + R"(",")" + second.toUtf8()
-                + R"("],"interimResults":3,"audioMsPerResult":250}})");
-    setCaption(true);
+    useSentences(first, second, 3);
     PasteTarget target(env, {QStringLiteral("--rect"), QStringLiteral("100,100,400,120")});
     const QString whole = first + second;
     const QList<Seen> seen = holdAndWatch(QStringLiteral("alt"), 5, [&](const Seen &now) { return now.name == whole; });
@@ -306,9 +313,7 @@ TEST_F(Caption, ShowsTwoLinesAtMostAndKeepsOffTheFieldBeingWrittenIn)
 {
     const QString first = QStringLiteral("这是一个很长的句子，用来检查字幕最多只显示两行文字而更早的文字会从顶部滚出去。");
     const QString second = QStringLiteral("第二句话也相当长，它应该完整地显示在字幕的最后一行里面，让用户看到最新的文字。");
-    useScenario(R"({"recognition":{"sentences":[")" + first.toUtf8() + R"(",")" + second.toUtf8()
-                + R"("],"interimResults":1,"audioMsPerResult":250}})");
-    setCaption(true);
+    useSentences(first, second, 1);
     // A field just above the ball, its caret where a caption above the ball would go.
     QProcessEnvironment targetEnv = env;
     targetEnv.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
