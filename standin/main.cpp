@@ -31,7 +31,13 @@ int main(int argc, char *argv[])
                                      QStringLiteral("FILE"));
     const QCommandLineOption tlsKey(QStringLiteral("tls-key"), QStringLiteral("The certificate's PEM RSA key."),
                                     QStringLiteral("FILE"));
-    parser.addOptions({port, scenario, record, key, portFile, tlsCert, tlsKey});
+    const QCommandLineOption strict(
+        QStringLiteral("strict"),
+        QStringLiteral("Take only the requests Quillwren itself sends, member by member, and name any deviation "
+                       "(the test suite's mode). Without it the stand-in takes what the service takes: the scheme "
+                       "\"bearer\" in any case, optional parameters left out, the documented ones it does not act "
+                       "on, a chat without \"stream\", PNG and WebP images, chunked request bodies."));
+    parser.addOptions({port, scenario, record, key, portFile, tlsCert, tlsKey, strict});
     parser.process(app);
 
     Scenario loaded;
@@ -60,6 +66,7 @@ int main(int argc, char *argv[])
     }
 
     StandinServer server(loaded);
+    server.setStrict(parser.isSet(strict));
     if (parser.isSet(record) && !server.recorder().setFile(parser.value(record))) {
         std::fprintf(stderr, "quillwren-standin: cannot write %s\n", qPrintable(parser.value(record)));
         return 2;

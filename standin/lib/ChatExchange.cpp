@@ -13,11 +13,6 @@
 #include <QUuid>
 
 namespace {
-QString requestId()
-{
-    return QUuid::createUuid().toString(QUuid::WithoutBraces);
-}
-
 QByteArray compact(const QJsonObject &object)
 {
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
@@ -77,8 +72,9 @@ void ChatExchange::start()
     const QJsonObject body = document.object();
     const bool streaming = body.value(QStringLiteral("stream")).toBool();
     const bool vision = ChatRequestValidator::hasImageParts(body);
+    const bool strict = m_server.isStrict();
     const ChatRequestValidator::Problem problem =
-        vision ? ChatRequestValidator::vision(body) : ChatRequestValidator::chat(body);
+        vision ? ChatRequestValidator::vision(body, strict) : ChatRequestValidator::chat(body, strict);
     if (!problem.message.isEmpty())
         return respondError(400, problem.message, QStringLiteral("invalid_request_error"), problem.param,
                             QStringLiteral("invalid_parameter_error"));
@@ -90,7 +86,7 @@ void ChatExchange::start()
         return respondError(404, QStringLiteral("The model `%1` does not exist or you do not have access to it.").arg(m_model),
                             QStringLiteral("invalid_request_error"), {}, QStringLiteral("model_not_found"));
     if (vision)
-        return answerVision(body);
+        return answerVision(body, streaming);
     if (const std::optional<QString> transcript = CleanupReply::transcriptOf(body))
         return answerCleanup(body, *transcript, streaming);
     if (streaming)
@@ -250,18 +246,24 @@ QJsonObject ChatExchange::chunk(const QJsonObject &delta, const QJsonValue &fini
             {QStringLiteral("id"), m_completionId}};
 }
 
-void ChatExchange::answerVision(const QJsonObject &body)
+void ChatExchange::answerVision(const QJsonObject &body, bool streaming)
 {
     const VisionScript script = m_server.scenario().vision;
-    const auto image = ChatRequestValidator::imageOf(body);
+    const auto image = ChatRequestValidator::imageOf(body, m_server.isStrict());
     QJsonObject entry{{QStringLiteral("kind"), QStringLiteral("image")},
                       {QStringLiteral("connection"), m_id},
                       {QStringLiteral("base64_chars"), image.base64Chars},
-                      {QStringLiteral("bytes"), image.bytes.size()}};
-    const QImage decoded = QImage::fromData(image.bytes, "JPEG");
-    const bool isJpeg = image.bytes.startsWith("\xFF\xD8\xFF") && !decoded.isNull();
-    entry.insert(QStringLiteral("jpeg"), isJpeg);
-    if (isJpeg) {
+                      {QStringLiteral("bytes"), image.bytes.size()},
+                      {QStringLiteral("format"), image.format}};
+    const bool isJpeg = image.format == QLatin1String("jpeg") && image.bytes.startsWith("\xFF\xD8\xFF");
+    const bool isPng = image.format == QLatin1String("png") && image.bytes.startsWith("\x89PNG\r\n\x1a\n");
+    // No WebP decoder here: its container is checked, not its picture.
+    const bool isWebp = image.format == QLatin1String("webp") && image.bytes.startsWith("RIFF")
+                        && image.bytes.mid(8, 4) == "WEBP";
+    const QImage decoded = isJpeg || isPng ? QImage::fromData(image.bytes, isJpeg ? "JPEG" : "PNG") : QImage();
+    const bool valid = isWebp || !decoded.isNull();
+    entry.insert(QStringLiteral("jpeg"), isJpeg && valid);
+    if (!decoded.isNull()) {
         entry.insert(QStringLiteral("width"), decoded.width());
         entry.insert(QStringLiteral("height"), decoded.height());
         // What the picture shows, roughly: tests tell a real screen from a black one.
@@ -281,8 +283,11 @@ void ChatExchange::answerVision(const QJsonObject &body)
                      QJsonArray{int(sums[0] / count), int(sums[1] / count), int(sums[2] / count)});
     }
     m_server.recorder().record(entry);
-    if (!image.problem.isEmpty() || !isJpeg)
-        return respondError(400, image.problem.isEmpty() ? QStringLiteral("The image is not a valid JPEG.") : image.problem,
+    if (!image.problem.isEmpty() || !valid)
+        return respondError(400,
+                            image.problem.isEmpty()
+                                ? QStringLiteral("The image is not a valid %1.").arg(image.format.toUpper())
+                                : image.problem,
                             QStringLiteral("invalid_request_error"), QStringLiteral("messages"),
                             QStringLiteral("invalid_parameter_error"));
     if (playFault(script.fault))
@@ -291,6 +296,8 @@ void ChatExchange::answerVision(const QJsonObject &body)
         m_socket->abort();
         return;
     }
+    if (streaming)
+        return streamText({script.reply, {}, 4, 0, script.delayMs, false, script.fault});
     QTimer::singleShot(script.delayMs, this, [this, reply = script.reply] {
         answerWhole(m_model, reply, int(m_request.body.size()));
     });
@@ -322,7 +329,7 @@ void ChatExchange::respondError(int status, const QString &message, const QStrin
                                         {QStringLiteral("type"), type},
                                         {QStringLiteral("param"), param.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(param)},
                                         {QStringLiteral("code"), code}}},
-                           {QStringLiteral("request_id"), requestId()}};
+                           {QStringLiteral("request_id"), newRequestId()}};
     respond(status, compact(body));
 }
 

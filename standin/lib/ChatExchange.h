@@ -45,7 +45,7 @@ private:
     void streamAnswer(const QJsonObject &body);
     void answerCleanup(const QJsonObject &body, const QString &transcript, bool streaming);
     void streamText(const Streamed &streamed);
-    void answerVision(const QJsonObject &body);
+    void answerVision(const QJsonObject &body, bool streaming);
     void answerWhole(const QString &model, const QString &content, int promptChars);
     bool playFault(const Fault &fault);
     void writeChunk(const QByteArray &data);

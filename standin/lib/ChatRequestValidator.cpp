@@ -10,6 +10,21 @@ namespace {
 
 const QString kDataUrlPrefix = QStringLiteral("data:image/jpeg;base64,");
 
+// What the service documents beside the members this program sends: taken
+// and recorded, not acted on.
+const QSet<QString> &documentedOptions()
+{
+    static const QSet<QString> options{
+        QStringLiteral("stream"), QStringLiteral("stream_options"), QStringLiteral("temperature"),
+        QStringLiteral("top_p"), QStringLiteral("top_k"), QStringLiteral("presence_penalty"),
+        QStringLiteral("frequency_penalty"), QStringLiteral("repetition_penalty"), QStringLiteral("max_tokens"),
+        QStringLiteral("max_completion_tokens"), QStringLiteral("seed"), QStringLiteral("stop"), QStringLiteral("n"),
+        QStringLiteral("enable_thinking"), QStringLiteral("thinking_budget"), QStringLiteral("enable_search"),
+        QStringLiteral("response_format"), QStringLiteral("user"), QStringLiteral("logprobs"),
+        QStringLiteral("top_logprobs"), QStringLiteral("vl_high_resolution_images")};
+    return options;
+}
+
 Problem problem(const QString &param, const QString &what)
 {
     return {QStringLiteral("%1 %2").arg(param, what), param};
@@ -41,6 +56,15 @@ std::optional<Problem> common(const QJsonObject &body, const QSet<QString> &allo
     return std::nullopt;
 }
 
+// A message's members: its role and content, and a participant's name.
+QSet<QString> messageMembers(bool strict)
+{
+    QSet<QString> members{QStringLiteral("role"), QStringLiteral("content")};
+    if (!strict)
+        members << QStringLiteral("name");
+    return members;
+}
+
 std::optional<Problem> role(const QJsonObject &message, const QString &path)
 {
     static const QSet<QString> roles{QStringLiteral("system"), QStringLiteral("user"), QStringLiteral("assistant")};
@@ -52,13 +76,15 @@ std::optional<Problem> role(const QJsonObject &message, const QString &path)
 
 } // namespace
 
-Problem chat(const QJsonObject &body)
+Problem chat(const QJsonObject &body, bool strict)
 {
-    if (auto p = common(body, {QStringLiteral("model"), QStringLiteral("messages"), QStringLiteral("stream"),
-                               QStringLiteral("temperature"), QStringLiteral("max_tokens"),
-                               QStringLiteral("enable_thinking")}))
+    const QSet<QString> mine{QStringLiteral("model"), QStringLiteral("messages"), QStringLiteral("stream"),
+                             QStringLiteral("temperature"), QStringLiteral("max_tokens"),
+                             QStringLiteral("enable_thinking")};
+    if (auto p = common(body, strict ? mine : mine + documentedOptions()))
         return *p;
-    if (!body.value(QStringLiteral("stream")).isBool())
+    // Left out, the answer is not streamed.
+    if ((strict || body.contains(QStringLiteral("stream"))) && !body.value(QStringLiteral("stream")).isBool())
         return problem(QStringLiteral("stream"), QStringLiteral("must be a boolean"));
     if (body.contains(QStringLiteral("enable_thinking")) && !body.value(QStringLiteral("enable_thinking")).isBool())
         return problem(QStringLiteral("enable_thinking"), QStringLiteral("must be a boolean"));
@@ -73,7 +99,7 @@ Problem chat(const QJsonObject &body)
         if (!messages[i].isObject())
             return problem(path, QStringLiteral("must be an object"));
         const QJsonObject message = messages[i].toObject();
-        if (auto unknown = unknownMember(message, path, {QStringLiteral("role"), QStringLiteral("content")}))
+        if (auto unknown = unknownMember(message, path, messageMembers(strict)))
             return *unknown;
         if (auto p = role(message, path))
             return *p;
@@ -83,17 +109,20 @@ Problem chat(const QJsonObject &body)
     return {};
 }
 
-Problem vision(const QJsonObject &body)
+Problem vision(const QJsonObject &body, bool strict)
 {
-    if (auto p = common(body, {QStringLiteral("model"), QStringLiteral("messages"), QStringLiteral("max_tokens")}))
+    const QSet<QString> mine{QStringLiteral("model"), QStringLiteral("messages"), QStringLiteral("max_tokens")};
+    if (auto p = common(body, strict ? mine : mine + documentedOptions()))
         return *p;
+    if (body.contains(QStringLiteral("stream")) && !body.value(QStringLiteral("stream")).isBool())
+        return problem(QStringLiteral("stream"), QStringLiteral("must be a boolean"));
     const QJsonArray messages = body.value(QStringLiteral("messages")).toArray();
     for (qsizetype i = 0; i < messages.size(); ++i) {
         const QString path = QStringLiteral("messages[%1]").arg(i);
         const QJsonObject message = messages[i].toObject();
         if (!messages[i].isObject())
             return problem(path, QStringLiteral("must be an object"));
-        if (auto unknown = unknownMember(message, path, {QStringLiteral("role"), QStringLiteral("content")}))
+        if (auto unknown = unknownMember(message, path, messageMembers(strict)))
             return *unknown;
         if (auto p = role(message, path))
             return *p;
@@ -116,7 +145,9 @@ Problem vision(const QJsonObject &body)
                 if (auto unknown = unknownMember(part, partPath, {QStringLiteral("type"), QStringLiteral("image_url")}))
                     return *unknown;
                 const QJsonObject image = part.value(QStringLiteral("image_url")).toObject();
-                if (auto unknown = unknownMember(image, partPath + QStringLiteral(".image_url"), {QStringLiteral("url")}))
+                const QSet<QString> imageMembers = strict ? QSet<QString>{QStringLiteral("url")}
+                                                          : QSet<QString>{QStringLiteral("url"), QStringLiteral("detail")};
+                if (auto unknown = unknownMember(image, partPath + QStringLiteral(".image_url"), imageMembers))
                     return *unknown;
                 if (!image.value(QStringLiteral("url")).isString())
                     return problem(partPath + QStringLiteral(".image_url.url"), QStringLiteral("must be a string"));
@@ -155,7 +186,7 @@ QString lastUserText(const QJsonObject &body)
     return {};
 }
 
-Image imageOf(const QJsonObject &body)
+Image imageOf(const QJsonObject &body, bool strict)
 {
     for (const QJsonValue &message : body.value(QStringLiteral("messages")).toArray()) {
         for (const QJsonValue &part : message.toObject().value(QStringLiteral("content")).toArray()) {
@@ -164,11 +195,23 @@ Image imageOf(const QJsonObject &body)
                 continue;
             const QString url = object.value(QStringLiteral("image_url")).toObject().value(QStringLiteral("url")).toString();
             Image image;
-            if (!url.startsWith(kDataUrlPrefix)) {
-                image.problem = QStringLiteral("The image must be a data:image/jpeg;base64, URL.");
+            QString prefix = kDataUrlPrefix;
+            if (!strict) {
+                for (const char *format : {"jpeg", "jpg", "png", "webp"}) {
+                    const QString candidate = QStringLiteral("data:image/%1;base64,").arg(QLatin1String(format));
+                    if (url.startsWith(candidate, Qt::CaseInsensitive))
+                        prefix = candidate;
+                }
+            }
+            if (!url.startsWith(prefix, Qt::CaseInsensitive)) {
+                image.problem = strict ? QStringLiteral("The image must be a data:image/jpeg;base64, URL.")
+                                       : QStringLiteral("The image must be a data:image/jpeg, png or webp;base64, URL.");
                 return image;
             }
-            const QByteArray base64 = url.mid(kDataUrlPrefix.size()).toLatin1();
+            image.format = prefix.section(QLatin1Char('/'), 1).section(QLatin1Char(';'), 0, 0).toLower();
+            if (image.format == QLatin1String("jpg"))
+                image.format = QStringLiteral("jpeg");
+            const QByteArray base64 = url.mid(prefix.size()).toLatin1();
             image.base64Chars = base64.size();
             const auto decoded = QByteArray::fromBase64Encoding(base64, QByteArray::AbortOnBase64DecodingErrors);
             if (!decoded)

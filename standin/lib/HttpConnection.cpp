@@ -1,5 +1,6 @@
 #include "HttpConnection.h"
 
+#include "AudioApi.h"
 #include "ChatExchange.h"
 #include "StandinServer.h"
 #include "WebSocketFrames.h"
@@ -17,6 +18,8 @@ HttpConnection::HttpConnection(QTcpSocket *socket, StandinServer &server)
     socket->setParent(this);
     // Answers go out as soon as they are written, as a real service's do.
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    // HTTP/1.1 servers read chunked bodies; this program's clients send a length.
+    m_reader.setAcceptChunked(!server.isStrict());
     connect(socket, &QTcpSocket::readyRead, this, &HttpConnection::readRequests);
     connect(socket, &QTcpSocket::disconnected, this, [this] {
         // So that tests can tell a request a client gave up on from one left running.
@@ -41,7 +44,8 @@ void HttpConnection::readRequests()
             m_server.recorder().record({{QStringLiteral("kind"), QStringLiteral("http-malformed")},
                                         {QStringLiteral("connection"), m_id},
                                         {QStringLiteral("error"), QString::fromUtf8(m_reader.error())}});
-            m_socket->write(httpResponse(400, "text/plain", m_reader.error()));
+            m_socket->write(httpResponse(400, "application/json",
+                                         errorJson(QStringLiteral("InvalidRequest"), QString::fromUtf8(m_reader.error()))));
             m_socket->disconnectFromHost();
             return;
         }
@@ -54,8 +58,13 @@ void HttpConnection::readRequests()
 bool HttpConnection::authorized(const HttpRequest &request) const
 {
     const Scenario &scenario = m_server.scenario();
-    const QString key = scenario.hostKeys.value(request.hostName(), scenario.apiKey);
-    return request.header("authorization") == "Bearer " + key.toUtf8();
+    const QByteArray key = scenario.hostKeys.value(request.hostName(), scenario.apiKey).toUtf8();
+    const QByteArray authorization = request.header("authorization");
+    if (m_server.isStrict())
+        return authorization == "Bearer " + key;
+    // The scheme's name is case-insensitive ("bearer" from some clients).
+    const qsizetype space = authorization.indexOf(' ');
+    return space > 0 && authorization.left(space).toLower() == "bearer" && authorization.mid(space + 1).trimmed() == key;
 }
 
 void HttpConnection::handle(const HttpRequest &request)
@@ -75,6 +84,11 @@ void HttpConnection::handle(const HttpRequest &request)
         m_exchange->start();
         return;
     }
+    const AudioApi::Context audio{m_server.scenario(), m_server.recorder(), m_id, authorized(request), m_server.isStrict()};
+    if (request.path.endsWith(QLatin1String("/audio/transcriptions")) && request.method == "POST")
+        return void(m_socket->write(AudioApi::transcribe(request, audio)));
+    if (request.path.endsWith(QLatin1String("/audio/speech")) && request.method == "POST")
+        return void(m_socket->write(AudioApi::speak(request, audio)));
     if (request.path.endsWith(QLatin1String("/models")) && request.method == "GET")
         return listModels(request);
     if (request.path.endsWith(QLatin1String("/services/audio/asr/customization")) && request.method == "POST")
@@ -85,7 +99,8 @@ void HttpConnection::handle(const HttpRequest &request)
                                 {QStringLiteral("path"), request.path},
                                 {QStringLiteral("host"), request.hostName()},
                                 {QStringLiteral("status"), 404}});
-    m_socket->write(httpResponse(404, "text/plain", "no such endpoint: " + request.path.toUtf8()));
+    m_socket->write(httpResponse(404, "application/json",
+                                 errorJson(QStringLiteral("NotFound"), QStringLiteral("no such endpoint: ") + request.path)));
 }
 
 void HttpConnection::customize(const HttpRequest &request)
@@ -95,10 +110,13 @@ void HttpConnection::customize(const HttpRequest &request)
     VocabularyStore::Answer answer;
     if (!authorized(request)) {
         answer = {401, {{QStringLiteral("code"), QStringLiteral("InvalidApiKey")},
-                        {QStringLiteral("message"), QStringLiteral("Invalid API-key provided.")}}};
+                        {QStringLiteral("message"), QStringLiteral("Invalid API-key provided.")},
+                        {QStringLiteral("request_id"), newRequestId()}}};
     } else if (fault.is("http-error")) {
-        answer = {fault.intOption("status", 500), {{QStringLiteral("code"), QStringLiteral("InternalError")},
-                                                   {QStringLiteral("message"), fault.stringOption("message", QStringLiteral("scripted failure"))}}};
+        answer = {fault.intOption("status", 500),
+                  {{QStringLiteral("code"), QStringLiteral("InternalError")},
+                   {QStringLiteral("message"), fault.stringOption("message", QStringLiteral("scripted failure"))},
+                   {QStringLiteral("request_id"), newRequestId()}}};
     } else {
         answer = m_server.vocabularies().handle(body, m_server.scenario().recognition.models);
         if (m_server.scenario().customization.omitId) {
@@ -142,8 +160,8 @@ void HttpConnection::listModels(const HttpRequest &request)
                                 {QStringLiteral("type"), QStringLiteral("invalid_request_error")},
                                 {QStringLiteral("param"), QJsonValue(QJsonValue::Null)},
                                 {QStringLiteral("code"), QStringLiteral("invalid_api_key")}};
-        m_socket->write(httpResponse(401, "application/json",
-                                     QJsonDocument(QJsonObject{{QStringLiteral("error"), error}}).toJson(QJsonDocument::Compact)));
+        const QJsonObject body{{QStringLiteral("error"), error}, {QStringLiteral("request_id"), newRequestId()}};
+        m_socket->write(httpResponse(401, "application/json", QJsonDocument(body).toJson(QJsonDocument::Compact)));
         return;
     }
     QJsonArray models;
@@ -172,10 +190,12 @@ void HttpConnection::upgrade(const HttpRequest &request)
                                  Recorder::maskAuthorization(request.header("authorization"))},
                                 {QStringLiteral("status"), status}});
     if (status != 101) {
-        const QByteArray body = status == 401 ? "Unauthorized: a valid bearer key is required"
-                                : status == 404 ? "no such endpoint"
-                                                : "missing Sec-WebSocket-Key";
-        m_socket->write(httpResponse(status, "text/plain", body));
+        const QByteArray body = status == 401 ? errorJson(QStringLiteral("InvalidApiKey"),
+                                                          QStringLiteral("Unauthorized: a valid bearer key is required"))
+                                : status == 404 ? errorJson(QStringLiteral("NotFound"), QStringLiteral("no such endpoint"))
+                                                : errorJson(QStringLiteral("InvalidRequest"),
+                                                            QStringLiteral("missing Sec-WebSocket-Key"));
+        m_socket->write(httpResponse(status, "application/json", body));
         m_socket->disconnectFromHost();
         return;
     }

@@ -1,7 +1,10 @@
 #include "HttpRequest.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QList>
 #include <QUrl>
+#include <QUuid>
 
 bool HttpRequest::isWebSocketUpgrade() const
 {
@@ -39,10 +42,12 @@ std::optional<HttpRequest> HttpRequestReader::feed(const QByteArray &bytes)
                 continue;
             request.headers.insert(line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed());
         }
-        if (request.header("transfer-encoding").toLower().contains("chunked")) {
+        m_chunked = request.header("transfer-encoding").toLower().contains("chunked");
+        if (m_chunked && !m_acceptChunked) {
             m_error = "chunked request bodies are not supported";
             return std::nullopt;
         }
+        m_body.clear();
         bool ok = true;
         const QByteArray length = request.header("content-length");
         m_bodyLength = length.isEmpty() ? 0 : length.toLongLong(&ok);
@@ -52,13 +57,62 @@ std::optional<HttpRequest> HttpRequestReader::feed(const QByteArray &bytes)
         }
         m_head = request;
     }
-    if (m_buffer.size() < m_bodyLength)
-        return std::nullopt;
     HttpRequest request = *m_head;
-    request.body = m_buffer.left(m_bodyLength);
-    m_buffer.remove(0, m_bodyLength);
+    if (m_chunked) {
+        if (!readChunks())
+            return std::nullopt;
+        request.body = std::exchange(m_body, QByteArray());
+    } else {
+        if (m_buffer.size() < m_bodyLength)
+            return std::nullopt;
+        request.body = m_buffer.left(m_bodyLength);
+        m_buffer.remove(0, m_bodyLength);
+    }
     m_head.reset();
     return request;
+}
+
+bool HttpRequestReader::readChunks()
+{
+    for (;;) {
+        const qsizetype lineEnd = m_buffer.indexOf("\r\n");
+        if (lineEnd < 0) {
+            if (m_buffer.size() > 1024)
+                m_error = "bad chunk size line";
+            return false;
+        }
+        // "1a3;name=value": the size in hex, extensions ignored.
+        bool ok = false;
+        const QByteArray sizeText = m_buffer.left(lineEnd).split(';').first().trimmed();
+        const qint64 size = sizeText.toLongLong(&ok, 16);
+        if (!ok || size < 0 || sizeText.size() > 15) {
+            m_error = "bad chunk size line";
+            return false;
+        }
+        if (m_body.size() + size > kMaxBodyBytes) {
+            m_error = "request body too large";
+            return false;
+        }
+        if (size == 0) {
+            // The trailer: header lines (ignored) up to an empty one.
+            const qsizetype end = m_buffer.indexOf("\r\n\r\n", lineEnd);
+            if (end >= 0) {
+                m_buffer.remove(0, end + 4);
+                return true;
+            }
+            if (m_buffer.size() > kMaxHeadBytes)
+                m_error = "request trailer too large";
+            return false;
+        }
+        if (m_buffer.size() < lineEnd + 2 + size + 2)
+            return false;
+        if (m_buffer.mid(lineEnd + 2 + size, 2) != "\r\n") {
+            m_error = "a chunk does not end with CRLF";
+            return false;
+        }
+        m_body += m_buffer.mid(lineEnd + 2, size);
+        m_buffer.remove(0, lineEnd + 2 + size + 2);
+    }
 }
 
 QByteArray reasonPhrase(int status)
@@ -90,6 +144,19 @@ QByteArray httpResponse(int status, const QByteArray &contentType, const QByteAr
         response += name + ": " + value + "\r\n";
     response += "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n";
     return response + body;
+}
+
+QString newRequestId()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+QByteArray errorJson(const QString &code, const QString &message)
+{
+    return QJsonDocument(QJsonObject{{QStringLiteral("code"), code},
+                                     {QStringLiteral("message"), message},
+                                     {QStringLiteral("request_id"), newRequestId()}})
+        .toJson(QJsonDocument::Compact);
 }
 
 QString HttpRequest::hostName() const

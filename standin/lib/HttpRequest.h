@@ -21,10 +21,14 @@ struct HttpRequest
     bool isWebSocketUpgrade() const;
 };
 
-// Reads a request head and a Content-Length body from bytes as they arrive.
+// Reads a request head and its body (by Content-Length, or in chunks where
+// allowed) from bytes as they arrive.
 class HttpRequestReader
 {
 public:
+    // Whether a chunked body is read (as HTTP/1.1 servers must) or refused.
+    void setAcceptChunked(bool accept) { m_acceptChunked = accept; }
+
     // Appends bytes; returns the request once it is complete. Bytes after it
     // (a WebSocket client's first frames) are left in leftover().
     std::optional<HttpRequest> feed(const QByteArray &bytes);
@@ -36,6 +40,13 @@ public:
     static constexpr qsizetype kMaxBodyBytes = 64 * 1024 * 1024;
 
 private:
+    // The chunks of the body that have arrived, appended to m_body; true
+    // once the last (empty) chunk and the trailer are in.
+    bool readChunks();
+
+    bool m_acceptChunked = true;
+    bool m_chunked = false;
+    QByteArray m_body;
     QByteArray m_buffer;
     QByteArray m_error;
     std::optional<HttpRequest> m_head;
@@ -47,3 +58,8 @@ private:
 QByteArray httpResponse(int status, const QByteArray &contentType, const QByteArray &body,
                         const QList<std::pair<QByteArray, QByteArray>> &extraHeaders = {});
 QByteArray reasonPhrase(int status);
+// A new request's ID, as every answer of the service carries one (errors too).
+QString newRequestId();
+// An error body as the service's native interface writes it:
+// {"code","message","request_id"}.
+QByteArray errorJson(const QString &code, const QString &message);

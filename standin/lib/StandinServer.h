@@ -11,8 +11,11 @@ class QTcpServer;
 
 // A local stand-in of the model service on 127.0.0.1: the duplex WebSocket
 // endpoint (recognition and synthesis tasks) and the compatible-mode chat
-// completions (streamed chat, vision), strict about what clients send,
-// answering as the scenario says, and recording everything it receives.
+// completions (streamed chat, vision), answering as the scenario says, and
+// recording everything it receives. By default it takes what the service
+// takes (the service's own client libraries' requests included); strict, it
+// takes only the requests this program's clients send, member by member, so
+// that tests see any deviation named.
 //
 // Control requests (no key needed): GET /standin/records (JSON lines),
 // DELETE /standin/records, GET and PUT /standin/scenario.
@@ -43,6 +46,10 @@ public:
     // The native interface's base (the custom vocabularies), on this server.
     QString nativeBaseUrl() const;
 
+    // Only this program's requests, exactly (the test suite's stand-in).
+    void setStrict(bool strict) { m_strict = strict; }
+    bool isStrict() const { return m_strict; }
+
     const Scenario &scenario() const { return m_scenario; }
     void setScenario(const Scenario &scenario) { m_scenario = scenario; }
     Recorder &recorder() { return m_recorder; }
@@ -60,4 +67,5 @@ private:
     VocabularyStore m_vocabularies;
     int m_connections = 0;
     bool m_tls = false;
+    bool m_strict = false;
 };

@@ -1,11 +1,14 @@
 #include "VocabularyStore.h"
 
+#include "HttpRequest.h"
+
 #include <QRegularExpression>
 
 namespace {
 VocabularyStore::Answer error(int status, const QString &code, const QString &message)
 {
-    return {status, {{QStringLiteral("code"), code}, {QStringLiteral("message"), message}}};
+    return {status, {{QStringLiteral("code"), code}, {QStringLiteral("message"), message},
+                     {QStringLiteral("request_id"), newRequestId()}}};
 }
 
 VocabularyStore::Answer output(const QJsonObject &output)

@@ -136,8 +136,9 @@ void WsSession::handleRunTask(const QJsonObject &frame)
     m_audioInFlight = 0;
     m_stalled = false;
 
-    const QString problem = m_kind == Kind::Synthesis ? RunTaskValidator::synthesis(frame, m_synthesis.models)
-                                                      : RunTaskValidator::recognition(frame, m_recognition.models);
+    const bool strict = m_server.isStrict();
+    const QString problem = m_kind == Kind::Synthesis ? RunTaskValidator::synthesis(frame, m_synthesis.models, strict)
+                                                      : RunTaskValidator::recognition(frame, m_recognition.models, strict);
     if (!problem.isEmpty())
         return failTask(QStringLiteral("InvalidParameter"), problem);
     const QJsonObject payload = frame.value(QStringLiteral("payload")).toObject();
@@ -220,7 +221,7 @@ void WsSession::handleContinueTask(const QJsonObject &frame)
                                                   : QStringLiteral("continue-task before task-started"));
     if (m_kind != Kind::Synthesis)
         return failTask(QStringLiteral("InvalidParameter"), QStringLiteral("continue-task is not accepted by an asr task"));
-    const QString problem = RunTaskValidator::continueTask(frame, m_taskId);
+    const QString problem = RunTaskValidator::continueTask(frame, m_taskId, m_server.isStrict());
     if (!problem.isEmpty())
         return failTask(QStringLiteral("InvalidParameter"), problem);
     sendSynthesisAudio(frame[QStringLiteral("payload")][QStringLiteral("input")][QStringLiteral("text")].toString());

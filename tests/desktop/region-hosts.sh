@@ -76,7 +76,7 @@ cat >scenario.json <<JSON
  "chat": {"answers": {"今天天气怎么样？": "今天晴，最高二十三度。适合出门走走！"}},
  "synthesis": {"voice": "espeak"}}
 JSON
-"$STANDIN" --port 443 --tls-cert service.pem --tls-key service.key --scenario scenario.json \
+"$STANDIN" --strict --port 443 --tls-cert service.pem --tls-key service.key --scenario scenario.json \
     --record standin.jsonl >standin.out 2>&1 &
 PIDS+=($!)
 desktop_wait_for 50 grep -q listening standin.out || fail "the stand-in did not start: $(cat standin.out)"

@@ -3,14 +3,16 @@
 #include "TestSupport.h"
 
 #include <QJsonDocument>
+#include <QHostAddress>
 #include <QNetworkRequest>
+#include <QTcpSocket>
 #include <QtEndian>
 
 #include <cmath>
 
 using TestSupport::waitUntil;
 
-WsClient::WsClient(StandinServer &server, const QString &key, const QString &path)
+WsClient::WsClient(StandinServer &server, const QString &key, const QString &path, const QByteArray &scheme)
 {
     QObject::connect(&m_socket, &QWebSocket::textMessageReceived, [this](const QString &text) {
         const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8());
@@ -28,7 +30,7 @@ WsClient::WsClient(StandinServer &server, const QString &key, const QString &pat
         url.setPath(path);
     QNetworkRequest request(url);
     if (!key.isEmpty())
-        request.setRawHeader("Authorization", "Bearer " + key.toUtf8());
+        request.setRawHeader("Authorization", scheme + ' ' + key.toUtf8());
     m_socket.open(request);
     waitUntil([this] {
         return m_socket.state() == QAbstractSocket::ConnectedState
@@ -168,4 +170,63 @@ QStringList dataLines(const QByteArray &body)
             lines << QString::fromUtf8(line.mid(6).trimmed());
     }
     return lines;
+}
+
+RawResponse rawHttp(StandinServer &server, const QByteArray &method, const QString &path,
+                    const QList<std::pair<QByteArray, QByteArray>> &headers, const QByteArray &body, bool chunked)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, server.port());
+    if (!socket.waitForConnected(3000))
+        return {};
+    QByteArray request = method + ' ' + path.toUtf8() + " HTTP/1.1\r\nHost: 127.0.0.1:"
+                         + QByteArray::number(server.port()) + "\r\n";
+    for (const auto &[name, value] : headers)
+        request += name + ": " + value + "\r\n";
+    if (chunked) {
+        request += "Transfer-Encoding: chunked\r\n\r\n";
+        // In pieces of 1000 bytes, as a file stream is read.
+        for (qsizetype at = 0; at < body.size(); at += 1000) {
+            const QByteArray piece = body.mid(at, 1000);
+            request += QByteArray::number(piece.size(), 16) + "\r\n" + piece + "\r\n";
+        }
+        request += "0\r\n\r\n";
+    } else {
+        request += "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+    }
+    socket.write(request);
+    QByteArray received;
+    RawResponse response;
+    // Until the head and as much body as it announces (or its last chunk) are in.
+    waitUntil([&] {
+        received += socket.readAll();
+        const qsizetype headEnd = received.indexOf("\r\n\r\n");
+        if (headEnd < 0)
+            return false;
+        const QList<QByteArray> lines = received.left(headEnd).split('\n');
+        response.status = lines.first().split(' ').value(1).toInt();
+        for (const QByteArray &line : lines.mid(1)) {
+            const qsizetype colon = line.indexOf(':');
+            if (colon > 0)
+                response.headers.insert(line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed());
+        }
+        const QByteArray rest = received.mid(headEnd + 4);
+        if (response.headers.value("transfer-encoding") == "chunked") {
+            if (!rest.endsWith("0\r\n\r\n"))
+                return false;
+            response.body.clear();
+            for (qsizetype at = 0;;) {
+                const qsizetype lineEnd = rest.indexOf("\r\n", at);
+                const qsizetype size = rest.mid(at, lineEnd - at).toLongLong(nullptr, 16);
+                if (size == 0)
+                    return true;
+                response.body += rest.mid(lineEnd + 2, size);
+                at = lineEnd + 2 + size + 2;
+            }
+        }
+        const qsizetype length = response.headers.value("content-length").toLongLong();
+        response.body = rest.left(length);
+        return rest.size() >= length;
+    }, 5000);
+    return response;
 }

@@ -11,11 +11,17 @@
 
 #include <memory>
 
-// A stand-in on a free port in this process, and real Qt clients to talk to it.
+// A stand-in on a free port in this process, and real Qt clients to talk to
+// it. Strict: any request of this program that strays from what it is meant
+// to send fails the test, named.
 class StandinFixture : public ::testing::Test
 {
 protected:
-    void SetUp() override { ASSERT_TRUE(server.listen()); }
+    void SetUp() override
+    {
+        server.setStrict(true);
+        ASSERT_TRUE(server.listen());
+    }
 
     // Applies scenario JSON on top of the defaults.
     void useScenario(const QByteArray &json)
@@ -35,7 +41,9 @@ protected:
 class WsClient
 {
 public:
-    explicit WsClient(StandinServer &server, const QString &key = {}, const QString &path = {});
+    // scheme: how the Authorization header names it (some clients write "bearer").
+    explicit WsClient(StandinServer &server, const QString &key = {}, const QString &path = {},
+                      const QByteArray &scheme = "Bearer");
 
     bool isConnected() const { return m_socket.state() == QAbstractSocket::ConnectedState; }
     void sendJson(const QJsonObject &frame);
@@ -79,3 +87,15 @@ struct HttpResult
 HttpResult postChat(StandinServer &server, const QByteArray &body, const QString &key, int timeoutMs = 5000);
 // The "data: " payloads of a server-sent-event body, in order.
 QStringList dataLines(const QByteArray &body);
+
+// One request written on a plain socket exactly as given (its body whole,
+// or in chunks), and the response read back: status, headers (names in lower
+// case) and body, a chunked one joined.
+struct RawResponse
+{
+    int status = 0;
+    QHash<QByteArray, QByteArray> headers;
+    QByteArray body;
+};
+RawResponse rawHttp(StandinServer &server, const QByteArray &method, const QString &path,
+                    const QList<std::pair<QByteArray, QByteArray>> &headers, const QByteArray &body, bool chunked = false);

@@ -131,8 +131,39 @@ TEST(StandinHttpReader, WhatItCannotReadIsRefusedWithAReason)
     };
     for (const auto &c : cases) {
         HttpRequestReader reader;
+        reader.setAcceptChunked(false); // as strict
         EXPECT_FALSE(reader.feed(c.bytes)) << c.error.constData();
         EXPECT_EQ(reader.error(), c.error);
+    }
+}
+
+TEST(StandinHttpReader, AChunkedBodyIsJoinedHoweverItArrivesAndABadOneRefused)
+{
+    const QByteArray head = "POST /v1/audio/transcriptions HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n";
+    const QByteArray bytes = head + "5\r\nhello\r\n7;ext=1\r\n, world\r\n0\r\nX-Trailer: 1\r\n\r\n" + head + "0\r\n\r\n";
+    HttpRequestReader reader;
+    QList<HttpRequest> requests;
+    for (const char byte : bytes) {
+        for (auto request = reader.feed(QByteArray(1, byte)); request; request = reader.feed({}))
+            requests.append(*request);
+    }
+    ASSERT_EQ(requests.size(), 2) << reader.error().constData();
+    EXPECT_EQ(requests[0].body, "hello, world");
+    EXPECT_EQ(requests[1].body, "");
+
+    const struct
+    {
+        QByteArray chunks;
+        QByteArray error;
+    } bad[] = {
+        {"zz\r\nhello\r\n", "bad chunk size line"},
+        {"5\r\nhelloXX", "a chunk does not end with CRLF"},
+        {"5000001\r\n", "request body too large"},
+    };
+    for (const auto &b : bad) {
+        HttpRequestReader chunked;
+        EXPECT_FALSE(chunked.feed(head + b.chunks));
+        EXPECT_EQ(chunked.error(), b.error);
     }
 }
 

@@ -40,7 +40,7 @@ TRANSCRIPT="你好，这是 Wayland 里的识别结果。"
 cat >"$WORK/scenario.json" <<JSON
 {"apiKey": "$KEY", "recognition": {"sentences": ["$TRANSCRIPT"]}}
 JSON
-"$STANDIN" --port 0 --port-file "$WORK/standin.port" --scenario "$WORK/scenario.json" \
+"$STANDIN" --strict --port 0 --port-file "$WORK/standin.port" --scenario "$WORK/scenario.json" \
     --record "$WORK/standin.jsonl" >/dev/null 2>&1 &
 PIDS+=($!)
 wait_for 50 test -s "$WORK/standin.port" || fail "the stand-in did not start"
