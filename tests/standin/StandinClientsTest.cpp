@@ -141,6 +141,15 @@ TEST_F(ServiceClients, AsTheServiceEveryRequestIsTakenAnsweredAndRecorded)
     EXPECT_EQ(speech.headers.value("content-type"), "audio/mpeg");
     EXPECT_GT(speech.body.size(), 1000);
     EXPECT_EQ(server.recorder().recordsOfKind(QStringLiteral("speech")).size(), 1);
+
+    // Each recorded as it came, the members the stand-in does not act on included.
+    const auto frames = server.recorder().recordsOfKind(QStringLiteral("ws-text"));
+    EXPECT_EQ(frames.size(), 8) << "the eight frames of the WebSocket lines";
+    EXPECT_TRUE(std::any_of(frames.begin(), frames.end(), [](const QJsonObject &f) {
+        return f[QStringLiteral("json")][QStringLiteral("payload")][QStringLiteral("parameters")][QStringLiteral("enable_ssml")].toBool();
+    }));
+    EXPECT_EQ(server.recorder().recordsOfKind(QStringLiteral("customization")).size(), 5);
+    EXPECT_EQ(server.recorder().recordsOfKind(QStringLiteral("http-request")).size(), 3) << "the three chat requests";
 }
 
 TEST_F(ServiceClients, StrictEachDeviationFromThisProgramsRequestsIsNamed)
