@@ -134,7 +134,7 @@ TEST_F(ShellLanguages, EnglishWindowsAndNoticesOutsideChineseLocalesWithTheSameL
     // English: no Chinese character anywhere but in the user's own words
     // (the recent takes: a time, then the words; their copy buttons).
     static const QRegularExpression cjk(QStringLiteral("[\\x{3000}-\\x{303f}\\x{4e00}-\\x{9fff}\\x{ff00}-\\x{ffef}]"));
-    static const QRegularExpression usersWords(QStringLiteral("^(\\d\\d-\\d\\d \\d\\d:\\d\\d  |Copy: )"));
+    static const QRegularExpression usersWords(QStringLiteral("^(\\d\\d-\\d\\d \\d\\d:\\d\\d  |Copy: |Copy as heard: )"));
     for (const QString &name : english.statusWindow + english.settings) {
         if (!usersWords.match(name).hasMatch()) {
             EXPECT_FALSE(cjk.match(name).hasMatch()) << "not English: " << name.toStdString();
