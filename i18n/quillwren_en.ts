@@ -1154,5 +1154,13 @@
         <source>文本已输入（未润色：%1）</source>
         <translation>Text typed (not cleaned up: %1)</translation>
     </message>
+    <message>
+        <source>语音合成超时</source>
+        <translation>Speech synthesis timed out</translation>
+    </message>
+    <message>
+        <source>语音合成失败 (%1): %2</source>
+        <translation>Speech synthesis failed (%1): %2</translation>
+    </message>
 </context>
 </TS>

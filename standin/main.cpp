@@ -33,7 +33,7 @@ int main(int argc, char *argv[])
                                     QStringLiteral("FILE"));
     // The long story (what the default takes, what strict refuses) is the manual page's.
     const QCommandLineOption strict(QStringLiteral("strict"),
-                                    QStringLiteral("Take only Quillwren's own requests, exactly (the tests' mode)."));
+                                    QStringLiteral("Take only Quillwren's own requests, exactly."));
     parser.addOptions({port, scenario, record, key, portFile, tlsCert, tlsKey, strict});
     parser.process(app);
 

@@ -80,10 +80,25 @@ ApiKeyProvider Application::apiKeyProvider()
     return [&keychain = keychain()] { return keychain.read(); };
 }
 
+namespace {
+QCoro::Task<std::optional<QString>> storedHostKey(QString host)
+{
+    KeychainManager keychain = KeychainManager::forHost(host);
+    co_return co_await keychain.read();
+}
+} // namespace
+
+HostKeyProvider Application::hostKeyProvider()
+{
+    return [](QString host) { return storedHostKey(std::move(host)); };
+}
+
 DashScopeAPIService &Application::modelService()
 {
-    if (!m_modelService)
+    if (!m_modelService) {
         m_modelService = std::make_unique<DashScopeAPIService>(apiKeyProvider(), m_endpoints, m_timeouts);
+        m_modelService->setHostKeys(hostKeyProvider());
+    }
     return *m_modelService;
 }
 

@@ -61,6 +61,8 @@ public:
     KeychainManager &keychain();
     // Reads the key from the keyring afresh at every call.
     ApiKeyProvider apiKeyProvider();
+    // The keys stored for other hosts (speech and chat servers).
+    static HostKeyProvider hostKeyProvider();
     // After the service refused the key: the sentence that says the key
     // belongs to the other region and how to switch, when the other region
     // accepts it; otherwise empty. Asks once, bounded.

@@ -18,6 +18,13 @@ DashScopeAPIService::DashScopeAPIService(ApiKeyProvider apiKey, DashScopeEndpoin
 
 DashScopeAPIService::~DashScopeAPIService() = default;
 
+void DashScopeAPIService::setHostKeys(const HostKeyProvider &hostKeys)
+{
+    m_chat->setHostKeys(hostKeys);
+    m_vision->setHostKeys(hostKeys);
+    m_synthesizer->setHostKeys(hostKeys);
+}
+
 std::shared_ptr<ChatStream> DashScopeAPIService::streamChat(const QList<LLMMessage> &messages,
                                                             const std::optional<QString> &systemPrompt,
                                                             const AppConfig &config)

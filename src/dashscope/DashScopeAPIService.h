@@ -48,6 +48,11 @@ public:
     void prepareSpeech(const AppConfig &config) override;
     void dropPreparedSpeech() override;
 
+    // Keys stored per host, for every client: the chat's and vision's host
+    // (instead of the service's key), and an OpenAI-style speech server (none
+    // sent where none is stored).
+    void setHostKeys(const HostKeyProvider &hostKeys);
+
 private:
     QNetworkAccessManager *m_network;
     ChatClient *m_chat;

@@ -5,6 +5,7 @@
 
 #include <QCoroNetworkReply>
 #include <QCoroSignal>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
@@ -88,7 +89,8 @@ QCoro::Task<Result> modelList(QString key, QString compatibleBaseUrl, std::chron
     // The HTTP interface: a list that needs the key and costs nothing.
     QNetworkAccessManager network;
     QNetworkRequest request(url);
-    request.setRawHeader("Authorization", "Bearer " + key.toUtf8());
+    if (!key.isEmpty())
+        request.setRawHeader("Authorization", "Bearer " + key.toUtf8());
     request.setTransferTimeout(int(bound.count()));
     std::unique_ptr<QNetworkReply> reply(network.get(request));
     co_await qCoro(reply.get()).waitForFinished(left(deadline));
@@ -99,7 +101,7 @@ QCoro::Task<Result> modelList(QString key, QString compatibleBaseUrl, std::chron
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QByteArray body = reply->readAll();
     if (status == 401 || status == 403)
-        co_return Result{Outcome::Refused, serviceMessage(body, status)};
+        co_return Result{Outcome::Refused, serviceMessage(body, status), status};
     if (status == 0) {
         const bool timedOut = reply->error() == QNetworkReply::OperationCanceledError
                               || reply->error() == QNetworkReply::TimeoutError;
@@ -108,9 +110,12 @@ QCoro::Task<Result> modelList(QString key, QString compatibleBaseUrl, std::chron
     if (status != 200) {
         const QString answer = QStringLiteral("%1 answered HTTP %2: %3")
                                    .arg(url.toDisplayString(), QString::number(status), serviceMessage(body, status));
-        co_return Result{Outcome::Unreachable, answer};
+        co_return Result{Outcome::Unreachable, answer, status};
     }
-    co_return Result{Outcome::Accepted, {}};
+    QStringList names;
+    for (const QJsonValue &model : QJsonDocument::fromJson(body).object().value(QStringLiteral("data")).toArray())
+        names << model.toObject().value(QStringLiteral("id")).toString();
+    co_return Result{Outcome::Accepted, {}, status, names};
 }
 
 QCoro::Task<RegionVerdict> otherRegion(QString key, QString region, std::chrono::milliseconds bound)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <QCoroTask>
@@ -20,11 +21,16 @@ struct Result
     Outcome outcome = Outcome::Unreachable;
     // Refused: the service's message; Unreachable: the error.
     QString detail;
+    // The HTTP status of the model list (0: none came).
+    int status = 0;
+    // Accepted: the models the list names.
+    QStringList models = {};
 };
 
 // Gives up after bound in all, as Unreachable.
 QCoro::Task<Result> run(QString key, QString compatibleBaseUrl, QUrl duplex, std::chrono::milliseconds bound);
-// Only the model list.
+// Only the model list ({base}/models); an empty key sends no Authorization
+// (a server on the user's own machine).
 QCoro::Task<Result> modelList(QString key, QString compatibleBaseUrl, std::chrono::milliseconds bound);
 
 // A key refused in the settings' region may belong to the other one: the

@@ -36,6 +36,12 @@ const QString kVocabulary = QStringLiteral("vocabulary");
 const QString kHandsFreeLimitSeconds = QStringLiteral("handsFreeLimitSeconds");
 const QString kDictationCleanup = QStringLiteral("dictationCleanup");
 const QString kLiveCaption = QStringLiteral("liveCaption");
+const QString kSpeechService = QStringLiteral("speechService");
+// Free text that must not be empty, each with its default.
+constexpr std::pair<const char *, QString AppConfig::*> kSpeechTexts[] = {
+    {"speechBaseURL", &AppConfig::speechBaseURL},
+    {"speechModel", &AppConfig::speechModel},
+    {"speechVoice", &AppConfig::speechVoice}};
 const QString kCleanupModel = QStringLiteral("cleanupModel");
 const QString kCleanupInstructions = QStringLiteral("cleanupInstructions");
 const QString kCleanupSkipApps = QStringLiteral("cleanupSkipApps");
@@ -85,6 +91,12 @@ const QStringList &AppConfig::keepAudioChoices()
     return choices;
 }
 
+const QStringList &AppConfig::speechServices()
+{
+    static const QStringList services{QStringLiteral("dashscope"), QStringLiteral("openai")};
+    return services;
+}
+
 const QStringList &AppConfig::dictationCleanupLevels()
 {
     static const QStringList levels{QStringLiteral("off"), QStringLiteral("light"), QStringLiteral("full")};
@@ -132,6 +144,9 @@ QByteArray AppConfig::toJson() const
     writer.add(kCleanupInstructions, cleanupInstructions);
     writer.add(kCleanupSkipApps, QJsonArray::fromStringList(cleanupSkipApps));
     writer.add(kLiveCaption, liveCaption);
+    writer.add(kSpeechService, speechService);
+    for (const auto &[name, field] : kSpeechTexts)
+        writer.add(QString::fromLatin1(name), this->*field);
     return writer.bytes();
 }
 
@@ -196,5 +211,13 @@ std::optional<AppConfig> AppConfig::fromJson(const QByteArray &json)
         }
     }
     result.liveCaption = Json::boolMember(*object, kLiveCaption).value_or(false);
+    const QString speech = Json::stringMember(*object, kSpeechService).value_or(QString());
+    if (speechServices().contains(speech))
+        result.speechService = speech;
+    for (const auto &[name, field] : kSpeechTexts) {
+        const QString text = Json::stringMember(*object, QString::fromLatin1(name)).value_or(QString()).trimmed();
+        if (!text.isEmpty())
+            result.*field = text;
+    }
     return result;
 }

@@ -21,6 +21,7 @@ struct AppConfig
     static constexpr auto kDefaultTtsModel = "cosyvoice-v3-flash";
     static constexpr auto kDefaultTtsVoice = "longanyang";
     static constexpr auto kDefaultVlModel = "qwen-vl-max";
+    static constexpr auto kDefaultOpenAIBaseURL = "https://api.openai.com/v1";
 
     QString llmModel = QString::fromLatin1(kDefaultLlmModel);
     QString compatibleBaseURL = QString::fromLatin1(kDefaultCompatibleBaseURL);
@@ -87,6 +88,14 @@ struct AppConfig
     // The words heard so far shown beside the ball while a dictation or a
     // question is recorded.
     bool liveCaption = false;
+    // Where a spoken answer is made: "dashscope" (the service's duplex
+    // endpoint, with ttsModel and ttsVoice) or "openai" (any server of the
+    // OpenAI-style POST {speechBaseURL}/audio/speech, with its own model and
+    // voice names, sent the key stored for its host and no other).
+    QString speechService = QStringLiteral("dashscope");
+    QString speechBaseURL = QString::fromLatin1(kDefaultOpenAIBaseURL);
+    QString speechModel = QStringLiteral("gpt-4o-mini-tts");
+    QString speechVoice = QStringLiteral("alloy");
 
     friend bool operator==(const AppConfig &, const AppConfig &) = default;
 
@@ -97,6 +106,7 @@ struct AppConfig
     static const QStringList &asrLanguages();
     static const QStringList &keepAudioChoices();
     static const QStringList &dictationCleanupLevels();
+    static const QStringList &speechServices();
     // Whether the text can stand as a workspace ID: one host label (ASCII
     // letters, digits and inner hyphens, at most 63), or empty.
     static bool isValidWorkspaceId(const QString &id);
@@ -110,7 +120,8 @@ struct AppConfig
     // "keyRoute", "serviceRegion", "workspaceId", "asrLanguage",
     // "handsFreeVoiceInput", "handsFreeChatAssistant", "handsFreeLimitSeconds",
     // "pauseMedia", "soundCues", "inputDevice", "keepAudio", "hotWords", "vocabulary", "dictationCleanup", "cleanupModel",
-    // "cleanupInstructions", "cleanupSkipApps", "liveCaption") are optional
+    // "cleanupInstructions", "cleanupSkipApps", "liveCaption", "speechService", "speechBaseURL",
+    // "speechModel", "speechVoice") are optional
     // (a record written before them loads) and take their defaults when
     // malformed; extra members ignored.
     static std::optional<AppConfig> fromJson(const QByteArray &json);

@@ -4,6 +4,7 @@
 #include "UserText.h"
 
 #include <QStringDecoder>
+#include <QUrl>
 #include <QCoroSignal>
 
 #include <qt6keychain/keychain.h>
@@ -40,6 +41,22 @@ KeychainManager &KeychainManager::shared()
 {
     static KeychainManager instance;
     return instance;
+}
+
+KeychainManager KeychainManager::forHost(const QString &host, std::chrono::milliseconds timeout)
+{
+    return KeychainManager(QString::fromLatin1(kServiceName), QStringLiteral("host:") + normalizedHost(host), timeout);
+}
+
+QString KeychainManager::normalizedHost(const QString &hostOrUrl)
+{
+    const QString text = hostOrUrl.trimmed();
+    const QUrl url(text.contains(QLatin1String("://")) ? text : QStringLiteral("http://") + text);
+    const QString host = url.host().toLower();
+    // One name, as a URL's host is: nothing else may come with it.
+    if (!url.isValid() || host.isEmpty() || host.contains(QLatin1Char(' ')))
+        return {};
+    return host;
 }
 
 QCoro::Task<bool> KeychainManager::runJob(QKeychain::Job *job, const char *operation)

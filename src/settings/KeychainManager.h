@@ -34,6 +34,14 @@ public:
 
     static KeychainManager &shared();
 
+    // Keys by host: the store's entry of the key for one host (a speech
+    // server's, a chat server's), under the same service name.
+    static KeychainManager forHost(const QString &host,
+                                   std::chrono::milliseconds timeout = kDefaultTimeout);
+    // The host a user names, as a key is filed under: lower case, from a
+    // URL's host or a bare "host[:port]"; empty when it names none.
+    static QString normalizedHost(const QString &hostOrUrl);
+
     const QString &serviceName() const { return m_serviceName; }
     const QString &accountName() const { return m_accountName; }
 

@@ -7,6 +7,9 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QPointer>
+#include <QTcpSocket>
+#include <QTimer>
 
 namespace AudioApi {
 
@@ -47,24 +50,25 @@ QByteArray finish(QJsonObject &entry, const Context &context, int status, QByteA
     return response;
 }
 
-} // namespace
-
-const QStringList &transcriptionModels()
+// The answer after the script's delay, unless a fault stands in for it.
+void send(QTcpSocket *socket, const Context &context, const QByteArray &response)
 {
-    static const QStringList models{QStringLiteral("gpt-4o-mini-transcribe"), QStringLiteral("gpt-4o-transcribe"),
-                                    QStringLiteral("whisper-1"), QStringLiteral("whisper-large-v3"),
-                                    QStringLiteral("whisper-large-v3-turbo")};
-    return models;
+    const Fault &fault = context.script.fault;
+    if (fault.is("never-answer"))
+        return;
+    QByteArray answer = response;
+    if (fault.is("http-error")) {
+        const QJsonValue body = fault.options.value(QStringLiteral("body"));
+        answer = httpResponse(fault.intOption("status", 500), "application/json",
+                              body.isObject() ? compact(body.toObject()) : body.toString().toUtf8());
+    }
+    QTimer::singleShot(context.script.delayMs, socket, [socket = QPointer<QTcpSocket>(socket), answer] {
+        if (socket)
+            socket->write(answer);
+    });
 }
 
-const QStringList &speechModels()
-{
-    static const QStringList models{QStringLiteral("gpt-4o-mini-tts"), QStringLiteral("tts-1"),
-                                    QStringLiteral("tts-1-hd"), QStringLiteral("kokoro")};
-    return models;
-}
-
-QByteArray transcribe(const HttpRequest &request, const Context &context)
+QByteArray transcription(const HttpRequest &request, const Context &context)
 {
     QJsonObject entry = baseRecord("transcription", request, context);
     if (!context.authorized)
@@ -110,7 +114,7 @@ QByteArray transcribe(const HttpRequest &request, const Context &context)
     if (model.isEmpty())
         return finish(entry, context, 400, error(400, QStringLiteral("The model field is required."),
                                                  QStringLiteral("model"), QStringLiteral("missing_required_parameter")));
-    if (!transcriptionModels().contains(model))
+    if (!context.script.transcriptionModels.contains(model))
         return finish(entry, context, 404, error(404, QStringLiteral("The model `%1` does not exist.").arg(model),
                                                  QStringLiteral("model"), QStringLiteral("model_not_found")));
     // This program asks for JSON always; others may leave it to the default.
@@ -121,12 +125,14 @@ QByteArray transcribe(const HttpRequest &request, const Context &context)
                                                           context.strict ? QString() : QStringLiteral(", text or verbose_json")),
                                                  QStringLiteral("response_format"), QStringLiteral("invalid_value")));
 
-    const QString text = context.scenario.recognition.sentences.join(QString());
-    if (fields.value(QStringLiteral("stream")).toString() == QLatin1String("true")) {
+    const QString text = context.script.transcript.isEmpty() ? context.recognisedText : context.script.transcript;
+    entry.insert(QStringLiteral("text"), text);
+    if (fields.value(QStringLiteral("stream")).toString() == QLatin1String("true") && !context.script.ignoreStream) {
         QByteArray events;
-        for (qsizetype i = 0; i < text.size(); i += 4) {
+        const int step = context.script.chunkChars;
+        for (qsizetype i = 0; i < text.size(); i += step) {
             events += "data: " + compact({{QStringLiteral("type"), QStringLiteral("transcript.text.delta")},
-                                          {QStringLiteral("delta"), text.mid(i, 4)}}) + "\n\n";
+                                          {QStringLiteral("delta"), text.mid(i, step)}}) + "\n\n";
         }
         events += "data: " + compact({{QStringLiteral("type"), QStringLiteral("transcript.text.done")},
                                       {QStringLiteral("text"), text}}) + "\n\n";
@@ -143,7 +149,8 @@ QByteArray transcribe(const HttpRequest &request, const Context &context)
     return finish(entry, context, 200, httpResponse(200, "application/json", compact(answer)));
 }
 
-QByteArray speak(const HttpRequest &request, const Context &context)
+// The answer whole, or for a clip to stream, an empty QByteArray with *mp3 set.
+QByteArray speech(const HttpRequest &request, const Context &context, QByteArray *mp3)
 {
     QJsonObject entry = baseRecord("speech", request, context);
     const QJsonObject body = QJsonDocument::fromJson(request.body).object();
@@ -176,12 +183,42 @@ QByteArray speak(const HttpRequest &request, const Context &context)
         return finish(entry, context, 400, error(400, QStringLiteral("response_format must be mp3 here"),
                                                  QStringLiteral("response_format"), QStringLiteral("invalid_value")));
     const QString model = body.value(QStringLiteral("model")).toString();
-    if (!speechModels().contains(model))
+    if (!context.script.speechModels.contains(model))
         return finish(entry, context, 404, error(404, QStringLiteral("The model `%1` does not exist.").arg(model),
                                                  QStringLiteral("model"), QStringLiteral("model_not_found")));
-    const QByteArray mp3 = Mp3Synth::tone(input);
-    entry.insert(QStringLiteral("bytes"), mp3.size());
-    return finish(entry, context, 200, httpResponse(200, "audio/mpeg", mp3));
+    *mp3 = Mp3Synth::tone(input);
+    entry.insert(QStringLiteral("bytes"), mp3->size());
+    return finish(entry, context, 200, {});
+}
+
+} // namespace
+
+void transcribe(const HttpRequest &request, const Context &context, QTcpSocket *socket)
+{
+    send(socket, context, transcription(request, context));
+}
+
+void speak(const HttpRequest &request, const Context &context, QTcpSocket *socket)
+{
+    QByteArray mp3;
+    const QByteArray refused = speech(request, context, &mp3);
+    if (!refused.isEmpty() || context.script.fault.is("never-answer") || context.script.fault.is("http-error"))
+        return send(socket, context, refused);
+    // As the servers stream it: the head, then the clip piece by piece.
+    QPointer<QTcpSocket> guarded(socket);
+    const int step = context.script.chunkBytes;
+    const int pieces = int((mp3.size() + step - 1) / step);
+    QTimer::singleShot(context.script.delayMs, socket, [guarded] {
+        if (guarded)
+            guarded->write("HTTP/1.1 200 OK\r\nContent-Type: audio/mpeg\r\nTransfer-Encoding: chunked\r\n\r\n");
+    });
+    for (int i = 0; i <= pieces; ++i) {
+        const QByteArray piece = mp3.mid(qsizetype(i) * step, step);
+        QTimer::singleShot(context.script.delayMs + i * context.script.chunkDelayMs, socket, [guarded, piece] {
+            if (guarded)
+                guarded->write(QByteArray::number(piece.size(), 16) + "\r\n" + piece + "\r\n");
+        });
+    }
 }
 
 } // namespace AudioApi

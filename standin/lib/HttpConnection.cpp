@@ -84,11 +84,15 @@ void HttpConnection::handle(const HttpRequest &request)
         m_exchange->start();
         return;
     }
-    const AudioApi::Context audio{m_server.scenario(), m_server.recorder(), m_id, authorized(request), m_server.isStrict()};
+    const Scenario &scenario = m_server.scenario();
+    // A server on the user's own machine takes requests with no key.
+    const bool keyless = scenario.audio.keylessHosts.contains(request.hostName());
+    const AudioApi::Context audio{scenario.audio, scenario.recognition.sentences.join(QString()), m_server.recorder(),
+                                  m_id, keyless || authorized(request), m_server.isStrict()};
     if (request.path.endsWith(QLatin1String("/audio/transcriptions")) && request.method == "POST")
-        return void(m_socket->write(AudioApi::transcribe(request, audio)));
+        return AudioApi::transcribe(request, audio, m_socket);
     if (request.path.endsWith(QLatin1String("/audio/speech")) && request.method == "POST")
-        return void(m_socket->write(AudioApi::speak(request, audio)));
+        return AudioApi::speak(request, audio, m_socket);
     if (request.path.endsWith(QLatin1String("/models")) && request.method == "GET")
         return listModels(request);
     if (request.path.endsWith(QLatin1String("/services/audio/asr/customization")) && request.method == "POST")
@@ -146,7 +150,8 @@ void HttpConnection::listModels(const HttpRequest &request)
 {
     // The model list costs no tokens: what a client asks to learn whether
     // its key and base address work.
-    const bool keyOk = authorized(request);
+    const Scenario &scenario = m_server.scenario();
+    const bool keyOk = scenario.audio.keylessHosts.contains(request.hostName()) || authorized(request);
     m_server.recorder().record({{QStringLiteral("kind"), QStringLiteral("http-request")},
                                 {QStringLiteral("connection"), m_id},
                                 {QStringLiteral("method"), QString::fromUtf8(request.method)},
@@ -165,8 +170,8 @@ void HttpConnection::listModels(const HttpRequest &request)
         return;
     }
     QJsonArray models;
-    const Scenario &scenario = m_server.scenario();
-    for (const QStringList &names : {scenario.chat.models, scenario.vision.models}) {
+    for (const QStringList &names : {scenario.chat.models, scenario.vision.models, scenario.audio.transcriptionModels,
+                                     scenario.audio.speechModels}) {
         for (const QString &name : names)
             models.append(QJsonObject{{QStringLiteral("id"), name}, {QStringLiteral("object"), QStringLiteral("model")},
                                       {QStringLiteral("owned_by"), QStringLiteral("system")}});

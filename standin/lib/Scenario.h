@@ -131,6 +131,31 @@ struct CustomizationScript
     Fault fault;
 };
 
+// The OpenAI-style audio interface (…/audio/transcriptions, …/audio/speech),
+// as speech servers of that family answer it: the transcript (empty: the
+// recognition sentences, joined) after delayMs, in events of chunkChars when
+// a stream is asked for (unless ignoreStream: a plain JSON answer then, as
+// whisper-1 gives); the speech's MP3 in pieces of chunkBytes every
+// chunkDelayMs; the models each knows; the hosts that take requests with no
+// key at all (a server on the user's own machine); a fault as for the chat
+// ("http-error", "never-answer").
+struct AudioApiScript
+{
+    QString transcript;
+    int delayMs = 0;
+    int chunkChars = 4;
+    bool ignoreStream = false;
+    int chunkBytes = 4096;
+    int chunkDelayMs = 0;
+    QStringList transcriptionModels{QStringLiteral("gpt-4o-mini-transcribe"), QStringLiteral("gpt-4o-transcribe"),
+                                    QStringLiteral("whisper-1"), QStringLiteral("whisper-large-v3"),
+                                    QStringLiteral("whisper-large-v3-turbo")};
+    QStringList speechModels{QStringLiteral("gpt-4o-mini-tts"), QStringLiteral("tts-1"), QStringLiteral("tts-1-hd"),
+                             QStringLiteral("kokoro")};
+    QStringList keylessHosts;
+    Fault fault;
+};
+
 // What the stand-in answers, per kind of request. Read from a JSON file at
 // start and replaceable while running; every member is optional.
 struct Scenario
@@ -146,6 +171,7 @@ struct Scenario
     VisionScript vision;
     CleanupScript cleanup;
     CustomizationScript customization;
+    AudioApiScript audio;
 
     // Nothing and a message naming the offending member on error.
     static std::optional<Scenario> fromJson(const QByteArray &json, QString *error);

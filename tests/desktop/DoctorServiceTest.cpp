@@ -28,7 +28,43 @@ protected:
         return {};
     }
     int recordsOf(const QString &kind) { return int(server.recorder().recordsOfKind(kind).size()); }
+    // doctor's "speech (openai, …)" line, if any.
+    QString speechLine()
+    {
+        const auto doctor = run({QStringLiteral("doctor")});
+        for (const QString &line : doctor.out.split(QLatin1Char('\n'))) {
+            if (line.startsWith(QStringLiteral("speech ")))
+                return line;
+        }
+        return {};
+    }
 };
+
+TEST_F(DoctorService, AnotherSpeechServerIsCheckedWithItsHostsKeyAndItsModel)
+{
+    EXPECT_EQ(speechLine(), QString()) << "nothing while the service speaks";
+    const QString base = QStringLiteral("http://localhost:%1/v1").arg(server.port());
+    ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("speechService"), QStringLiteral("openai")}).exitCode, 0);
+    ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("speechBaseURL"), base}).exitCode, 0);
+    const QString role = QStringLiteral("speech (openai, %1): ").arg(base);
+
+    EXPECT_EQ(speechLine(), role + QStringLiteral("no key (none is stored for localhost) was refused: Incorrect API key "
+                                                  "provided. — store the right one with `quillwren key set --host localhost`"));
+    useScenario(R"({"audio":{"keylessHosts":["localhost"]}})");
+    EXPECT_EQ(speechLine(), role + QStringLiteral("reachable with no key (none is stored for localhost), model "
+                                                  "gpt-4o-mini-tts known"));
+    ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("speechModel"), QStringLiteral("piper")}).exitCode, 0);
+    EXPECT_TRUE(speechLine().startsWith(role + QStringLiteral("reachable with no key (none is stored for localhost), but it "
+                                                              "has no model piper (it lists ")));
+    server.close();
+    EXPECT_TRUE(speechLine().startsWith(role + QStringLiteral("unreachable: "))) << speechLine().toStdString();
+    const auto speech = server.recorder().recordsOfKind(QStringLiteral("http-request"));
+    for (const QJsonObject &request : speech) {
+        if (request[QStringLiteral("host")].toString() == QLatin1String("localhost")) {
+            EXPECT_EQ(request[QStringLiteral("authorization")].toString(), QString()) << "the service's key went to it";
+        }
+    }
+}
 
 TEST_F(DoctorService, AStoredKeyTheServiceTakesIsAcceptedWithoutSpendingAnything)
 {

@@ -129,6 +129,26 @@ TEST_F(Keychain, CommandLineStoresTheKeyOnlyInTheKeyring)
         << status.out.toStdString();
     EXPECT_TRUE(QDir(home.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
         << "nothing is written to the settings folder";
+
+    // Another host's key: its own item, named by the host however it is written.
+    const auto key = [&](const QStringList &args, const QByteArray &input = {}) {
+        return TestSupport::runQuillwren(QStringList{QStringLiteral("key")} + args, env, input);
+    };
+    const QString host = QStringLiteral("--host");
+    auto hostSet = key({QStringLiteral("set"), host, QStringLiteral("API.OpenAI.com")}, "sk-openai-abcdefgh\n");
+    EXPECT_EQ(hostSet.exitCode, 0) << hostSet.err.toStdString();
+    EXPECT_EQ(hostSet.out, QStringLiteral("API key for api.openai.com stored: sk-o****efgh\n"));
+    EXPECT_EQ(await(KeychainManager::forHost(QStringLiteral("api.openai.com")).read()), QStringLiteral("sk-openai-abcdefgh"));
+    EXPECT_EQ(await(keychain.read()), QStringLiteral(" sk-from-stdin-0123456789")) << "the service's key is untouched";
+    auto byUrl = key({QStringLiteral("status"), host, QStringLiteral("https://api.openai.com/v1")});
+    EXPECT_EQ(byUrl.exitCode, 0);
+    EXPECT_TRUE(byUrl.out.startsWith(QStringLiteral("API key for api.openai.com: configured (sk-o****efgh")))
+        << byUrl.out.toStdString();
+    EXPECT_EQ(key({QStringLiteral("status"), host, QStringLiteral("localhost:8000")}).exitCode, 1) << "none stored there";
+    EXPECT_EQ(key({QStringLiteral("set"), host, QStringLiteral("not a host")}, "x\n").exitCode, 2);
+    EXPECT_EQ(key({QStringLiteral("remove"), host, QStringLiteral("api.openai.com")}).exitCode, 0);
+    EXPECT_EQ(await(KeychainManager::forHost(QStringLiteral("api.openai.com")).read()), std::nullopt);
+    EXPECT_EQ(key({QStringLiteral("remove")}).exitCode, 2) << "the service's key is removed in the settings, not here";
 }
 
 } // namespace

@@ -1,10 +1,12 @@
 #include "CommandFixture.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 
 namespace {
 
@@ -44,6 +46,55 @@ TEST_F(ModelCommands, SpeakWritesTheClipAndReplyScalesTheImageAsACaptureWould)
     EXPECT_EQ(image[QStringLiteral("width")].toInt(), 640);
     EXPECT_EQ(image[QStringLiteral("height")].toInt(), 1920);
     EXPECT_TRUE(image[QStringLiteral("jpeg")].toBool());
+}
+
+TEST_F(ModelCommands, AnOpenAIStyleSpeechServerAndAChatHostGetTheirOwnKeysAlone)
+{
+    // The speech server is "localhost", the service (and its chat) 127.0.0.1.
+    useScenario(R"({"hostKeys":{"localhost":"sk-local-speech-0001","127.0.0.1":"sk-chat-host-0002"},)"
+                R"("chat":{"answers":{"你好":"你好呀"}}})");
+    const auto set = [&](const char *field, const QString &value) {
+        return run({QStringLiteral("config"), QStringLiteral("set"), QString::fromLatin1(field), value}).exitCode;
+    };
+    // The keyring outlives this test: a host key left behind would change every later chat.
+    const auto forget = qScopeGuard([this] {
+        for (const char *host : {"localhost", "127.0.0.1"})
+            run({QStringLiteral("key"), QStringLiteral("remove"), QStringLiteral("--host"), QString::fromLatin1(host)});
+    });
+    ASSERT_EQ(set("speechService", QStringLiteral("openai")), 0);
+    ASSERT_EQ(set("speechBaseURL", QStringLiteral("http://localhost:%1/v1").arg(server.port())), 0);
+    ASSERT_EQ(set("speechModel", QStringLiteral("kokoro")), 0);
+    ASSERT_EQ(set("speechVoice", QStringLiteral("af_sky")), 0);
+    ASSERT_EQ(run({QStringLiteral("key"), QStringLiteral("set"), QStringLiteral("--host"), QStringLiteral("localhost")},
+                  "sk-local-speech-0001\n").exitCode, 0);
+
+    QTemporaryDir dir;
+    const QString mp3 = dir.filePath(QStringLiteral("out.mp3"));
+    auto spoken = run({QStringLiteral("speak"), QStringLiteral("你好。"), QStringLiteral("-o"), mp3});
+    EXPECT_EQ(spoken.exitCode, 0) << spoken.err.toStdString();
+    EXPECT_GT(QFileInfo(mp3).size(), 1000);
+    const QJsonObject speech = server.recorder().recordsOfKind(QStringLiteral("speech")).last();
+    EXPECT_EQ(speech[QStringLiteral("host")].toString(), QStringLiteral("localhost"));
+    EXPECT_EQ(speech[QStringLiteral("authorization")].toString(), QStringLiteral("Bearer sk-l****0001"));
+    EXPECT_EQ(speech[QStringLiteral("json")][QStringLiteral("voice")].toString(), QStringLiteral("af_sky"));
+    EXPECT_EQ(server.recorder().recordsOfKind(QStringLiteral("ws-upgrade")).size(), 0);
+
+    // The chat's host has a key of its own now: that one goes, not the service's.
+    auto asked = run({QStringLiteral("ask"), QStringLiteral("你好")});
+    EXPECT_EQ(asked.exitCode, 1) << "the service's key is refused on a host that takes only its own";
+    ASSERT_EQ(run({QStringLiteral("key"), QStringLiteral("set"), QStringLiteral("--host"), QStringLiteral("127.0.0.1")},
+                  "sk-chat-host-0002\n").exitCode, 0);
+    asked = run({QStringLiteral("ask"), QStringLiteral("你好")});
+    EXPECT_EQ(asked.exitCode, 0) << asked.err.toStdString();
+    EXPECT_EQ(asked.out, QStringLiteral("你好呀\n"));
+
+    // A server on this machine with no key stored gets none, and still speaks.
+    ASSERT_EQ(run({QStringLiteral("key"), QStringLiteral("remove"), QStringLiteral("--host"), QStringLiteral("localhost")}).exitCode, 0);
+    useScenario(R"({"audio":{"keylessHosts":["localhost"]}})");
+    spoken = run({QStringLiteral("speak"), QStringLiteral("本机。"), QStringLiteral("-o"), mp3});
+    EXPECT_EQ(spoken.exitCode, 0) << spoken.err.toStdString();
+    EXPECT_EQ(server.recorder().recordsOfKind(QStringLiteral("speech")).last()[QStringLiteral("authorization")].toString(),
+              QString()) << "no key at all, not the service's";
 }
 
 TEST_F(ModelCommands, FailuresGiveAMessageAndANonZeroStatus)

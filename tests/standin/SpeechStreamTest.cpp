@@ -1,8 +1,10 @@
 // A sentence's speech as it arrives from the stand-in: frame by frame, cut
 // short by a failure or a stall (what came is kept), and on a connection
-// opened ahead of time.
+// opened ahead of time; and from an OpenAI-style speech server, with the key
+// stored for its host and no other.
 #include "DashScopeAPIService.h"
 #include "StandinClient.h"
+#include "Recorder.h"
 #include "TestSupport.h"
 
 using TestSupport::waitUntil;
@@ -94,6 +96,89 @@ TEST_F(SpeechStreams, APreparedConnectionServesTheNextSentenceAndIsClosedWhenNot
         return recorded(QStringLiteral("ws-disconnected")) + recorded(QStringLiteral("ws-close")) > gone;
     }, 3000)) << "the unused connection stays open";
     EXPECT_EQ(recorded(QStringLiteral("ws-text")), texts);
+}
+
+// The speech service "openai": the stand-in as that server on 127.0.0.1.
+class OpenAISpeech : public SpeechStreams
+{
+protected:
+    void SetUp() override
+    {
+        SpeechStreams::SetUp();
+        config.speechService = QStringLiteral("openai");
+        config.speechBaseURL = QStringLiteral("http://127.0.0.1:%1/v1").arg(server.port());
+        service->setHostKeys([this](QString host) {
+            hostsAsked << host;
+            return keyNow(hostKeys.contains(host) ? std::optional(hostKeys.value(host)) : std::nullopt);
+        });
+    }
+    QJsonObject lastSpeech() const { return server.recorder().recordsOfKind(QStringLiteral("speech")).value(recorded(QStringLiteral("speech")) - 1); }
+
+    QHash<QString, QString> hostKeys;
+    QStringList hostsAsked;
+};
+
+TEST_F(OpenAISpeech, TheServerGetsItsHostsKeyOrNoneAndTheClipStreamsIn)
+{
+    // Its host's own key, which that host alone takes; never the service's.
+    hostKeys.insert(QStringLiteral("127.0.0.1"), QStringLiteral("sk-speech-host-key-42"));
+    useScenario(R"({"hostKeys":{"127.0.0.1":"sk-speech-host-key-42"},"audio":{"chunkBytes":512,"chunkDelayMs":60}})");
+    config.speechModel = QStringLiteral("tts-1");
+    config.speechVoice = QStringLiteral("nova");
+    const std::shared_ptr<AudioStream> audio = service->streamSpeech(QStringLiteral("你好，世界。"), config);
+    ASSERT_TRUE(waitUntil([&] { return !audio->bytes().isEmpty(); }, 5000));
+    EXPECT_FALSE(audio->isFinished()) << "the first bytes play before the clip is whole";
+    ASSERT_TRUE(ends(*audio));
+    EXPECT_FALSE(audio->error()) << audio->error()->description.toStdString();
+    EXPECT_TRUE(audio->bytes().size() > 2000);
+    const QJsonObject speech = lastSpeech();
+    EXPECT_EQ(speech[QStringLiteral("status")].toInt(), 200);
+    EXPECT_EQ(speech[QStringLiteral("authorization")].toString(), QStringLiteral("Bearer sk-s****y-42"));
+    EXPECT_EQ(speech[QStringLiteral("json")].toObject(),
+              (QJsonObject{{QStringLiteral("model"), QStringLiteral("tts-1")}, {QStringLiteral("voice"), QStringLiteral("nova")},
+                           {QStringLiteral("input"), QStringLiteral("你好，世界。")}, {QStringLiteral("response_format"), QStringLiteral("mp3")}}));
+    EXPECT_EQ(hostsAsked.last(), QStringLiteral("127.0.0.1"));
+    service->prepareSpeech(config);
+    TestSupport::settle(200);
+    EXPECT_EQ(recorded(QStringLiteral("ws-upgrade")), 0) << "nothing of the service's duplex endpoint";
+
+    // A server on the user's own machine, no key stored: no key at all.
+    hostKeys.clear();
+    useScenario(R"({"audio":{"keylessHosts":["127.0.0.1"]}})");
+    const std::shared_ptr<AudioStream> local = service->streamSpeech(QStringLiteral("本机。"), config);
+    ASSERT_TRUE(ends(*local));
+    EXPECT_FALSE(local->error());
+    EXPECT_EQ(lastSpeech()[QStringLiteral("authorization")].toString(), QString()) << "the service's key stays home";
+}
+
+TEST_F(OpenAISpeech, ItsRefusalsAreShownInItsWordsAndItsSilenceIsBounded)
+{
+    const struct
+    {
+        const char *scenario;
+        const char *model;
+        const char *description;
+    } cases[] = {
+        {R"({})", "tts-1", "语音合成失败 (401): Incorrect API key provided."},
+        {R"({"audio":{"keylessHosts":["127.0.0.1"]}})", "no-such-voice-model",
+         "语音合成失败 (404): The model `no-such-voice-model` does not exist."},
+        {R"({"audio":{"keylessHosts":["127.0.0.1"],"fault":{"type":"http-error","status":503,"body":{"error":{"message":"overloaded"}}}}})",
+         "tts-1", "语音合成失败 (503): overloaded"},
+        {R"({"audio":{"keylessHosts":["127.0.0.1"],"fault":{"type":"never-answer"}}})", "tts-1", "语音合成超时"},
+    };
+    for (const auto &c : cases) {
+        useScenario(c.scenario);
+        config.speechModel = QString::fromLatin1(c.model);
+        const std::shared_ptr<AudioStream> audio = service->streamSpeech(QStringLiteral("你好。"), config);
+        ASSERT_TRUE(ends(*audio)) << c.scenario;
+        ASSERT_TRUE(audio->error()) << c.scenario;
+        EXPECT_EQ(audio->error()->description, QString::fromUtf8(c.description));
+    }
+    config.speechBaseURL = QStringLiteral("not a url");
+    const std::shared_ptr<AudioStream> nowhere = service->streamSpeech(QStringLiteral("你好。"), config);
+    ASSERT_TRUE(ends(*nowhere));
+    ASSERT_TRUE(nowhere->error());
+    EXPECT_EQ(recorded(QStringLiteral("speech")), 4) << "an address that is no URL is never asked";
 }
 
 } // namespace

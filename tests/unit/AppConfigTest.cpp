@@ -27,7 +27,9 @@ TEST(AppConfig, EncodesItsMembersInFieldOrder)
                               R"("handsFreeVoiceInput":true,"handsFreeChatAssistant":false,"handsFreeLimitSeconds":300,)"
                               R"("pauseMedia":true,"soundCues":false,"inputDevice":"","keepAudio":"failed","hotWords":[],)"
                               R"("vocabulary":{"error":"","id":"","target":"","words":[]},)"
-                              R"("dictationCleanup":"off","cleanupModel":"","cleanupInstructions":"","cleanupSkipApps":[],"liveCaption":false})");
+                              R"("dictationCleanup":"off","cleanupModel":"","cleanupInstructions":"","cleanupSkipApps":[],"liveCaption":false,)"
+                              R"("speechService":"dashscope","speechBaseURL":"https://api.openai.com/v1",)"
+                              R"("speechModel":"gpt-4o-mini-tts","speechVoice":"alloy"})");
 }
 
 TEST(AppConfig, HotWordsAreCheckedAgainstTheServicesLimitsBeforeTheyAreStored)
@@ -84,6 +86,10 @@ TEST(AppConfig, ARecordWithoutTheLaterMembersLoadsAndABrokenOneKeepsTheRest)
     config.cleanupInstructions = QString(AppConfig::kMaxCleanupInstructions, QChar(0x5B57));
     config.cleanupSkipApps = {QStringLiteral("code"), QStringLiteral("org.gnome.Terminal")};
     config.liveCaption = true;
+    config.speechService = QStringLiteral("openai");
+    config.speechBaseURL = QStringLiteral("http://localhost:8000/v1");
+    config.speechModel = QStringLiteral("kokoro");
+    config.speechVoice = QStringLiteral("af_sky");
     EXPECT_EQ(AppConfig::fromJson(config.toJson()), config);
 
     // A broken later member costs only itself, never the model settings.
@@ -113,7 +119,11 @@ TEST(AppConfig, ARecordWithoutTheLaterMembersLoadsAndABrokenOneKeepsTheRest)
                                      QByteArray(R"("cleanupInstructions":")") + QByteArray(501, 'x') + '"',
                                      QByteArray(R"("cleanupSkipApps":"code")"),
                                      QByteArray(R"("cleanupSkipApps":[1,"",null])"),
-                                     QByteArray(R"("liveCaption":"on")")}) {
+                                     QByteArray(R"("liveCaption":"on")"),
+                                     QByteArray(R"("speechService":"google")"),
+                                     QByteArray(R"("speechBaseURL":"  ")"),
+                                     QByteArray(R"("speechModel":5)"),
+                                     QByteArray(R"("speechVoice":"")")}) {
         const auto loaded = AppConfig::fromJson(kSevenMembers + ',' + broken + '}');
         ASSERT_TRUE(loaded) << broken.toStdString();
         EXPECT_EQ(*loaded, AppConfig::defaults()) << broken.toStdString();

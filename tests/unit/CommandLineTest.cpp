@@ -120,7 +120,7 @@ TEST_F(CommandLine, ShowPrintsBothRecordsAndWritesNothing)
               QJsonDocument::fromJson(ShortcutConfig::defaults().toJson()).toJson(QJsonDocument::Compact));
     const QJsonObject app = shown.value(QStringLiteral("appConfig")).toObject();
     EXPECT_EQ(app.value(QStringLiteral("llmModel")).toString(), QStringLiteral("qwen3.5-flash"));
-    EXPECT_EQ(app.size(), 28);
+    EXPECT_EQ(app.size(), 32);
     EXPECT_TRUE(app.value(QStringLiteral("keepHistory")).toBool());
     EXPECT_EQ(app.value(QStringLiteral("keyRoute")).toString(), QStringLiteral("auto"));
     EXPECT_EQ(app.value(QStringLiteral("serviceRegion")).toString(), QStringLiteral("beijing"));
@@ -159,6 +159,10 @@ TEST_F(CommandLine, SetStoresOneFieldOfEitherRecord)
                    QStringLiteral("full")}).exitCode, 0);
     EXPECT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("cleanupSkipApps"),
                    QStringLiteral(" code, ,org.gnome.Terminal ")}).exitCode, 0);
+    EXPECT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("speechService"),
+                   QStringLiteral("openai")}).exitCode, 0);
+    EXPECT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("speechBaseURL"),
+                   QStringLiteral(" http://localhost:8000/v1 ")}).exitCode, 0);
 
     const QJsonObject shown = shownConfig();
     // The workspace's host in the Singapore region, for all three.
@@ -175,6 +179,8 @@ TEST_F(CommandLine, SetStoresOneFieldOfEitherRecord)
     EXPECT_TRUE(app.value(QStringLiteral("handsFreeChatAssistant")).toBool());
     EXPECT_EQ(app.value(QStringLiteral("handsFreeLimitSeconds")).toInt(), 120) << "stored as a number";
     EXPECT_EQ(app.value(QStringLiteral("dictationCleanup")).toString(), QStringLiteral("full"));
+    EXPECT_EQ(app.value(QStringLiteral("speechService")).toString(), QStringLiteral("openai"));
+    EXPECT_EQ(app.value(QStringLiteral("speechBaseURL")).toString(), QStringLiteral("http://localhost:8000/v1"));
     EXPECT_EQ(app.value(QStringLiteral("cleanupSkipApps")).toArray(),
               (QJsonArray{QStringLiteral("code"), QStringLiteral("org.gnome.Terminal")}))
         << "a comma-separated list, blanks trimmed";
@@ -223,6 +229,10 @@ TEST_F(CommandLine, BadFieldsAndValuesChangeNothing)
         {QStringLiteral("handsFreeLimitSeconds"), QStringLiteral("forever")},
         {QStringLiteral("dictationCleanup"), QStringLiteral("on")},
         {QStringLiteral("dictationCleanup"), QStringLiteral("Light")},
+        {QStringLiteral("speechService"), QStringLiteral("google")},
+        {QStringLiteral("speechBaseURL"), QStringLiteral("ftp://example.com/v1")},
+        {QStringLiteral("speechBaseURL"), QStringLiteral("localhost 8000")},
+        {QStringLiteral("speechVoice"), QStringLiteral(" ")},
         {QStringLiteral("cleanupInstructions"), QString(501, QLatin1Char('x'))},
         {QStringLiteral("hotWords"), QStringLiteral("a,b")},
     };

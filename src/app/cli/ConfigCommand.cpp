@@ -7,6 +7,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QUrl>
 
 namespace {
 const QString kModifier = QStringLiteral("modifier");
@@ -51,7 +52,8 @@ std::optional<QJsonValue> parseValue(const QString &member, const QJsonValue &cu
                                                                    {"serviceRegion", AppConfig::serviceRegions()},
                                                                    {"asrLanguage", AppConfig::asrLanguages()},
                                                                    {"keepAudio", AppConfig::keepAudioChoices()},
-                                                                   {"dictationCleanup", AppConfig::dictationCleanupLevels()}};
+                                                                   {"dictationCleanup", AppConfig::dictationCleanupLevels()},
+                                                                   {"speechService", AppConfig::speechServices()}};
     for (const auto &[name, values] : choices) {
         if (member == QLatin1String(name) && !values.contains(text)) {
             *problem = QStringLiteral("expects one of ") + values.join(QStringLiteral(", "));
@@ -61,6 +63,20 @@ std::optional<QJsonValue> parseValue(const QString &member, const QJsonValue &cu
     if (member == QLatin1String("workspaceId") && !AppConfig::isValidWorkspaceId(text)) {
         *problem = QStringLiteral("a workspace ID is made of letters, digits and hyphens (it becomes part of the "
                                   "service's host name); leave it empty for the region's shared host");
+        return std::nullopt;
+    }
+    if (member == QLatin1String("speechBaseURL")) {
+        const QUrl url(text.trimmed());
+        if (!url.isValid() || url.host().isEmpty()
+            || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))) {
+            *problem = QStringLiteral("expects an http(s) URL such as https://api.openai.com/v1 or "
+                                      "http://localhost:8000/v1");
+            return std::nullopt;
+        }
+        return QJsonValue(text.trimmed());
+    }
+    if ((member == QLatin1String("speechModel") || member == QLatin1String("speechVoice")) && text.trimmed().isEmpty()) {
+        *problem = QStringLiteral("must not be empty");
         return std::nullopt;
     }
     if (member == QLatin1String("cleanupInstructions") && text.size() > AppConfig::kMaxCleanupInstructions) {

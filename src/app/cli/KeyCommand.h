@@ -6,7 +6,9 @@
 
 class KeychainManager;
 
-// `quillwren key set|status`: the API key in the system's secret store.
+// `quillwren key set|status [--host HOST]`, `key remove --host HOST`: the
+// DashScope API key, or the key of another host (a speech server's, a chat
+// server's), in the system's secret store.
 class KeyCommand
 {
 public:
@@ -16,8 +18,10 @@ public:
     QCoro::Task<int> run(QStringList args);
 
 private:
-    QCoro::Task<int> set();
-    QCoro::Task<int> status();
+    // what: the key as the output names it; prompt: as the question names it.
+    QCoro::Task<int> set(KeychainManager &keychain, QString what, QString prompt);
+    QCoro::Task<int> status(KeychainManager &keychain, QString what);
+    QCoro::Task<int> remove(KeychainManager &keychain, QString what);
 
     KeychainManager &m_keychain;
 };

@@ -7,3 +7,15 @@ QCoro::Task<std::optional<QString>> configuredKey(const ApiKeyProvider &provider
         co_return std::nullopt;
     co_return key;
 }
+
+QCoro::Task<std::optional<QString>> keyForUrl(QUrl url, HostKeyProvider hosts, ApiKeyProvider fallback)
+{
+    if (hosts) {
+        const std::optional<QString> own = co_await hosts(url.host().toLower());
+        if (own && !own->isEmpty())
+            co_return own;
+    }
+    if (!fallback)
+        co_return std::nullopt;
+    co_return co_await configuredKey(fallback);
+}

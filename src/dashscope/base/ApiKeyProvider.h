@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QUrl>
 
 #include <QCoroTask>
 
@@ -14,3 +15,12 @@ using ApiKeyProvider = std::function<QCoro::Task<std::optional<QString>>()>;
 
 // The provider's key, or nothing when it is absent or empty.
 QCoro::Task<std::optional<QString>> configuredKey(const ApiKeyProvider &provider);
+
+// Keys by host: the key the user stored for one host (as a URL's host, in
+// lower case), or nothing. Each request to that host uses it; services of
+// other companies never see the service's own key.
+using HostKeyProvider = std::function<QCoro::Task<std::optional<QString>>(QString host)>;
+
+// The key for a request to url: the one stored for its host, where there is
+// one; else the fallback's (none: no key).
+QCoro::Task<std::optional<QString>> keyForUrl(QUrl url, HostKeyProvider hosts, ApiKeyProvider fallback);

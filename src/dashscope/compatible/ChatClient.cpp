@@ -44,13 +44,18 @@ std::shared_ptr<ChatStream> ChatClient::streamRequest(LLMRequest request, const 
 
 QCoro::Task<> ChatClient::run(LLMRequest request, AppConfig config, std::shared_ptr<ChatStream> stream)
 {
-    const std::optional<QString> key = co_await configuredKey(m_apiKey);
+    const QString base = DashScopeEndpoints::forConfig(config).compatibleBase;
+    const auto url = CompatibleMode::chatCompletionsUrl(base);
+    // (Not a conditional expression: GCC 12 mishandles co_await inside one.)
+    std::optional<QString> key;
+    if (url)
+        key = co_await keyForUrl(*url, m_hostKeys, m_apiKey);
+    else
+        key = co_await configuredKey(m_apiKey);
     if (!key) {
         stream->finish(ServiceError::apiKeyMissing());
         co_return;
     }
-    const QString base = DashScopeEndpoints::forConfig(config).compatibleBase;
-    const auto url = CompatibleMode::chatCompletionsUrl(base);
     if (!url) {
         stream->finish(CompatibleMode::invalidUrlError(base));
         co_return;

@@ -35,6 +35,9 @@ public:
     // streamed the same way.
     std::shared_ptr<ChatStream> streamRequest(LLMRequest request, const AppConfig &config);
 
+    // Keys stored per host: one for the chat's host is sent instead of the service's.
+    void setHostKeys(HostKeyProvider hostKeys) { m_hostKeys = std::move(hostKeys); }
+
 private:
     enum class Sent { Ended, RefusedThinking };
     QCoro::Task<> run(LLMRequest request, AppConfig config, std::shared_ptr<ChatStream> stream);
@@ -42,6 +45,7 @@ private:
     QCoro::Task<Sent> send(const LLMRequest &request, QUrl url, QString key, std::shared_ptr<ChatStream> stream);
 
     ApiKeyProvider m_apiKey;
+    HostKeyProvider m_hostKeys;
     QNetworkAccessManager &m_network;
     std::chrono::milliseconds m_inactivityTimeout;
     // The servers (host and port) that refused the thinking switch.

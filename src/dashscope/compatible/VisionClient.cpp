@@ -37,11 +37,16 @@ QString VisionClient::redactedBody(const QByteArray &body, qsizetype base64Chars
 QCoro::Task<Result<QString>> VisionClient::analyzeChatScreenshot(QString base64Jpeg, AppConfig config,
                                                                           QString systemPrompt)
 {
-    const std::optional<QString> key = co_await configuredKey(m_apiKey);
-    if (!key)
-        co_return ServiceError::apiKeyMissing();
     const QString base = DashScopeEndpoints::forConfig(config).compatibleBase;
     const auto url = CompatibleMode::chatCompletionsUrl(base);
+    // (Not a conditional expression: GCC 12 mishandles co_await inside one.)
+    std::optional<QString> key;
+    if (url)
+        key = co_await keyForUrl(*url, m_hostKeys, m_apiKey);
+    else
+        key = co_await configuredKey(m_apiKey);
+    if (!key)
+        co_return ServiceError::apiKeyMissing();
     if (!url)
         co_return CompatibleMode::invalidUrlError(base);
 

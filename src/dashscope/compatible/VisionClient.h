@@ -33,8 +33,12 @@ public:
     // more replaced by their size, the whole cut at 800 characters.
     static QString redactedBody(const QByteArray &body, qsizetype base64Chars);
 
+    // Keys stored per host: one for the vision model's host is sent instead of the service's.
+    void setHostKeys(HostKeyProvider hostKeys) { m_hostKeys = std::move(hostKeys); }
+
 private:
     ApiKeyProvider m_apiKey;
+    HostKeyProvider m_hostKeys;
     QNetworkAccessManager &m_network;
     std::chrono::milliseconds m_inactivityTimeout;
 };

@@ -1,9 +1,22 @@
 #include "SpeechSynthesizer.h"
 
+#include "CompatibleMode.h"
 #include "Log.h"
+#include "OpenAISpeechCall.h"
 #include "SynthesisCall.h"
 
+#include <QNetworkAccessManager>
 #include <QWebSocket>
+
+namespace {
+bool usesOpenAI(const AppConfig &config)
+{
+    return config.speechService == QLatin1String("openai");
+}
+// A silence this long ends an OpenAI-style speech call (the whole call is
+// bounded by the synthesis time-out as well).
+constexpr std::chrono::milliseconds kSpeechInactivity{15000};
+} // namespace
 
 SpeechSynthesizer::SpeechSynthesizer(ApiKeyProvider apiKey, DashScopeEndpoints endpoints,
                                      std::chrono::milliseconds timeout, QObject *parent)
@@ -25,7 +38,7 @@ SpeechSynthesizer::~SpeechSynthesizer()
 void SpeechSynthesizer::prepareConnection(const AppConfig &config)
 {
     const quint64 generation = ++m_prepareGeneration;
-    if (!m_prepared)
+    if (!m_prepared && !usesOpenAI(config))
         openPrepared(generation, m_endpoints.synthesis(config));
 }
 
@@ -55,8 +68,24 @@ void SpeechSynthesizer::dropPreparedConnection()
 std::shared_ptr<AudioStream> SpeechSynthesizer::streamSpeech(QString text, AppConfig config)
 {
     auto stream = std::make_shared<AudioStream>();
-    run(stream, std::move(text), std::move(config));
+    if (usesOpenAI(config))
+        runOpenAI(stream, std::move(text), std::move(config));
+    else
+        run(stream, std::move(text), std::move(config));
     return stream;
+}
+
+QCoro::Task<> SpeechSynthesizer::runOpenAI(std::shared_ptr<AudioStream> stream, QString text, AppConfig config)
+{
+    const std::optional<QUrl> url = CompatibleMode::endpointUrl(config.speechBaseURL, QStringLiteral("/audio/speech"));
+    // Only the key stored for this host: the service's own never leaves for another company's server.
+    const ApiKeyProvider noFallback; // named: GCC 12 mishandles temporaries inside a co_await
+    std::optional<QString> key;
+    if (url)
+        key = co_await keyForUrl(*url, m_hostKeys, noFallback);
+    if (!m_network)
+        m_network = std::make_unique<QNetworkAccessManager>();
+    OpenAISpeechCall::start(*m_network, std::move(stream), text, config, key, m_timeout, kSpeechInactivity);
 }
 
 QCoro::Task<> SpeechSynthesizer::run(std::shared_ptr<AudioStream> stream, QString text, AppConfig config)

@@ -13,12 +13,15 @@
 #include <chrono>
 #include <memory>
 
+class QNetworkAccessManager;
 class QWebSocket;
 
 // Speech synthesis on the duplex endpoint: one text, one MP3 stream, each
 // task on a connection of its own. A connection can be opened ahead of time
 // (while the user is still speaking), so that the first sentence of an
-// answer does not wait for the connection's set-up.
+// answer does not wait for the connection's set-up. Where the settings choose
+// the "openai" speech service, each text goes to that server instead
+// (OpenAISpeechCall), with nothing to prepare.
 class SpeechSynthesizer : public QObject
 {
     Q_OBJECT
@@ -45,11 +48,19 @@ public:
     // Closes the prepared connection if nobody has used it.
     void dropPreparedConnection();
 
+    // Keys stored per host: an OpenAI-style speech server gets its host's
+    // key, or none.
+    void setHostKeys(HostKeyProvider hostKeys) { m_hostKeys = std::move(hostKeys); }
+
 private:
     QCoro::Task<> openPrepared(quint64 generation, QUrl endpoint);
     QCoro::Task<> run(std::shared_ptr<AudioStream> stream, QString text, AppConfig config);
 
+    QCoro::Task<> runOpenAI(std::shared_ptr<AudioStream> stream, QString text, AppConfig config);
+
     ApiKeyProvider m_apiKey;
+    HostKeyProvider m_hostKeys;
+    std::unique_ptr<QNetworkAccessManager> m_network; // made for the first OpenAI-style call
     DashScopeEndpoints m_endpoints;
     std::chrono::milliseconds m_timeout;
     std::unique_ptr<QWebSocket> m_prepared;
