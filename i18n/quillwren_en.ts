@@ -293,6 +293,45 @@
     </message>
 </context>
 <context>
+    <name>HostKeysBox</name>
+    <message>
+        <source>各主机使用的 Key</source>
+        <translation>The key each host gets</translation>
+    </message>
+    <message>
+        <source>语音识别与合成（DashScope）</source>
+        <translation>Speech recognition and synthesis (DashScope)</translation>
+    </message>
+    <message>
+        <source>DashScope Key</source>
+        <translation>the DashScope key</translation>
+    </message>
+    <message>
+        <source>对话与识图</source>
+        <translation>Chat and image replies</translation>
+    </message>
+    <message>
+        <source>此主机保存的 Key</source>
+        <translation>the key stored for this host</translation>
+    </message>
+    <message>
+        <source>语音合成（OpenAI 兼容）</source>
+        <translation>Speech synthesis (OpenAI-compatible)</translation>
+    </message>
+    <message>
+        <source>未保存 Key，不发送 Key</source>
+        <translation>no key stored, none sent</translation>
+    </message>
+    <message>
+        <source>%1：%2 — %3</source>
+        <translation>%1: %2 — %3</translation>
+    </message>
+    <message>
+        <source>其他主机的 Key 用命令保存：quillwren key set --host 主机名（从标准输入读取）</source>
+        <translation>Store another host&apos;s key with: quillwren key set --host HOST (it reads the key from standard input)</translation>
+    </message>
+</context>
+<context>
     <name>HotWordsBox</name>
     <message>
         <source>热词</source>

@@ -1,6 +1,7 @@
 #include "ApiKeyPage.h"
 
 #include "KeychainManager.h"
+#include "HostKeysBox.h"
 #include "ServiceRegionBox.h"
 #include "SettingsViewModel.h"
 #include "SettingsWidgets.h"
@@ -68,6 +69,7 @@ ApiKeyPage::ApiKeyPage(SettingsViewModel &model, QWidget *parent) : QWidget(pare
     layout->addLayout(saveRow);
     auto *region = new ServiceRegionBox(m_model.settingsStore(), this);
     layout->addWidget(region);
+    layout->addWidget(new HostKeysBox(m_model.settingsStore(), this));
 
     layout->addSpacing(12);
     auto *help = new QLabel(tr("如何获取 API Key？"), this);
