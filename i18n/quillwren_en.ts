@@ -330,6 +330,10 @@
         <source>其他主机的 Key 用命令保存：quillwren key set --host 主机名（从标准输入读取）</source>
         <translation>Store another host&apos;s key with: quillwren key set --host HOST (it reads the key from standard input)</translation>
     </message>
+    <message>
+        <source>语音识别（OpenAI 兼容）</source>
+        <translation>Speech recognition (OpenAI-compatible)</translation>
+    </message>
 </context>
 <context>
     <name>HotWordsBox</name>
@@ -1200,6 +1204,18 @@
     <message>
         <source>语音合成失败 (%1): %2</source>
         <translation>Speech synthesis failed (%1): %2</translation>
+    </message>
+    <message>
+        <source>转写失败 (%1): %2</source>
+        <translation>Transcription failed (%1): %2</translation>
+    </message>
+    <message>
+        <source>转写超时：%1 秒内没有回答</source>
+        <translation>Transcription timed out: no answer within %1 s</translation>
+    </message>
+    <message>
+        <source>识别失败：%1</source>
+        <translation>Recognition failed: %1</translation>
     </message>
 </context>
 </TS>

@@ -7,6 +7,7 @@
 #include "DesktopBackend.h"
 #include "FloatingBallWindowManager.h"
 #include "GlobalShortcutsRoute.h"
+#include "HostKeys.h"
 #include "HotkeyMonitorService.h"
 #include "KeychainManager.h"
 #include "LiveCaption.h"
@@ -15,6 +16,7 @@
 #include "Mp3Player.h"
 #include "null/NullKeyEventSource.h"
 #include "RealtimeASRService.h"
+#include "RecognizerSwitch.h"
 #include "Scheduler.h"
 #include "ServiceCheck.h"
 #include "SettingsStore.h"
@@ -23,6 +25,7 @@
 #include "TakeHistory.h"
 #include "Vocabulary.h"
 #include "TakeSurroundings.h"
+#include "UploadTranscriber.h"
 #include "UserText.h"
 #include "wayland/WaylandDesktopBackend.h"
 
@@ -80,24 +83,11 @@ ApiKeyProvider Application::apiKeyProvider()
     return [&keychain = keychain()] { return keychain.read(); };
 }
 
-namespace {
-QCoro::Task<std::optional<QString>> storedHostKey(QString host)
-{
-    KeychainManager keychain = KeychainManager::forHost(host);
-    co_return co_await keychain.read();
-}
-} // namespace
-
-HostKeyProvider Application::hostKeyProvider()
-{
-    return [](QString host) { return storedHostKey(std::move(host)); };
-}
-
 DashScopeAPIService &Application::modelService()
 {
     if (!m_modelService) {
         m_modelService = std::make_unique<DashScopeAPIService>(apiKeyProvider(), m_endpoints, m_timeouts);
-        m_modelService->setHostKeys(hostKeyProvider());
+        m_modelService->setHostKeys(HostKeys::fromKeyring());
     }
     return *m_modelService;
 }
@@ -155,7 +145,7 @@ std::unique_ptr<MicrophoneCapture> Application::newMicrophone()
     return microphone;
 }
 
-RealtimeASRService &Application::recognizer()
+SpeechRecognizer &Application::recognizer()
 {
     if (!m_recognizer) {
         std::unique_ptr<MicrophoneCapture> microphone = newMicrophone();
@@ -172,8 +162,11 @@ RealtimeASRService &Application::recognizer()
         m_microphone = std::move(microphone);
         m_recognizer = std::make_unique<RealtimeASRService>(apiKeyProvider(), *m_microphone, m_endpoints.recognition(),
                                                             recognitionTimings());
+        m_upload = std::make_unique<UploadTranscriber>(HostKeys::fromKeyring(), *m_microphone,
+                                                       recognitionTimings().captureTail, m_timeouts.transcriptionBase);
+        m_recognizerSwitch = std::make_unique<RecognizerSwitch>(*m_recognizer, *m_upload);
     }
-    return *m_recognizer;
+    return *m_recognizerSwitch;
 }
 
 QCoro::Task<> Application::prepareDesktop()
@@ -211,7 +204,10 @@ AppViewModel &Application::controller()
         m_controllerContext = std::make_unique<QObject>();
         m_controllerScheduler = std::make_unique<QtScheduler>(m_controllerContext.get());
         m_audioKeeper = std::make_unique<TakeAudioKeeper>(TakeHistory(TakeHistory::defaultPath()).audioFolder());
-        const auto retryRecognizer = [this](AudioCapture &audio) {
+        const auto retryRecognizer = [this](AudioCapture &audio, const AppConfig &config) -> std::unique_ptr<SpeechRecognizer> {
+            if (config.transcribesByUpload())
+                return std::make_unique<UploadTranscriber>(HostKeys::fromKeyring(), audio, std::chrono::milliseconds(0),
+                                                           m_timeouts.transcriptionBase);
             return std::make_unique<RealtimeASRService>(apiKeyProvider(), audio, m_endpoints.recognition(),
                                                         recognitionTimings());
         };

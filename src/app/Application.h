@@ -31,6 +31,9 @@ class HistoryRetry;
 class HotkeyMonitorService;
 class QtScheduler;
 class RealtimeASRService;
+class RecognizerSwitch;
+class SpeechRecognizer;
+class UploadTranscriber;
 class DesktopBackend;
 class DesktopNotifier;
 class KeyEventSource;
@@ -61,8 +64,6 @@ public:
     KeychainManager &keychain();
     // Reads the key from the keyring afresh at every call.
     ApiKeyProvider apiKeyProvider();
-    // The keys stored for other hosts (speech and chat servers).
-    static HostKeyProvider hostKeyProvider();
     // After the service refused the key: the sentence that says the key
     // belongs to the other region and how to switch, when the other region
     // accepts it; otherwise empty. Asks once, bounded.
@@ -93,7 +94,8 @@ public:
     HotkeyMonitorService &hotkeyMonitor();
     // Whether a double tap locks a mode, from the stored settings.
     HotkeyMonitorService::HandsFreeSettings handsFreeSettings();
-    RealtimeASRService &recognizer();
+    // The take's recogniser: the realtime one or the upload, as each take's settings say.
+    SpeechRecognizer &recognizer();
     // A microphone capture as the takes have it: the server's changes
     // watched, the microphone chosen in the settings used.
     std::unique_ptr<MicrophoneCapture> newMicrophone();
@@ -130,6 +132,8 @@ private:
     std::unique_ptr<HotkeyMonitorService> m_hotkeyMonitor;
     std::unique_ptr<AudioCapture> m_microphone;
     std::unique_ptr<RealtimeASRService> m_recognizer;
+    std::unique_ptr<UploadTranscriber> m_upload;
+    std::unique_ptr<RecognizerSwitch> m_recognizerSwitch;
     std::unique_ptr<AudioRecorderService> m_recorder;
     std::unique_ptr<ClipPlayer> m_player;
     std::unique_ptr<CuePlayer> m_cuePlayer;

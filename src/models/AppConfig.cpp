@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 
 #include <array>
+#include <span>
 
 namespace {
 // The string members in field order; "enableLLMPolish" (a boolean) follows them.
@@ -37,11 +38,15 @@ const QString kHandsFreeLimitSeconds = QStringLiteral("handsFreeLimitSeconds");
 const QString kDictationCleanup = QStringLiteral("dictationCleanup");
 const QString kLiveCaption = QStringLiteral("liveCaption");
 const QString kSpeechService = QStringLiteral("speechService");
+const QString kTranscriptionService = QStringLiteral("transcriptionService");
 // Free text that must not be empty, each with its default.
 constexpr std::pair<const char *, QString AppConfig::*> kSpeechTexts[] = {
     {"speechBaseURL", &AppConfig::speechBaseURL},
     {"speechModel", &AppConfig::speechModel},
     {"speechVoice", &AppConfig::speechVoice}};
+constexpr std::pair<const char *, QString AppConfig::*> kTranscriptionTexts[] = {
+    {"transcriptionBaseURL", &AppConfig::transcriptionBaseURL},
+    {"transcriptionModel", &AppConfig::transcriptionModel}};
 const QString kCleanupModel = QStringLiteral("cleanupModel");
 const QString kCleanupInstructions = QStringLiteral("cleanupInstructions");
 const QString kCleanupSkipApps = QStringLiteral("cleanupSkipApps");
@@ -147,6 +152,9 @@ QByteArray AppConfig::toJson() const
     writer.add(kSpeechService, speechService);
     for (const auto &[name, field] : kSpeechTexts)
         writer.add(QString::fromLatin1(name), this->*field);
+    writer.add(kTranscriptionService, transcriptionService);
+    for (const auto &[name, field] : kTranscriptionTexts)
+        writer.add(QString::fromLatin1(name), this->*field);
     return writer.bytes();
 }
 
@@ -214,10 +222,16 @@ std::optional<AppConfig> AppConfig::fromJson(const QByteArray &json)
     const QString speech = Json::stringMember(*object, kSpeechService).value_or(QString());
     if (speechServices().contains(speech))
         result.speechService = speech;
-    for (const auto &[name, field] : kSpeechTexts) {
-        const QString text = Json::stringMember(*object, QString::fromLatin1(name)).value_or(QString()).trimmed();
-        if (!text.isEmpty())
-            result.*field = text;
+    const QString transcription = Json::stringMember(*object, kTranscriptionService).value_or(QString());
+    if (speechServices().contains(transcription))
+        result.transcriptionService = transcription;
+    using Texts = std::span<const std::pair<const char *, QString AppConfig::*>>;
+    for (const Texts texts : {Texts(kSpeechTexts), Texts(kTranscriptionTexts)}) {
+        for (const auto &[name, field] : texts) {
+            const QString text = Json::stringMember(*object, QString::fromLatin1(name)).value_or(QString()).trimmed();
+            if (!text.isEmpty())
+                result.*field = text;
+        }
     }
     return result;
 }

@@ -93,6 +93,14 @@ struct AppConfig
     // OpenAI-style POST {speechBaseURL}/audio/speech, with its own model and
     // voice names, sent the key stored for its host and no other).
     QString speechService = QStringLiteral("dashscope");
+    // Who turns a take's speech into words: "dashscope" (the realtime
+    // recogniser, streaming while the key is held) or "openai" (the take's
+    // audio sent once the key is let go to an OpenAI-style
+    // POST {transcriptionBaseURL}/audio/transcriptions, with that server's
+    // model name, and the key stored for its host or none).
+    QString transcriptionService = QStringLiteral("dashscope");
+    QString transcriptionBaseURL = QString::fromLatin1(kDefaultOpenAIBaseURL);
+    QString transcriptionModel = QStringLiteral("gpt-4o-mini-transcribe");
     QString speechBaseURL = QString::fromLatin1(kDefaultOpenAIBaseURL);
     QString speechModel = QStringLiteral("gpt-4o-mini-tts");
     QString speechVoice = QStringLiteral("alloy");
@@ -107,6 +115,7 @@ struct AppConfig
     static const QStringList &keepAudioChoices();
     static const QStringList &dictationCleanupLevels();
     static const QStringList &speechServices();
+    bool transcribesByUpload() const { return transcriptionService == QLatin1String("openai"); }
     // Whether the text can stand as a workspace ID: one host label (ASCII
     // letters, digits and inner hyphens, at most 63), or empty.
     static bool isValidWorkspaceId(const QString &id);
@@ -121,7 +130,8 @@ struct AppConfig
     // "handsFreeVoiceInput", "handsFreeChatAssistant", "handsFreeLimitSeconds",
     // "pauseMedia", "soundCues", "inputDevice", "keepAudio", "hotWords", "vocabulary", "dictationCleanup", "cleanupModel",
     // "cleanupInstructions", "cleanupSkipApps", "liveCaption", "speechService", "speechBaseURL",
-    // "speechModel", "speechVoice") are optional
+    // "speechModel", "speechVoice", "transcriptionService", "transcriptionBaseURL", "transcriptionModel") are
+    // optional
     // (a record written before them loads) and take their defaults when
     // malformed; extra members ignored.
     static std::optional<AppConfig> fromJson(const QByteArray &json);

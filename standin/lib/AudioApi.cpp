@@ -71,12 +71,15 @@ void send(QTcpSocket *socket, const Context &context, const QByteArray &response
 QByteArray transcription(const HttpRequest &request, const Context &context)
 {
     QJsonObject entry = baseRecord("transcription", request, context);
-    if (!context.authorized)
-        return finish(entry, context, 401, error(401, QStringLiteral("Incorrect API key provided."), {},
-                                                 QStringLiteral("invalid_api_key")));
     QString problem;
     const QByteArray boundary = Multipart::boundaryOf(request.header("content-type"));
     const auto parts = boundary.isEmpty() ? std::nullopt : Multipart::parse(request.body, boundary, &problem);
+    const auto refuseKey = [&] {
+        return finish(entry, context, 401, error(401, QStringLiteral("Incorrect API key provided."), {},
+                                                 QStringLiteral("invalid_api_key")));
+    };
+    if (!parts && !context.authorized)
+        return refuseKey();
     if (!parts) {
         const QString message = boundary.isEmpty() ? QStringLiteral("The body must be multipart/form-data with a boundary.")
                                                    : QStringLiteral("The multipart body cannot be read: ") + problem;
@@ -96,6 +99,9 @@ QByteArray transcription(const HttpRequest &request, const Context &context)
                                                           {QStringLiteral("bytes"), file->data.size()},
                                                           {QStringLiteral("content_type"), QString::fromUtf8(file->contentType)}});
     }
+    // Refused, but recorded with what came: tests see what was sent where.
+    if (!context.authorized)
+        return refuseKey();
     QStringList allowed{QStringLiteral("model"), QStringLiteral("language"), QStringLiteral("prompt"),
                         QStringLiteral("response_format"), QStringLiteral("stream")};
     if (!context.strict) {

@@ -9,6 +9,7 @@
 #include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QJsonArray>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include <sys/stat.h>
@@ -110,6 +111,81 @@ TEST_F(KeptTakes, ATakeTheServiceFailedKeepsItsAudioAndRetrySendsItAgainToTheCli
     EXPECT_EQ(none.exitCode, 1);
     EXPECT_TRUE(none.err.contains(QStringLiteral("没有保存了音频的失败或取消的录音"))) << none.err.toStdString();
     EXPECT_EQ(run({QStringLiteral("retry"), QStringLiteral("x")}).exitCode, 2);
+}
+
+TEST_F(KeptTakes, WithAnotherTranscriptionServerATakeGoesThereAtTheReleaseAndARefusedOneIsRetriedThere)
+{
+    useScenario(R"({"hostKeys":{"localhost":"sk-whisper-host-77"},"recognition":{"sentences":["上传的听写。"]}})");
+    // The keyring outlives this test.
+    const auto forget = qScopeGuard([this] {
+        run({QStringLiteral("key"), QStringLiteral("remove"), QStringLiteral("--host"), QStringLiteral("localhost")});
+    });
+    const auto set = [&](const char *field, const QString &value) {
+        return run({QStringLiteral("config"), QStringLiteral("set"), QString::fromLatin1(field), value}).exitCode;
+    };
+    ASSERT_EQ(set("transcriptionService", QStringLiteral("openai")), 0);
+    ASSERT_EQ(set("transcriptionBaseURL", QStringLiteral("http://localhost:%1/v1").arg(server.port())), 0);
+    ASSERT_EQ(set("transcriptionModel", QStringLiteral("whisper-1")), 0);
+    const auto uploads = [this] { return server.recorder().recordsOfKind(QStringLiteral("transcription")); };
+    PasteTarget target(env);
+
+    // No key stored for that host: none is sent, the refusal is said, the take kept.
+    holdSpeaking(QStringLiteral("alt"), 1.0);
+    EXPECT_TRUE(status()[QStringLiteral("statusMessage")].toString().startsWith(
+        QStringLiteral("识别失败：转写失败 (401): Incorrect API key provided.")))
+        << status()[QStringLiteral("statusMessage")].toString().toStdString();
+    ASSERT_EQ(uploads().size(), 1) << "one request, at the release";
+    EXPECT_EQ(uploads().last()[QStringLiteral("authorization")].toString(), QString()) << "never the service's key";
+    EXPECT_EQ(uploads().last()[QStringLiteral("fields")][QStringLiteral("model")].toString(), QStringLiteral("whisper-1"));
+    EXPECT_EQ(server.recorder().recordsOfKind(QStringLiteral("ws-upgrade")).size(), 0) << "the service's recogniser was used";
+    const std::optional<TakeRecord> failed = newest();
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(failed->ending, QLatin1String(TakeRecord::kFailed));
+    ASSERT_FALSE(failed->audio.isEmpty());
+    const std::optional<TakeAudio> kept = TakeAudio::read(failed->audio);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(uploads().last()[QStringLiteral("file")][QStringLiteral("bytes")].toInt(), kept->pcm.size() + 44)
+        << "what went up is what was kept";
+    EXPECT_EQ(target.text(), QString());
+
+    // Its key stored: the retry goes to the same server, with that key.
+    ASSERT_EQ(run({QStringLiteral("key"), QStringLiteral("set"), QStringLiteral("--host"), QStringLiteral("localhost")},
+                  "sk-whisper-host-77\n").exitCode, 0);
+    const auto retried = run({QStringLiteral("retry")});
+    EXPECT_EQ(retried.exitCode, 0) << retried.err.toStdString();
+    EXPECT_EQ(clipboard(), QStringLiteral("上传的听写。"));
+    ASSERT_EQ(uploads().size(), 2);
+    EXPECT_EQ(uploads().last()[QStringLiteral("authorization")].toString(), QStringLiteral("Bearer sk-w****t-77"));
+    EXPECT_EQ(uploads().last()[QStringLiteral("host")].toString(), QStringLiteral("localhost"));
+
+    // And the next take is typed where the focus is.
+    holdSpeaking(QStringLiteral("alt"), 1.0);
+    EXPECT_TRUE(waitUntil([&] { return target.text() == QStringLiteral("上传的听写。"); }, 5000)) << target.text().toStdString();
+    EXPECT_EQ(server.recorder().recordsOfKind(QStringLiteral("ws-upgrade")).size(), 0);
+}
+
+TEST_F(KeptTakes, AQuestionThroughOtherServersIsHeardThereAndAnsweredAloudThere)
+{
+    useScenario(R"({"recognition":{"sentences":["今天天气怎么样？"]},)"
+                R"("chat":{"answers":{"今天天气怎么样？":"今天晴，最高二十三度。适合出门走走！"}},)"
+                R"("audio":{"keylessHosts":["localhost"],"chunkBytes":1024,"chunkDelayMs":20}})");
+    const QString base = QStringLiteral("http://localhost:%1/v1").arg(server.port());
+    for (const auto &[field, value] : {std::pair{"transcriptionService", QStringLiteral("openai")},
+                                       std::pair{"transcriptionBaseURL", base}, std::pair{"speechService", QStringLiteral("openai")},
+                                       std::pair{"speechBaseURL", base}}) {
+        ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QString::fromLatin1(field), value}).exitCode, 0);
+    }
+    holdSpeaking(QStringLiteral("ctrl"), 1.0);
+    EXPECT_TRUE(waitUntil([this] { return idleWith(QStringLiteral("回复已完成")); }, 15000))
+        << status()[QStringLiteral("statusMessage")].toString().toStdString();
+    EXPECT_EQ(server.recorder().recordsOfKind(QStringLiteral("transcription")).size(), 1);
+    QStringList spoken;
+    for (const QJsonObject &speech : server.recorder().recordsOfKind(QStringLiteral("speech")))
+        spoken << speech[QStringLiteral("json")][QStringLiteral("input")].toString();
+    EXPECT_EQ(spoken.join(QString()), QStringLiteral("今天晴，最高二十三度。适合出门走走！")) << "each sentence, in order";
+    EXPECT_EQ(server.recorder().recordsOfKind(QStringLiteral("ws-upgrade")).size(), 0)
+        << "neither the service's recogniser nor its synthesis";
+    EXPECT_TRUE(loggedSoon(QStringLiteral("🔊 [TTS] 开始 OpenAI 兼容语音合成")));
 }
 
 TEST_F(KeptTakes, ATakeThatLostItsConnectionOrWasCancelledIsSentAgainWhole)

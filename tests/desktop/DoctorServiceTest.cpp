@@ -56,6 +56,13 @@ TEST_F(DoctorService, AnotherSpeechServerIsCheckedWithItsHostsKeyAndItsModel)
     ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("speechModel"), QStringLiteral("piper")}).exitCode, 0);
     EXPECT_TRUE(speechLine().startsWith(role + QStringLiteral("reachable with no key (none is stored for localhost), but it "
                                                               "has no model piper (it lists ")));
+    // Transcription by the same server: a line of its own.
+    ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("transcriptionService"), QStringLiteral("openai")}).exitCode, 0);
+    ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("transcriptionBaseURL"), base}).exitCode, 0);
+    const auto doctor = run({QStringLiteral("doctor")});
+    EXPECT_TRUE(doctor.out.contains(QStringLiteral("transcription (openai, %1): reachable with no key (none is stored for "
+                                                   "localhost), model gpt-4o-mini-transcribe known\n").arg(base)))
+        << doctor.out.toStdString();
     server.close();
     EXPECT_TRUE(speechLine().startsWith(role + QStringLiteral("unreachable: "))) << speechLine().toStdString();
     const auto speech = server.recorder().recordsOfKind(QStringLiteral("http-request"));

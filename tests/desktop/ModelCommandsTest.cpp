@@ -151,6 +151,25 @@ TEST_F(ModelCommands, TranscribeSendsAWavFileAsMicrophoneAudioAndPrintsTheTransc
         EXPECT_EQ(bad.exitCode, 2) << args.join(QLatin1Char(' ')).toStdString();
         EXPECT_FALSE(bad.err.isEmpty());
     }
+
+    // Another transcription server in the settings: the file goes there, whole, and nothing to the service.
+    useScenario(R"({"recognition":{"sentences":["另一台服务器。"]},"audio":{"keylessHosts":["localhost"]}})");
+    ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("transcriptionService"),
+                   QStringLiteral("openai")}).exitCode, 0);
+    ASSERT_EQ(run({QStringLiteral("config"), QStringLiteral("set"), QStringLiteral("transcriptionBaseURL"),
+                   QStringLiteral("http://localhost:%1/v1").arg(server.port())}).exitCode, 0);
+    const qsizetype upgrades = server.recorder().recordsOfKind(QStringLiteral("ws-upgrade")).size();
+    const auto uploaded = run({QStringLiteral("transcribe"), QStringLiteral("--input"), wav, QStringLiteral("--fast")});
+    EXPECT_EQ(uploaded.exitCode, 0) << uploaded.err.toStdString();
+    EXPECT_EQ(uploaded.out, QStringLiteral("另一台服务器。\n"));
+    const QJsonObject upload = server.recorder().recordsOfKind(QStringLiteral("transcription")).last();
+    EXPECT_NEAR(upload[QStringLiteral("file")][QStringLiteral("bytes")].toInt(), 32000 + 44, 3200) << "the whole second, as WAV";
+    EXPECT_EQ(server.recorder().recordsOfKind(QStringLiteral("ws-upgrade")).size(), upgrades);
+    // Refused there: the server's words, and a failure status.
+    useScenario(R"({"recognition":{"sentences":["x"]}})");
+    const auto refused = run({QStringLiteral("transcribe"), QStringLiteral("--input"), wav, QStringLiteral("--fast")});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("转写失败 (401): Incorrect API key provided."))) << refused.err.toStdString();
 }
 
 // `quillwren words`: the hot words synced to the service's vocabulary, and

@@ -29,7 +29,8 @@ TEST(AppConfig, EncodesItsMembersInFieldOrder)
                               R"("vocabulary":{"error":"","id":"","target":"","words":[]},)"
                               R"("dictationCleanup":"off","cleanupModel":"","cleanupInstructions":"","cleanupSkipApps":[],"liveCaption":false,)"
                               R"("speechService":"dashscope","speechBaseURL":"https://api.openai.com/v1",)"
-                              R"("speechModel":"gpt-4o-mini-tts","speechVoice":"alloy"})");
+                              R"("speechModel":"gpt-4o-mini-tts","speechVoice":"alloy","transcriptionService":"dashscope",)"
+                              R"("transcriptionBaseURL":"https://api.openai.com/v1","transcriptionModel":"gpt-4o-mini-transcribe"})");
 }
 
 TEST(AppConfig, HotWordsAreCheckedAgainstTheServicesLimitsBeforeTheyAreStored)
@@ -90,6 +91,9 @@ TEST(AppConfig, ARecordWithoutTheLaterMembersLoadsAndABrokenOneKeepsTheRest)
     config.speechBaseURL = QStringLiteral("http://localhost:8000/v1");
     config.speechModel = QStringLiteral("kokoro");
     config.speechVoice = QStringLiteral("af_sky");
+    config.transcriptionService = QStringLiteral("openai");
+    config.transcriptionBaseURL = QStringLiteral("https://api.groq.com/openai/v1");
+    config.transcriptionModel = QStringLiteral("whisper-large-v3-turbo");
     EXPECT_EQ(AppConfig::fromJson(config.toJson()), config);
 
     // A broken later member costs only itself, never the model settings.
@@ -123,7 +127,9 @@ TEST(AppConfig, ARecordWithoutTheLaterMembersLoadsAndABrokenOneKeepsTheRest)
                                      QByteArray(R"("speechService":"google")"),
                                      QByteArray(R"("speechBaseURL":"  ")"),
                                      QByteArray(R"("speechModel":5)"),
-                                     QByteArray(R"("speechVoice":"")")}) {
+                                     QByteArray(R"("speechVoice":"")"),
+                                     QByteArray(R"("transcriptionService":"whisper")"),
+                                     QByteArray(R"("transcriptionModel":"")")}) {
         const auto loaded = AppConfig::fromJson(kSevenMembers + ',' + broken + '}');
         ASSERT_TRUE(loaded) << broken.toStdString();
         EXPECT_EQ(*loaded, AppConfig::defaults()) << broken.toStdString();

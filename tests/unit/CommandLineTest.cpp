@@ -120,7 +120,7 @@ TEST_F(CommandLine, ShowPrintsBothRecordsAndWritesNothing)
               QJsonDocument::fromJson(ShortcutConfig::defaults().toJson()).toJson(QJsonDocument::Compact));
     const QJsonObject app = shown.value(QStringLiteral("appConfig")).toObject();
     EXPECT_EQ(app.value(QStringLiteral("llmModel")).toString(), QStringLiteral("qwen3.5-flash"));
-    EXPECT_EQ(app.size(), 32);
+    EXPECT_EQ(app.size(), 35);
     EXPECT_TRUE(app.value(QStringLiteral("keepHistory")).toBool());
     EXPECT_EQ(app.value(QStringLiteral("keyRoute")).toString(), QStringLiteral("auto"));
     EXPECT_EQ(app.value(QStringLiteral("serviceRegion")).toString(), QStringLiteral("beijing"));
@@ -233,6 +233,8 @@ TEST_F(CommandLine, BadFieldsAndValuesChangeNothing)
         {QStringLiteral("speechBaseURL"), QStringLiteral("ftp://example.com/v1")},
         {QStringLiteral("speechBaseURL"), QStringLiteral("localhost 8000")},
         {QStringLiteral("speechVoice"), QStringLiteral(" ")},
+        {QStringLiteral("transcriptionService"), QStringLiteral("groq")},
+        {QStringLiteral("transcriptionBaseURL"), QStringLiteral("api.groq.com")},
         {QStringLiteral("cleanupInstructions"), QString(501, QLatin1Char('x'))},
         {QStringLiteral("hotWords"), QStringLiteral("a,b")},
     };

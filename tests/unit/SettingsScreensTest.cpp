@@ -239,6 +239,8 @@ TEST_F(SettingsScreens, TheKeyPageSaysWhichKeyEachHostGets)
     AppConfig config = settings.loadAppConfig();
     config.speechService = QStringLiteral("openai");
     config.speechBaseURL = QStringLiteral("http://LocalHost:8000/v1");
+    config.transcriptionService = QStringLiteral("openai");
+    config.transcriptionBaseURL = QStringLiteral("https://api.groq.com/openai/v1");
     settings.saveAppConfig(config);
     auto window = open();
     window->show();
@@ -246,10 +248,11 @@ TEST_F(SettingsScreens, TheKeyPageSaysWhichKeyEachHostGets)
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->accessibleName(), QStringLiteral("各主机使用的 Key"));
     // No keyring here: no host has a key of its own.
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return box->lines().size() == 4; }, 5000)) << box->lines().join(QLatin1Char('|')).toStdString();
-    EXPECT_EQ(box->lines().mid(0, 3),
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return box->lines().size() == 5; }, 5000)) << box->lines().join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(box->lines().mid(0, 4),
               (QStringList{QStringLiteral("语音识别与合成（DashScope）：dashscope.aliyuncs.com — DashScope Key"),
                            QStringLiteral("对话与识图：dashscope.aliyuncs.com — DashScope Key"),
+                           QStringLiteral("语音识别（OpenAI 兼容）：api.groq.com — 未保存 Key，不发送 Key"),
                            QStringLiteral("语音合成（OpenAI 兼容）：localhost — 未保存 Key，不发送 Key")}));
     for (QLabel *label : box->findChildren<QLabel *>())
         EXPECT_EQ(label->accessibleName(), label->text());

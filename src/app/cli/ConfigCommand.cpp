@@ -53,7 +53,8 @@ std::optional<QJsonValue> parseValue(const QString &member, const QJsonValue &cu
                                                                    {"asrLanguage", AppConfig::asrLanguages()},
                                                                    {"keepAudio", AppConfig::keepAudioChoices()},
                                                                    {"dictationCleanup", AppConfig::dictationCleanupLevels()},
-                                                                   {"speechService", AppConfig::speechServices()}};
+                                                                   {"speechService", AppConfig::speechServices()},
+                                                                   {"transcriptionService", AppConfig::speechServices()}};
     for (const auto &[name, values] : choices) {
         if (member == QLatin1String(name) && !values.contains(text)) {
             *problem = QStringLiteral("expects one of ") + values.join(QStringLiteral(", "));
@@ -65,7 +66,7 @@ std::optional<QJsonValue> parseValue(const QString &member, const QJsonValue &cu
                                   "service's host name); leave it empty for the region's shared host");
         return std::nullopt;
     }
-    if (member == QLatin1String("speechBaseURL")) {
+    if (member == QLatin1String("speechBaseURL") || member == QLatin1String("transcriptionBaseURL")) {
         const QUrl url(text.trimmed());
         if (!url.isValid() || url.host().isEmpty()
             || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))) {
@@ -75,7 +76,9 @@ std::optional<QJsonValue> parseValue(const QString &member, const QJsonValue &cu
         }
         return QJsonValue(text.trimmed());
     }
-    if ((member == QLatin1String("speechModel") || member == QLatin1String("speechVoice")) && text.trimmed().isEmpty()) {
+    if ((member == QLatin1String("speechModel") || member == QLatin1String("speechVoice")
+         || member == QLatin1String("transcriptionModel"))
+        && text.trimmed().isEmpty()) {
         *problem = QStringLiteral("must not be empty");
         return std::nullopt;
     }

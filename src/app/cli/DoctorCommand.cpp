@@ -46,9 +46,18 @@ QCoro::Task<int> DoctorCommand::run(QStringList args)
         Console::out(QStringLiteral("Quillwren is not running in this session (`quillwren run` starts it)"));
     }
     Console::out(co_await serviceLine());
-    const QString speech = co_await speechLine();
-    if (!speech.isEmpty())
-        Console::out(speech);
+    // The roles another server serves, each with its host's key.
+    const AppConfig config = m_application.settings().loadAppConfig();
+    if (config.transcribesByUpload()) {
+        const QString line = co_await otherServerLine({QStringLiteral("transcription"), config.transcriptionBaseURL,
+                                                       config.transcriptionModel, QStringLiteral("transcription")});
+        Console::out(line);
+    }
+    if (config.speechService == QLatin1String("openai")) {
+        const QString line =
+            co_await otherServerLine({QStringLiteral("speech"), config.speechBaseURL, config.speechModel, QStringLiteral("speech")});
+        Console::out(line);
+    }
     const bool keys = worksIn(own, CapabilityTexts::kModeKeys) || (instance && worksIn(*instance, CapabilityTexts::kModeKeys));
     const bool paste = worksIn(own, CapabilityTexts::kPaste);
     co_return keys && paste ? Console::Success : Console::Failure;
@@ -101,41 +110,38 @@ QCoro::Task<QString> DoctorCommand::serviceLine()
         .arg(result.detail);
 }
 
-QCoro::Task<QString> DoctorCommand::speechLine()
+QCoro::Task<QString> DoctorCommand::otherServerLine(OtherServer server)
 {
-    const AppConfig config = m_application.settings().loadAppConfig();
-    if (config.speechService != QLatin1String("openai"))
-        co_return QString(); // the service's own, checked above
-    const QString host = KeychainManager::normalizedHost(config.speechBaseURL);
+    const QString host = KeychainManager::normalizedHost(server.baseUrl);
     KeychainManager keychain = KeychainManager::forHost(host);
     const std::optional<QString> stored = co_await keychain.read();
     // (Named before the co_await: GCC 12 mishandles temporaries inside one.)
     const QString key = KeychainManager::isConfigured(stored) ? *stored : QString();
     const auto bound = m_application.timeouts().serviceCheck;
-    const ServiceCheck::Result result = co_await ServiceCheck::modelList(key, config.speechBaseURL, bound);
-    co_return speechVerdict(config, host, key, result);
+    const ServiceCheck::Result result = co_await ServiceCheck::modelList(key, server.baseUrl, bound);
+    co_return verdict(server, host, key, result);
 }
 
-QString DoctorCommand::speechVerdict(const AppConfig &config, const QString &host, const QString &key,
-                                     const ServiceCheck::Result &result)
+QString DoctorCommand::verdict(const OtherServer &server, const QString &host, const QString &key,
+                               const ServiceCheck::Result &result)
 {
-    const QString role = QStringLiteral("speech (openai, %1): ").arg(config.speechBaseURL);
+    const QString role = QStringLiteral("%1 (openai, %2): ").arg(server.role, server.baseUrl);
     const QString keyText = key.isEmpty() ? QStringLiteral("no key (none is stored for %1)").arg(host)
                                           : QStringLiteral("the key %1 for %2").arg(Log::maskApiKey(key), host);
     if (result.outcome == ServiceCheck::Outcome::Refused)
         return role + QStringLiteral("%1 was refused: %2 — store the right one with `quillwren key set --host %3`")
                           .arg(keyText, result.detail, host);
-    // A server without a model list still speaks.
+    // A server without a model list still works.
     if (result.outcome == ServiceCheck::Outcome::Unreachable && result.status == 404)
         return role + QStringLiteral("reachable with %1; it lists no models, so %2 is not checked")
-                          .arg(keyText, config.speechModel);
+                          .arg(keyText, server.model);
     if (result.outcome == ServiceCheck::Outcome::Unreachable)
-        return role + QStringLiteral("unreachable: %1 — check speechBaseURL (`quillwren config set speechBaseURL URL`) "
+        return role + QStringLiteral("unreachable: %1 — check %2BaseURL (`quillwren config set %2BaseURL URL`) "
                                      "and that the server runs")
-                          .arg(result.detail);
-    if (!result.models.isEmpty() && !result.models.contains(config.speechModel))
+                          .arg(result.detail, server.settingPrefix);
+    if (!result.models.isEmpty() && !result.models.contains(server.model))
         return role + QStringLiteral("reachable with %1, but it has no model %2 (it lists %3) — `quillwren config set "
-                                     "speechModel NAME`")
-                          .arg(keyText, config.speechModel, result.models.join(QStringLiteral(", ")));
-    return role + QStringLiteral("reachable with %1, model %2 known").arg(keyText, config.speechModel);
+                                     "%4Model NAME`")
+                          .arg(keyText, server.model, result.models.join(QStringLiteral(", ")), server.settingPrefix);
+    return role + QStringLiteral("reachable with %1, model %2 known").arg(keyText, server.model);
 }

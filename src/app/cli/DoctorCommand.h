@@ -13,8 +13,8 @@ class Application;
 // backend, whether it works, the fix for what does not) as this process
 // finds them, then what the running instance uses when one runs, then
 // whether the model service takes the stored key (a bounded check that
-// spends no tokens), and, where another server speaks the answers, whether
-// it answers, takes its host's key and knows the model. Exit status 0 when the mode keys and the paste
+// spends no tokens), and, for each role another server serves (speech,
+// transcription), whether it answers, takes its host's key and knows the model. Exit status 0 when the mode keys and the paste
 // keystroke work, 1 otherwise.
 class DoctorCommand
 {
@@ -26,10 +26,18 @@ public:
 private:
     // The "service: ..." line.
     QCoro::Task<QString> serviceLine();
-    // The "speech (openai, URL): ..." line; empty while the service speaks.
-    QCoro::Task<QString> speechLine();
-    static QString speechVerdict(const AppConfig &config, const QString &host, const QString &key,
-                                 const ServiceCheck::Result &result);
+    // A role served by another server: "speech (openai, URL): ..." or
+    // "transcription (openai, URL): ...", its key, its model.
+    struct OtherServer
+    {
+        QString role;
+        QString baseUrl;
+        QString model;
+        QString settingPrefix; // "speech": speechBaseURL, speechModel
+    };
+    QCoro::Task<QString> otherServerLine(OtherServer server);
+    static QString verdict(const OtherServer &server, const QString &host, const QString &key,
+                           const ServiceCheck::Result &result);
 
     Application &m_application;
 };

@@ -2,10 +2,12 @@
 
 #include "Application.h"
 #include "Console.h"
+#include "HostKeys.h"
 #include "InterruptWatcher.h"
 #include "MicrophoneCapture.h"
 #include "RealtimeASRService.h"
 #include "SettingsStore.h"
+#include "UploadTranscriber.h"
 #include "WavFileCapture.h"
 
 #include <QSocketNotifier>
@@ -84,13 +86,22 @@ QCoro::Task<int> TranscribeCommand::run(QStringList args)
     } else {
         co_return usage();
     }
-    RealtimeASRService asr(m_application.apiKeyProvider(), *capture, m_application.endpoints().recognition(),
-                           m_application.recognitionTimings());
+    const AppConfig config = m_application.settings().loadAppConfig();
+    // The recogniser the settings name: the service's, or an upload to another server.
+    std::unique_ptr<SpeechRecognizer> recognizer;
+    if (config.transcribesByUpload())
+        recognizer = std::make_unique<UploadTranscriber>(HostKeys::fromKeyring(), *capture,
+                                                         m_application.recognitionTimings().captureTail,
+                                                         m_application.timeouts().transcriptionBase);
+    else
+        recognizer = std::make_unique<RealtimeASRService>(m_application.apiKeyProvider(), *capture,
+                                                          m_application.endpoints().recognition(),
+                                                          m_application.recognitionTimings());
+    SpeechRecognizer &asr = *recognizer;
     if (partial) {
-        QObject::connect(&asr, &RealtimeASRService::currentTranscriptChanged,
+        QObject::connect(&asr, &SpeechRecognizer::currentTranscriptChanged,
                          [](const QString &text) { Console::err(QStringLiteral("… ") + text); });
     }
-    const AppConfig config = m_application.settings().loadAppConfig();
     if (const VoidResult connected = co_await asr.connect(config); !connected) {
         Console::err(QStringLiteral("quillwren: ") + connected.error().description);
         co_return Console::Failure;
@@ -118,8 +129,11 @@ QCoro::Task<int> TranscribeCommand::run(QStringList args)
         co_await qCoro(stop.get(), &StopRequest::requested);
     }
     co_await asr.stopRecognition();
-    if (asr.recordingState().isError()) {
-        Console::err(QStringLiteral("quillwren: ") + asr.recordingState().errorMessage());
+    const auto *realtime = qobject_cast<RealtimeASRService *>(&asr);
+    const QString failure = realtime && realtime->recordingState().isError() ? realtime->recordingState().errorMessage()
+                                                                             : asr.failure();
+    if (!failure.isEmpty()) {
+        Console::err(QStringLiteral("quillwren: ") + failure);
         co_return Console::Failure;
     }
     if (asr.finalTranscript().isEmpty()) {

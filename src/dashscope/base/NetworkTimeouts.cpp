@@ -12,7 +12,7 @@ std::chrono::milliseconds times(std::chrono::milliseconds wait, double factor)
 NetworkTimeouts NetworkTimeouts::scaled(double factor) const
 {
     return {times(httpInactivity, factor), times(synthesis, factor), times(recognitionStart, factor),
-            times(recognitionFinish, factor), times(serviceCheck, factor)};
+            times(recognitionFinish, factor), times(serviceCheck, factor), times(transcriptionBase, factor)};
 }
 
 std::optional<double> NetworkTimeouts::parseScale(const QString &text)

@@ -19,6 +19,9 @@ struct NetworkTimeouts
     std::chrono::milliseconds recognitionFinish{5000};
     // `doctor`'s check of the key and the endpoints, as a whole.
     std::chrono::milliseconds serviceCheck{8000};
+    // A take sent to a transcription server: this long, and 1 s more for
+    // every 2 s of audio (at most 3 minutes).
+    std::chrono::milliseconds transcriptionBase{15000};
 
     // Every wait multiplied by a factor: longer for a slow link, much shorter
     // for tests that play an unanswering service.

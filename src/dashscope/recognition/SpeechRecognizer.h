@@ -55,6 +55,9 @@ public:
     // its connection, or the service failed it: its transcript may miss
     // what was said then, even when a reconnection saved the rest.
     bool connectionTroubled() const { return m_connectionTroubled; }
+    // Why the take now under way (or the last one) has no words, in the
+    // service's own terms, when it says (an upload refused); empty otherwise.
+    QString failure() const { return m_failure; }
 
 Q_SIGNALS:
     void currentTranscriptChanged(const QString &text);
@@ -89,9 +92,11 @@ protected:
     }
 
     void setConnectionTroubled(bool troubled) { m_connectionTroubled = troubled; }
+    void setFailure(const QString &failure) { m_failure = failure; }
 
 private:
     bool m_connectionTroubled = false;
+    QString m_failure;
     QString m_currentTranscript;
     QString m_finalTranscript;
     bool m_isRecording = false;

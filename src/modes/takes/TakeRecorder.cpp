@@ -43,8 +43,13 @@ void TakeRecorder::typed(const QString &text)
     heard(text);
 }
 
-TakeRecorder::Ended TakeRecorder::end(std::optional<AppMode> mode, const RunEnding &ending)
+TakeRecorder::Ended TakeRecorder::end(std::optional<AppMode> mode, const RunEnding &endingAsRun)
 {
+    RunEnding ending = endingAsRun;
+    // No words because the recogniser's server refused them: that is the news.
+    if (mode && *mode != AppMode::BffReply && m_text.isEmpty() && ending.kind == RunEnding::Kind::NothingHeard
+        && !m_recognizer.failure().isEmpty())
+        ending = RunEnding::failed(UserText::of(QT_TRANSLATE_NOOP("UserText", "识别失败：%1")).arg(m_recognizer.failure()));
     const QString text = std::exchange(m_text, {});
     const QString raw = std::exchange(m_raw, {});
     const QString answer = std::exchange(m_answer, {});

@@ -17,15 +17,17 @@ QCoro::Task<Result<QString>> TakeRetry::recognize(RecognizerFactory factory, QBy
 {
     const qint64 lengthMs = pcm.size() / TakeAudioWriter::kBytesPerMs;
     KeptAudioCapture audio(std::move(pcm));
-    const std::unique_ptr<RealtimeASRService> recognizer = factory(audio);
+    const std::unique_ptr<SpeechRecognizer> recognizer = factory(audio, config);
     config.keepAudio = QStringLiteral("none"); // the audio is kept already
     Log::line(QStringLiteral("🔁 [重试] 重新发送保存的音频（%1 ms）").arg(lengthMs));
     QString failure;
-    QObject::connect(recognizer.get(), &RealtimeASRService::recordingStateChanged, recognizer.get(),
-                     [&failure](const RecordingState &state) {
-                         if (state.isError())
-                             failure = state.errorMessage();
-                     });
+    if (auto *realtime = qobject_cast<RealtimeASRService *>(recognizer.get())) {
+        QObject::connect(realtime, &RealtimeASRService::recordingStateChanged, realtime,
+                         [&failure](const RecordingState &state) {
+                             if (state.isError())
+                                 failure = state.errorMessage();
+                         });
+    }
     if (const VoidResult connected = co_await recognizer->connect(config); !connected)
         co_return connected.error();
     // Listened for before the first buffer can go.
@@ -36,6 +38,8 @@ QCoro::Task<Result<QString>> TakeRetry::recognize(RecognizerFactory factory, QBy
         co_await std::move(ended);
     co_await recognizer->stopRecognition();
     const QString text = recognizer->finalTranscript();
+    if (failure.isEmpty())
+        failure = recognizer->failure(); // an upload's refusal
     // Words heard before a failure still count; a failure with none is one.
     if (text.isEmpty() && (recognizer->connectionTroubled() || !failure.isEmpty())) {
         co_return ServiceError{QStringLiteral("RetryError"), -1,

@@ -15,7 +15,7 @@
 #include <optional>
 
 class AudioCapture;
-class RealtimeASRService;
+class SpeechRecognizer;
 struct RunEnding;
 
 // A kept take sent again, as a run of its host's (the mode controller): its audio
@@ -26,7 +26,8 @@ struct RunEnding;
 class TakeRetry
 {
 public:
-    using RecognizerFactory = std::function<std::unique_ptr<RealtimeASRService>(AudioCapture &)>;
+    // The recogniser the settings name, on the kept audio.
+    using RecognizerFactory = std::function<std::unique_ptr<SpeechRecognizer>(AudioCapture &, const AppConfig &)>;
 
     struct Outcome
     {

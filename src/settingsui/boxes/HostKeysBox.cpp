@@ -50,14 +50,24 @@ QCoro::Task<> HostKeysBox::refresh()
         co_return;
     rows.append({tr("对话与识图"), chatHost,
                  KeychainManager::isConfigured(chatKey) ? tr("此主机保存的 Key") : tr("DashScope Key")});
-    if (config.speechService == QLatin1String("openai")) {
-        const QString speechHost = KeychainManager::normalizedHost(config.speechBaseURL);
-        KeychainManager speechKeychain = KeychainManager::forHost(speechHost);
-        const std::optional<QString> speechKey = co_await speechKeychain.read();
+    // The roles another server serves: its host's key, or none at all.
+    const struct
+    {
+        bool used;
+        QString role;
+        QString baseUrl;
+    } others[] = {{config.transcribesByUpload(), tr("语音识别（OpenAI 兼容）"), config.transcriptionBaseURL},
+                  {config.speechService == QLatin1String("openai"), tr("语音合成（OpenAI 兼容）"), config.speechBaseURL}};
+    for (const auto &other : others) {
+        if (!other.used)
+            continue;
+        const QString host = KeychainManager::normalizedHost(other.baseUrl);
+        KeychainManager keychain = KeychainManager::forHost(host);
+        const std::optional<QString> key = co_await keychain.read();
         if (!self || generation != m_generation)
             co_return;
-        rows.append({tr("语音合成（OpenAI 兼容）"), speechHost,
-                     KeychainManager::isConfigured(speechKey) ? tr("此主机保存的 Key") : tr("未保存 Key，不发送 Key")});
+        rows.append({other.role, host,
+                     KeychainManager::isConfigured(key) ? tr("此主机保存的 Key") : tr("未保存 Key，不发送 Key")});
     }
     while (QLayoutItem *item = m_rows->takeAt(0)) {
         delete item->widget();
