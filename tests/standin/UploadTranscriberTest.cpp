@@ -130,15 +130,30 @@ TEST_F(Upload, WhenTheServerRefusesFailsOrIsSilentTheAudioIsKeptAndTheReasonSaid
     EXPECT_FALSE(transcriber->connectionTroubled());
     EXPECT_EQ(transcriber->failure(), QString());
 
-    // A cancelled take sends nothing.
+    // Cancelled while its request waits: given up at once, not after the bound.
+    useScenario(R"({"audio":{"keylessHosts":["127.0.0.1"],"fault":{"type":"never-answer"}}})");
     const qsizetype before = uploads();
+    transcriber->warmUp(config);
+    ASSERT_TRUE(TestSupport::await(transcriber->startRecognition(config)));
+    settle(300);
+    auto stopping = transcriber->stopRecognition();
+    ASSERT_TRUE(waitUntil([&] { return uploads() == before + 1; }, 2000)) << "the request went";
+    QElapsedTimer cancelled;
+    cancelled.start();
+    transcriber->cancelRecognition();
+    TestSupport::await(std::move(stopping));
+    EXPECT_LT(cancelled.elapsed(), 300);
+    EXPECT_EQ(transcriber->finalTranscript(), QString());
+
+    // A cancelled take sends nothing.
+    const qsizetype sent = uploads();
     transcriber->warmUp(config);
     ASSERT_TRUE(TestSupport::await(transcriber->startRecognition(config)));
     settle(200);
     transcriber->cancelRecognition();
     TestSupport::await(transcriber->stopRecognition());
     settle(200);
-    EXPECT_EQ(uploads(), before);
+    EXPECT_EQ(uploads(), sent);
     EXPECT_FALSE(mic.isRunning()) << "the microphone closes";
 }
 

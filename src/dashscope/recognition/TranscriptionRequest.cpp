@@ -123,16 +123,17 @@ Result<QString> parseAnswer(int status, const QByteArray &contentType, const QBy
 }
 
 QCoro::Task<Result<QString>> send(QNetworkAccessManager &network, QUrl url, std::optional<QString> key,
-                                  QByteArray pcm16k, AppConfig config, std::chrono::milliseconds boundBase)
+                                  QByteArray pcm16k, AppConfig config, std::chrono::milliseconds boundBase,
+                                  std::function<void(QNetworkReply *)> sent)
 {
     const qint64 audioMs = pcm16k.size() / 32;
     const std::chrono::milliseconds bound = boundFor(audioMs, boundBase);
     const QByteArray file = wav(pcm16k);
     bool stream = true;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const Form sent = form(file, config, stream);
+        const Form form = TranscriptionRequest::form(file, config, stream);
         QNetworkRequest request(url);
-        request.setHeader(QNetworkRequest::ContentTypeHeader, sent.contentType);
+        request.setHeader(QNetworkRequest::ContentTypeHeader, form.contentType);
         if (key)
             request.setRawHeader("Authorization", "Bearer " + key->toUtf8());
         request.setTransferTimeout(int(bound.count()));
@@ -140,7 +141,9 @@ QCoro::Task<Result<QString>> send(QNetworkAccessManager &network, QUrl url, std:
                       .arg(audioMs)
                       .arg(url.toString(), config.transcriptionModel,
                            key ? QString() : QStringLiteral("（此主机未保存 Key，不发送 Key）")));
-        std::unique_ptr<QNetworkReply> reply(network.post(request, sent.body));
+        std::unique_ptr<QNetworkReply> reply(network.post(request, form.body));
+        if (sent)
+            sent(reply.get());
         co_await qCoro(reply.get()).waitForFinished(bound);
         if (!reply->isFinished()) {
             reply->abort();
@@ -149,7 +152,8 @@ QCoro::Task<Result<QString>> send(QNetworkAccessManager &network, QUrl url, std:
                                        .arg(QString::number(double(bound.count()) / 1000.0, 'g', 3))};
         }
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        const QByteArray body = reply->readAll();
+        // An aborted reply (a cancelled take) is closed and has nothing to read.
+        const QByteArray body = reply->isOpen() ? reply->readAll() : QByteArray();
         if (status == 0)
             co_return CompatibleMode::networkError(reply->errorString(), int(reply->error()), bound);
         // A server that does not stream may refuse the member: once more without it.

@@ -10,9 +10,11 @@
 #include <QCoroTask>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 
 class QNetworkAccessManager;
+class QNetworkReply;
 
 // One take's words from a server of the OpenAI-style transcription
 // interface: the audio as a WAV file in a multipart form with the settings'
@@ -46,8 +48,10 @@ Result<QString> parseAnswer(int status, const QByteArray &contentType, const QBy
 
 // Sends the take and returns its words. key: the one stored for the
 // server's host, or none (no Authorization sent). A server that refuses the
-// stream field is asked again without it.
+// stream field is asked again without it. sent is told each request as it
+// goes (to abort it when the take is cancelled).
 QCoro::Task<Result<QString>> send(QNetworkAccessManager &network, QUrl url, std::optional<QString> key,
-                                  QByteArray pcm16k, AppConfig config, std::chrono::milliseconds boundBase);
+                                  QByteArray pcm16k, AppConfig config, std::chrono::milliseconds boundBase,
+                                  std::function<void(QNetworkReply *)> sent = {});
 
 } // namespace TranscriptionRequest

@@ -7,6 +7,7 @@
 #include "TranscriptionRequest.h"
 
 #include <QNetworkAccessManager>
+#include <QNetworkReply>
 
 UploadTranscriber::UploadTranscriber(HostKeyProvider hostKeys, AudioCapture &audio, std::chrono::milliseconds tail,
                                      std::chrono::milliseconds boundBase, QObject *parent)
@@ -133,8 +134,13 @@ QCoro::Task<> UploadTranscriber::stopRecognition()
     }
     // Only the key stored for this host: the service's own never goes to another company's server.
     const ApiKeyProvider noFallback;
-    const std::optional<QString> key = co_await keyForUrl(*url, m_hostKeys, noFallback);
-    const Result<QString> words = co_await TranscriptionRequest::send(*m_network, *url, key, audio, config, m_boundBase);
+    const QUrl target = *url;
+    const std::optional<QString> key = co_await keyForUrl(target, m_hostKeys, noFallback);
+    const std::function<void(QNetworkReply *)> track = [this](QNetworkReply *reply) { m_inFlight = reply; };
+    const QUrl endpoint = *url;
+    const Result<QString> words =
+        co_await TranscriptionRequest::send(*m_network, endpoint, key, audio, config, m_boundBase, track);
+    m_inFlight.clear();
     if (take != m_takeId)
         co_return; // cancelled while it was sent
     if (!words) {
@@ -152,6 +158,8 @@ void UploadTranscriber::cancelRecognition()
 {
     Log::line(QStringLiteral("🚫 [转写] 取消，丢弃本次录音"));
     ++m_takeId;
+    if (m_inFlight)
+        m_inFlight->abort(); // its answer would be dropped anyway
     closeMicrophone();
     setRecording(false);
     setCurrentTranscript(QString());

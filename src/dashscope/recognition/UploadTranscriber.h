@@ -4,11 +4,13 @@
 #include "SpeechRecognizer.h"
 
 #include <QByteArray>
+#include <QPointer>
 
 #include <chrono>
 
 class AudioCapture;
 class QNetworkAccessManager;
+class QNetworkReply;
 
 // Recognition by a server of the OpenAI-style transcription interface: the
 // microphone records the take (from the key going down, up to 1.5 s before
@@ -61,6 +63,8 @@ private:
     std::chrono::milliseconds m_tail;
     std::chrono::milliseconds m_boundBase;
     QNetworkAccessManager *m_network;
+    // The request under way: a cancelled take's is aborted, not waited for.
+    QPointer<QNetworkReply> m_inFlight;
     Phase m_phase = Phase::Idle;
     QByteArray m_preRoll;
     QByteArray m_take;
