@@ -5,6 +5,7 @@
 #include "Recorder.h"
 #include "Scenario.h"
 
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPointer>
@@ -194,6 +195,8 @@ QByteArray speech(const HttpRequest &request, const Context &context, QByteArray
                                                  QStringLiteral("model"), QStringLiteral("model_not_found")));
     *mp3 = Mp3Synth::tone(input);
     entry.insert(QStringLiteral("bytes"), mp3->size());
+    // When its first bytes go out (after the script's delay), for timing.
+    entry.insert(QStringLiteral("epoch_ms"), double(QDateTime::currentMSecsSinceEpoch() + context.script.delayMs));
     return finish(entry, context, 200, {});
 }
 

@@ -18,7 +18,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-QCoro::Task<std::optional<QString>> keyNow(std::optional<QString> key)
+QCoro::Task<std::optional<QString>> storedKey(std::optional<QString> key)
 {
     co_return key;
 }
@@ -32,7 +32,7 @@ protected:
         config.transcriptionService = QStringLiteral("openai");
         config.transcriptionBaseURL = QStringLiteral("http://127.0.0.1:%1/v1").arg(server.port());
         transcriber = std::make_unique<UploadTranscriber>(
-            [this](QString host) { return keyNow(hostKeys.contains(host) ? std::optional(hostKeys.value(host)) : std::nullopt); },
+            [this](QString host) { return storedKey(hostKeys.contains(host) ? std::optional(hostKeys.value(host)) : std::nullopt); },
             mic, 100ms, 1000ms);
         QObject::connect(transcriber.get(), &SpeechRecognizer::takeAudio,
                          [this](const QByteArray &pcm) { kept += pcm; });
