@@ -19,3 +19,12 @@ QCoro::Task<std::optional<QString>> keyForUrl(QUrl url, HostKeyProvider hosts, A
         co_return std::nullopt;
     co_return co_await configuredKey(fallback);
 }
+
+QCoro::Task<std::optional<QString>> keyForEndpoint(std::optional<QUrl> url, HostKeyProvider hosts,
+                                                   ApiKeyProvider fallback)
+{
+    // (Not a conditional expression: GCC 12 mishandles co_await inside one.)
+    if (url)
+        co_return co_await keyForUrl(*url, hosts, fallback);
+    co_return co_await configuredKey(fallback);
+}

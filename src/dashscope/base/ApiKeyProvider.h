@@ -24,3 +24,7 @@ using HostKeyProvider = std::function<QCoro::Task<std::optional<QString>>(QStrin
 // The key for a request to url: the one stored for its host, where there is
 // one; else the fallback's (none: no key).
 QCoro::Task<std::optional<QString>> keyForUrl(QUrl url, HostKeyProvider hosts, ApiKeyProvider fallback);
+// The same for an endpoint that may not be a URL at all (a malformed base):
+// then the fallback's key, so that a missing key is still what is reported first.
+QCoro::Task<std::optional<QString>> keyForEndpoint(std::optional<QUrl> url, HostKeyProvider hosts,
+                                                   ApiKeyProvider fallback);

@@ -46,12 +46,7 @@ QCoro::Task<> ChatClient::run(LLMRequest request, AppConfig config, std::shared_
 {
     const QString base = DashScopeEndpoints::forConfig(config).compatibleBase;
     const auto url = CompatibleMode::chatCompletionsUrl(base);
-    // (Not a conditional expression: GCC 12 mishandles co_await inside one.)
-    std::optional<QString> key;
-    if (url)
-        key = co_await keyForUrl(*url, m_hostKeys, m_apiKey);
-    else
-        key = co_await configuredKey(m_apiKey);
+    const std::optional<QString> key = co_await keyForEndpoint(url, m_hostKeys, m_apiKey);
     if (!key) {
         stream->finish(ServiceError::apiKeyMissing());
         co_return;

@@ -39,12 +39,7 @@ QCoro::Task<Result<QString>> VisionClient::analyzeChatScreenshot(QString base64J
 {
     const QString base = DashScopeEndpoints::forConfig(config).compatibleBase;
     const auto url = CompatibleMode::chatCompletionsUrl(base);
-    // (Not a conditional expression: GCC 12 mishandles co_await inside one.)
-    std::optional<QString> key;
-    if (url)
-        key = co_await keyForUrl(*url, m_hostKeys, m_apiKey);
-    else
-        key = co_await configuredKey(m_apiKey);
+    const std::optional<QString> key = co_await keyForEndpoint(url, m_hostKeys, m_apiKey);
     if (!key)
         co_return ServiceError::apiKeyMissing();
     if (!url)
