@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QUrl>
 
 #include <chrono>
 #include <memory>
@@ -25,9 +26,10 @@ class OpenAISpeechCall final : public QObject
     Q_OBJECT
 
 public:
-    static void start(QNetworkAccessManager &network, std::shared_ptr<AudioStream> stream, const QString &text,
-                      const AppConfig &config, const std::optional<QString> &key, std::chrono::milliseconds timeout,
-                      std::chrono::milliseconds inactivity);
+    // url: {speechBaseURL}/audio/speech.
+    static void start(QNetworkAccessManager &network, std::shared_ptr<AudioStream> stream, const QUrl &url,
+                      const QString &text, const AppConfig &config, const std::optional<QString> &key,
+                      std::chrono::milliseconds timeout, std::chrono::milliseconds inactivity);
 
     // The message of an OpenAI-style error body ({"error": {"message"}}),
     // else the body itself, cut short.
