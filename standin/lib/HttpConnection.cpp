@@ -67,12 +67,6 @@ bool HttpConnection::authorized(const HttpRequest &request) const
     return space > 0 && authorization.left(space).toLower() == "bearer" && authorization.mid(space + 1).trimmed() == key;
 }
 
-bool HttpConnection::authorizedOrKeyless(const HttpRequest &request) const
-{
-    // A server on the user's own machine takes requests with no key.
-    return m_server.scenario().audio.keylessHosts.contains(request.hostName()) || authorized(request);
-}
-
 void HttpConnection::handle(const HttpRequest &request)
 {
     if (request.path.startsWith(QLatin1String("/standin/")))
@@ -90,13 +84,15 @@ void HttpConnection::handle(const HttpRequest &request)
         m_exchange->start();
         return;
     }
-    const bool transcription = request.path.endsWith(QLatin1String("/audio/transcriptions"));
-    if ((transcription || request.path.endsWith(QLatin1String("/audio/speech"))) && request.method == "POST") {
-        const Scenario &scenario = m_server.scenario();
-        const AudioApi::Context audio{scenario.audio, scenario.recognition.sentences.join(QString()),
-                                      m_server.recorder(), m_id, authorizedOrKeyless(request), m_server.isStrict()};
-        return transcription ? AudioApi::transcribe(request, audio, m_socket) : AudioApi::speak(request, audio, m_socket);
-    }
+    const Scenario &scenario = m_server.scenario();
+    // A server on the user's own machine takes requests with no key.
+    const bool keyless = scenario.audio.keylessHosts.contains(request.hostName());
+    const AudioApi::Context audio{scenario.audio, scenario.recognition.sentences.join(QString()), m_server.recorder(),
+                                  m_id, keyless || authorized(request), m_server.isStrict()};
+    if (request.path.endsWith(QLatin1String("/audio/transcriptions")) && request.method == "POST")
+        return AudioApi::transcribe(request, audio, m_socket);
+    if (request.path.endsWith(QLatin1String("/audio/speech")) && request.method == "POST")
+        return AudioApi::speak(request, audio, m_socket);
     if (request.path.endsWith(QLatin1String("/models")) && request.method == "GET")
         return listModels(request);
     if (request.path.endsWith(QLatin1String("/services/audio/asr/customization")) && request.method == "POST")
@@ -155,7 +151,7 @@ void HttpConnection::listModels(const HttpRequest &request)
     // The model list costs no tokens: what a client asks to learn whether
     // its key and base address work.
     const Scenario &scenario = m_server.scenario();
-    const bool keyOk = authorizedOrKeyless(request);
+    const bool keyOk = scenario.audio.keylessHosts.contains(request.hostName()) || authorized(request);
     m_server.recorder().record({{QStringLiteral("kind"), QStringLiteral("http-request")},
                                 {QStringLiteral("connection"), m_id},
                                 {QStringLiteral("method"), QString::fromUtf8(request.method)},

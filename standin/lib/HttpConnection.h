@@ -29,8 +29,6 @@ private:
     // The custom vocabularies' request (the five actions).
     void customize(const HttpRequest &request);
     bool authorized(const HttpRequest &request) const;
-    // Authorized, or a host the scenario plays as needing no key.
-    bool authorizedOrKeyless(const HttpRequest &request) const;
 
     QTcpSocket *m_socket;
     StandinServer &m_server;

@@ -10,14 +10,19 @@
 #include <QNetworkReply>
 #include <QTimer>
 
-void OpenAISpeechCall::start(QNetworkAccessManager &network, std::shared_ptr<AudioStream> stream, const QUrl &url,
-                             const QString &text, const AppConfig &config, const std::optional<QString> &key,
+void OpenAISpeechCall::start(QNetworkAccessManager &network, std::shared_ptr<AudioStream> stream, const QString &text,
+                             const AppConfig &config, const std::optional<QString> &key,
                              std::chrono::milliseconds timeout, std::chrono::milliseconds inactivity)
 {
+    const std::optional<QUrl> url = CompatibleMode::endpointUrl(config.speechBaseURL, QStringLiteral("/audio/speech"));
+    if (!url) {
+        stream->finish(CompatibleMode::invalidUrlError(config.speechBaseURL));
+        return;
+    }
     Log::line(QStringLiteral("🔊 [TTS] 开始 OpenAI 兼容语音合成：%1，模型：%2，语音：%3%4")
-                  .arg(url.toString(), config.speechModel, config.speechVoice,
+                  .arg(url->toString(), config.speechModel, config.speechVoice,
                        key ? QString() : QStringLiteral("（此主机未保存 Key，不发送 Key）")));
-    QNetworkRequest request(url);
+    QNetworkRequest request(*url);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
     request.setRawHeader("Accept", "audio/mpeg");
     if (key)

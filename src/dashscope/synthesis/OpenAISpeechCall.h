@@ -5,7 +5,6 @@
 
 #include <QObject>
 #include <QString>
-#include <QUrl>
 
 #include <chrono>
 #include <memory>
@@ -26,10 +25,9 @@ class OpenAISpeechCall final : public QObject
     Q_OBJECT
 
 public:
-    // url: {speechBaseURL}/audio/speech.
-    static void start(QNetworkAccessManager &network, std::shared_ptr<AudioStream> stream, const QUrl &url,
-                      const QString &text, const AppConfig &config, const std::optional<QString> &key,
-                      std::chrono::milliseconds timeout, std::chrono::milliseconds inactivity);
+    static void start(QNetworkAccessManager &network, std::shared_ptr<AudioStream> stream, const QString &text,
+                      const AppConfig &config, const std::optional<QString> &key, std::chrono::milliseconds timeout,
+                      std::chrono::milliseconds inactivity);
 
     // The message of an OpenAI-style error body ({"error": {"message"}}),
     // else the body itself, cut short.

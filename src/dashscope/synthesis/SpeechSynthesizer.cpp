@@ -78,17 +78,14 @@ std::shared_ptr<AudioStream> SpeechSynthesizer::streamSpeech(QString text, AppCo
 QCoro::Task<> SpeechSynthesizer::runOpenAI(std::shared_ptr<AudioStream> stream, QString text, AppConfig config)
 {
     const std::optional<QUrl> url = CompatibleMode::endpointUrl(config.speechBaseURL, QStringLiteral("/audio/speech"));
-    if (!url) {
-        stream->finish(CompatibleMode::invalidUrlError(config.speechBaseURL));
-        co_return;
-    }
     // Only the key stored for this host: the service's own never leaves for another company's server.
     const ApiKeyProvider noFallback; // named: GCC 12 mishandles temporaries inside a co_await
-    const QUrl endpoint = *url;
-    const std::optional<QString> key = co_await keyForUrl(endpoint, m_hostKeys, noFallback);
+    std::optional<QString> key;
+    if (url)
+        key = co_await keyForUrl(*url, m_hostKeys, noFallback);
     if (!m_network)
         m_network = std::make_unique<QNetworkAccessManager>();
-    OpenAISpeechCall::start(*m_network, std::move(stream), endpoint, text, config, key, m_timeout, kSpeechInactivity);
+    OpenAISpeechCall::start(*m_network, std::move(stream), text, config, key, m_timeout, kSpeechInactivity);
 }
 
 QCoro::Task<> SpeechSynthesizer::run(std::shared_ptr<AudioStream> stream, QString text, AppConfig config)
